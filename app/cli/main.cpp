@@ -1,0 +1,45 @@
+// korvel2tqf-cli: the converter's engine, catalogue and configuration driven
+// from a command line, for automation and for tests.
+
+#include <CLI/CLI.hpp>
+
+#include "app/cli/cli_commands.h"
+
+int main(int argc, char** argv) {
+  using namespace korvel::cli;
+  CLI::App app{
+      "korvel2tqf-cli: converts Korvel raw recorder files into TQF4.0 files and registers them\n"
+      "in the TQF catalogue, with the same configuration as the korvel2tqf window:\n"
+      "tqf.ini (in $TQF_CONFIG_DIR, else $XDG_CONFIG_HOME/tqf or ~/.config/tqf) and\n"
+      "korvel2tqf.ini in the current directory.\n\n"
+      "Exit status: 0 at least one file gave a result, 1 none did, 2 usage error,\n"
+      "3 the database cannot be opened, 4 a conversion stopped on a database error.",
+      "korvel2tqf-cli"};
+  app.require_subcommand(1);
+
+  ConnectionOptions connection;
+  app.add_option("--dsn", connection.dsn,
+                 "ODBC data source (default: tqf.ini DATABASE/ODBC, else TQF)");
+  app.add_option("--user", connection.user,
+                 "database user (default: tqf.ini DATABASE/USER, else TQF)");
+  app.add_option("--password", connection.password,
+                 "database password (default: tqf.ini DATABASE/PASSWORD)");
+
+  std::vector<std::string> info_files;
+  CLI::App* info = app.add_subcommand(
+      "info",
+      "print the summary of raw files: one line per channel with station, channel,\n"
+      "sampling rate, start and duration separated by tabs; nothing for a file that\n"
+      "is not a usable raw file");
+  info->add_option("FILE", info_files, "raw files")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : kUsage);
+  }
+
+  if (info->parsed()) return RunInfo(info_files);
+  return kUsage;
+}

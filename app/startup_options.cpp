@@ -1,0 +1,51 @@
+#include "app/startup_options.h"
+
+#include "platform/text1251.h"
+
+namespace korvel {
+namespace {
+
+std::string Cut(std::string_view text, std::size_t field) {
+  return std::string(text.substr(0, std::min(text.size(), field)));
+}
+
+}  // namespace
+
+bool ParseCommandLine(std::string_view command_line, StartupOptions& options) {
+  const std::string_view buffer =
+      command_line.substr(0, std::min(command_line.size(), kCommandLineBuffer));
+  options.odbc_dsn.clear();
+  options.odbc_user.clear();
+  options.odbc_password.clear();
+  options.check_database = false;
+  bool station_found = false;
+
+  std::size_t pos = 0;
+  while (pos < buffer.size()) {
+    if (buffer[pos] == ' ') {
+      ++pos;
+      continue;
+    }
+    const std::size_t end = std::min(buffer.find(' ', pos), buffer.size());
+    const std::string_view token = buffer.substr(pos, end - pos);
+    pos = end;
+
+    if (token.front() == '/' || token.front() == '-') {
+      if (token.substr(1).find("CHKDB") != std::string_view::npos) options.check_database = true;
+    } else if (token.find("ODBC=") != std::string_view::npos) {
+      options.odbc_dsn = Cut(token.substr(5), kDsnField);
+    } else if (token.find("USER=") != std::string_view::npos) {
+      options.odbc_user = Cut(token.substr(5), kUserField);
+    } else if (token.find("PASSWORD=") != std::string_view::npos) {
+      options.odbc_password = Cut(token.substr(9), kPasswordField);
+    } else if (token.find("CHKDB") != std::string_view::npos) {
+      options.check_database = true;
+    } else {
+      options.initial_station = CharUpper1251(Cut(token, kStationToken));
+      station_found = true;
+    }
+  }
+  return station_found;
+}
+
+}  // namespace korvel

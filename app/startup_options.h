@@ -1,0 +1,28 @@
+#pragma once
+// The parsed command line of the window program.
+
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+struct StartupOptions {
+  std::string odbc_dsn;       // at most 31 characters
+  std::string odbc_user;      // at most 63
+  std::string odbc_password;  // at most 63
+  bool check_database = false;
+  std::string initial_station;  // upper case, at most 19
+};
+
+inline constexpr std::size_t kCommandLineBuffer = 1023;
+inline constexpr std::size_t kDsnField = 31;
+inline constexpr std::size_t kUserField = 63;
+inline constexpr std::size_t kPasswordField = 63;
+inline constexpr std::size_t kStationToken = 19;
+
+// Tokens split at spaces: ODBC=, USER=, PASSWORD=, CHKDB (also /CHKDB and
+// -CHKDB) and a bare station name. Over-long values are cut to their fields.
+// Returns whether a station name was found.
+bool ParseCommandLine(std::string_view command_line, StartupOptions& options);
+
+}  // namespace korvel

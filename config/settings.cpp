@@ -1,0 +1,66 @@
+#include "config/settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "config/config_files.h"
+#include "platform/native_path.h"
+#include "platform/profile.h"
+
+namespace korvel {
+
+std::string ReadDataRoot() {
+  return WithTrailingSeparator(GetProfileString("DATA", "DIR", "", 256, TqfIniPath()));
+}
+
+ConnectionKeys ReadConnectionKeys() {
+  const auto ini = TqfIniPath();
+  return {GetProfileString("DATABASE", "ODBC", "TQF", 32, ini),
+          GetProfileString("DATABASE", "USER", "TQF", 64, ini),
+          GetProfileString("DATABASE", "PASSWORD", "KXM", 64, ini)};
+}
+
+int ReadScanSubdirectories() { return GetProfileInt("SYSTEM", "SCANDIR", 0, ProgramIniPath()); }
+
+std::vector<std::string> ReadStationNames() {
+  const auto ini = ProgramIniPath();
+  // NSTA is text read as a decimal number, like the window's sscanf of it.
+  const int count = std::atoi(GetProfileString("SYSTEM", "NSTA", "0", 64, ini).c_str());
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    char section[32];
+    std::snprintf(section, sizeof section, "STA%d", i);
+    std::string name = GetProfileString(section, "NAME", "", 64, ini);
+    if (!name.empty()) names.push_back(std::move(name));
+  }
+  return names;
+}
+
+std::string ReadTimeWindowStart() {
+  return GetProfileString("SYSTEM", "TIME", kDefaultTimeWindowStart, 32, ProgramIniPath());
+}
+
+std::string ReadTimeWindowLength() {
+  return GetProfileString("SYSTEM", "TIMEQTY", kDefaultTimeWindowLength, 32, ProgramIniPath());
+}
+
+void WriteTimeWindow(const std::string& start, const std::string& length) {
+  WriteProfileString("SYSTEM", "TIME", start, ProgramIniPath());
+  WriteProfileString("SYSTEM", "TIMEQTY", length, ProgramIniPath());
+}
+
+std::string ReadStationDataDir(const std::string& station, DataDirUse use) {
+  const auto ini = ProgramIniPath();
+  std::size_t buffer = 256;
+  const char* shared_default = "";
+  switch (use) {
+    case DataDirUse::FilePicker: buffer = 16000; break;
+    case DataDirUse::FolderChooser: buffer = 1600; break;
+    case DataDirUse::DirectoryScan: shared_default = "Data"; break;
+  }
+  std::string dir = GetProfileString(station, "DIR", "", buffer, ini);
+  if (dir.empty()) dir = GetProfileString("SYSTEM", "DIR", shared_default, buffer, ini);
+  return WithTrailingSeparator(std::move(dir));
+}
+
+}  // namespace korvel

@@ -1,0 +1,41 @@
+#pragma once
+// Every key of the two ini files, with its default and its longest kept value.
+// All text is code page 1251.
+
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+// "tqf.ini" DATA/DIR with a trailing separator: the output root.
+std::string ReadDataRoot();
+
+struct ConnectionKeys {
+  std::string dsn;       // DATABASE/ODBC, default "TQF", at most 31
+  std::string user;      // DATABASE/USER, default "TQF", at most 63
+  std::string password;  // DATABASE/PASSWORD, default "KXM", at most 63
+};
+ConnectionKeys ReadConnectionKeys();
+
+// "korvel2tqf.ini" SYSTEM/SCANDIR.
+int ReadScanSubdirectories();
+
+// The names of STA0 .. STA(n-1) with n = SYSTEM/NSTA; empty names skipped.
+std::vector<std::string> ReadStationNames();
+
+inline constexpr const char* kDefaultTimeWindowStart = "00:00:00 01/01/2007";
+inline constexpr const char* kDefaultTimeWindowLength = "00:30:00";
+
+std::string ReadTimeWindowStart();   // SYSTEM/TIME
+std::string ReadTimeWindowLength();  // SYSTEM/TIMEQTY
+void WriteTimeWindow(const std::string& start, const std::string& length);
+
+// How a station's raw data directory is read: the longest value kept and the
+// default of SYSTEM/DIR differ between the file picker, the folder chooser and
+// the directory scan.
+enum class DataDirUse { FilePicker, FolderChooser, DirectoryScan };
+
+// The station's own DIR, else SYSTEM/DIR, with a trailing separator.
+std::string ReadStationDataDir(const std::string& station, DataDirUse use);
+
+}  // namespace korvel

@@ -1,0 +1,167 @@
+#include "engine/tqf_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+namespace {
+
+std::string Format(const char* format, auto... values) {
+  const int length = std::snprintf(nullptr, 0, format, values...);
+  std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, values...);
+  return text;
+}
+
+bool IsUnsafeInName(unsigned char c) {
+  return c < 0x20 || c == 0x7F || std::strchr(" /\\:*?\"<>|", c) != nullptr;
+}
+
+void Tell(Notifier& notifier, const char* format, std::string_view path) {
+  notifier.Message(Format(format, Cp1251ToUtf8(path).c_str()), kEngineCaption,
+                   MessageIcon::Error);
+}
+
+bool WriteAll(int fd, const void* data, std::size_t count) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (count > 0) {
+    const ssize_t n = ::write(fd, p, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool WriteSamples(int fd, std::span<const float> samples) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return WriteAll(fd, samples.data(), samples.size_bytes());
+  } else {
+    std::vector<std::uint32_t> swapped(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      const auto v = std::bit_cast<std::uint32_t>(samples[i]);
+      swapped[i] = (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+    }
+    return WriteAll(fd, swapped.data(), swapped.size() * 4);
+  }
+}
+
+}  // namespace
+
+TqfHeader BuildHeader(std::string_view station, std::string_view channel, double sampling_rate,
+                      EpochSeconds file_start) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  float seconds = 0.0f;
+  SplitEpochSeconds(file_start, year, month, day, hour, minute, seconds);
+  int zy = 0, zmo = 0, zd = 0, zh = 0, zmi = 0;
+  float zs = 0.0f;
+  SplitEpochSeconds(0.0, zy, zmo, zd, zh, zmi, zs);
+
+  std::string text;
+  text += "[TQF4.0]\r\n";
+  text += "Data offset=512\r\n";
+  text += Format("Start time=%02d %02d %02d\r\n", hour, minute, static_cast<int>(seconds));
+  text += Format("Start date=%02d %02d %04d\r\n", day, month, year);
+  text += Format("Time duration=%02d %02d %02d\r\n", zh, zmi, static_cast<int>(zs));
+  text += "Data Type=FLOAT\r\n";
+  text += Format("SpS=%f\r\n", sampling_rate);
+  text += Format("Gain=%d\r\n", 1);
+  text += "Station=" + std::string(station) + "\r\n";
+  text += "Channel=\"" + std::string(channel) + "\"\r\n";
+
+  TqfHeader header;
+  header.fill(' ');
+  // Names are at most 16 and 24 characters, so the text always fits with its NUL.
+  const std::size_t length = std::min(text.size(), kTqfHeaderSize - 1);
+  std::memcpy(header.data(), text.data(), length);
+  header[length] = '\0';
+  return header;
+}
+
+std::string FileNameSafe(std::string_view name, std::size_t max_length) {
+  std::string copy(name.substr(0, std::min(name.size(), max_length)));
+  for (char& c : copy)
+    if (IsUnsafeInName(static_cast<unsigned char>(c))) c = '_';
+  // "." and ".." would name a folder other than the station's own.
+  if (!copy.empty() && copy.find_first_not_of('.') == std::string::npos) copy.assign(copy.size(), '_');
+  return copy;
+}
+
+std::string TqfRelativePath(std::string_view station, std::string_view channel,
+                            EpochSeconds file_start) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  float seconds = 0.0f;
+  SplitEpochSeconds(file_start, year, month, day, hour, minute, seconds);
+  const std::string station_dir = FileNameSafe(station, station.size());
+  const std::string name =
+      Format("%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute,
+             static_cast<int>(seconds), FileNameSafe(channel, 11).c_str(),
+             FileNameSafe(station, 11).c_str());
+  return station_dir + kPathSeparator + Format("%02d", hour) + kPathSeparator + name;
+}
+
+std::string TqfFullPath(std::string_view output_root, std::string_view relative_path) {
+  return WithTrailingSeparator(std::string(output_root)) + std::string(relative_path);
+}
+
+bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
+                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier) {
+  const std::string full = TqfFullPath(output_root, relative_path);
+  // The station and hour directories; the root itself must exist already.
+  const std::string root = WithTrailingSeparator(std::string(output_root));
+  for (std::size_t sep = relative_path.find(kPathSeparator), made = 0;
+       sep != std::string_view::npos && made < 2;
+       sep = relative_path.find(kPathSeparator, sep + 1), ++made)
+    ::mkdir(NativePath(root + std::string(relative_path.substr(0, sep))).c_str(), 0777);
+
+  const std::filesystem::path native = NativePath(full);
+  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Tell(notifier, "File create error '%s'", full);
+    return false;
+  }
+  const bool written = WriteAll(fd, header.data(), header.size()) && WriteSamples(fd, samples);
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
+    // A half-written file is never catalogued, so it must not stay behind.
+    ::unlink(native.c_str());
+    Tell(notifier, "File write error '%s'", full);
+    return false;
+  }
+  return true;
+}
+
+bool ExtendTqfFile(std::string_view full_path, std::span<const float> samples, Notifier& notifier) {
+  const std::filesystem::path native = NativePath(full_path);
+  const int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Tell(notifier, "File open error '%s'", full_path);
+    return false;
+  }
+  const off_t old_length = ::lseek(fd, 0, SEEK_END);
+  bool ok = old_length >= 0 && WriteSamples(fd, samples);
+  if (!ok && old_length >= 0) {
+    // The file and its catalogue row must agree: nothing of this write stays.
+    [[maybe_unused]] const int cut = ::ftruncate(fd, old_length);
+  }
+  if (::close(fd) != 0) ok = false;
+  if (!ok) {
+    Tell(notifier, "File write error '%s'", full_path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace korvel

@@ -1,0 +1,47 @@
+#pragma once
+// The TQF4.0 file: a 512-byte text header of CR LF lines, then the samples of
+// one channel as little-endian 32-bit floats; laid out below the output root
+// as STATION/HH/DDMMYYYY-HHMMSS-CHANNEL.STATION.
+
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "engine/time_arithmetic.h"
+#include "platform/notifier.h"
+
+namespace korvel {
+
+inline constexpr std::size_t kTqfHeaderSize = 512;
+inline constexpr const char* kEngineCaption = "Korvel->TQF";
+
+using TqfHeader = std::array<char, kTqfHeaderSize>;
+
+TqfHeader BuildHeader(std::string_view station, std::string_view channel, double sampling_rate,
+                      EpochSeconds file_start);
+
+// A name as it may appear in a directory or file name: at most max_length
+// characters, spaces and characters that a file name cannot hold as "_".
+std::string FileNameSafe(std::string_view name, std::size_t max_length);
+
+// STATION/HH/DDMMYYYY-HHMMSS-CHANNEL.STATION below the output root, with "/"
+// between the parts; code page 1251. The station and channel are cut to 11
+// characters in the file name.
+std::string TqfRelativePath(std::string_view station, std::string_view channel,
+                            EpochSeconds file_start);
+
+// The output root followed by the relative path, a separator between them.
+std::string TqfFullPath(std::string_view output_root, std::string_view relative_path);
+
+// Creates the station and hour directories (not the root) and writes a new
+// file; an existing file of the name is emptied first. On failure the
+// operator is told and nothing is left on disk.
+bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
+                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier);
+
+// Appends samples to an existing file, header untouched. On a failed write the
+// file is cut back to its old length.
+bool ExtendTqfFile(std::string_view full_path, std::span<const float> samples, Notifier& notifier);
+
+}  // namespace korvel

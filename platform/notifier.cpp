@@ -1,0 +1,21 @@
+#include "platform/notifier.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace korvel {
+
+void StderrNotifier::Message(const std::string& text, const std::string& caption,
+                             MessageIcon icon) {
+  const char* kind = icon == MessageIcon::Error     ? "error: "
+                     : icon == MessageIcon::Warning ? "warning: "
+                                                    : "";
+  std::fprintf(stderr, "%s: %s%s\n", caption.c_str(), kind, text.c_str());
+}
+
+void StderrNotifier::Beep() {
+  if (isatty(STDERR_FILENO)) std::fputc('\a', stderr);
+}
+
+}  // namespace korvel

@@ -1,0 +1,29 @@
+#pragma once
+// Profile (ini) files with the semantics of the Windows profile functions:
+// case-insensitive sections and keys, the default for a missing file, section
+// or key, values cut to the buffer length minus one, integers from the leading
+// decimal digits, and a write that keeps every other line of the file.
+//
+// Text passed in and returned is code page 1251. A file whose bytes are valid
+// UTF-8 is read as UTF-8 and written back in UTF-8.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+// GetPrivateProfileStringA: at most `buffer_size - 1` characters.
+std::string GetProfileString(std::string_view section, std::string_view key,
+                             std::string_view default_value, std::size_t buffer_size,
+                             const std::filesystem::path& file);
+
+// GetPrivateProfileIntA.
+int GetProfileInt(std::string_view section, std::string_view key, int default_value,
+                  const std::filesystem::path& file);
+
+// WritePrivateProfileStringA; false when the file cannot be written.
+bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        const std::filesystem::path& file);
+
+}  // namespace korvel

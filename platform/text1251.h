@@ -1,0 +1,31 @@
+#pragma once
+// Names inside the system are 8-bit code page 1251 text, as in raw files and
+// TQF headers. These helpers upper-case such text the way the Windows locale
+// does and convert it to and from UTF-8 where the platform wants UTF-8.
+
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+// Upper case of one code page 1251 character: ASCII and every Cyrillic letter.
+char Upper1251(char c);
+
+// CharUpperA: a copy in upper case.
+std::string CharUpper1251(std::string_view text);
+
+// CharUpperBuffA: in place, over the first `length` bytes.
+void CharUpperBuff1251(char* text, std::size_t length);
+
+// Case-insensitive equality in code page 1251 (lstrcmpiA for our purposes).
+bool EqualNoCase1251(std::string_view a, std::string_view b);
+
+std::string Cp1251ToUtf8(std::string_view text);
+
+// Characters with no place in code page 1251 become '?'; invalid UTF-8
+// bytes are taken as code page 1251 bytes unchanged.
+std::string Utf8ToCp1251(std::string_view text);
+
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace korvel

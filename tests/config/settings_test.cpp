@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "config/config_files.h"
+#include "config/settings.h"
+#include "platform/text1251.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::ConfigSandbox;
+
+TEST(Settings, DefaultsWhenNeitherFileExists) {
+  ConfigSandbox sandbox;
+  EXPECT_EQ(ReadDataRoot(), "/");
+  const ConnectionKeys keys = ReadConnectionKeys();
+  EXPECT_EQ(keys.dsn, "TQF");
+  EXPECT_EQ(keys.user, "TQF");
+  EXPECT_EQ(keys.password, "KXM");
+  EXPECT_EQ(ReadScanSubdirectories(), 0);
+  EXPECT_TRUE(ReadStationNames().empty());
+  EXPECT_EQ(ReadTimeWindowStart(), "00:00:00 01/01/2007");
+  EXPECT_EQ(ReadTimeWindowLength(), "00:30:00");
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "Data/");
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::FilePicker), "/");
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::FolderChooser), "/");
+}
+
+TEST(Settings, TqfIniIsFoundByEnvironmentThenXdg) {
+  const char* old = std::getenv("TQF_CONFIG_DIR");
+  const std::string saved = old ? old : "";
+  setenv("TQF_CONFIG_DIR", "/etc/somewhere", 1);
+  EXPECT_EQ(TqfIniPath(), "/etc/somewhere/tqf.ini");
+  unsetenv("TQF_CONFIG_DIR");
+  setenv("XDG_CONFIG_HOME", "/home/op/.cfg", 1);
+  EXPECT_EQ(TqfIniPath(), "/home/op/.cfg/tqf/tqf.ini");
+  unsetenv("XDG_CONFIG_HOME");
+  setenv("HOME", "/home/op", 1);
+  EXPECT_EQ(TqfIniPath(), "/home/op/.config/tqf/tqf.ini");
+  if (old) setenv("TQF_CONFIG_DIR", saved.c_str(), 1);
+  EXPECT_EQ(ProgramIniPath(), "korvel2tqf.ini");
+}
+
+TEST(Settings, DataRootAndConnectionKeys) {
+  ConfigSandbox sandbox;
+  sandbox.WriteTqfIni("[DATA]\nDIR=/srv/tqf\n[DATABASE]\nODBC=SEISM\nUSER=op\nPASSWORD=" +
+                      std::string(70, 'p') + "\n");
+  EXPECT_EQ(ReadDataRoot(), "/srv/tqf/");
+  EXPECT_EQ(ReadConnectionKeys().dsn, "SEISM");
+  EXPECT_EQ(ReadConnectionKeys().user, "op");
+  EXPECT_EQ(ReadConnectionKeys().password, std::string(63, 'p'));
+  sandbox.WriteTqfIni("[DATA]\nDIR=/srv/tqf/\n[DATABASE]\nODBC=" + std::string(40, 'd') + "\n");
+  EXPECT_EQ(ReadDataRoot(), "/srv/tqf/");  // re-read on every call
+  EXPECT_EQ(ReadConnectionKeys().dsn, std::string(31, 'd'));
+  sandbox.WriteTqfIni("[DATA]\nDIR=" + std::string(300, 'r') + "\n");
+  EXPECT_EQ(ReadDataRoot(), std::string(255, 'r') + "/");
+}
+
+TEST(Settings, StationListReadsOnlyTheCountedSections) {
+  ConfigSandbox sandbox;
+  sandbox.WriteProgramIni(
+      "[SYSTEM]\nNSTA=3\nSCANDIR=1\nTIME=12:00:00 01/03/2007\nDIR=/raw\n"
+      "[STA0]\nNAME=KIR\n[STA2]\nNAME=КУДА\n[STA3]\nNAME=NEVER\n[STA1]\nNAME=\n"
+      "[KIR]\nDIR=/raw/kir\n");
+  EXPECT_EQ(ReadStationNames(), (std::vector<std::string>{"KIR", Utf8ToCp1251("КУДА")}));
+  EXPECT_EQ(ReadScanSubdirectories(), 1);
+  EXPECT_EQ(ReadTimeWindowStart(), "12:00:00 01/03/2007");
+  EXPECT_EQ(ReadTimeWindowLength(), "00:30:00");
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "/raw/kir/");
+  EXPECT_EQ(ReadStationDataDir("kir", DataDirUse::FilePicker), "/raw/kir/");
+  EXPECT_EQ(ReadStationDataDir("OTHER", DataDirUse::DirectoryScan), "/raw/");
+  EXPECT_EQ(ReadStationDataDir("OTHER", DataDirUse::FolderChooser), "/raw/");
+}
+
+TEST(Settings, TimeWindowIsWrittenBackKeepingTheRest) {
+  ConfigSandbox sandbox;
+  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=1\n[STA0]\nNAME=KIR\n");
+  WriteTimeWindow("01:02:03 04/05/2006", "00:10:00");
+  EXPECT_EQ(ReadTimeWindowStart(), "01:02:03 04/05/2006");
+  EXPECT_EQ(ReadTimeWindowLength(), "00:10:00");
+  EXPECT_EQ(ReadStationNames(), std::vector<std::string>{"KIR"});
+}
+
+}  // namespace
+}  // namespace korvel

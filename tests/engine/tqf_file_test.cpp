@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <cstring>
+#include <filesystem>
+
+#include "engine/tqf_file.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::ReadFileBytes;
+using test::RecordingNotifier;
+using test::TempDir;
+
+std::string FloatBytes(std::initializer_list<float> values) {
+  std::string out;
+  for (float v : values) out.append(reinterpret_cast<const char*>(&v), 4);
+  return out;
+}
+
+TEST(TqfFile, HeaderByteForByte) {
+  const TqfHeader h = BuildHeader("STA", "SH Z", 100.0, 1173247920.5);
+  const std::string text =
+      "[TQF4.0]\r\n"
+      "Data offset=512\r\n"
+      "Start time=06 12 00\r\n"
+      "Start date=07 03 2007\r\n"
+      "Time duration=00 00 00\r\n"
+      "Data Type=FLOAT\r\n"
+      "SpS=100.000000\r\n"
+      "Gain=1\r\n"
+      "Station=STA\r\n"
+      "Channel=\"SH Z\"\r\n";
+  std::string expected = text + '\0';
+  expected.resize(512, ' ');
+  EXPECT_EQ(std::string(h.data(), h.size()), expected);
+
+  // Seconds are truncated, never rounded; the rate keeps six decimals.
+  const TqfHeader late = BuildHeader("KIR", "N-S", 0.5, 1173247979.75);
+  const std::string late_text(late.data(), 200);
+  EXPECT_NE(late_text.find("Start time=06 12 59\r\n"), std::string::npos);
+  EXPECT_NE(late_text.find("SpS=0.500000\r\n"), std::string::npos);
+}
+
+TEST(TqfFile, NamesAndDirectories) {
+  EXPECT_EQ(TqfRelativePath("STA", "SH Z", 1173247920.5), "STA/06/07032007-061200-SH_Z.STA");
+  EXPECT_EQ(TqfRelativePath("KIR", "N-S", 1173247979.75), "KIR/06/07032007-061259-N-S.KIR");
+  // Name copies hold at most 11 characters; the station directory keeps its name.
+  EXPECT_EQ(TqfRelativePath("ABCDEFGHIJKLMNOP", "CHANNEL NAME LONG", 1173247920.0),
+            "ABCDEFGHIJKLMNOP/06/07032007-061200-CHANNEL_NAM.ABCDEFGHIJK");
+  // A header cannot steer a file out of the output root.
+  EXPECT_EQ(TqfRelativePath("..", "../../etc/x", 1173247920.0),
+            "__/06/07032007-061200-.._.._etc_x.__");
+  EXPECT_EQ(FileNameSafe("a/b\\c:d*e?f\"g<h>i|j\x01k\x7Fl m", 100), "a_b_c_d_e_f_g_h_i_j_k_l_m");
+  EXPECT_EQ(FileNameSafe("\xCA\xC8\xD0", 11), "\xCA\xC8\xD0");
+  EXPECT_EQ(TqfFullPath("/out", "S/06/f"), "/out/S/06/f");
+  EXPECT_EQ(TqfFullPath("/out/", "S/06/f"), "/out/S/06/f");
+}
+
+TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
+  TempDir dir;
+  RecordingNotifier notifier;
+  const std::string root = (dir.path() / "out").string() + "/";
+  std::filesystem::create_directory(dir / "out");
+  const std::string rel = TqfRelativePath("STA", "SH Z", 1173247920.5);
+  const TqfHeader header = BuildHeader("STA", "SH Z", 100.0, 1173247920.5);
+  const float first[] = {1.0f, -2.5f, 32767.0f};
+  ASSERT_TRUE(CreateTqfFile(root, rel, header, first, notifier));
+  const float second[] = {-32768.0f};
+  ASSERT_TRUE(ExtendTqfFile(TqfFullPath(root, rel), second, notifier));
+  const float third[] = {7.0f, 8.0f};
+  ASSERT_TRUE(ExtendTqfFile(TqfFullPath(root, rel), third, notifier));
+  EXPECT_TRUE(notifier.messages.empty());
+
+  const std::string bytes = ReadFileBytes(dir / ("out/" + rel));
+  ASSERT_EQ(bytes.size(), 512u + 4 * 6);
+  EXPECT_EQ(bytes.substr(0, 512), std::string(header.data(), 512));
+  EXPECT_EQ(bytes.substr(512), FloatBytes({1.0f, -2.5f, 32767.0f, -32768.0f, 7.0f, 8.0f}));
+
+  // Creating the same name again empties the file first.
+  ASSERT_TRUE(CreateTqfFile(root, rel, header, second, notifier));
+  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 516u);
+}
+
+TEST(TqfFile, FailuresAreReportedWithThePath) {
+  TempDir dir;
+  RecordingNotifier notifier;
+  const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
+  const float samples[] = {1.0f};
+  // Only the station and hour folders are made, never the root.
+  const std::string missing_root = (dir.path() / "no-root").string() + "/";
+  EXPECT_FALSE(CreateTqfFile(missing_root, "STA/06/f.STA", header, samples, notifier));
+  EXPECT_FALSE(std::filesystem::exists(dir / "no-root"));
+  EXPECT_FALSE(ExtendTqfFile(missing_root + "STA/06/f.STA", samples, notifier));
+  ASSERT_EQ(notifier.messages.size(), 2u);
+  EXPECT_EQ(notifier.messages[0].text, "File create error '" + missing_root + "STA/06/f.STA'");
+  EXPECT_EQ(notifier.messages[0].caption, "Korvel->TQF");
+  EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(notifier.messages[1].text, "File open error '" + missing_root + "STA/06/f.STA'");
+}
+
+// Holds the process to a file size limit, so that a write really stops short.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_old);
+    m_old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_old;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_old_handler);
+  }
+
+ private:
+  rlimit m_old{};
+  void (*m_old_handler)(int) = nullptr;
+};
+
+TEST(TqfFile, AShortWriteIsReportedAndTheExtensionUndone) {
+  TempDir dir;
+  RecordingNotifier notifier;
+  const std::string root = dir.path().string() + "/";
+  const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
+  const float first[] = {1.0f, 2.0f, 3.0f};
+  ASSERT_TRUE(CreateTqfFile(root, "STA/06/f.STA", header, first, notifier));
+  const std::string full = root + "STA/06/f.STA";
+  const std::string before = ReadFileBytes(full);
+  {
+    FileSizeLimit limit(530);  // room for 6 of the next 16 bytes
+    const float more[] = {4.0f, 5.0f, 6.0f, 7.0f};
+    EXPECT_FALSE(ExtendTqfFile(full, more, notifier));
+    // A new file that cannot be written whole does not stay behind.
+    const float many[8] = {};
+    EXPECT_FALSE(CreateTqfFile(root, "STA/06/g.STA", header, many, notifier));
+  }
+  EXPECT_EQ(ReadFileBytes(full), before);
+  EXPECT_FALSE(std::filesystem::exists(root + "STA/06/g.STA"));
+  ASSERT_EQ(notifier.messages.size(), 2u);
+  EXPECT_EQ(notifier.messages[0].text, "File write error '" + full + "'");
+  EXPECT_EQ(notifier.messages[1].text, "File write error '" + root + "STA/06/g.STA'");
+}
+
+TEST(TqfFile, AFullDiskIsReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  RecordingNotifier notifier;
+  const float samples[] = {1.0f, 2.0f};
+  // /dev/full opens for writing and fails every write, as a full disk does.
+  EXPECT_FALSE(ExtendTqfFile("/dev/full", samples, notifier));
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text, "File write error '/dev/full'");
+  EXPECT_EQ(notifier.messages[0].caption, "Korvel->TQF");
+}
+
+}  // namespace
+}  // namespace korvel

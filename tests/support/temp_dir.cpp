@@ -1,0 +1,60 @@
+#include "tests/support/temp_dir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace korvel::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  m_path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(m_path, ec);
+}
+
+ConfigSandbox::ConfigSandbox() : m_old_cwd(std::filesystem::current_path()) {
+  if (const char* old = std::getenv("TQF_CONFIG_DIR")) {
+    m_old_config = old;
+    m_had_config = true;
+  }
+  setenv("TQF_CONFIG_DIR", m_dir.path().c_str(), 1);
+  std::filesystem::current_path(m_dir.path());
+}
+
+ConfigSandbox::~ConfigSandbox() {
+  std::filesystem::current_path(m_old_cwd);
+  if (m_had_config)
+    setenv("TQF_CONFIG_DIR", m_old_config.c_str(), 1);
+  else
+    unsetenv("TQF_CONFIG_DIR");
+}
+
+void ConfigSandbox::WriteTqfIni(const std::string& text) const {
+  WriteFileBytes(m_dir.path() / "tqf.ini", text);
+}
+
+void ConfigSandbox::WriteProgramIni(const std::string& text) const {
+  WriteFileBytes(m_dir.path() / "korvel2tqf.ini", text);
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace korvel::test
