@@ -130,11 +130,12 @@ std::size_t DecodeChannelSamples(std::span<const unsigned char> block, int chann
   const std::size_t w = static_cast<std::size_t>(sample_width);
   const std::size_t frame = static_cast<std::size_t>(channel_count) * w;
   const std::size_t frames = std::min(block.size() / frame, out.size());
-  const unsigned char* p = block.data() + static_cast<std::size_t>(channel) * w;
+  const unsigned char* data = block.data();
+  const std::size_t first = static_cast<std::size_t>(channel) * w;
   if (w == 2) {
-    for (std::size_t k = 0; k < frames; ++k, p += frame) out[k] = static_cast<float>(Int16At(p));
+    for (std::size_t k = 0; k < frames; ++k) out[k] = static_cast<float>(Int16At(data + first + k * frame));
   } else {
-    for (std::size_t k = 0; k < frames; ++k, p += frame) out[k] = static_cast<float>(Int32At(p));
+    for (std::size_t k = 0; k < frames; ++k) out[k] = static_cast<float>(Int32At(data + first + k * frame));
   }
   return frames;
 }

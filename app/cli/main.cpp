@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : kUsage);
+    app.exit(e);  // prints the help or the error
+    return e.get_exit_code() == 0 ? 0 : kUsage;
   }
 
   if (info->parsed()) return RunInfo(info_files);

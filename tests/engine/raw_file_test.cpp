@@ -95,7 +95,7 @@ TEST(RawFile, FramesDurationAndDecodedSamples) {
   RawFileBuilder w;
   w.Channels({"Z", "N-S"}).SampleFormat(32).Frames(4);
   const std::int32_t values[] = {std::numeric_limits<std::int32_t>::min(), -1, 16777217, 2147483647};
-  w.Samples([&](int c, std::int64_t k) { return c == 0 ? values[k] : -values[k]; });
+  w.Samples([&](int c, std::int64_t k) { return c == 0 ? values[k] : values[3 - k]; });
   const auto wide = w.Build();
   std::vector<float> z(4);
   ASSERT_EQ(DecodeChannelSamples({wide.data() + 120 + 144, wide.size() - 264}, 2, 4, 0, z), 4u);
