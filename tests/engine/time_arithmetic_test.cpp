@@ -80,6 +80,38 @@ TEST(TimeArithmetic, SplitAgreesWithTheCalendar) {
   }
 }
 
+// An independent day count (days from 1970-01-01 in the proleptic Gregorian
+// calendar, by era arithmetic) to check every day against.
+long long ReferenceDays(long long y, int m, int d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const long long yoe = y - era * 400;
+  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+TEST(TimeArithmetic, EveryDayFrom1969To2400MatchesTheReferenceCount) {
+  const int lengths[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  long long expected = ReferenceDays(1969, 1, 1);
+  for (int year = 1969; year <= 2400; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      const int last = lengths[month] + (month == 2 ? IsLeapYear(year) : 0);
+      for (int day = 1; day <= last; ++day, ++expected) {
+        ASSERT_EQ(ReferenceDays(year, month, day), expected);
+        const double t = ToEpochSeconds(year, month, day, 23, 59, 59.5f);
+        ASSERT_EQ(t, static_cast<double>(expected) * 86400.0 + 86399.5) << year << "-" << month << "-" << day;
+        const Split s = SplitOf(static_cast<double>(expected) * 86400.0);
+        ASSERT_EQ(s.ok, 1);
+        ASSERT_EQ(s.year, year);
+        ASSERT_EQ(s.month, month);
+        ASSERT_EQ(s.day, day);
+        ASSERT_EQ(SplitOf(t).day, day);
+      }
+    }
+  }
+}
+
 TEST(TimeArithmetic, SplitResolvesFractionsOnlyAsFineAsTheSumAllows) {
   // Present-day fractions become multiples of 2^-17 s; 2^-19 short of a whole
   // second rounds up to it.
