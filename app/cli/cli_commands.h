@@ -23,4 +23,13 @@ struct ConnectionOptions {
 // The summary rows of each file: station, channel, rate, start, duration.
 int RunInfo(const std::vector<std::string>& files);
 
+// Creates the embedded SQLite catalogue and its "TQF" data source.
+int RunInitCatalogue(const std::string& database_file);
+
+// The SITECHAN rows of a station: channel, rate, "x" where the window ticks it.
+int RunChannels(const ConnectionOptions& connection, const std::string& station);
+
+// The CHKDB schema upgrade.
+int RunUpgradeSchema(const ConnectionOptions& connection);
+
 }  // namespace korvel::cli

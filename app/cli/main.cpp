@@ -33,6 +33,28 @@ int main(int argc, char** argv) {
       "is not a usable raw file");
   info->add_option("FILE", info_files, "raw files")->required();
 
+  std::string database_file;
+  CLI::App* init = app.add_subcommand(
+      "init-catalogue",
+      "create the embedded SQLite catalogue (FILELIST, SITECHAN and their indexes) and\n"
+      "register it as the user ODBC data source \"TQF\" ($ODBCINI, else ~/.odbc.ini);\n"
+      "running it again changes nothing");
+  init->add_option("--database", database_file,
+                   "database file (default: $XDG_DATA_HOME/tqf/catalogue.sqlite, "
+                   "~/.local/share/tqf/catalogue.sqlite)");
+
+  std::string channels_station;
+  CLI::App* channels = app.add_subcommand(
+      "channels",
+      "list a station's SITECHAN rows: channel, sampling rate, and x where the window\n"
+      "ticks the channel when the station is picked (Z, N-S, E-W)");
+  channels->add_option("--station", channels_station, "station name")->required();
+
+  CLI::App* upgrade = app.add_subcommand(
+      "upgrade-schema",
+      "add FILELIST's optional columns LCODE, CALPER, CALIB, FOFF and TEND, or declare\n"
+      "their types again (the window's CHKDB switch); exit 1 when a change failed");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -41,5 +63,8 @@ int main(int argc, char** argv) {
   }
 
   if (info->parsed()) return RunInfo(info_files);
+  if (init->parsed()) return RunInitCatalogue(database_file);
+  if (channels->parsed()) return RunChannels(connection, channels_station);
+  if (upgrade->parsed()) return RunUpgradeSchema(connection);
   return kUsage;
 }

@@ -21,7 +21,7 @@ ensure_packages() {
   fi
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {

@@ -1,0 +1,56 @@
+#include <cstdio>
+
+#include "app/cli/cli_commands.h"
+#include "database/chan_list.h"
+#include "database/connection.h"
+#include "database/db_exception.h"
+#include "database/embedded_catalogue.h"
+#include "database/schema_upgrade.h"
+#include "platform/text1251.h"
+
+namespace korvel::cli {
+namespace {
+
+bool Open(const ConnectionOptions& c, Notifier& notifier) {
+  // Arguments arrive in UTF-8; the connection fields are code page 1251 like the ini values.
+  return OpenDatabase(Utf8ToCp1251(c.dsn), Utf8ToCp1251(c.user), Utf8ToCp1251(c.password),
+                      notifier);
+}
+
+}  // namespace
+
+int RunInitCatalogue(const std::string& database_file) {
+  const InitResult result =
+      InitEmbeddedCatalogue(database_file.empty() ? DefaultCatalogueFile() : std::filesystem::path(database_file));
+  std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
+  return result.ok ? kConverted : kDatabaseOpenFailed;
+}
+
+int RunChannels(const ConnectionOptions& connection, const std::string& station) {
+  StderrNotifier notifier;
+  if (!Open(connection, notifier)) return kDatabaseOpenFailed;
+  int status = kNothing;
+  try {
+    for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(Utf8ToCp1251(station))) {
+      std::printf("%s\t%.3f\t%s\n", Cp1251ToUtf8(row.chan).c_str(), row.sps,
+                  IsTickedByDefault(row.chan) ? "x" : "");
+      status = kConverted;
+    }
+  } catch (const CDBException& e) {
+    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    status = kDatabaseError;
+  }
+  CloseDatabase();
+  return status;
+}
+
+int RunUpgradeSchema(const ConnectionOptions& connection) {
+  StderrNotifier notifier;
+  if (!Open(connection, notifier)) return kDatabaseOpenFailed;
+  const int failures = UpgradeSchema(theDatabase, notifier);
+  CloseDatabase();
+  if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
+  return failures == 0 ? kConverted : kNothing;
+}
+
+}  // namespace korvel::cli

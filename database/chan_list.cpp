@@ -1,0 +1,40 @@
+#include "database/chan_list.h"
+
+#include "database/statement.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+
+std::vector<SiteChannelRow> CChanList::ListStation(const std::string& station) {
+  CStatement select(m_database);
+  select.Prepare(
+      "SELECT STA, CHAN, NGROUP, CHANINDEX, EDEPH, LAT, LON, SPS, HANG, VANG, DESCR, CALIBFILE, "
+      "LDDATE FROM SITECHAN WHERE STA = ?");
+  select.BindText(1, Cp1251ToUtf8(station));
+  select.Execute();
+  std::vector<SiteChannelRow> rows;
+  while (select.Fetch()) {
+    SiteChannelRow r;
+    r.sta = Utf8ToCp1251(select.GetText(1).value_or(""));
+    r.chan = Utf8ToCp1251(select.GetText(2).value_or(""));
+    r.ngroup = select.GetLong(3).value_or(0);
+    r.chanindex = select.GetLong(4).value_or(0);
+    r.edeph = select.GetDouble(5).value_or(0.0);
+    r.lat = select.GetDouble(6).value_or(0.0);
+    r.lon = select.GetDouble(7).value_or(0.0);
+    r.sps = select.GetDouble(8).value_or(0.0);
+    r.hang = select.GetDouble(9).value_or(0.0);
+    r.vang = select.GetDouble(10).value_or(0.0);
+    r.descr = Utf8ToCp1251(select.GetText(11).value_or(""));
+    r.calibfile = Utf8ToCp1251(select.GetText(12).value_or(""));
+    r.lddate = select.GetText(13).value_or("");
+    rows.push_back(std::move(r));
+  }
+  return rows;
+}
+
+bool IsTickedByDefault(const std::string& channel) {
+  return channel == "Z" || channel == "N-S" || channel == "E-W";
+}
+
+}  // namespace korvel

@@ -1,0 +1,47 @@
+#include "database/connection.h"
+
+#include "config/settings.h"
+#include "database/db_exception.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+
+CDatabase theDatabase;
+
+namespace {
+
+std::string Cut(const std::string& text, std::size_t field) { return text.substr(0, field); }
+
+}  // namespace
+
+ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& user,
+                                     const std::string& password) {
+  const ConnectionKeys keys = ReadConnectionKeys();
+  return {dsn.empty() ? keys.dsn : Cut(dsn, 31), user.empty() ? keys.user : Cut(user, 63),
+          password.empty() ? keys.password : Cut(password, 63)};
+}
+
+std::string ConnectString(const ConnectionSettings& s) {
+  return "DSN=" + s.dsn + ";UID=" + s.user + ";PWD=" + s.password + ";";
+}
+
+std::string MaskedConnectString(const ConnectionSettings& s) {
+  return "DSN=" + s.dsn + ";UID=" + s.user + ";PWD=***;";
+}
+
+bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string& user,
+                  const std::string& password, Notifier& notifier) {
+  const ConnectionSettings settings = ResolveConnection(dsn, user, password);
+  try {
+    // The ini values are code page 1251; the driver manager reads UTF-8 files.
+    if (database.OpenEx(Cp1251ToUtf8(ConnectString(settings))) == CDatabase::OpenResult::Opened)
+      return true;
+    notifier.Message("Ошибка инициализации базы данных", kApplicationTitle, MessageIcon::None);
+  } catch (const CDBException& e) {
+    notifier.Message(Cp1251ToUtf8(MaskedConnectString(settings)) + "\n" + e.m_strError,
+                     kApplicationTitle, MessageIcon::Error);
+  }
+  return false;
+}
+
+}  // namespace korvel

@@ -1,0 +1,40 @@
+#pragma once
+// The process-wide connection and how it is opened from the command line's
+// values, "tqf.ini" and the built-in defaults.
+
+#include <string>
+
+#include "database/database.h"
+#include "platform/notifier.h"
+
+namespace korvel {
+
+extern CDatabase theDatabase;
+
+inline constexpr const char* kApplicationTitle = "korvel2tqf";
+
+struct ConnectionSettings {
+  std::string dsn;       // at most 31 characters
+  std::string user;      // at most 63
+  std::string password;  // at most 63
+};
+
+// Values given on the command line win when not empty; then "tqf.ini"; then
+// "TQF", "TQF", "KXM".
+ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& user,
+                                     const std::string& password);
+
+std::string ConnectString(const ConnectionSettings& settings);
+// The same with the password shown as "***", for messages.
+std::string MaskedConnectString(const ConnectionSettings& settings);
+
+// Opens `database` and tells the operator why when it cannot.
+bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string& user,
+                  const std::string& password, Notifier& notifier);
+inline bool OpenDatabase(const std::string& dsn, const std::string& user,
+                         const std::string& password, Notifier& notifier) {
+  return OpenDatabase(theDatabase, dsn, user, password, notifier);
+}
+inline void CloseDatabase() { theDatabase.Close(); }
+
+}  // namespace korvel

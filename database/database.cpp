@@ -1,0 +1,88 @@
+#include "database/database.h"
+
+#include <algorithm>
+
+#include "database/db_exception.h"
+#include "database/statement.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+
+DbmsKind ClassifyDbmsName(const std::string& name) {
+  std::string upper = name;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return Upper1251(c); });
+  const auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
+  DbmsKind kind = DbmsKind::Access;
+  if (has("ACCESS")) kind = DbmsKind::Access;
+  if (has("MICROSOFT") && has("SQL")) kind = DbmsKind::MsSql;
+  if (has("ORACLE")) kind = DbmsKind::Oracle;
+  if (has("MYSQL")) kind = DbmsKind::MySql;
+  if (has("POSTGRES")) kind = DbmsKind::Postgres;
+  return kind;
+}
+
+CDatabase::~CDatabase() { Close(); }
+
+CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
+  Close();
+  SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_henv);
+  if (!Succeeded(rc)) throw CDBException("cannot allocate an ODBC environment", "");
+  SQLSetEnvAttr(m_henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  rc = SQLAllocHandle(SQL_HANDLE_DBC, m_henv, &m_hdbc);
+  if (!Succeeded(rc)) {
+    std::string text = DiagnosticText(SQL_HANDLE_ENV, m_henv);
+    Close();
+    throw CDBException(text.empty() ? "cannot allocate an ODBC connection" : text, "");
+  }
+  SQLSetConnectAttr(m_hdbc, SQL_ATTR_LOGIN_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+
+  SQLCHAR out[1024];
+  SQLSMALLINT out_length = 0;
+  std::string in = connect_string;
+  rc = SQLDriverConnect(m_hdbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out,
+                        sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  if (rc == SQL_NO_DATA) {
+    SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
+    m_hdbc = SQL_NULL_HDBC;
+    Close();
+    return OpenResult::NoData;
+  }
+  if (!Succeeded(rc)) {
+    std::string state;
+    std::string text = DiagnosticText(SQL_HANDLE_DBC, m_hdbc, &state);
+    SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
+    m_hdbc = SQL_NULL_HDBC;
+    Close();
+    throw CDBException(text.empty() ? "the connection failed" : text, state);
+  }
+  m_statements = 0;
+  return OpenResult::Opened;
+}
+
+void CDatabase::Close() {
+  if (m_hdbc != SQL_NULL_HDBC) {
+    SQLDisconnect(m_hdbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
+    m_hdbc = SQL_NULL_HDBC;
+  }
+  if (m_henv != SQL_NULL_HENV) {
+    SQLFreeHandle(SQL_HANDLE_ENV, m_henv);
+    m_henv = SQL_NULL_HENV;
+  }
+}
+
+void CDatabase::ExecuteSQL(const std::string& sql) {
+  CStatement statement(*this);
+  statement.ExecDirect(sql);
+}
+
+DbmsKind CDatabase::GetDbmsKind() {
+  SQLCHAR name[256] = {};
+  SQLSMALLINT length = 0;
+  if (!IsOpen() || !Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+    return ClassifyDbmsName("");
+  return ClassifyDbmsName(reinterpret_cast<char*>(name));
+}
+
+}  // namespace korvel

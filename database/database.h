@@ -1,0 +1,51 @@
+#pragma once
+// The one ODBC connection of the program, over the ODBC C API of unixODBC.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+#include <string>
+
+namespace korvel {
+
+enum class DbmsKind { Access = 0, MsSql = 1, Oracle = 2, MySql = 3, Postgres = 4 };
+
+// The classification of an SQL_DBMS_NAME text; later tests win.
+DbmsKind ClassifyDbmsName(const std::string& name);
+
+inline constexpr SQLULEN kLoginTimeoutSeconds = 15;
+inline constexpr SQLULEN kQueryTimeoutSeconds = 15;
+
+class CDatabase {
+ public:
+  enum class OpenResult { Opened, NoData };
+
+  CDatabase() = default;
+  CDatabase(const CDatabase&) = delete;
+  CDatabase& operator=(const CDatabase&) = delete;
+  ~CDatabase();
+
+  // Connects without ever prompting; raises CDBException on a driver error.
+  OpenResult OpenEx(const std::string& connect_string);
+  void Close();
+  bool IsOpen() const { return m_hdbc != SQL_NULL_HDBC; }
+
+  // One statement executed directly; raises CDBException on failure.
+  void ExecuteSQL(const std::string& sql);
+
+  DbmsKind GetDbmsKind();
+
+  SQLHDBC RawHandle() const { return m_hdbc; }
+
+  // Statements sent to the server since the connection was opened.
+  std::uint64_t StatementCount() const { return m_statements; }
+  void CountStatement() { ++m_statements; }
+
+ private:
+  SQLHENV m_henv = SQL_NULL_HENV;
+  SQLHDBC m_hdbc = SQL_NULL_HDBC;
+  std::uint64_t m_statements = 0;
+};
+
+}  // namespace korvel

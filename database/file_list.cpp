@@ -1,0 +1,168 @@
+#include "database/file_list.h"
+
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "database/connection.h"
+#include "database/db_exception.h"
+#include "database/statement.h"
+#include "platform/disk_space.h"
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+namespace {
+
+constexpr std::uint64_t kFreeSpaceCap = 4294967295ULL;
+
+bool IsAbsoluteStoredPath(const std::string& cpath) {
+  return !cpath.empty() && (cpath.front() == '/' || cpath.front() == '\\');
+}
+
+// A relative stored path must stay below the output root.
+bool ClimbsOutOfRoot(const std::string& cpath) {
+  std::size_t start = 0;
+  while (start <= cpath.size()) {
+    const std::size_t end = std::min(cpath.find_first_of("/\\", start), cpath.size());
+    if (cpath.compare(start, end - start, "..") == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The columns that UpdateFileRecord and RegisterNewFile both set, bound from 1.
+void BindCommonColumns(CStatement& s, const std::string& station, const std::string& channel,
+                       double tbegin, double tqty, double sps, int gain, int datatype) {
+  s.BindText(1, Cp1251ToUtf8(station));
+  s.BindText(2, Cp1251ToUtf8(channel));
+  s.BindText(3, kOwnCreator);
+  s.BindTimestamp(4, LocalTimeNow());
+  s.BindDouble(5, tbegin);
+  s.BindDouble(6, tqty);
+  s.BindDouble(7, sps);
+  s.BindInt(8, gain);
+  s.BindInt(9, datatype);
+  s.BindDouble(10, kDataOffset);
+}
+
+constexpr const char* kCommonColumns =
+    "STA, CH, CREATER, LDDATE, TBEGIN, TQTY, SPS, GAIN, DATATYPE, FOFF, CPATH";
+
+}  // namespace
+
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory) {
+  const auto free = AvailableDiskSpace(NativePath(directory));
+  if (!free) return std::nullopt;
+  return std::min(*free, kFreeSpaceCap);
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::path(path), ec);
+}
+
+void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
+                                const std::string& channel, double tbegin, double tqty,
+                                double sps, double calib, double calper, int gain, int datatype) {
+  const std::string path = Cp1251ToUtf8(cpath);
+  // A file is catalogued once: every older row of the path goes.
+  CStatement remove(m_database);
+  remove.Prepare("DELETE FROM FILELIST WHERE CPATH = ?");
+  remove.BindText(1, path);
+  remove.Execute();
+
+  CStatement insert(m_database);
+  insert.Prepare(std::string("INSERT INTO FILELIST (") + kCommonColumns +
+                 ", CALIB, CALPER) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
+  insert.BindText(11, path);
+  insert.BindDouble(12, calib);
+  insert.BindDouble(13, calper);
+  insert.Execute();
+}
+
+void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& station,
+                                 const std::string& channel, double tbegin, double tqty,
+                                 double sps, int gain, int datatype) {
+  const std::string path = Cp1251ToUtf8(cpath);
+  // CALIB and CALPER are not named, so a row keeps them; the row count
+  // decides whether the file had a row at all.
+  CStatement update(m_database);
+  update.Prepare(
+      "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
+      "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE CPATH = ?");
+  BindCommonColumns(update, station, channel, tbegin, tqty, sps, gain, datatype);
+  update.BindText(11, path);
+  update.Execute();
+  if (update.RowCount() > 0) return;
+
+  CStatement insert(m_database);
+  insert.Prepare(std::string("INSERT INTO FILELIST (") + kCommonColumns +
+                 ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
+  insert.BindText(11, path);
+  insert.Execute();
+}
+
+bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
+                               const std::string& station) {
+  const std::uint64_t need = extra_bytes + kSpaceReserve;
+  // A disk that cannot be measured is no reason to delete anything.
+  auto free = FreeDiskSpace(output_root);
+  if (!free) return false;
+  if (*free > need) return true;
+
+  // The whole result is read first, as a snapshot: the deletions below must
+  // not disturb the walk.
+  std::vector<std::string> paths;
+  {
+    CStatement select(m_database);
+    select.Prepare(
+        "SELECT CPATH FROM FILELIST WHERE STA = ? AND CREATER = ? ORDER BY LDDATE, TBEGIN");
+    select.BindText(1, Cp1251ToUtf8(station));
+    select.BindText(2, kDeletableCreator);
+    select.Execute();
+    while (select.Fetch()) paths.push_back(select.GetText(1).value_or(""));
+  }
+  const std::string root = Cp1251ToUtf8(output_root);
+  for (const std::string& cpath : paths) {
+    free = FreeDiskSpace(output_root);
+    if (free && *free > need) break;
+    if (cpath.empty()) continue;
+    if (!IsAbsoluteStoredPath(cpath) && ClimbsOutOfRoot(cpath)) continue;
+    RemoveCataloguedFile(IsAbsoluteStoredPath(cpath) ? cpath : root + cpath, cpath);
+  }
+  free = FreeDiskSpace(output_root);
+  return free && *free >= need;
+}
+
+void CFileList::RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath) {
+  // A failed deletion is ignored: the row goes either way, as a missing file's does.
+  if (FileExists(full_path)) ::unlink(full_path.c_str());
+  DeleteFileRecord(stored_cpath);
+}
+
+bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
+  try {
+    CStatement remove(m_database);
+    remove.Prepare("DELETE FROM FILELIST WHERE CPATH = ?");
+    remove.BindText(1, stored_cpath);
+    remove.Execute();
+    return true;
+  } catch (const CDBException& e) {
+    m_notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    return false;
+  }
+}
+
+}  // namespace korvel

@@ -1,0 +1,48 @@
+#pragma once
+// The file catalogue FILELIST: a row per file written, and the disk-space guard
+// that deletes the oldest files of the other acquisition program.
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "database/database.h"
+#include "engine/catalogue.h"
+#include "platform/notifier.h"
+
+namespace korvel {
+
+inline constexpr double kDataOffset = 512.0;
+
+class CFileList : public Catalogue {
+ public:
+  CFileList(CDatabase& database, Notifier& notifier) : m_database(database), m_notifier(notifier) {}
+
+  bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
+                      const std::string& station) override;
+  void RegisterNewFile(const std::string& cpath, const std::string& station,
+                       const std::string& channel, double tbegin, double tqty, double sps,
+                       double calib, double calper, int gain, int datatype) override;
+  void UpdateFileRecord(const std::string& cpath, const std::string& station,
+                        const std::string& channel, double tbegin, double tqty, double sps,
+                        int gain, int datatype) override;
+
+  // Paths as stored: UTF-8, exactly the bytes of the catalogue.
+  void RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath);
+  bool DeleteFileRecord(const std::string& stored_cpath);
+
+ private:
+  CDatabase& m_database;
+  Notifier& m_notifier;
+};
+
+// Bytes free for this user below a directory, capped at 4294967295; nothing
+// when the directory cannot be queried.
+std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory);
+bool FileExists(const std::string& path);
+
+// The local time now, whole seconds.
+std::tm LocalTimeNow();
+
+}  // namespace korvel

@@ -1,0 +1,148 @@
+#include "database/statement.h"
+
+#include "database/db_exception.h"
+
+namespace korvel {
+
+CStatement::CStatement(CDatabase& database) : m_database(database) {
+  if (!database.IsOpen()) throw CDBException("the database is not open", "08003");
+  const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, database.RawHandle(), &m_hstmt);
+  ThrowOnFailure(rc, SQL_HANDLE_DBC, database.RawHandle(), "SQLAllocHandle");
+  // Not every driver knows a query time-out; where it does, a hung server
+  // cannot stall the operator for good.
+  SQLSetStmtAttr(m_hstmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+}
+
+CStatement::~CStatement() {
+  if (m_hstmt != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, m_hstmt);
+}
+
+void CStatement::Check(SQLRETURN rc, const char* what) {
+  ThrowOnFailure(rc, SQL_HANDLE_STMT, m_hstmt, what);
+}
+
+void CStatement::Prepare(const std::string& sql) {
+  std::string text = sql;
+  Check(SQLPrepare(m_hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), "SQLPrepare");
+}
+
+CStatement::Parameter& CStatement::Slot(int index) {
+  while (static_cast<int>(m_parameters.size()) < index) m_parameters.emplace_back();
+  return m_parameters[static_cast<std::size_t>(index - 1)];
+}
+
+void CStatement::BindText(int index, const std::string& utf8) {
+  Parameter& p = Slot(index);
+  p.text = utf8;
+  p.indicator = static_cast<SQLLEN>(p.text.size());
+  const SQLULEN column = std::max<SQLULEN>(p.text.size(), 1);
+  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_CHAR,
+                         SQL_VARCHAR, column, 0, p.text.data(),
+                         static_cast<SQLLEN>(p.text.size()), &p.indicator),
+        "SQLBindParameter");
+}
+
+void CStatement::BindDouble(int index, double value) {
+  Parameter& p = Slot(index);
+  p.number = value;
+  p.indicator = 0;
+  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_DOUBLE,
+                         SQL_DOUBLE, 0, 0, &p.number, 0, &p.indicator),
+        "SQLBindParameter");
+}
+
+void CStatement::BindInt(int index, int value) {
+  Parameter& p = Slot(index);
+  p.integer = value;
+  p.indicator = 0;
+  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_SLONG,
+                         SQL_INTEGER, 0, 0, &p.integer, 0, &p.indicator),
+        "SQLBindParameter");
+}
+
+void CStatement::BindTimestamp(int index, const std::tm& t) {
+  Parameter& p = Slot(index);
+  p.timestamp = {static_cast<SQLSMALLINT>(t.tm_year + 1900), static_cast<SQLUSMALLINT>(t.tm_mon + 1),
+                 static_cast<SQLUSMALLINT>(t.tm_mday), static_cast<SQLUSMALLINT>(t.tm_hour),
+                 static_cast<SQLUSMALLINT>(t.tm_min), static_cast<SQLUSMALLINT>(t.tm_sec), 0};
+  p.indicator = 0;
+  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT,
+                         SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &p.timestamp, 0,
+                         &p.indicator),
+        "SQLBindParameter");
+}
+
+void CStatement::Execute() {
+  m_database.CountStatement();
+  Check(SQLExecute(m_hstmt), "SQLExecute");
+}
+
+void CStatement::ExecDirect(const std::string& sql) {
+  std::string text = sql;
+  m_database.CountStatement();
+  Check(SQLExecDirect(m_hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), "SQLExecDirect");
+}
+
+SQLLEN CStatement::RowCount() {
+  SQLLEN rows = 0;
+  Check(SQLRowCount(m_hstmt, &rows), "SQLRowCount");
+  return rows;
+}
+
+bool CStatement::Fetch() {
+  const SQLRETURN rc = SQLFetch(m_hstmt);
+  if (rc == SQL_NO_DATA) return false;
+  Check(rc, "SQLFetch");
+  return true;
+}
+
+void CStatement::CloseCursor() { SQLFreeStmt(m_hstmt, SQL_CLOSE); }
+
+std::optional<std::string> CStatement::GetText(int column) {
+  std::string value;
+  char buffer[512];
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, buffer,
+                                    sizeof buffer, &indicator);
+    if (rc == SQL_NO_DATA) break;
+    Check(rc, "SQLGetData");
+    if (indicator == SQL_NULL_DATA) return std::nullopt;
+    const std::size_t got = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer)
+                                ? sizeof buffer - 1
+                                : static_cast<std::size_t>(indicator);
+    value.append(buffer, got);
+    if (rc == SQL_SUCCESS) break;  // with info: truncated, more to come
+  }
+  return value;
+}
+
+std::optional<double> CStatement::GetDouble(int column) {
+  double value = 0.0;
+  SQLLEN indicator = 0;
+  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_DOUBLE, &value, 0, &indicator),
+        "SQLGetData");
+  if (indicator == SQL_NULL_DATA) return std::nullopt;
+  return value;
+}
+
+std::optional<long> CStatement::GetLong(int column) {
+  SQLINTEGER value = 0;
+  SQLLEN indicator = 0;
+  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_SLONG, &value, 0, &indicator),
+        "SQLGetData");
+  if (indicator == SQL_NULL_DATA) return std::nullopt;
+  return value;
+}
+
+std::optional<SQL_TIMESTAMP_STRUCT> CStatement::GetTimestamp(int column) {
+  SQL_TIMESTAMP_STRUCT value{};
+  SQLLEN indicator = 0;
+  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_TYPE_TIMESTAMP, &value,
+                   sizeof value, &indicator),
+        "SQLGetData");
+  if (indicator == SQL_NULL_DATA) return std::nullopt;
+  return value;
+}
+
+}  // namespace korvel

@@ -1,0 +1,40 @@
+#pragma once
+// What the output writer needs of the file catalogue. The database layer
+// implements it over ODBC; the engine never sees a driver.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace korvel {
+
+// A catalogue failure, carrying the driver's text (UTF-8). It travels up to the
+// running command, which shows it.
+class CatalogueError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kOwnCreator = "korvel2TQF";
+inline constexpr const char* kDeletableCreator = "DRANOVEX";
+inline constexpr std::uint64_t kSpaceReserve = 10485760;  // 10 MiB
+
+class Catalogue {
+ public:
+  virtual ~Catalogue() = default;
+
+  // Makes room below the output root by deleting the station's oldest files of
+  // the other acquisition program; true when extra bytes plus the reserve are free.
+  virtual bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
+                              const std::string& station) = 0;
+
+  // Texts are code page 1251; cpath is relative to the output root with "/".
+  virtual void RegisterNewFile(const std::string& cpath, const std::string& station,
+                               const std::string& channel, double tbegin, double tqty, double sps,
+                               double calib, double calper, int gain, int datatype) = 0;
+  virtual void UpdateFileRecord(const std::string& cpath, const std::string& station,
+                                const std::string& channel, double tbegin, double tqty, double sps,
+                                int gain, int datatype) = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "database/database.h"
+#include "database/statement.h"
+#include "tests/database/live_database.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::ReadFileBytes;
+using test::RunCommand;
+using test::TempDir;
+
+// Points ODBCINI at a file of the test's own for as long as it lives.
+class OwnOdbcIni {
+ public:
+  explicit OwnOdbcIni(const std::string& path) {
+    if (const char* old = std::getenv("ODBCINI")) m_old = old;
+    setenv("ODBCINI", path.c_str(), 1);
+  }
+  ~OwnOdbcIni() {
+    if (m_old.empty())
+      unsetenv("ODBCINI");
+    else
+      setenv("ODBCINI", m_old.c_str(), 1);
+  }
+
+ private:
+  std::string m_old;
+};
+
+TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
+  TempDir dir;
+  const std::string ini = (dir / "odbc.ini").string();
+  const std::string file = (dir / "db" / "catalogue.sqlite").string();
+  OwnOdbcIni own(ini);
+
+  const auto first = RunCommand("korvel2tqf-cli", {"init-catalogue", "--database", file});
+  ASSERT_EQ(first.exit_status, 0) << first.err;
+  const std::string registered = ReadFileBytes(ini);
+  EXPECT_NE(registered.find("[TQF]\n"), std::string::npos);
+  EXPECT_NE(registered.find("Driver=SQLite3\n"), std::string::npos);
+  EXPECT_NE(registered.find("Database=" + file + "\n"), std::string::npos);
+  EXPECT_NE(registered.find("JournalMode=WAL\n"), std::string::npos);
+  EXPECT_NE(registered.find("SyncPragma=NORMAL\n"), std::string::npos);
+
+  CDatabase db;
+  ASSERT_EQ(db.OpenEx("DSN=TQF;UID=TQF;PWD=KXM;"), CDatabase::OpenResult::Opened);
+  {
+    CStatement s(db);
+    s.ExecDirect("PRAGMA journal_mode");
+    ASSERT_TRUE(s.Fetch());
+    EXPECT_EQ(s.GetText(1), "wal");
+  }
+  db.ExecuteSQL("INSERT INTO FILELIST (STA, CPATH, LCODE, TEND) VALUES ('KIR', 'KIR/a', 'x', 1)");
+  db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 100)");
+  {
+    CStatement s(db);
+    s.ExecDirect("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
+    std::vector<std::string> names;
+    while (s.Fetch()) names.push_back(s.GetText(1).value_or(""));
+    EXPECT_EQ(names, (std::vector<std::string>{"FILELIST_CPATH", "FILELIST_STA_CREATER", "SITECHAN_STA"}));
+  }
+
+  // Again: the data source file and the rows stay as they are.
+  const auto second = RunCommand("korvel2tqf-cli", {"init-catalogue", "--database", file});
+  EXPECT_EQ(second.exit_status, 0) << second.err;
+  EXPECT_EQ(ReadFileBytes(ini), registered);
+  {
+    CStatement s(db);
+    s.ExecDirect("SELECT COUNT(*) FROM FILELIST");
+    ASSERT_TRUE(s.Fetch());
+    EXPECT_EQ(s.GetLong(1), 1);
+  }
+
+  // A "TQF" that names another database is not overwritten.
+  const auto other = RunCommand("korvel2tqf-cli", {"init-catalogue", "--database", (dir / "other.sqlite").string()});
+  EXPECT_EQ(other.exit_status, 3);
+  EXPECT_NE(other.err.find("already names"), std::string::npos) << other.err;
+  EXPECT_EQ(ReadFileBytes(ini), registered);
+}
+
+class CliCatalogueTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+    test::ResetCatalogue(m_db);
+  }
+  test::ConfigSandbox m_sandbox;  // no tqf.ini of the user's: the built-in TQF/KXM login
+  CDatabase m_db;
+};
+
+TEST_P(CliCatalogueTest, ChannelsListsTheStationWithTheWindowsTicks) {
+  m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'SH Z', 20)");
+  m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 100)");
+  m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KUDA', 'N-S', 50)");
+  m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN) VALUES ('KIR', 'E-W')");
+  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "channels", "--station", "KIR"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out, "SH Z\t20.000\t\nZ\t100.000\tx\nE-W\t0.000\tx\n");
+  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "channels", "--station", "NONE"}).exit_status, 1);
+  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"channels"}).exit_status, 2);
+}
+
+TEST_P(CliCatalogueTest, UpgradeSchemaReportsThroughItsExitStatus) {
+  m_db.ExecuteSQL("DROP TABLE FILELIST");
+  m_db.ExecuteSQL("CREATE TABLE FILELIST (STA VARCHAR(16))");
+  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  const auto again = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
+  const bool postgres = GetParam().find("PG") != std::string::npos;
+  EXPECT_EQ(again.exit_status, postgres ? 0 : 1) << again.err;
+  if (!postgres) {
+    EXPECT_NE(again.err.find("Ошибка добавления поля LCODE в таблицу FILELIST"), std::string::npos);
+  }
+}
+
+TEST(CliCatalogue, AFailedConnectionExitsWithThree) {
+  test::ConfigSandbox sandbox;
+  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", "NO_SUCH_DSN", "--password", "hush", "channels", "--station", "KIR"});
+  EXPECT_EQ(r.exit_status, 3);
+  EXPECT_NE(r.err.find("DSN=NO_SUCH_DSN;UID="), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("PWD=***;"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("hush"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, CliCatalogueTest, ::testing::ValuesIn(test::TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CliCatalogueTest);
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "database/connection.h"
+#include "database/db_exception.h"
+#include "platform/text1251.h"
+#include "tests/database/live_database.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::ConfigSandbox;
+using test::RecordingNotifier;
+
+TEST(Connection, SettingsComeFromTheCommandLineThenTqfIniThenDefaults) {
+  ConfigSandbox sandbox;
+  EXPECT_EQ(ConnectString(ResolveConnection("", "", "")), "DSN=TQF;UID=TQF;PWD=KXM;");
+  sandbox.WriteTqfIni("[DATABASE]\nODBC=SEISM\nUSER=" + std::string(70, 'u') + "\nPASSWORD=pw\n");
+  EXPECT_EQ(ConnectString(ResolveConnection("", "", "")),
+            "DSN=SEISM;UID=" + std::string(63, 'u') + ";PWD=pw;");
+  EXPECT_EQ(ConnectString(ResolveConnection("OTHER", "me", "secret")), "DSN=OTHER;UID=me;PWD=secret;");
+  EXPECT_EQ(MaskedConnectString(ResolveConnection("OTHER", "me", "secret")), "DSN=OTHER;UID=me;PWD=***;");
+  EXPECT_EQ(ResolveConnection(std::string(40, 'd'), "", "").dsn, std::string(31, 'd'));
+}
+
+TEST(Connection, ClassifiesDatabaseSystemsByName) {
+  EXPECT_EQ(ClassifyDbmsName("Microsoft Access"), DbmsKind::Access);
+  EXPECT_EQ(ClassifyDbmsName("Microsoft SQL Server"), DbmsKind::MsSql);
+  EXPECT_EQ(ClassifyDbmsName("Oracle"), DbmsKind::Oracle);
+  EXPECT_EQ(ClassifyDbmsName("MySQL"), DbmsKind::MySql);
+  EXPECT_EQ(ClassifyDbmsName("PostgreSQL"), DbmsKind::Postgres);
+  EXPECT_EQ(ClassifyDbmsName("SQLite"), DbmsKind::Access);
+  EXPECT_EQ(ClassifyDbmsName(""), DbmsKind::Access);
+  EXPECT_EQ(ClassifyDbmsName("oracle and mysql"), DbmsKind::MySql);  // the later test wins
+  EXPECT_EQ(ClassifyDbmsName("MICROSOFT ACCESS SQL"), DbmsKind::MsSql);
+}
+
+TEST(Connection, AnUnknownDataSourceFailsWithTheMaskedConnectString) {
+  ConfigSandbox sandbox;
+  RecordingNotifier notifier;
+  CDatabase database;
+  EXPECT_FALSE(OpenDatabase(database, "NO_SUCH_DSN", "", "topsecret", notifier));
+  EXPECT_FALSE(database.IsOpen());
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  const auto& m = notifier.messages[0];
+  EXPECT_EQ(m.text.rfind("DSN=NO_SUCH_DSN;UID=TQF;PWD=***;\n", 0), 0u) << m.text;
+  EXPECT_GT(m.text.size(), std::string("DSN=NO_SUCH_DSN;UID=TQF;PWD=***;\n").size());
+  EXPECT_EQ(m.text.find("topsecret"), std::string::npos);
+  EXPECT_EQ(m.caption, "korvel2tqf");
+  EXPECT_EQ(m.icon, MessageIcon::Error);
+  EXPECT_THROW(database.ExecuteSQL("SELECT 1"), CDBException);
+}
+
+class LiveConnectionTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
+  ConfigSandbox sandbox;
+  RecordingNotifier notifier;
+  CDatabase database;
+  ASSERT_TRUE(OpenDatabase(database, GetParam(), "TQF", "KXM", notifier));
+  EXPECT_TRUE(notifier.messages.empty());
+  const bool postgres = GetParam().find("PG") != std::string::npos;
+  EXPECT_EQ(database.GetDbmsKind(), postgres ? DbmsKind::Postgres : DbmsKind::Access);
+  database.ExecuteSQL("CREATE TABLE IF NOT EXISTS PROBE_T (A INT)");
+  try {
+    database.ExecuteSQL("SELECT NO_SUCH_COLUMN FROM PROBE_T");
+    FAIL() << "no error";
+  } catch (const CDBException& e) {
+    // PostgreSQL folds the name to lower case.
+    EXPECT_NE(CharUpper1251(e.m_strError).find("NO_SUCH_COLUMN"), std::string::npos) << e.m_strError;
+  }
+  database.ExecuteSQL("DROP TABLE PROBE_T");
+  database.Close();
+  EXPECT_FALSE(database.IsOpen());
+  EXPECT_EQ(database.GetDbmsKind(), DbmsKind::Access);
+
+  if (!postgres) return;  // SQLite has no passwords
+  EXPECT_FALSE(OpenDatabase(database, GetParam(), "TQF", "wrong-password", notifier));
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text.rfind("DSN=" + GetParam() + ";UID=TQF;PWD=***;\n", 0), 0u);
+  EXPECT_EQ(notifier.messages[0].text.find("wrong-password"), std::string::npos);
+  EXPECT_NE(notifier.messages[0].text.find("password"), std::string::npos) << notifier.messages[0].text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, LiveConnectionTest, ::testing::ValuesIn(test::TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(LiveConnectionTest);
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <optional>
+
+#include "database/db_exception.h"
+#include "database/file_list.h"
+#include "database/statement.h"
+#include "platform/text1251.h"
+#include "tests/database/live_database.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::RecordingNotifier;
+using test::TempDir;
+
+struct FileRow {
+  std::string sta, cpath, ch, creater;
+  std::optional<double> sps, tbegin, tqty, calib, calper, foff;
+  std::optional<long> gain, datatype;
+  std::optional<SQL_TIMESTAMP_STRUCT> lddate;
+};
+
+double SecondsFromNow(const SQL_TIMESTAMP_STRUCT& t) {
+  std::tm local{};
+  local.tm_year = t.year - 1900;
+  local.tm_mon = t.month - 1;
+  local.tm_mday = t.day;
+  local.tm_hour = t.hour;
+  local.tm_min = t.minute;
+  local.tm_sec = t.second;
+  local.tm_isdst = -1;
+  return std::difftime(std::time(nullptr), std::mktime(&local));
+}
+
+class FileListTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+    test::ResetCatalogue(m_db);
+    // Rows are read back on a connection of their own, as another program would.
+    ASSERT_EQ(m_reader.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+  }
+
+  std::vector<FileRow> Rows(const std::string& where_cpath_utf8) {
+    CStatement s(m_reader);
+    s.Prepare(
+        "SELECT STA, SPS, GAIN, CPATH, DATATYPE, CH, CREATER, LDDATE, TBEGIN, TQTY, CALIB, CALPER, "
+        "FOFF FROM FILELIST WHERE CPATH = ?");
+    s.BindText(1, where_cpath_utf8);
+    s.Execute();
+    std::vector<FileRow> rows;
+    while (s.Fetch()) {
+      FileRow r;
+      r.sta = s.GetText(1).value_or("<null>");
+      r.sps = s.GetDouble(2);
+      r.gain = s.GetLong(3);
+      r.cpath = s.GetText(4).value_or("<null>");
+      r.datatype = s.GetLong(5);
+      r.ch = s.GetText(6).value_or("<null>");
+      r.creater = s.GetText(7).value_or("<null>");
+      r.lddate = s.GetTimestamp(8);
+      r.tbegin = s.GetDouble(9);
+      r.tqty = s.GetDouble(10);
+      r.calib = s.GetDouble(11);
+      r.calper = s.GetDouble(12);
+      r.foff = s.GetDouble(13);
+      rows.push_back(r);
+    }
+    return rows;
+  }
+
+  long CountRows() {
+    CStatement s(m_reader);
+    s.ExecDirect("SELECT COUNT(*) FROM FILELIST");
+    EXPECT_TRUE(s.Fetch());
+    return s.GetLong(1).value_or(-1);
+  }
+
+  // A row of another program, written as that program would.
+  void InsertForeign(const std::string& sta, const std::string& cpath, const std::string& creater,
+                     const char* lddate, double tbegin) {
+    CStatement s(m_db);
+    s.Prepare("INSERT INTO FILELIST (STA, CPATH, CREATER, LDDATE, TBEGIN, CALIB, CALPER) "
+              "VALUES (?, ?, ?, ?, ?, 7, 8)");
+    s.BindText(1, sta);
+    s.BindText(2, cpath);
+    s.BindText(3, creater);
+    std::tm t{};
+    strptime(lddate, "%Y-%m-%d %H:%M:%S", &t);
+    s.BindTimestamp(4, t);
+    s.BindDouble(5, tbegin);
+    s.Execute();
+  }
+
+  CDatabase m_db;
+  CDatabase m_reader;
+  RecordingNotifier m_notifier;
+};
+
+TEST_P(FileListTest, RegisteringAFileTwiceLeavesOneFreshRow) {
+  CFileList catalogue(m_db, m_notifier);
+  InsertForeign("KIR", "KIR/06/07032007-061200-Z.KIR", "OTHER", "2001-02-03 04:05:06", 1.0);
+  InsertForeign("KIR", "KIR/06/07032007-061200-Z.KIR", "OTHER", "2001-02-03 04:05:06", 2.0);
+  catalogue.RegisterNewFile("KIR/06/07032007-061200-Z.KIR", "KIR", "Z", 1173247920.5, 100.0, 100.0,
+                            1250.0, 0.05, 1, 3);
+  catalogue.RegisterNewFile("KIR/06/07032007-061200-Z.KIR", "KIR", "Z", 1173247920.5, 100.0, 100.0,
+                            1250.0, 0.05, 1, 3);
+  const auto rows = Rows("KIR/06/07032007-061200-Z.KIR");
+  ASSERT_EQ(rows.size(), 1u);
+  const FileRow& r = rows[0];
+  EXPECT_EQ(r.sta, "KIR");
+  EXPECT_EQ(r.ch, "Z");
+  EXPECT_EQ(r.creater, "korvel2TQF");
+  EXPECT_EQ(r.sps, 100.0);
+  EXPECT_EQ(r.gain, 1);
+  EXPECT_EQ(r.datatype, 3);
+  EXPECT_EQ(r.tbegin, 1173247920.5);
+  EXPECT_EQ(r.tqty, 100.0);
+  EXPECT_EQ(r.calib, 1250.0);
+  EXPECT_EQ(r.calper, 0.05);
+  EXPECT_EQ(r.foff, 512.0);
+  ASSERT_TRUE(r.lddate.has_value());
+  EXPECT_LT(std::fabs(SecondsFromNow(*r.lddate)), 120.0);
+  EXPECT_EQ(r.lddate->fraction, 0u);
+  EXPECT_EQ(CountRows(), 1);
+}
+
+TEST_P(FileListTest, UpdateInsertsWithoutCalibrationOrKeepsIt) {
+  CFileList catalogue(m_db, m_notifier);
+  catalogue.UpdateFileRecord("KIR/07/a.KIR", "KIR", "N-S", 1000.0, 200.0, 50.0, 1, 3);
+  auto rows = Rows("KIR/07/a.KIR");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_FALSE(rows[0].calib.has_value());
+  EXPECT_FALSE(rows[0].calper.has_value());
+  EXPECT_EQ(rows[0].tqty, 200.0);
+  EXPECT_EQ(rows[0].creater, "korvel2TQF");
+
+  catalogue.RegisterNewFile("KIR/07/b.KIR", "KIR", "E-W", 1000.0, 100.0, 50.0, 2500.0, 0.5, 1, 3);
+  catalogue.UpdateFileRecord("KIR/07/b.KIR", "KIR", "E-W", 1000.0, 300.0, 50.0, 1, 3);
+  rows = Rows("KIR/07/b.KIR");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].tqty, 300.0);
+  EXPECT_EQ(rows[0].calib, 2500.0);
+  EXPECT_EQ(rows[0].calper, 0.5);
+  EXPECT_EQ(CountRows(), 2);
+}
+
+TEST_P(FileListTest, ApostrophesAndCyrillicAreJustCharacters) {
+  CFileList catalogue(m_db, m_notifier);
+  const std::string station = "O'K\xCA\xC8\xD0";  // O'KКИР in code page 1251
+  const std::string path = station + "/06/07032007-061200-Z'1." + station;
+  catalogue.RegisterNewFile(path, station, "Z'1", 1.0, 2.0, 100.0, 3.0, 4.0, 1, 3);
+  catalogue.UpdateFileRecord(path, station, "Z'1", 1.0, 5.0, 100.0, 1, 3);
+  const auto rows = Rows(Cp1251ToUtf8(path));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].sta, "O'KКИР");
+  EXPECT_EQ(rows[0].ch, "Z'1");
+  EXPECT_EQ(rows[0].tqty, 5.0);
+  EXPECT_EQ(rows[0].calib, 3.0);
+}
+
+TEST_P(FileListTest, ErrorsCarryTheDriversText) {
+  CFileList catalogue(m_db, m_notifier);
+  m_db.ExecuteSQL("DROP TABLE FILELIST");
+  try {
+    catalogue.RegisterNewFile("a", "KIR", "Z", 1.0, 2.0, 100.0, 3.0, 4.0, 1, 3);
+    FAIL() << "no error";
+  } catch (const CatalogueError& e) {
+    EXPECT_NE(CharUpper1251(e.what()).find("FILELIST"), std::string::npos) << e.what();
+  }
+  // A failed row deletion is shown, and the guard would carry on.
+  EXPECT_FALSE(catalogue.DeleteFileRecord("a"));
+  ASSERT_EQ(m_notifier.messages.size(), 1u);
+  EXPECT_EQ(m_notifier.messages[0].icon, MessageIcon::Error);
+  EXPECT_NE(CharUpper1251(m_notifier.messages[0].text).find("FILELIST"), std::string::npos);
+}
+
+TEST_P(FileListTest, GuardSendsNothingWhileSpaceIsAmple) {
+  TempDir dir;
+  CFileList catalogue(m_db, m_notifier);
+  InsertForeign("KIR", "KIR/old", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
+  const auto before = m_db.StatementCount();
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR"));
+  EXPECT_EQ(m_db.StatementCount(), before);
+  // An output root that cannot be measured deletes nothing either.
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR"));
+  EXPECT_EQ(m_db.StatementCount(), before);
+  EXPECT_EQ(CountRows(), 1);
+}
+
+// A small file system of its own, so that freed space shows in the figure
+// (a large disk reads as the 4 GiB cap whatever is deleted).
+class SmallDisk {
+ public:
+  SmallDisk() {
+    if (geteuid() != 0) return;
+    m_mounted = mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, "size=64m") == 0;
+  }
+  ~SmallDisk() {
+    if (m_mounted) umount2(m_dir.path().c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return m_mounted; }
+  std::string root() const { return m_dir.path().string() + "/"; }
+
+ private:
+  TempDir m_dir;
+  bool m_mounted = false;
+};
+
+void WriteMegabytes(const std::string& path, int megabytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary);
+  const std::string block(1 << 20, 'x');
+  for (int i = 0; i < megabytes; ++i) out << block;
+}
+
+TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
+  SmallDisk disk;
+  if (!disk.mounted()) GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
+  CFileList catalogue(m_db, m_notifier);
+  const std::string root = disk.root();
+  WriteMegabytes(root + "KIR/a.dat", 12);
+  WriteMegabytes(root + "KIR/b.dat", 12);
+  WriteMegabytes(root + "abs/c.dat", 12);
+  WriteMegabytes(root + "KUDA/d.dat", 4);
+  WriteMegabytes(root + "KIR/mine.dat", 4);
+  WriteMegabytes(root + "outside.dat", 1);
+  // Oldest load date first, then oldest start: b, a, the missing one, c.
+  InsertForeign("KIR", "KIR/a.dat", "DRANOVEX", "2001-01-01 00:00:00", 5.0);
+  InsertForeign("KIR", "KIR/b.dat", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
+  InsertForeign("KIR", "KIR/gone.dat", "DRANOVEX", "2001-06-01 00:00:00", 1.0);
+  InsertForeign("KIR", root + "abs/c.dat", "DRANOVEX", "2002-01-01 00:00:00", 1.0);
+  InsertForeign("KIR", "KIR/../outside.dat", "DRANOVEX", "2000-01-01 00:00:00", 1.0);
+  InsertForeign("KUDA", "KUDA/d.dat", "DRANOVEX", "1999-01-01 00:00:00", 1.0);
+  InsertForeign("KIR", "KIR/mine.dat", "korvel2TQF", "1999-01-01 00:00:00", 1.0);
+  InsertForeign("KIR", "KIR/a.dat", "OTHER", "2005-01-01 00:00:00", 1.0);  // same path as a
+
+  const std::uint64_t free = *FreeDiskSpace(root);
+  // Room for 20 MiB more than now: two 12 MiB files must go, not three.
+  const std::uint64_t extra = free + (20 << 20) - kSpaceReserve;
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR"));
+  EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));
+  EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
+  EXPECT_TRUE(std::filesystem::exists(root + "abs/c.dat"));
+  EXPECT_TRUE(Rows("KIR/a.dat").empty());  // every row of the path goes
+  EXPECT_TRUE(Rows("KIR/b.dat").empty());
+  EXPECT_EQ(Rows("KIR/gone.dat").size(), 1u);
+  EXPECT_EQ(Rows("KIR/../outside.dat").size(), 1u);  // never followed out of the root
+  EXPECT_TRUE(std::filesystem::exists(root + "outside.dat"));
+
+  // More than can ever be freed: every remaining file of the station goes.
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR"));
+  EXPECT_FALSE(std::filesystem::exists(root + "abs/c.dat"));
+  EXPECT_TRUE(Rows(root + "abs/c.dat").empty());
+  EXPECT_TRUE(Rows("KIR/gone.dat").empty());  // a missing file still loses its row
+  EXPECT_EQ(Rows("KIR/../outside.dat").size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(root + "KUDA/d.dat"));
+  EXPECT_TRUE(std::filesystem::exists(root + "KIR/mine.dat"));
+  EXPECT_EQ(Rows("KUDA/d.dat").size(), 1u);
+  EXPECT_EQ(Rows("KIR/mine.dat").size(), 1u);
+  EXPECT_TRUE(m_notifier.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, FileListTest, ::testing::ValuesIn(test::TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FileListTest);
+
+}  // namespace
+}  // namespace korvel
