@@ -144,7 +144,9 @@ RawFileReader::~RawFileReader() { Close(); }
 
 bool RawFileReader::Open(const std::filesystem::path& path) {
   Close();
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO in a data directory cannot hang the scan; only
+  // regular files are read.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (m_fd < 0) return false;
   struct stat st {};
   if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {

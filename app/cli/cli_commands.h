@@ -32,4 +32,21 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
 // The CHKDB schema upgrade.
 int RunUpgradeSchema(const ConnectionOptions& connection);
 
+struct ConvertOptions {
+  std::vector<std::string> stations;  // UTF-8
+  std::vector<std::string> channels;  // STA:CHAN, UTF-8
+  std::string start;                  // "hh:mm:ss dd/mm/yyyy"; empty: korvel2tqf.ini TIME
+  std::string length;                 // "hh:mm:ss"; empty: korvel2tqf.ini TIMEQTY
+  bool all_times = false;
+  std::vector<std::string> files;
+  std::string directory;
+};
+
+// "Конвертировать": every station's data directory over the time window.
+int RunConvert(const ConnectionOptions& connection, const ConvertOptions& options);
+// "Конв. файл(ы)...": the given files, whole.
+int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options);
+// "Конв. каталог(и)...": the station's files of one directory, whole.
+int RunDir(const ConnectionOptions& connection, const ConvertOptions& options);
+
 }  // namespace korvel::cli

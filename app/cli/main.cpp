@@ -55,6 +55,40 @@ int main(int argc, char** argv) {
       "add FILELIST's optional columns LCODE, CALPER, CALIB, FOFF and TEND, or declare\n"
       "their types again (the window's CHKDB switch); exit 1 when a change failed");
 
+  ConvertOptions convert_options;
+  const auto channel_option = [&](CLI::App* command) {
+    command->add_option("--channel", convert_options.channels,
+                        "a STATION:CHANNEL pair to convert, as the window lists it (repeatable);\n"
+                        "default: the station's SITECHAN channels Z, N-S and E-W");
+  };
+  CLI::App* convert = app.add_subcommand(
+      "convert",
+      "what the window's \"Конвертировать\" does: for each station, the raw files of its\n"
+      "data directory (korvel2tqf.ini: the station's DIR, else SYSTEM DIR, else Data)\n"
+      "that overlap the time window, written below tqf.ini DATA/DIR and catalogued");
+  convert->add_option("--station", convert_options.stations,
+                      "station (repeatable; default: every station listed in korvel2tqf.ini)");
+  convert->add_option("--start", convert_options.start,
+                      "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
+  convert->add_option("--length", convert_options.length,
+                      "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY)");
+  convert->add_flag("--all-times", convert_options.all_times, "no time filter: every file of the station");
+  channel_option(convert);
+
+  CLI::App* files = app.add_subcommand(
+      "files", "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
+               "first file that gives nothing");
+  files->add_option("--station", convert_options.stations, "the current station")->required();
+  files->add_option("FILE", convert_options.files, "raw files")->required();
+  channel_option(files);
+
+  CLI::App* dir = app.add_subcommand(
+      "dir", "what \"Конв. каталог(и)...\" does: every raw file of the station in DIR, whole\n"
+             "(sub-directories too when korvel2tqf.ini SYSTEM/SCANDIR is non-zero)");
+  dir->add_option("--station", convert_options.stations, "the current station")->required();
+  dir->add_option("DIR", convert_options.directory, "directory")->required();
+  channel_option(dir);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -66,5 +100,8 @@ int main(int argc, char** argv) {
   if (init->parsed()) return RunInitCatalogue(database_file);
   if (channels->parsed()) return RunChannels(connection, channels_station);
   if (upgrade->parsed()) return RunUpgradeSchema(connection);
+  if (convert->parsed()) return RunConvert(connection, convert_options);
+  if (files->parsed()) return RunFiles(connection, convert_options);
+  if (dir->parsed()) return RunDir(connection, convert_options);
   return kUsage;
 }

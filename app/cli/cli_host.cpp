@@ -1,0 +1,53 @@
+#include "app/cli/cli_host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace korvel::cli {
+
+void CliNotifier::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
+  // A summary without an icon is the command's result; anything else is a
+  // message box of the window, printed with its caption.
+  std::fflush(stderr);
+  if (icon == MessageIcon::None) {
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+  } else {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  }
+}
+
+CliHost::CliHost(SelectionList selection, bool scan_subdirectories)
+    : m_selection(std::move(selection)),
+      m_scan_subdirectories(scan_subdirectories),
+      m_progress(isatty(STDERR_FILENO) != 0) {}
+
+CliHost::~CliHost() {
+  if (m_progress && m_examined > 0) std::fputc('\n', stderr);
+}
+
+void CliHost::SetStatusText(const std::string& text1251) {
+  if (text1251.empty()) return;
+  ++m_examined;
+  ShowProgress();
+}
+
+void CliHost::EnableCommands() { ShowProgress(); }
+
+void CliHost::FileConverted(const std::string&, std::uint64_t bytes) {
+  ++m_converted;
+  m_bytes += bytes;
+  ShowProgress();
+}
+
+void CliHost::ShowProgress() {
+  if (!m_progress) return;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+  std::fprintf(stderr, "\rexamined %llu, converted %llu, %.1f MB, %.1f s   ",
+               static_cast<unsigned long long>(m_examined),
+               static_cast<unsigned long long>(m_converted), m_bytes / 1e6, seconds);
+}
+
+}  // namespace korvel::cli

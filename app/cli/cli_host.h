@@ -1,0 +1,47 @@
+#pragma once
+// The command line standing in for the window: the selection comes from the
+// options or from SITECHAN, summaries go to standard output, messages that
+// the window would show in a box go to standard error, and progress is shown
+// on standard error when it is a terminal.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "engine/conversion_host.h"
+
+namespace korvel::cli {
+
+class CliNotifier : public Notifier {
+ public:
+  void Message(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  void Beep() override {}
+};
+
+class CliHost : public ConversionHost {
+ public:
+  CliHost(SelectionList selection, bool scan_subdirectories);
+  ~CliHost() override;
+
+  const SelectionList& Selection() const override { return m_selection; }
+  bool ScanSubdirectories() const override { return m_scan_subdirectories; }
+  void SetStatusText(const std::string& text1251) override;
+  void DisableCommands() override {}
+  void EnableCommands() override;
+  Notifier& Operator() override { return m_notifier; }
+  void FileConverted(const std::string& path1251, std::uint64_t bytes) override;
+
+ private:
+  void ShowProgress();
+
+  SelectionList m_selection;
+  bool m_scan_subdirectories;
+  CliNotifier m_notifier;
+  bool m_progress;
+  std::uint64_t m_examined = 0;
+  std::uint64_t m_converted = 0;
+  std::uint64_t m_bytes = 0;
+  std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
+};
+
+}  // namespace korvel::cli

@@ -1,0 +1,126 @@
+#include <cstdio>
+#include <filesystem>
+
+#include "app/cli/cli_commands.h"
+#include "app/cli/cli_host.h"
+#include "config/settings.h"
+#include "database/chan_list.h"
+#include "database/connection.h"
+#include "database/db_exception.h"
+#include "database/file_list.h"
+#include "engine/conversion_commands.h"
+#include "engine/time_window.h"
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+
+namespace korvel::cli {
+namespace {
+
+std::vector<std::string> To1251(const std::vector<std::string>& texts) {
+  std::vector<std::string> out;
+  for (const std::string& t : texts) out.push_back(Utf8ToCp1251(t));
+  return out;
+}
+
+// The --channel pairs, or what the window ticks when the stations are picked.
+bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptions& options,
+                    SelectionList& selection, Notifier& notifier) {
+  for (const std::string& pair : To1251(options.channels)) {
+    const std::size_t colon = pair.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == pair.size()) {
+      std::fprintf(stderr, "korvel2tqf-cli: --channel wants STATION:CHANNEL, not '%s'\n",
+                   Cp1251ToUtf8(pair).c_str());
+      return false;
+    }
+    selection.push_back({pair.substr(0, colon), pair.substr(colon + 1)});
+  }
+  if (!options.channels.empty()) return true;
+  try {
+    for (const std::string& station : stations)
+      for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(station))
+        if (IsTickedByDefault(row.chan)) selection.push_back({station, row.chan});
+  } catch (const CDBException& e) {
+    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
+int ExitStatus(const CommandOutcome& outcome) {
+  if (outcome.catalogue_error) return kDatabaseError;
+  return outcome.converted > 0 ? kConverted : kNothing;
+}
+
+// Opens the catalogue, builds the selection and runs one command.
+template <typename Command>
+int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& options,
+                     const std::vector<std::string>& stations, Command command) {
+  CliNotifier notifier;
+  if (!OpenDatabase(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
+                    Utf8ToCp1251(connection.password), notifier))
+    return kDatabaseOpenFailed;
+  SelectionList selection;
+  if (!BuildSelection(stations, options, selection, notifier)) {
+    CloseDatabase();
+    return options.channels.empty() ? kDatabaseError : kUsage;
+  }
+  int status;
+  {
+    CliHost host(std::move(selection), ReadScanSubdirectories() != 0);
+    CFileList catalogue(theDatabase, notifier);
+    OutputWriter writer(catalogue, notifier);
+    status = ExitStatus(command(host, writer));
+  }
+  CloseDatabase();
+  return status;
+}
+
+std::string StationOption(const ConvertOptions& options) {
+  return options.stations.empty() ? std::string() : Utf8ToCp1251(options.stations.front());
+}
+
+}  // namespace
+
+int RunConvert(const ConnectionOptions& connection, const ConvertOptions& options) {
+  const std::vector<std::string> stations =
+      options.stations.empty() ? ReadStationNames() : To1251(options.stations);
+  EpochSeconds start = 0.0;
+  double length = 0.0;
+  if (!options.all_times) {
+    const std::string start_text =
+        options.start.empty() ? ReadTimeWindowStart() : Utf8ToCp1251(options.start);
+    const auto parsed = ParseWindowStart(start_text);
+    if (!parsed) {
+      std::fprintf(stderr, "Ошибка: Введено ошибочное время '%s'\n", Cp1251ToUtf8(start_text).c_str());
+      return kUsage;
+    }
+    start = *parsed;
+    length = ParseWindowLength(options.length.empty() ? ReadTimeWindowLength()
+                                                      : Utf8ToCp1251(options.length));
+  }
+  return RunWithCatalogue(connection, options, stations, [&](ConversionHost& host, OutputWriter& writer) {
+    return ConvertSelectedStations(stations, start, length, host, writer);
+  });
+}
+
+int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options) {
+  const std::string station = StationOption(options);
+  const std::vector<std::string> files = To1251(options.files);
+  // Like the file dialog: one file names itself, several name their folder.
+  std::string path_name = files.size() == 1 ? files.front() : std::string();
+  if (files.size() > 1)
+    path_name = PathText(std::filesystem::path(options.files.front()).parent_path());
+  return RunWithCatalogue(connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
+    return ConvertChosenFiles(station, files, path_name, host, writer);
+  });
+}
+
+int RunDir(const ConnectionOptions& connection, const ConvertOptions& options) {
+  const std::string station = StationOption(options);
+  const std::string directory = Utf8ToCp1251(options.directory);
+  return RunWithCatalogue(connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
+    return ConvertChosenDirectory(station, directory, host, writer);
+  });
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,25 @@
+#pragma once
+// The files of a directory that belong to a station and overlap a time window.
+
+#include <optional>
+#include <string>
+
+#include "engine/conversion_host.h"
+#include "engine/output_writer.h"
+#include "engine/time_arithmetic.h"
+
+namespace korvel {
+
+// 1 when the file's header names the station (upper-cased, exact) and its
+// time span overlaps the window; a start or length of 0 means any time.
+int MatchRawFile(const std::string& station, const std::string& path1251, EpochSeconds start,
+                 double length);
+
+// Converts the matching files of the directory (the station's configured data
+// directory when none is given), sub-directories first where they are met
+// when the host says so; entries in name order. Returns the files converted.
+int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter& writer,
+                  EpochSeconds start, double length,
+                  const std::optional<std::string>& directory1251 = std::nullopt);
+
+}  // namespace korvel

@@ -1,0 +1,66 @@
+#pragma once
+// The single writer of TQF4.0 files. Per station and channel it keeps the
+// samples not yet written and the file being filled, so that output files
+// continue across raw files until they pass an hour.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/catalogue.h"
+#include "engine/time_arithmetic.h"
+#include "platform/notifier.h"
+
+namespace korvel {
+
+inline constexpr int kBlockSize = 10000;
+inline constexpr int kMergeLimit = 9900;
+inline constexpr int kMaxFileMinutes = 60;
+inline constexpr int kDataTypeFloat = 3;
+
+struct ChannelBuffer {
+  double sampling_rate = 0.0;
+  std::string name;  // upper case, code page 1251
+  double calibration_value = 0.0;
+  double calibration_period = 0.0;
+
+  std::vector<float> pending;  // capacity kBlockSize
+  EpochSeconds pending_start = 0.0;
+  double pending_duration = 0.0;
+
+  EpochSeconds file_start = 0.0;  // 0: no current file
+  double file_duration = 0.0;
+  std::string relative_path;  // below the output root, "/" between parts
+};
+
+struct StationBuffer {
+  std::string name;  // upper case, code page 1251
+  std::vector<ChannelBuffer> channels;
+  int max_file_minutes = kMaxFileMinutes;
+  std::uint64_t extra_space = 0;  // asked of the disk-space guard beyond its reserve
+};
+
+class OutputWriter {
+ public:
+  OutputWriter(Catalogue& catalogue, Notifier& notifier)
+      : m_catalogue(catalogue), m_notifier(notifier) {}
+
+  void SetOutputRoot(const std::string& root) { m_output_root = root; }
+  const std::string& OutputRoot() const { return m_output_root; }
+
+  void AppendBlock(const std::string& station, const std::string& channel, double sampling_rate,
+                   double calibration_value, double calibration_period, EpochSeconds block_start,
+                   int count, const float* samples);
+  void FlushChannel(std::size_t station, std::size_t channel);
+  void FlushAll();
+
+  const std::vector<StationBuffer>& Stations() const { return m_stations; }
+
+ private:
+  Catalogue& m_catalogue;
+  Notifier& m_notifier;
+  std::string m_output_root;
+  std::vector<StationBuffer> m_stations;
+};
+
+}  // namespace korvel
