@@ -34,6 +34,7 @@ int RunUpgradeSchema(const ConnectionOptions& connection);
 
 struct ConvertOptions {
   std::vector<std::string> stations;  // UTF-8
+  std::string current_station;        // UTF-8, for files and dir
   std::vector<std::string> channels;  // STA:CHAN, UTF-8
   std::string start;                  // "hh:mm:ss dd/mm/yyyy"; empty: korvel2tqf.ini TIME
   std::string length;                 // "hh:mm:ss"; empty: korvel2tqf.ini TIMEQTY

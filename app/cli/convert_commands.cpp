@@ -76,7 +76,7 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
 }
 
 std::string StationOption(const ConvertOptions& options) {
-  return options.stations.empty() ? std::string() : Utf8ToCp1251(options.stations.front());
+  return Utf8ToCp1251(options.current_station);
 }
 
 }  // namespace

@@ -59,15 +59,18 @@ int main(int argc, char** argv) {
   const auto channel_option = [&](CLI::App* command) {
     command->add_option("--channel", convert_options.channels,
                         "a STATION:CHANNEL pair to convert, as the window lists it (repeatable);\n"
-                        "default: the station's SITECHAN channels Z, N-S and E-W");
+                        "default: the station's SITECHAN channels Z, N-S and E-W")
+        ->allow_extra_args(false);
   };
   CLI::App* convert = app.add_subcommand(
       "convert",
       "what the window's \"Конвертировать\" does: for each station, the raw files of its\n"
       "data directory (korvel2tqf.ini: the station's DIR, else SYSTEM DIR, else Data)\n"
       "that overlap the time window, written below tqf.ini DATA/DIR and catalogued");
-  convert->add_option("--station", convert_options.stations,
-                      "station (repeatable; default: every station listed in korvel2tqf.ini)");
+  convert
+      ->add_option("--station", convert_options.stations,
+                   "station (repeatable; default: every station listed in korvel2tqf.ini)")
+      ->allow_extra_args(false);
   convert->add_option("--start", convert_options.start,
                       "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
   convert->add_option("--length", convert_options.length,
@@ -78,14 +81,14 @@ int main(int argc, char** argv) {
   CLI::App* files = app.add_subcommand(
       "files", "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
                "first file that gives nothing");
-  files->add_option("--station", convert_options.stations, "the current station")->required();
+  files->add_option("--station", convert_options.current_station, "the current station")->required();
   files->add_option("FILE", convert_options.files, "raw files")->required();
   channel_option(files);
 
   CLI::App* dir = app.add_subcommand(
       "dir", "what \"Конв. каталог(и)...\" does: every raw file of the station in DIR, whole\n"
              "(sub-directories too when korvel2tqf.ini SYSTEM/SCANDIR is non-zero)");
-  dir->add_option("--station", convert_options.stations, "the current station")->required();
+  dir->add_option("--station", convert_options.current_station, "the current station")->required();
   dir->add_option("DIR", convert_options.directory, "directory")->required();
   channel_option(dir);
 

@@ -1,0 +1,121 @@
+// The PostgreSQL server stops between two raw files of one command.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "database/database.h"
+#include "database/file_list.h"
+#include "database/statement.h"
+#include "engine/conversion_commands.h"
+#include "tests/app/conversion_fixture.h"
+#include "tests/database/live_database.h"
+#include "tests/support/recording_notifier.h"
+
+namespace korvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+int PgCtl(const std::string& action) {
+  const char* dir = std::getenv("KORVEL_TEST_PG_DIR");
+  const std::string command = "runuser -u postgres -- /usr/lib/postgresql/15/bin/pg_ctl -w -D '" +
+                              std::string(dir) + "/data' -l '" + dir + "/restart.log' -m fast " +
+                              action + " >/dev/null 2>&1";
+  return std::system(command.c_str());
+}
+
+// Starts the server again however the test ends.
+struct ServerBack {
+  ~ServerBack() {
+    if (stopped) PgCtl("restart");  // restart reuses the options the server ran with
+  }
+  bool stopped = false;
+};
+
+class TestHost : public ConversionHost {
+ public:
+  explicit TestHost(std::function<void()> after_first) : m_after_first(std::move(after_first)) {}
+  const SelectionList& Selection() const override { return m_selection; }
+  bool ScanSubdirectories() const override { return false; }
+  void SetStatusText(const std::string&) override {}
+  void DisableCommands() override {}
+  void EnableCommands() override {}
+  Notifier& Operator() override { return notifier; }
+  void FileConverted(const std::string&, std::uint64_t) override {
+    if (++m_converted == 1 && m_after_first) m_after_first();
+  }
+  RecordingNotifier notifier;
+
+ private:
+  SelectionList m_selection{{"KIR", "Z"}};
+  std::function<void()> m_after_first;
+  int m_converted = 0;
+};
+
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
+  return files;
+}
+
+TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
+  if (GetParam().find("PG") == std::string::npos) GTEST_SKIP() << "only a server can go away";
+  std::vector<std::string> files;
+  for (int i = 0; i < 3; ++i) {
+    files.push_back(Raw("KIR/f" + std::to_string(i) + ".raw"));
+    RawFile("KIR", {"Z"}, kMarch1 + i * 150.0, 100.0, 15000, i * 15000).WriteTo(files.back());
+  }
+  const auto run = [&](const std::string& root, std::function<void()> after_first) {
+    sandbox.WriteTqfIni("[DATA]\nDIR=" + root + "\n");
+    fs::create_directories(root);
+    CDatabase database;
+    EXPECT_EQ(database.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+    TestHost host(std::move(after_first));
+    CFileList catalogue(database, host.notifier);
+    OutputWriter writer(catalogue, host.notifier);
+    const CommandOutcome outcome = ConvertChosenFiles("KIR", files, files.front(), host, writer);
+    return std::make_pair(outcome, host.notifier.messages);
+  };
+
+  // Uninterrupted, for comparison.
+  auto [clean, clean_messages] = run(out + "clean/", nullptr);
+  EXPECT_EQ(clean.converted, 3);
+  EXPECT_FALSE(clean.catalogue_error);
+  const auto clean_rows = Rows();
+  ASSERT_EQ(clean_rows.size(), 1u);
+  EXPECT_DOUBLE_EQ(clean_rows[0].tqty, 450.0);
+  db.ExecuteSQL("DELETE FROM FILELIST");
+  db.Close();
+
+  // The server goes away once the first file is in.
+  ServerBack back;
+  auto [broken, messages] = run(out + "broken/", [&] { back.stopped = PgCtl("stop") == 0; });
+  ASSERT_TRUE(back.stopped);
+  EXPECT_TRUE(broken.catalogue_error);
+  EXPECT_EQ(broken.converted, 1);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].caption, "korvel2tqf");
+  EXPECT_EQ(messages[0].icon, MessageIcon::Error);
+  EXPECT_FALSE(messages[0].text.empty());
+  EXPECT_EQ(messages[1].text, "Ошибка конверсии файла '" + files.front() + "'");
+  EXPECT_TRUE(fs::exists(out + "broken/KIR/00/01032007-000000-Z.KIR"));  // what was written stays
+
+  ASSERT_EQ(PgCtl("restart"), 0);
+  back.stopped = false;
+  auto [rerun, rerun_messages] = run(out + "broken/", nullptr);
+  EXPECT_EQ(rerun.converted, 3);
+  ASSERT_EQ(rerun_messages.size(), 1u);
+  EXPECT_EQ(rerun_messages[0].text, "Успешно завершена конверсия 3 файлов");
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].cpath, clean_rows[0].cpath);
+  EXPECT_EQ(rows[0].tqty, clean_rows[0].tqty);
+  EXPECT_EQ(Tree(out + "broken/"), Tree(out + "clean/"));
+}
+
+}  // namespace
+}  // namespace korvel::test
