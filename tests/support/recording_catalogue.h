@@ -1,0 +1,43 @@
+#pragma once
+// A catalogue that records the writer's calls, for unit tests of the writer's
+// own logic; everything else runs on the real data sources.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/catalogue.h"
+
+namespace korvel::test {
+
+struct Call {
+  std::string what, cpath;
+  double tbegin = 0, tqty = 0, sps = 0, calib = 0, calper = 0;
+};
+
+class RecordingCatalogue : public Catalogue {
+ public:
+  bool DiskSpaceGuard(const std::string& root, std::uint64_t extra, const std::string& station) override {
+    calls.push_back({"guard " + station + " " + std::to_string(extra), root});
+    return true;
+  }
+  void RegisterNewFile(const std::string& cpath, const std::string&, const std::string&, double tbegin,
+                       double tqty, double sps, double calib, double calper, int gain, int datatype) override {
+    EXPECT_EQ(gain, 1);
+    EXPECT_EQ(datatype, 3);
+    calls.push_back({"register", cpath, tbegin, tqty, sps, calib, calper});
+  }
+  void UpdateFileRecord(const std::string& cpath, const std::string&, const std::string&, double tbegin,
+                        double tqty, double sps, int, int) override {
+    calls.push_back({"update", cpath, tbegin, tqty, sps});
+  }
+  int Count(const std::string& what) const {
+    int n = 0;
+    for (const Call& c : calls) n += c.what.rfind(what, 0) == 0;
+    return n;
+  }
+  std::vector<Call> calls;
+};
+
+}  // namespace korvel::test
