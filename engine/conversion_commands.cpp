@@ -15,13 +15,6 @@ constexpr std::size_t kSummaryLimit = 127;
 constexpr std::size_t kDirectorySummaryLimit = 255;
 constexpr std::size_t kErrorLimit = 255;
 
-bool Refuse(const std::string& station, ConversionHost& host) {
-  if (!station.empty() && !host.Selection().empty()) return false;
-  host.Operator().Beep();
-  host.Operator().Message("Не выбрана станция/каналы !!!", kCommandCaption, MessageIcon::Error);
-  return true;
-}
-
 void ShowError(ConversionHost& host, const std::string& text_utf8) {
   // At most 255 characters, cut on a character boundary.
   const std::string text = Cp1251ToUtf8(Utf8ToCp1251(text_utf8).substr(0, kErrorLimit));
@@ -35,6 +28,13 @@ void ShowSuccess(ConversionHost& host, int count) {
 }
 
 }  // namespace
+
+bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {
+  if (!station.empty() && !host.Selection().empty()) return false;
+  host.Operator().Beep();
+  host.Operator().Message("Не выбрана станция/каналы !!!", kCommandCaption, MessageIcon::Error);
+  return true;
+}
 
 std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value1251) {
   const std::string format = Utf8ToCp1251(format_utf8);
@@ -52,7 +52,7 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
                                        EpochSeconds start, double length, ConversionHost& host,
                                        OutputWriter& writer) {
   CommandOutcome outcome;
-  if (Refuse(selected_stations.empty() ? "" : selected_stations.front(), host)) {
+  if (RefuseWithoutSelection(selected_stations.empty() ? "" : selected_stations.front(), host)) {
     outcome.refused = true;
     return outcome;
   }
@@ -80,7 +80,7 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
                                   const std::string& path_name1251, ConversionHost& host,
                                   OutputWriter& writer) {
   CommandOutcome outcome;
-  if (Refuse(current_station, host)) {
+  if (RefuseWithoutSelection(current_station, host)) {
     outcome.refused = true;
     return outcome;
   }
@@ -115,7 +115,7 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
                                       const std::string& folder1251, ConversionHost& host,
                                       OutputWriter& writer) {
   CommandOutcome outcome;
-  if (Refuse(current_station, host)) {
+  if (RefuseWithoutSelection(current_station, host)) {
     outcome.refused = true;
     return outcome;
   }

@@ -36,6 +36,10 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
                                       const std::string& folder1251, ConversionHost& host,
                                       OutputWriter& writer);
 
+// Nothing ticked or no station: the beep and "Не выбрана станция/каналы !!!";
+// true when the command must stop. Each command checks it first.
+bool RefuseWithoutSelection(const std::string& station, ConversionHost& host);
+
 // printf with one %s filled so that the text keeps within `limit` characters
 // of code page 1251: a long value loses its beginning to "...".
 std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value1251);

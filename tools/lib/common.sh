@@ -21,7 +21,8 @@ ensure_packages() {
   fi
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql)
+BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
+  qt6-base-dev fonts-dejavu-core)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
@@ -33,5 +34,5 @@ configure_and_build() {
 }
 
 build_main() {
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_WITH_GUI=OFF
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_WITH_GUI=ON
 }

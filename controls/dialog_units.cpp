@@ -1,0 +1,19 @@
+#include "controls/dialog_units.h"
+
+#include <QFontMetrics>
+
+namespace korvel {
+
+DialogBaseUnits BaseUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  // The Windows average: the width of the 52 Latin letters, rounded, over 52.
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QRect DialogRect(const DialogBaseUnits& u, int x, int y, int width, int height) {
+  return QRect(x * u.x / 4, y * u.y / 8, width * u.x / 4, height * u.y / 8);
+}
+
+}  // namespace korvel

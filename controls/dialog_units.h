@@ -1,0 +1,18 @@
+#pragma once
+// Window geometry is given in dialog units: x in quarters of the font's
+// average character width, y in eighths of its height.
+
+#include <QFont>
+#include <QRect>
+
+namespace korvel {
+
+struct DialogBaseUnits {
+  int x = 4;  // average character width in pixels
+  int y = 8;  // character height in pixels
+};
+
+DialogBaseUnits BaseUnitsOf(const QFont& font);
+QRect DialogRect(const DialogBaseUnits& units, int x, int y, int width, int height);
+
+}  // namespace korvel

@@ -1,0 +1,195 @@
+#include "controls/open_file_dlg.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QShowEvent>
+#include <QTreeWidget>
+#include <filesystem>
+#include <system_error>
+
+#include "controls/dialog_units.h"
+#include "engine/raw_file.h"
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+namespace {
+
+// Panel and list geometry in dialog units.
+constexpr int kPanelHeight = 105;
+constexpr int kListX = 7, kListY = 7, kListHeight = 91;
+
+std::filesystem::path FsPath(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString QtPath(const std::filesystem::path& path) { return QFile::decodeName(path.c_str()); }
+
+QString FromText1251(const std::string& text) { return QString::fromStdString(Cp1251ToUtf8(text)); }
+
+QString StartDirectory(const std::string& text1251) {
+  std::error_code ec;
+  std::filesystem::path dir = NativePath(text1251);
+  if (!dir.empty()) dir = std::filesystem::absolute(dir, ec);
+  // As the Windows dialog does, an unusable initial folder means the current one.
+  if (dir.empty() || ec || !std::filesystem::is_directory(dir, ec)) return QDir::currentPath();
+  return QDir::cleanPath(QtPath(dir));
+}
+
+}  // namespace
+
+OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory1251)
+    : QFileDialog(parent) {
+  // The panel goes into the framework's own widgets, so never the platform's dialog.
+  setOption(QFileDialog::DontUseNativeDialog, true);
+  setAcceptMode(QFileDialog::AcceptOpen);
+  setFileMode(QFileDialog::ExistingFiles);
+  setNameFilter(QStringLiteral("All Files (*.*)"));
+  ShowAllFiles();
+  // Picking the filter again would bring back the literal pattern.
+  connect(this, &QFileDialog::filterSelected, this, [this] { ShowAllFiles(); });
+  setDirectory(StartDirectory(initial_directory1251));
+
+  BuildPanel();
+
+  if (auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"))) {
+    // The detail view shares this selection model, so one connection covers both.
+    if (QItemSelectionModel* selection = view->selectionModel())
+      connect(selection, &QItemSelectionModel::selectionChanged, this,
+              [this] { RefreshFromSelection(); });
+  }
+  connect(this, &QFileDialog::currentChanged, this, [this] { RefreshFromSelection(); });
+  connect(this, &QFileDialog::filesSelected, this, [this](const QStringList& files) { TakeChosen(files); });
+  connect(this, &QDialog::rejected, this, [this] {
+    m_path_name.clear();
+    m_chosen.clear();
+  });
+}
+
+void OpenFileDlg::ShowAllFiles() {
+  // On Windows "*.*" matches every name, with or without a dot; Qt would
+  // hide names without one, and raw files often have no extension.
+  auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+  if (auto* model = view ? qobject_cast<QFileSystemModel*>(view->model()) : nullptr)
+    model->setNameFilters({});
+}
+
+void OpenFileDlg::BuildPanel() {
+  m_panel = new QWidget(this);
+  m_panel->setObjectName(QStringLiteral("summaryPanel"));
+  m_list = new QTreeWidget(m_panel);
+  m_list->setObjectName(QStringLiteral("summaryList"));
+  m_list->setProperty("controlId", kSummaryListId);
+  m_list->setColumnCount(kSummaryColumnCount);
+  QStringList headers;
+  for (const char* header : kSummaryHeaders) headers << QString::fromUtf8(header);
+  m_list->setHeaderLabels(headers);
+  m_list->setRootIsDecorated(false);
+  m_list->setItemsExpandable(false);
+  m_list->setUniformRowHeights(true);
+  m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_list->setSortingEnabled(false);
+  m_list->header()->setSectionsClickable(false);
+  m_list->header()->setSortIndicatorShown(false);
+  m_list->header()->setStretchLastSection(false);
+  m_list->setFrameShape(QFrame::StyledPanel);
+  m_list->setFocusPolicy(Qt::StrongFocus);
+
+  const DialogBaseUnits units = BaseUnitsOf(m_panel->font());
+  m_panel->setFixedHeight(DialogRect(units, 0, 0, 0, kPanelHeight).height());
+  m_list->setGeometry(DialogRect(units, kListX, kListY, 0, kListHeight));
+
+  // Below all of the dialog's own rows, across its whole width.
+  if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+    grid->addWidget(m_panel, grid->rowCount(), 0, 1, grid->columnCount());
+  else if (layout())
+    layout()->addWidget(m_panel);
+
+  m_file_view = findChild<QWidget*>(QStringLiteral("stackedWidget"));
+  m_panel->installEventFilter(this);
+  if (m_file_view) {
+    m_file_view->installEventFilter(this);
+    if (QWidget* frame = m_file_view->parentWidget(); frame && frame != this)
+      frame->installEventFilter(this);
+  }
+  AlignList();
+}
+
+bool OpenFileDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize || event->type() == QEvent::Move) AlignList();
+  return QFileDialog::eventFilter(watched, event);
+}
+
+void OpenFileDlg::AlignList() {
+  if (!m_panel || !m_list) return;
+  const DialogBaseUnits units = BaseUnitsOf(m_panel->font());
+  const QRect fallback = DialogRect(units, kListX, kListY, 0, kListHeight);
+  int left = fallback.x();
+  int right = m_panel->width() - fallback.x();
+  if (m_file_view) {
+    // The list takes the left and right edges of the dialog's file list.
+    const QPoint origin = m_file_view->mapTo(this, QPoint(0, 0)) - m_panel->mapTo(this, QPoint(0, 0));
+    left = origin.x();
+    right = origin.x() + m_file_view->width();
+  }
+  m_list->setGeometry(left, fallback.y(), qMax(0, right - left), fallback.height());
+}
+
+void OpenFileDlg::SizeColumns() {
+  // Every column a quarter of the list's right edge, as the panel was laid out once.
+  const int width = (m_list->geometry().x() + m_list->geometry().width()) / 4;
+  for (int c = 0; c < kSummaryColumnCount; ++c) m_list->setColumnWidth(c, width);
+}
+
+void OpenFileDlg::showEvent(QShowEvent* event) {
+  QFileDialog::showEvent(event);
+  if (m_columns_sized) return;
+  if (layout()) layout()->activate();
+  AlignList();
+  SizeColumns();
+  m_columns_sized = true;
+}
+
+void OpenFileDlg::RefreshFromSelection() {
+  auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+  QItemSelectionModel* selection = view ? view->selectionModel() : nullptr;
+  const QModelIndexList rows = selection ? selection->selectedRows() : QModelIndexList();
+  // Several entries are no single file, so they have no summary.
+  ShowSummaryOf(rows.size() == 1 ? rows.front().data(QFileSystemModel::FilePathRole).toString()
+                                 : QString());
+}
+
+void OpenFileDlg::ShowSummaryOf(const QString& path) {
+  m_list->clear();
+  if (path.isEmpty()) return;
+  // Folders, FIFOs and unreadable files are refused inside the reader.
+  const std::vector<RawSummaryRow> rows = ReadRawSummary(FsPath(path));
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const RawSummaryRow& row : rows) {
+    items << new QTreeWidgetItem(QStringList{FromText1251(row.station), FromText1251(row.channel),
+                                             FromText1251(row.rate), FromText1251(row.start),
+                                             FromText1251(row.duration)});
+  }
+  m_list->addTopLevelItems(items);
+}
+
+void OpenFileDlg::TakeChosen(const QStringList& files) {
+  m_chosen.clear();
+  for (const QString& file : files) m_chosen.push_back(PathText(FsPath(file)));
+  if (m_chosen.size() == 1)
+    m_path_name = m_chosen.front();
+  else if (m_chosen.empty())
+    m_path_name.clear();
+  else
+    m_path_name = PathText(FsPath(directory().absolutePath()));
+}
+
+}  // namespace korvel

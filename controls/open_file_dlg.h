@@ -1,0 +1,61 @@
+#pragma once
+// The Open dialog of the "convert chosen files" command: the framework's own
+// (non-native) file dialog for several existing files, with a panel below it
+// listing the channels of the raw file under the selection. The panel only
+// informs; it changes nothing of what the dialog returns.
+
+#include <QFileDialog>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+class QTreeWidget;
+class QWidget;
+
+namespace korvel {
+
+inline constexpr int kSummaryListId = 1026;
+inline constexpr int kSummaryColumnCount = 5;
+// UTF-8 headers of the summary list, in column order.
+inline constexpr const char* kSummaryHeaders[kSummaryColumnCount] = {"Станция", "Канал", "Отс/с",
+                                                                      "Время", "Длит."};
+
+class OpenFileDlg : public QFileDialog {
+  Q_OBJECT
+
+ public:
+  // initial_directory1251: code page 1251 text, as read from the ini file; an
+  // empty text or one that names no folder opens the current directory.
+  explicit OpenFileDlg(QWidget* parent = nullptr, const std::string& initial_directory1251 = {});
+
+  // After exec() returned Accepted (empty otherwise), in code page 1251: the
+  // full path when one file was chosen, the dialog's folder when several were.
+  std::string PathName() const { return m_path_name; }
+  // Every chosen file's full path, in the order the dialog returned them.
+  const std::vector<std::string>& ChosenPaths() const { return m_chosen; }
+
+  QTreeWidget* SummaryList() const { return m_list; }
+  QWidget* SummaryPanel() const { return m_panel; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildPanel();
+  void ShowAllFiles();
+  void AlignList();
+  void SizeColumns();
+  void RefreshFromSelection();
+  void ShowSummaryOf(const QString& path);
+  void TakeChosen(const QStringList& files);
+
+  QWidget* m_panel = nullptr;
+  QTreeWidget* m_list = nullptr;
+  QWidget* m_file_view = nullptr;  // the dialog's own file list, whose edges the summary list shares
+  bool m_columns_sized = false;
+  std::string m_path_name;
+  std::vector<std::string> m_chosen;
+};
+
+}  // namespace korvel
