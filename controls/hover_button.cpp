@@ -1,0 +1,486 @@
+#include "controls/hover_button.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QImage>
+#include <QLayout>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <initializer_list>
+
+namespace korvel {
+
+namespace {
+
+QColor SystemColour(const QPalette& palette, QPalette::ColorRole role) {
+  return palette.color(QPalette::Active, role);
+}
+
+// Lines from point to point, each leaving out its end point; axis-aligned only.
+void PolyLine(QPainter& painter, const QColor& colour, std::initializer_list<QPoint> points) {
+  const QPoint* previous = nullptr;
+  for (const QPoint& point : points) {
+    if (previous != nullptr) {
+      const QPoint a = *previous;
+      const QPoint b = point;
+      if (a.y() == b.y() && a.x() != b.x()) {
+        const int from = a.x() < b.x() ? a.x() : b.x() + 1;
+        painter.fillRect(QRect(from, a.y(), qAbs(b.x() - a.x()), 1), colour);
+      } else if (a.x() == b.x() && a.y() != b.y()) {
+        const int from = a.y() < b.y() ? a.y() : b.y() + 1;
+        painter.fillRect(QRect(a.x(), from, 1, qAbs(b.y() - a.y())), colour);
+      }
+    }
+    previous = &point;
+  }
+}
+
+void FrameRect(QPainter& painter, const QRect& rect, const QColor& colour) {
+  if (rect.isEmpty()) {
+    return;
+  }
+  painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), colour);
+  painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), colour);
+  painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), colour);
+  painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), colour);
+}
+
+// Dotted rectangle inverting every other border pixel.
+void DrawFocusRect(QPainter& painter, const QRect& rect) {
+  if (rect.isEmpty()) {
+    return;
+  }
+  painter.save();
+  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  const auto dot = [&](int x, int y) {
+    if (((x - rect.left()) + (y - rect.top())) % 2 == 0) {
+      painter.fillRect(QRect(x, y, 1, 1), Qt::white);
+    }
+  };
+  for (int x = rect.left(); x <= rect.right(); ++x) {
+    dot(x, rect.top());
+    if (rect.bottom() != rect.top()) {
+      dot(x, rect.bottom());
+    }
+  }
+  for (int y = rect.top() + 1; y < rect.bottom(); ++y) {
+    dot(rect.left(), y);
+    if (rect.right() != rect.left()) {
+      dot(rect.right(), y);
+    }
+  }
+  painter.restore();
+}
+
+// The embossed look of a disabled icon: its ink (opaque, not white) in the
+// highlight colour one pixel down-right, then in the shadow colour on top.
+void DrawEmbossed(QPainter& painter, const QPoint& at, const QPixmap& icon, const QColor& light,
+                  const QColor& dark) {
+  const QImage source = icon.toImage().convertToFormat(QImage::Format_ARGB32);
+  QImage light_ink(source.size(), QImage::Format_ARGB32);
+  light_ink.fill(Qt::transparent);
+  QImage dark_ink = light_ink;
+  for (int y = 0; y < source.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    for (int x = 0; x < source.width(); ++x) {
+      const QRgb pixel = line[x];
+      const bool white = qRed(pixel) >= 0xf0 && qGreen(pixel) >= 0xf0 && qBlue(pixel) >= 0xf0;
+      if (qAlpha(pixel) >= 128 && !white) {
+        light_ink.setPixel(x, y, light.rgb());
+        dark_ink.setPixel(x, y, dark.rgb());
+      }
+    }
+  }
+  painter.drawImage(at + QPoint(1, 1), light_ink);
+  painter.drawImage(at, dark_ink);
+}
+
+constexpr int kCaptionFlags = Qt::TextSingleLine | Qt::TextShowMnemonic;
+
+QPoint HotSpotOf(int cursor_id) {
+  if (cursor_id == 130) {
+    return kHandCursorHotSpot;
+  }
+  return QPoint(-1, -1);  // Qt centres an unknown cursor's hot spot
+}
+
+}  // namespace
+
+std::uint32_t ToColorRef(const QColor& colour) {
+  const QColor rgb = colour.toRgb();
+  return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
+         static_cast<std::uint32_t>(rgb.blue()) << 16;
+}
+
+QColor FromColorRef(std::uint32_t value) {
+  return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
+}
+
+QString IconResourcePath(int id) { return QStringLiteral(":/images/icon%1.png").arg(id); }
+QString CursorResourcePath(int id) { return QStringLiteral(":/images/cursor%1.png").arg(id); }
+
+CHoverButton::CHoverButton(QWidget* parent) : CHoverButton(QString(), parent) {}
+
+CHoverButton::CHoverButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+  // Colours are taken once; later palette changes are not followed.
+  m_normalBack = SystemColour(palette(), QPalette::Button);
+  m_normalText = SystemColour(palette(), QPalette::ButtonText);
+  m_hotBack = m_normalBack;
+  m_hotText = m_normalText;
+  setMouseTracking(true);
+}
+
+CHoverButton::~CHoverButton() = default;
+
+CHoverButton* CHoverButton::Attach(QPushButton* button) {
+  if (button == nullptr) {
+    return nullptr;
+  }
+  QWidget* parent = button->parentWidget();
+  const bool was_default = button->isDefault();
+  auto* hover = new CHoverButton(button->text(), parent);
+  hover->setObjectName(button->objectName());
+  if (button->testAttribute(Qt::WA_SetFont)) {
+    hover->setFont(button->font());
+  }
+  hover->setGeometry(button->geometry());
+  hover->setSizePolicy(button->sizePolicy());
+  hover->setFocusPolicy(button->focusPolicy());
+  hover->setToolTip(button->toolTip());
+  hover->setEnabled(!button->testAttribute(Qt::WA_Disabled));
+  hover->setAutoDefault(button->autoDefault());
+  hover->setDefault(was_default);
+  hover->m_isDefault = was_default;
+  if (parent != nullptr && parent->layout() != nullptr) {
+    delete parent->layout()->replaceWidget(button, hover);
+  }
+  // Right after the old button in the focus chain; deleting it closes the gap.
+  QWidget::setTabOrder(button, hover);
+  hover->stackUnder(button);
+  hover->setHidden(button->isHidden());
+  delete button;
+  return hover;
+}
+
+void CHoverButton::Repaint(bool repaint) {
+  if (repaint) {
+    update();
+  }
+}
+
+void CHoverButton::SetFlatStyle(bool flat) {
+  m_flat = flat;
+  update();
+}
+
+void CHoverButton::LoadIcons(int hot_icon_id, int normal_icon_id) {
+  const QPixmap hot(IconResourcePath(hot_icon_id));
+  const QPixmap normal = normal_icon_id == 0 ? hot : QPixmap(IconResourcePath(normal_icon_id));
+  SetIcons(hot, normal);
+}
+
+void CHoverButton::SetIcons(const QPixmap& hot, const QPixmap& normal) {
+  m_hotIcon = hot;
+  m_normalIcon = normal.isNull() ? hot : normal;
+  // Kept in a byte each, like the sizes they stand for.
+  m_iconWidth = static_cast<std::uint8_t>(hot.isNull() ? 0 : hot.width());
+  m_iconHeight = static_cast<std::uint8_t>(hot.isNull() ? 0 : hot.height());
+  repaint();
+}
+
+bool CHoverButton::LoadHoverCursor(int cursor_id) {
+  m_cursor.reset();
+  unsetCursor();
+  if (cursor_id == -1) {
+    return true;
+  }
+  const QPixmap image(CursorResourcePath(cursor_id));
+  if (image.isNull()) {
+    return false;
+  }
+  const QPoint hot_spot = HotSpotOf(cursor_id);
+  m_cursor = QCursor(image, hot_spot.x(), hot_spot.y());
+  setCursor(*m_cursor);
+  return true;
+}
+
+void CHoverButton::SetTipText(const QString& text, bool activate) {
+  if (text.isNull()) {
+    return;
+  }
+  setToolTip(text);
+  m_tipActive = activate;
+}
+
+void CHoverButton::ResetNormalBackColor(bool repaint) {
+  m_normalBack = SystemColour(palette(), QPalette::Button);
+  Repaint(repaint);
+}
+
+void CHoverButton::ResetNormalTextColor(bool repaint) {
+  m_normalText = SystemColour(palette(), QPalette::ButtonText);
+  Repaint(repaint);
+}
+
+void CHoverButton::ResetHotBackColor(bool repaint) {
+  m_hotBack = SystemColour(palette(), QPalette::Button);
+  Repaint(repaint);
+}
+
+void CHoverButton::ResetHotTextColor(bool repaint) {
+  m_hotText = SystemColour(palette(), QPalette::ButtonText);
+  Repaint(repaint);
+}
+
+void CHoverButton::SetNormalTextColor(const QColor& colour, bool repaint) {
+  m_normalText = colour;
+  Repaint(repaint);
+}
+
+void CHoverButton::SetHotBackColor(const QColor& colour, bool repaint) {
+  m_hotBack = colour;
+  Repaint(repaint);
+}
+
+void CHoverButton::SetHotTextColor(const QColor& colour, bool repaint) {
+  m_hotText = colour;
+  Repaint(repaint);
+}
+
+bool CHoverButton::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+      m_tipActive = true;
+      break;
+    case QEvent::ToolTip:
+      if (!m_tipActive) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+      }
+      break;
+    case QEvent::WindowDeactivate:
+      // Another application took over: it has the mouse now.
+      LoseTracking();
+      break;
+    default:
+      break;
+  }
+  return QPushButton::event(event);
+}
+
+void CHoverButton::TrackMouse(bool left_down, bool over) {
+  if (left_down && !m_hover) {
+    return;  // a drag that enters the button does not light it
+  }
+  if (!m_flat) {
+    return;
+  }
+  if (!m_tracking && QApplication::activeWindow() != nullptr && parentWidget() != nullptr) {
+    m_hover = true;
+    m_tracking = true;
+    update();
+    return;
+  }
+  if (over) {
+    return;
+  }
+  if (m_hover) {
+    m_hover = false;
+    update();
+  }
+  if (!left_down) {
+    m_tracking = false;
+  }
+}
+
+void CHoverButton::LoseTracking() {
+  if (!m_tracking) {
+    return;
+  }
+  m_tracking = false;
+  // The hot look stays until the mouse comes back and leaves, or focus goes.
+  if (m_hover) {
+    update();
+  }
+}
+
+void CHoverButton::mouseMoveEvent(QMouseEvent* event) {
+  QPushButton::mouseMoveEvent(event);
+  TrackMouse(event->buttons() & Qt::LeftButton, rect().contains(event->position().toPoint()));
+}
+
+void CHoverButton::mousePressEvent(QMouseEvent* event) {
+  QPushButton::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    m_tracking = true;  // a pressed button keeps the mouse until release
+  }
+}
+
+void CHoverButton::mouseReleaseEvent(QMouseEvent* event) {
+  QPushButton::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    LoseTracking();
+  }
+}
+
+void CHoverButton::mouseDoubleClickEvent(QMouseEvent* event) {
+  // A quick second click is another press, not a double click.
+  mousePressEvent(event);
+}
+
+void CHoverButton::leaveEvent(QEvent* event) {
+  QPushButton::leaveEvent(event);
+  if (m_tracking) {
+    TrackMouse(QApplication::mouseButtons() & Qt::LeftButton, false);
+  }
+}
+
+void CHoverButton::focusOutEvent(QFocusEvent* event) {
+  QPushButton::focusOutEvent(event);
+  if (m_flat && m_hover) {
+    m_hover = false;
+    update();
+  }
+}
+
+HoverButtonItemState CHoverButton::CurrentItemState() const {
+  return HoverButtonItemState{isDown(), hasFocus(), !isEnabled()};
+}
+
+void CHoverButton::paintEvent(QPaintEvent* event) {
+  // Drawn off screen and copied in one go, so a hover change does not flicker.
+  const QRect clip = event->rect();
+  if (clip.isEmpty()) {
+    return;
+  }
+  const qreal ratio = devicePixelRatioF();
+  QPixmap buffer(clip.size() * ratio);
+  buffer.setDevicePixelRatio(ratio);
+  {
+    QPainter painter(&buffer);
+    painter.translate(-clip.topLeft());
+    DrawItem(painter, CurrentItemState());
+  }
+  QPainter target(this);
+  target.drawPixmap(clip.topLeft(), buffer);
+}
+
+void CHoverButton::DrawItem(QPainter& painter, const HoverButtonItemState& state) const {
+  const QPalette& colours = palette();
+  const QColor hilight = SystemColour(colours, QPalette::Light);
+  const QColor light = SystemColour(colours, QPalette::Midlight);
+  const QColor shadow = SystemColour(colours, QPalette::Dark);
+  const QColor dark_shadow = SystemColour(colours, QPalette::Shadow);
+  const bool hot = m_hover || state.pressed;
+
+  QRect face = rect();
+  if (!m_flat && (state.focused || m_isDefault)) {
+    FrameRect(painter, face, Qt::black);
+    face.adjust(1, 1, -1, -1);
+  }
+  painter.fillRect(face, hot ? m_hotBack : m_normalBack);
+
+  const int l = face.left();
+  const int t = face.top();
+  const int r = face.left() + face.width();
+  const int b = face.top() + face.height();
+  if (state.pressed) {
+    if (m_flat) {
+      PolyLine(painter, shadow, {{l, b - 1}, {l, t}, {r, t}});
+      PolyLine(painter, hilight, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}});
+    } else {
+      FrameRect(painter, face, shadow);
+    }
+  } else if (m_flat) {
+    if (m_hover) {
+      PolyLine(painter, hilight, {{l, b - 1}, {l, t}, {r, t}});
+      PolyLine(painter, shadow, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}});
+    }
+  } else {
+    PolyLine(painter, hilight, {{l, b - 1}, {l, t}, {r, t}});
+    PolyLine(painter, light, {{l + 1, b - 1}, {l + 1, t + 1}, {r, t + 1}});
+    PolyLine(painter, dark_shadow, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}});
+    PolyLine(painter, shadow, {{l + 1, b - 2}, {r - 2, b - 2}, {r - 2, t}});
+  }
+
+  const QString caption = text();
+  QRect caption_rect = rect();
+  if (!m_hotIcon.isNull()) {
+    DrawIcon(painter, state, hot, caption.isEmpty(), caption_rect);
+  }
+  if (!caption.isEmpty()) {
+    DrawCaption(painter, state, hot, caption_rect);
+  }
+  if (!m_flat && state.focused) {
+    DrawFocusRect(painter, face.adjusted(3, 3, -3, -3));
+  }
+}
+
+void CHoverButton::DrawIcon(QPainter& painter, const HoverButtonItemState& state, bool hot,
+                            bool no_caption, QRect& caption_rect) const {
+  const QRect item = rect();
+  int left = item.left();
+  int top = item.top();
+  const int right = item.left() + item.width();
+  const int bottom = item.top() + item.height();
+  if (no_caption) {
+    left += (right - m_iconWidth - left) / 2;
+  } else {
+    left += 3;
+    caption_rect.setLeft(caption_rect.left() + m_iconWidth + 3);
+  }
+  top += (bottom - m_iconHeight - top) / 2;
+  QRect image(left, top, right - left, bottom - top);
+  if (state.pressed) {
+    image.translate(1, 1);
+  }
+  const QPixmap& icon = hot ? m_hotIcon : m_normalIcon;
+  if (icon.isNull()) {
+    return;
+  }
+  painter.save();
+  painter.setClipRect(image, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  if (state.disabled) {
+    DrawEmbossed(painter, image.topLeft(), icon, SystemColour(palette(), QPalette::Light),
+                 SystemColour(palette(), QPalette::Dark));
+  } else {
+    painter.drawPixmap(image.topLeft(), icon);
+  }
+  painter.restore();
+}
+
+void CHoverButton::DrawCaption(QPainter& painter, const HoverButtonItemState& state, bool hot,
+                               QRect caption_rect) const {
+  const QString caption = text();
+  if (state.pressed) {
+    caption_rect.translate(1, 1);
+  }
+  painter.save();
+  painter.setFont(font());
+  const QSize size = painter.fontMetrics().size(kCaptionFlags, caption);
+  const QRect centred(caption_rect.left() + (caption_rect.width() - size.width()) / 2,
+                      caption_rect.top() + (caption_rect.height() - size.height()) / 2,
+                      size.width(), size.height());
+  const int flags = kCaptionFlags | Qt::AlignLeft | Qt::AlignTop;
+  if (state.disabled) {
+    painter.setPen(SystemColour(palette(), QPalette::Light));
+    painter.drawText(centred.translated(1, 1), flags, caption);
+    painter.setPen(SystemColour(palette(), QPalette::Dark));
+    painter.drawText(centred, flags, caption);
+  } else {
+    painter.setPen(hot ? m_hotText : m_normalText);
+    painter.drawText(centred, flags, caption);
+  }
+  painter.restore();
+}
+
+}  // namespace korvel

@@ -1,0 +1,124 @@
+#pragma once
+// Icon push button that lights up while the mouse is over it.
+
+#include <QColor>
+#include <QCursor>
+#include <QPixmap>
+#include <QPoint>
+#include <QPushButton>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+class QPainter;
+
+namespace korvel {
+
+// Colours as 0x00BBGGRR integers, so that a caller can add to all three
+// channels in one integer sum (carries spill into the next channel).
+std::uint32_t ToColorRef(const QColor& colour);
+QColor FromColorRef(std::uint32_t value);
+
+// Where the button's images live in the resources.
+QString IconResourcePath(int id);    // ":/images/icon<id>.png"
+QString CursorResourcePath(int id);  // ":/images/cursor<id>.png"
+// The hand cursor 130 points with the tip of its index finger.
+inline constexpr QPoint kHandCursorHotSpot{5, 0};
+
+// What a paint needs to know about the button's platform state.
+struct HoverButtonItemState {
+  bool pressed = false;
+  bool focused = false;
+  bool disabled = false;
+};
+
+class CHoverButton : public QPushButton {
+  Q_OBJECT
+
+ public:
+  explicit CHoverButton(QWidget* parent = nullptr);
+  CHoverButton(const QString& text, QWidget* parent);
+  ~CHoverButton() override;
+
+  // Takes over an existing button: a CHoverButton with its parent, geometry,
+  // text, name, font, enabled and default state, tab position and layout slot
+  // replaces it, and the old button is deleted.  Connect to the new one.
+  static CHoverButton* Attach(QPushButton* button);
+
+  void SetFlatStyle(bool flat);
+  bool IsFlatStyle() const { return m_flat; }
+  bool IsHovered() const { return m_hover; }
+  bool IsDefaultButton() const { return m_isDefault; }
+
+  // Icons from the resources; 0 for the normal icon means the hot one.  A
+  // missing resource leaves no icon.
+  void LoadIcons(int hot_icon_id, int normal_icon_id = 0);
+  void SetIcons(const QPixmap& hot, const QPixmap& normal = QPixmap());
+  int IconWidth() const { return m_iconWidth; }
+  int IconHeight() const { return m_iconHeight; }
+  const QPixmap& HotIcon() const { return m_hotIcon; }
+  const QPixmap& NormalIcon() const { return m_normalIcon; }
+
+  // -1 drops the cursor and answers true; otherwise whether the resource loaded.
+  bool LoadHoverCursor(int cursor_id);
+  bool HasHoverCursor() const { return m_cursor.has_value(); }
+
+  // A null text changes nothing.  A tip deactivated here comes back with the
+  // next mouse or key event, as the tooltip is re-armed for every input.
+  void SetTipText(const QString& text, bool activate);
+  bool IsTipActive() const { return m_tipActive; }
+
+  void ResetNormalBackColor(bool repaint = true);
+  void ResetNormalTextColor(bool repaint = true);
+  void ResetHotBackColor(bool repaint = true);
+  void ResetHotTextColor(bool repaint = true);
+  void SetNormalTextColor(const QColor& colour, bool repaint = true);
+  void SetHotBackColor(const QColor& colour, bool repaint = true);
+  void SetHotTextColor(const QColor& colour, bool repaint = true);
+  QColor GetNormalBackColor() const { return m_normalBack; }
+  QColor GetNormalTextColor() const { return m_normalText; }
+  QColor GetHotBackColor() const { return m_hotBack; }
+  QColor GetHotTextColor() const { return m_hotText; }
+
+  // Paints the face for `state` in widget coordinates: background, border,
+  // icon, caption and focus mark.
+  void DrawItem(QPainter& painter, const HoverButtonItemState& state) const;
+  HoverButtonItemState CurrentItemState() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void TrackMouse(bool left_down, bool over);
+  void LoseTracking();
+  void Repaint(bool repaint);
+  void DrawIcon(QPainter& painter, const HoverButtonItemState& state, bool hot, bool no_caption,
+                QRect& caption_rect) const;
+  void DrawCaption(QPainter& painter, const HoverButtonItemState& state, bool hot,
+                   QRect caption_rect) const;
+
+  bool m_flat = true;
+  bool m_hover = false;
+  // The button follows the mouse until it leaves (stands for the mouse capture).
+  bool m_tracking = false;
+  bool m_tipActive = false;
+  std::optional<QCursor> m_cursor;
+  QPixmap m_hotIcon;
+  QPixmap m_normalIcon;
+  std::uint8_t m_iconHeight = 0;
+  std::uint8_t m_iconWidth = 0;
+  bool m_isDefault = false;
+  QColor m_normalBack;
+  QColor m_normalText;
+  QColor m_hotBack;
+  QColor m_hotText;
+};
+
+}  // namespace korvel
