@@ -1,0 +1,36 @@
+#pragma once
+// The application object: the start-up sequence of the window program.
+
+#include <functional>
+#include <string>
+
+#include "platform/notifier.h"
+
+namespace korvel {
+
+struct StartupOptions;
+
+class CConverterApp {
+ public:
+  // Runs the window modally; given the start-up options.
+  using WindowRunner = std::function<void(const StartupOptions&)>;
+
+  CConverterApp(Notifier& notifier, WindowRunner run_window)
+      : m_notifier(notifier), m_run_window(std::move(run_window)) {}
+
+  // Parse, connect (on failure: the message, and no window), the schema
+  // upgrade only with CHKDB, DataRoot, the window, disconnect. The process
+  // then ends normally whatever happened: the result is its exit status.
+  int InitInstance(const std::string& command_line);
+
+  bool WindowShown() const { return m_window_shown; }
+  bool SchemaChecked() const { return m_schema_checked; }
+
+ private:
+  Notifier& m_notifier;
+  WindowRunner m_run_window;
+  bool m_window_shown = false;
+  bool m_schema_checked = false;
+};
+
+}  // namespace korvel

@@ -1,0 +1,31 @@
+// korvel2tqf: the operator's window.
+#include <QApplication>
+#include <QStringList>
+
+#include "app/startup_options.h"
+#include "app/window/converter_app.h"
+#include "database/connection.h"
+#include "database/file_list.h"
+#include "engine/output_writer.h"
+#include "mainwindow/main_dialog.h"
+#include "mainwindow/message_box_notifier.h"
+#include "platform/text1251.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  korvel::MessageBoxNotifier notifier;
+  korvel::CFileList catalogue(korvel::theDatabase, notifier);
+  korvel::OutputWriter writer(catalogue, notifier);  // lives for the whole process
+
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  const std::string command_line = korvel::Utf8ToCp1251(arguments.join(QLatin1Char(' ')).toStdString());
+
+  korvel::CConverterApp app(notifier, [&](const korvel::StartupOptions& options) {
+    korvel::CMainDialog dialog(korvel::theDatabase, writer, notifier, options.initial_station);
+    notifier.SetOwner(&dialog);
+    dialog.exec();
+    notifier.SetOwner(nullptr);
+  });
+  return app.InitInstance(command_line);
+}

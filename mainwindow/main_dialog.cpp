@@ -1,0 +1,350 @@
+#include "mainwindow/main_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include "config/settings.h"
+#include "controls/check_list_painter.h"
+#include "controls/date_time_edit.h"
+#include "controls/dialog_units.h"
+#include "controls/hover_button.h"
+#include "controls/mask_edit.h"
+#include "database/chan_list.h"
+#include "database/connection.h"
+#include "database/db_exception.h"
+#include "mainwindow/about_dialog.h"
+#include "mainwindow/control_ids.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+namespace {
+
+constexpr int kUnticked = 1;
+constexpr int kTicked = 2;
+constexpr int kStateImageWidth = 16;
+
+QString Text(const std::string& text1251) { return QString::fromStdString(Cp1251ToUtf8(text1251)); }
+std::string Text1251(const QString& text) { return Utf8ToCp1251(text.toStdString()); }
+
+}  // namespace
+
+CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& notifier,
+                         std::string initial_station, QWidget* parent)
+    : QDialog(parent),
+      m_database(database),
+      m_writer(writer),
+      m_notifier(notifier),
+      m_initial_station(std::move(initial_station)) {
+  BuildControls();
+  // The window menu of the platform carries the About entry.
+  auto* about = new QAction(QStringLiteral("&О Korvel2tqf..."), this);
+  connect(about, &QAction::triggered, this, [this] { CAboutDialog(this).exec(); });
+  addAction(about);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+  setWindowIcon(QIcon(QStringLiteral(":/images/icon128.png")));
+  ConfigureHoverButtons();
+  ConnectCommands();
+
+  m_start_edit->SelectLayout(2);
+  m_length_edit->SetMaskActive(true);
+  m_length_edit->SetDateDigitRule(false);
+  m_length_edit->ApplyMask("00:00:00", "__:__:__", "00:01:00");
+  m_length_edit->SetValueText("00:30:00");
+
+  m_scan_subdirectories = ReadScanSubdirectories();
+  const int width = m_channel_list->viewport()->width();
+  m_channel_list->setColumnWidth(0, static_cast<int>(width * 0.30));
+  m_channel_list->setColumnWidth(1, static_cast<int>(width * 0.35));
+  m_channel_list->setColumnWidth(2, static_cast<int>(width * 0.35));
+
+  PreselectStation(LoadStations());
+}
+
+CMainDialog::~CMainDialog() = default;
+
+void CMainDialog::BuildControls() {
+  setWindowTitle(QStringLiteral("KORVEL2TQF"));
+  const DialogBaseUnits units = BaseUnitsOf(font());
+  setFixedSize(DialogRect(units, 0, 0, 352, 161).size());
+  const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
+    w->setGeometry(DialogRect(units, x, y, cx, cy));
+    if (id != 0) w->setObjectName(QString::number(id));
+  };
+  const auto button = [&](int id, const char* text, int x, int y, int cx, int cy) {
+    auto* b = new QPushButton(QString::fromUtf8(text), this);
+    place(b, id, x, y, cx, cy);
+    b->setAutoDefault(false);
+    m_buttons.push_back(b);
+    return b;
+  };
+  // Created in tab order.
+  QPushButton* convert = button(kIdConvert, "Конвертировать", 261, 18, 84, 20);
+  convert->setDefault(true);
+  button(kIdConvertDirectory, "Конв. каталог(и)...", 261, 66, 84, 20);
+  button(kIdConvertFiles, "Конв. файл(ы)...", 261, 42, 84, 20);
+  button(kIdExit, "Выход", 261, 133, 84, 20);
+
+  m_station_list = new QListWidget(this);
+  place(m_station_list, kIdStationList, 12, 17, 61, 113);
+  m_station_list->setSortingEnabled(true);
+  m_station_list->setSelectionMode(QAbstractItemView::MultiSelection);
+
+  m_start_edit = new CDateTimeEdit(this);
+  place(m_start_edit, kIdStartEdit, 86, 114, 90, 14);
+  m_length_edit = new CMaskEdit(this);
+  place(m_length_edit, kIdLengthEdit, 187, 114, 64, 14);
+  m_status_line = new QLabel(this);
+  place(m_status_line, kIdStatusLine, 87, 139, 162, 8);
+
+  place(new QGroupBox(QStringLiteral("Каналы"), this), 0, 80, 7, 179, 147);
+  m_channel_list = new QTreeWidget(this);
+  place(m_channel_list, kIdChannelList, 85, 18, 166, 74);
+  m_channel_list->setColumnCount(3);
+  m_channel_list->setHeaderLabels({QStringLiteral("Станция"), QStringLiteral("Канал"), QStringLiteral("Отс./с.")});
+  m_channel_list->setRootIsDecorated(false);
+  m_channel_list->setUniformRowHeights(true);
+  m_channel_list->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_channel_list->setItemDelegate(new CCheckListDelegate(m_channel_list));
+  m_channel_list->viewport()->installEventFilter(this);
+
+  button(kIdSelectAllStations, "", 12, 135, 21, 14);
+  button(kIdDeselectAllStations, "", 52, 135, 21, 14);
+  place(new QGroupBox(QStringLiteral("Станции"), this), 0, 7, 7, 70, 147);
+  button(kIdTickAllChannels, "", 85, 95, 21, 14);
+  button(kIdUntickAllChannels, "", 230, 94, 21, 14);
+  // The group boxes are frames only: they stay behind the controls they hold.
+  for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();
+
+}
+
+void CMainDialog::ConfigureHoverButtons() {
+  struct HoverSetup {
+    int id;
+    const char* tip;
+    int icon;
+  };
+  static constexpr HoverSetup kHoverButtons[] = {
+      {kIdSelectAllStations, "Выбрать все станции", 131},
+      {kIdDeselectAllStations, "Отменить выбор", 132},
+      {kIdExit, "Завершить работу программы", 133},
+      {kIdConvert, "Конвертировать", 135},
+      {kIdConvertFiles, "Конвертировать файл(ы) ...", 134},
+      {kIdConvertDirectory, "Конвертировать каталог(и) ...", 137},
+      {kIdUntickAllChannels, "Отменить выбор", 132},
+      {kIdTickAllChannels, "Выбрать все каналы", 131},
+  };
+  for (const HoverSetup& setup : kHoverButtons) {
+    for (QPushButton*& slot : m_buttons) {
+      if (slot->objectName() != QString::number(setup.id)) continue;
+      CHoverButton* button = CHoverButton::Attach(slot);
+      slot = button;
+      button->SetTipText(QString::fromUtf8(setup.tip), true);
+      // One integer sum over the three channels, as the colour value is kept.
+      button->SetHotBackColor(FromColorRef(ToColorRef(button->GetNormalBackColor()) + 0x141414), false);
+      button->SetHotTextColor(QColor(255, 0, 0), false);
+      button->LoadHoverCursor(130);
+      button->SetFlatStyle(true);
+      button->LoadIcons(setup.icon);
+      button->SetNormalTextColor(QColor(0, 0, 128), false);
+      m_hover_buttons.push_back(button);
+    }
+  }
+}
+
+// After the hover buttons took over: they are the ones that send the clicks.
+void CMainDialog::ConnectCommands() {
+  connect(m_station_list, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnStationSelectionChange);
+  connect(Button(kIdConvert), &QPushButton::clicked, this, &CMainDialog::ConvertSelectedStationsCommand);
+  connect(Button(kIdConvertFiles), &QPushButton::clicked, this, &CMainDialog::ConvertChosenFilesCommand);
+  connect(Button(kIdConvertDirectory), &QPushButton::clicked, this, &CMainDialog::ConvertChosenDirectoryCommand);
+  connect(Button(kIdExit), &QPushButton::clicked, this, &CMainDialog::CloseWindow);
+  connect(Button(kIdSelectAllStations), &QPushButton::clicked, this, &CMainDialog::SelectAllStations);
+  connect(Button(kIdDeselectAllStations), &QPushButton::clicked, this, &CMainDialog::DeselectAllStations);
+  connect(Button(kIdTickAllChannels), &QPushButton::clicked, this, &CMainDialog::TickAllChannels);
+  connect(Button(kIdUntickAllChannels), &QPushButton::clicked, this, &CMainDialog::UntickAllChannels);
+}
+
+QPushButton* CMainDialog::Button(int id) const {
+  for (QPushButton* b : m_buttons)
+    if (b->objectName() == QString::number(id)) return b;
+  return nullptr;
+}
+
+int CMainDialog::LoadStations() {
+  for (const std::string& name : ReadStationNames()) m_station_list->addItem(Text(name));
+
+  int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 2000;
+  std::sscanf(ReadTimeWindowStart().c_str(), "%2d%*[:, ]%2d%*[,: ]%2d%*[:, ]%2d%*[:,// ]%2d%*[:,// ]%4d",
+              &hour, &minute, &second, &day, &month, &year);
+  m_start_edit->ShowDateTime(year, month, day, hour, minute, second);
+  m_length_edit->setText(Text(ReadTimeWindowLength()));
+
+  const int count = m_station_list->count();
+  if (m_initial_station.empty() || count == 0) return 0;
+  // From the second entry round to the first, the first entry tried last.
+  const QString wanted = Text(m_initial_station);
+  for (int k = 1; k <= count; ++k) {
+    const int i = k % count;
+    if (m_station_list->item(i)->text().startsWith(wanted, Qt::CaseInsensitive)) {
+      const QSignalBlocker quiet(m_station_list);
+      m_station_list->item(i)->setSelected(true);
+      return i;
+    }
+  }
+  return 0;
+}
+
+void CMainDialog::PreselectStation(int index) {
+  if (m_station_list->count() == 0) return;
+  {
+    const QSignalBlocker quiet(m_station_list);
+    m_station_list->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+  }
+  OnStationSelectionChange();
+}
+
+std::string CMainDialog::CurrentStation() const {
+  const QListWidgetItem* item = m_station_list->currentItem();
+  return item != nullptr ? Text1251(item->text()).substr(0, 31) : std::string();
+}
+
+void CMainDialog::OnStationSelectionChange() {
+  if (m_station_list->count() == 0 || m_station_list->currentItem() == nullptr) return;
+  BeginWaitCursor();
+  const std::string station = CurrentStation();
+  try {
+    if (m_station_list->currentItem()->isSelected())
+      AddStationChannels(station);
+    else
+      RemoveStationChannels(station);
+  } catch (const CDBException& e) {
+    m_notifier.Message(e.m_strError.substr(0, 255), kApplicationTitle, MessageIcon::Error);
+  }
+  EndWaitCursor();
+}
+
+void CMainDialog::AddStationChannels(const std::string& station) {
+  for (const SiteChannelRow& row : CChanList(m_database).ListStation(station)) {
+    char sps[64];
+    std::snprintf(sps, sizeof sps, "%.3f", row.sps);
+    auto* item = new QTreeWidgetItem(m_channel_list, {Text(station), Text(row.chan), QString::fromLatin1(sps)});
+    SetStateImage(item, IsTickedByDefault(row.chan) ? kTicked : kUnticked);
+  }
+  ReadBackFields();
+}
+
+void CMainDialog::RemoveStationChannels(const std::string& station) {
+  const QString name = Text(station);
+  for (int i = m_channel_list->topLevelItemCount() - 1; i >= 0; --i)
+    if (m_channel_list->topLevelItem(i)->text(0) == name) delete m_channel_list->takeTopLevelItem(i);
+}
+
+void CMainDialog::SelectAllStations() {
+  const QSignalBlocker quiet(m_station_list);
+  const int count = m_station_list->count();
+  for (int i = 0; i < count; ++i) {
+    m_station_list->item(i)->setSelected(true);
+    const std::string station = Text1251(m_station_list->item(i)->text());
+    RemoveStationChannels(station);
+    try {
+      AddStationChannels(station);
+    } catch (const CDBException& e) {
+      m_notifier.Message(e.m_strError.substr(0, 255), kApplicationTitle, MessageIcon::Error);
+      return;
+    }
+  }
+}
+
+void CMainDialog::DeselectAllStations() {
+  const QSignalBlocker quiet(m_station_list);
+  for (int i = 0; i < m_station_list->count(); ++i) {
+    m_station_list->item(i)->setSelected(false);
+    RemoveStationChannels(Text1251(m_station_list->item(i)->text()));
+  }
+}
+
+void CMainDialog::TickAllChannels() {
+  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i) SetStateImage(m_channel_list->topLevelItem(i), kTicked);
+}
+
+void CMainDialog::UntickAllChannels() {
+  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i) SetStateImage(m_channel_list->topLevelItem(i), kUnticked);
+}
+
+int CMainDialog::StateImage(const QTreeWidgetItem* item) { return item->data(0, kStateImageRole).toInt(); }
+
+void CMainDialog::SetStateImage(QTreeWidgetItem* item, int state) { item->setData(0, kStateImageRole, state); }
+
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_channel_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint at = mouse->position().toPoint();
+    if ((mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton) && at.x() <= kStateImageWidth) {
+      if (QTreeWidgetItem* item = m_channel_list->itemAt(at))
+        SetStateImage(item, StateImage(item) == kUnticked ? kTicked : kUnticked);
+    }
+  }
+  return QDialog::eventFilter(watched, event);  // the list's own handling follows
+}
+
+bool CMainDialog::CollectTickedChannels() {
+  m_selection.clear();
+  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = m_channel_list->topLevelItem(i);
+    if (StateImage(item) == kTicked) m_selection.push_back({Text1251(item->text(0)), Text1251(item->text(1))});
+  }
+  return !m_selection.empty();
+}
+
+void CMainDialog::ReadTimeWindow(EpochSeconds& start, double& length) const {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  m_start_edit->ReadDateTime(year, month, day, hour, minute, second);
+  start = ToEpochSeconds(year, month, day, hour, minute, static_cast<float>(second));
+  int hours = 0, minutes = 0, seconds = 0;
+  std::sscanf(Text1251(m_length_edit->text()).c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes, &seconds);
+  length = hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
+bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_notifier); }
+
+void CMainDialog::CloseWindow() {
+  if (m_closing) return;
+  m_closing = true;
+  WriteTimeWindow(Text1251(m_start_edit->text()).substr(0, 31), Text1251(m_length_edit->text()).substr(0, 31));
+  QDialog::reject();
+}
+
+void CMainDialog::reject() { CloseWindow(); }
+
+void CMainDialog::closeEvent(QCloseEvent* event) {
+  CloseWindow();
+  event->accept();
+}
+
+void CMainDialog::SetStatusText(const std::string& text1251) {
+  m_status_line->setText(Text(text1251));
+  m_status_line->repaint();  // the scan runs on this thread: paint now
+}
+
+void CMainDialog::DisableCommands() {
+  for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory}) Button(id)->setEnabled(false);
+}
+
+void CMainDialog::EnableCommands() {
+  for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory}) Button(id)->setEnabled(true);
+  SetStatusText("");
+}
+
+void CMainDialog::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void CMainDialog::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+
+}  // namespace korvel

@@ -1,0 +1,109 @@
+#pragma once
+// The program's one window: stations from korvel2tqf.ini, their SITECHAN
+// channels with a check box each, the time window, and the three conversion
+// commands. It also stands in for the engine's host: the ticked channels, the
+// status line, the command buttons and the wait cursor.
+
+#include <QDialog>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "engine/conversion_host.h"
+#include "engine/output_writer.h"
+#include "engine/time_arithmetic.h"
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace korvel {
+
+class CDatabase;
+class CHoverButton;
+class CDateTimeEdit;
+class CMaskEdit;
+
+class CMainDialog : public QDialog, public ConversionHost {
+  Q_OBJECT
+
+ public:
+  CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& notifier,
+              std::string initial_station, QWidget* parent = nullptr);
+  ~CMainDialog() override;
+
+  // ConversionHost
+  const SelectionList& Selection() const override { return m_selection; }
+  bool ScanSubdirectories() const override { return m_scan_subdirectories != 0; }
+  void SetStatusText(const std::string& text1251) override;
+  void DisableCommands() override;
+  void EnableCommands() override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+  Notifier& Operator() override { return m_notifier; }
+
+  // The window's own operations.
+  void OnStationSelectionChange();
+  void AddStationChannels(const std::string& station);
+  void RemoveStationChannels(const std::string& station);
+  void SelectAllStations();
+  void DeselectAllStations();
+  void TickAllChannels();
+  void UntickAllChannels();
+  bool CollectTickedChannels();
+  void ReadTimeWindow(EpochSeconds& start, double& length) const;
+  bool ReadBackFields();  // the data exchange: validates the start time
+  void CloseWindow();
+
+  void ConvertSelectedStationsCommand();
+  void ConvertChosenFilesCommand();
+  void ConvertChosenDirectoryCommand();
+
+  std::string CurrentStation() const;
+  QListWidget* StationList() const { return m_station_list; }
+  QTreeWidget* ChannelList() const { return m_channel_list; }
+  CDateTimeEdit* StartEdit() const { return m_start_edit; }
+  CMaskEdit* LengthEdit() const { return m_length_edit; }
+  QLabel* StatusLine() const { return m_status_line; }
+  QPushButton* Button(int id) const;
+  const std::vector<CHoverButton*>& HoverButtons() const { return m_hover_buttons; }
+
+ protected:
+  // The operator's choices; tests answer them without a dialog.
+  virtual bool ChooseFiles(const std::string& initial_folder, std::vector<std::string>& paths,
+                           std::string& path_name);
+  virtual std::string ChooseDirectory(const std::string& initial_folder);
+
+  void reject() override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void ConfigureHoverButtons();
+  void ConnectCommands();
+  int LoadStations();
+  void PreselectStation(int index);
+  static int StateImage(const QTreeWidgetItem* item);
+  static void SetStateImage(QTreeWidgetItem* item, int state);
+
+  CDatabase& m_database;
+  OutputWriter& m_writer;
+  Notifier& m_notifier;
+  std::string m_initial_station;
+  int m_scan_subdirectories = 0;
+  SelectionList m_selection;
+  bool m_closing = false;
+
+  CDateTimeEdit* m_start_edit = nullptr;
+  CMaskEdit* m_length_edit = nullptr;
+  QListWidget* m_station_list = nullptr;
+  QTreeWidget* m_channel_list = nullptr;
+  QLabel* m_status_line = nullptr;
+  std::vector<QPushButton*> m_buttons;           // every push button, in tab order
+  std::vector<CHoverButton*> m_hover_buttons;    // the eight icon buttons, in creation order
+};
+
+}  // namespace korvel

@@ -1,0 +1,71 @@
+// The window side of the three conversion commands: read the fields back,
+// collect the ticks, ask for files or a folder, then hand over to the shared
+// command module.
+#include <QListWidget>
+
+#include "config/settings.h"
+#include "controls/choose_folder.h"
+#include "controls/date_time_edit.h"
+#include "controls/open_file_dlg.h"
+#include "engine/conversion_commands.h"
+#include "mainwindow/main_dialog.h"
+#include "platform/text1251.h"
+
+namespace korvel {
+
+void CMainDialog::ConvertSelectedStationsCommand() {
+  if (!ReadBackFields()) return;
+  const bool ticked = CollectTickedChannels();
+  if (m_station_list->count() == 0 || !ticked) {
+    RefuseWithoutSelection("", *this);
+    return;
+  }
+  EpochSeconds start = 0.0;
+  double length = 0.0;
+  ReadTimeWindow(start, length);
+  std::vector<std::string> stations;
+  for (int i = 0; i < m_station_list->count(); ++i)
+    if (m_station_list->item(i)->isSelected())
+      stations.push_back(Utf8ToCp1251(m_station_list->item(i)->text().toStdString()));
+  if (stations.empty()) stations.push_back("");  // nothing selected: nothing found, reported as such
+  ConvertSelectedStations(stations, start, length, *this, m_writer);
+}
+
+void CMainDialog::ConvertChosenFilesCommand() {
+  if (!ReadBackFields()) return;
+  const std::string station = CurrentStation();
+  if (!CollectTickedChannels() || station.empty()) {
+    RefuseWithoutSelection("", *this);
+    return;
+  }
+  std::vector<std::string> paths;
+  std::string path_name;
+  if (!ChooseFiles(ReadStationDataDir(station, DataDirUse::FilePicker), paths, path_name)) return;
+  ConvertChosenFiles(station, paths, path_name, *this, m_writer);
+}
+
+void CMainDialog::ConvertChosenDirectoryCommand() {
+  const std::string station = CurrentStation();
+  if (!CollectTickedChannels() || station.empty()) {
+    RefuseWithoutSelection("", *this);
+    return;
+  }
+  const std::string folder = ChooseDirectory(ReadStationDataDir(station, DataDirUse::FolderChooser));
+  if (folder.empty()) return;
+  ConvertChosenDirectory(station, folder, *this, m_writer);
+}
+
+bool CMainDialog::ChooseFiles(const std::string& initial_folder, std::vector<std::string>& paths,
+                              std::string& path_name) {
+  OpenFileDlg dialog(this, initial_folder);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  paths = dialog.ChosenPaths();
+  path_name = dialog.PathName();
+  return !paths.empty();
+}
+
+std::string CMainDialog::ChooseDirectory(const std::string& initial_folder) {
+  return Utf8ToCp1251(ChooseFolder(this, QString::fromStdString(Cp1251ToUtf8(initial_folder))).toStdString());
+}
+
+}  // namespace korvel

@@ -1,0 +1,208 @@
+// The main window on a real data source: stations from korvel2tqf.ini,
+// channels from SITECHAN, ticks by mouse, the commands and their messages.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "controls/check_list_painter.h"
+#include "controls/date_time_edit.h"
+#include "controls/dialog_units.h"
+#include "database/database.h"
+#include "database/file_list.h"
+#include "mainwindow/control_ids.h"
+#include "mainwindow/main_dialog.h"
+#include "platform/profile.h"
+#include "tests/database/live_database.h"
+#include "tests/support/raw_file_builder.h"
+#include "tests/support/recording_notifier.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::RecordingNotifier;
+
+class TestDialog : public CMainDialog {
+ public:
+  using CMainDialog::CMainDialog;
+  std::vector<std::string> files;
+  std::string folder;
+
+ protected:
+  bool ChooseFiles(const std::string&, std::vector<std::string>& paths, std::string& path_name) override {
+    paths = files;
+    path_name = files.empty() ? "" : files.front();
+    return !files.empty();
+  }
+  std::string ChooseDirectory(const std::string&) override { return folder; }
+};
+
+class MainDialogTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+    test::ResetCatalogue(db);
+    for (const char* row : {"('KIR', 'Z', 100)", "('KIR', 'SH Z', 100)", "('KIR', 'N-S', 100)",
+                            "('KIROV', 'z', 20)", "('KIROV', 'E-W', 20)", "('KUDA', 'BHZ', 40)"})
+      db.ExecuteSQL(std::string("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ") + row);
+    out = (sandbox.path() / "out").string();
+    std::filesystem::create_directories(out);
+    std::filesystem::create_directories(sandbox.path() / "raw");
+    sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "\n");
+    sandbox.WriteProgramIni(
+        "[SYSTEM]\nNSTA=4\nTIME=1:2:3 4/5/2006\nTIMEQTY=99:99:99\n[STA0]\nNAME=KUDA\n[STA1]\nNAME=KIR\n"
+        "[STA2]\nNAME=\n[STA3]\nNAME=KIROV\n[KIR]\nDIR=" + (sandbox.path() / "raw").string() + "\n");
+  }
+  std::unique_ptr<TestDialog> Open(const std::string& initial = "") {
+    auto dialog = std::make_unique<TestDialog>(db, writer, notifier, initial);
+    dialog->show();
+    return dialog;
+  }
+  static std::vector<std::string> Rows(const CMainDialog& d) {
+    std::vector<std::string> rows;
+    QTreeWidget* list = d.ChannelList();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      const QTreeWidgetItem* item = list->topLevelItem(i);
+      rows.push_back((item->text(0) + "/" + item->text(1) + "/" + item->text(2) + "/" +
+                      QString::number(item->data(0, kStateImageRole).toInt())).toStdString());
+    }
+    return rows;
+  }
+  void ClickRow(CMainDialog& d, int row, int x, Qt::MouseButton button = Qt::LeftButton) {
+    QTreeWidget* list = d.ChannelList();
+    const QRect r = list->visualItemRect(list->topLevelItem(row));
+    QTest::mouseClick(list->viewport(), button, {}, QPoint(x, r.center().y()));
+  }
+
+  test::ConfigSandbox sandbox;
+  CDatabase db;
+  RecordingNotifier notifier;
+  CFileList catalogue{db, notifier};
+  OutputWriter writer{catalogue, notifier};
+  std::string out;
+};
+
+TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
+  auto d = Open();
+  EXPECT_EQ(d->windowTitle(), "KORVEL2TQF");
+  const DialogBaseUnits units = BaseUnitsOf(d->font());
+  EXPECT_EQ(d->Button(kIdConvert)->geometry(), DialogRect(units, 261, 18, 84, 20));
+  EXPECT_EQ(d->Button(kIdExit)->text(), "Выход");
+  EXPECT_TRUE(d->Button(kIdConvert)->isDefault());
+  EXPECT_EQ(d->StationList()->geometry(), DialogRect(units, 12, 17, 61, 113));
+  ASSERT_EQ(d->StationList()->count(), 3);
+  EXPECT_EQ(d->StationList()->item(0)->text(), "KIR");  // sorted
+  EXPECT_EQ(d->StationList()->item(2)->text(), "KUDA");
+  EXPECT_EQ(d->StartEdit()->text(), "01:02:03 04/05/2006");
+  EXPECT_EQ(d->ChannelList()->headerItem()->text(2), "Отс./с.");
+  EXPECT_TRUE(Rows(*d).empty());  // nothing preselected
+  EXPECT_TRUE(d->ScanSubdirectories() == false);
+}
+
+TEST_P(MainDialogTest, TheInitialStationIsSoughtFromTheSecondEntry) {
+  auto d = Open("kir");
+  EXPECT_EQ(d->CurrentStation(), "KIROV");
+  EXPECT_TRUE(d->StationList()->item(1)->isSelected());
+  EXPECT_EQ(Rows(*d), (std::vector<std::string>{"KIROV/z/20.000/1", "KIROV/E-W/20.000/2"}));
+}
+
+TEST_P(MainDialogTest, StationsBringTheirChannelsWithTheirInitialTicks) {
+  auto d = Open();
+  QListWidget* stations = d->StationList();
+  const QRect kir = stations->visualItemRect(stations->item(0));
+  QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, kir.center());
+  EXPECT_EQ(Rows(*d), (std::vector<std::string>{"KIR/Z/100.000/2", "KIR/SH Z/100.000/1", "KIR/N-S/100.000/2"}));
+  const QRect kirov = stations->visualItemRect(stations->item(1));
+  QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, kirov.center());
+  EXPECT_EQ(Rows(*d).size(), 5u);
+  // Deselecting KIR removes its rows only, not those of KIROV.
+  QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, kir.center());
+  EXPECT_EQ(Rows(*d), (std::vector<std::string>{"KIROV/z/20.000/1", "KIROV/E-W/20.000/2"}));
+}
+
+TEST_P(MainDialogTest, ClicksOnTheCheckImageToggleAndNowhereElse) {
+  auto d = Open("KIR");  // preselects KIROV (searched from the second entry)
+  d->SelectAllStations();
+  ASSERT_EQ(Rows(*d).size(), 6u);
+  ClickRow(*d, 0, 8);  // KIR Z, ticked -> unticked
+  ClickRow(*d, 1, 8, Qt::RightButton);  // SH Z, unticked -> ticked
+  ClickRow(*d, 2, 60);  // right of the image: nothing
+  const auto rows = Rows(*d);
+  EXPECT_EQ(rows[0], "KIR/Z/100.000/1");
+  EXPECT_EQ(rows[1], "KIR/SH Z/100.000/2");
+  EXPECT_EQ(rows[2], "KIR/N-S/100.000/2");
+  QTest::mouseClick(d->ChannelList()->viewport(), Qt::LeftButton, {}, QPoint(8, d->ChannelList()->viewport()->height() - 2));
+  EXPECT_EQ(Rows(*d), rows);  // below the last row: nothing
+
+  ASSERT_TRUE(d->CollectTickedChannels());
+  ASSERT_EQ(d->Selection().size(), 3u);
+  EXPECT_EQ(d->Selection()[0].station, "KIR");
+  EXPECT_EQ(d->Selection()[0].channel, "SH Z");
+
+  d->UntickAllChannels();
+  EXPECT_FALSE(d->CollectTickedChannels());
+  d->TickAllChannels();
+  EXPECT_TRUE(d->CollectTickedChannels());
+  EXPECT_EQ(d->Selection().size(), 6u);
+  d->SelectAllStations();  // back to the initial ticks
+  EXPECT_EQ(Rows(*d)[1], "KIR/SH Z/100.000/1");
+  d->DeselectAllStations();
+  EXPECT_TRUE(Rows(*d).empty());
+}
+
+TEST_P(MainDialogTest, ConvertsTheSelectedStationsOverTheWindow) {
+  test::RawFileBuilder()
+      .Station("KIR").Date(4, 5, 6).TimeOfDay(3723.0).Channels({"Z", "SH Z"}).Frames(100)
+      .WriteTo(sandbox.path() / "raw" / "a.raw");
+  auto d = Open();
+  d->ConvertSelectedStationsCommand();  // nothing selected, nothing ticked
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text, "Не выбрана станция/каналы !!!");
+  EXPECT_EQ(notifier.beeps, 1);
+
+  d->StationList()->item(0)->setSelected(true);
+  d->StationList()->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+  d->SelectAllStations();
+  d->StationList()->item(1)->setSelected(false);
+  d->StationList()->item(2)->setSelected(false);
+  notifier.messages.clear();
+  d->ConvertSelectedStationsCommand();
+  ASSERT_FALSE(notifier.messages.empty());
+  EXPECT_EQ(notifier.messages.back().text, "Успешно завершена конверсия 1 файлов");
+  EXPECT_EQ(notifier.messages.back().caption, "KORVEL->TQF");
+  EXPECT_TRUE(std::filesystem::exists(out + "/KIR/01/04052006-010203-Z.KIR"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/KIR/01/04052006-010203-SH_Z.KIR"));
+  EXPECT_TRUE(d->Button(kIdConvert)->isEnabled());
+  EXPECT_EQ(d->StatusLine()->text(), "");
+
+  // The chosen files and the chosen folder, whole.
+  d->files = {(sandbox.path() / "raw" / "a.raw").string()};
+  notifier.messages.clear();
+  d->ConvertChosenFilesCommand();
+  EXPECT_EQ(notifier.messages.back().text, "Успешно завершена конверсия 1 файлов");
+  d->folder = out;
+  d->ConvertChosenDirectoryCommand();
+  EXPECT_EQ(notifier.messages.back().text.rfind("Ошибка конверсии !!!\n В каталоге: " + out, 0), 0u);
+}
+
+TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
+  {
+    auto d = Open();
+    d->LengthEdit()->setText("00:10:00");
+    d->close();
+  }
+  EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "01:02:03 04/05/2006");
+  EXPECT_EQ(GetProfileString("SYSTEM", "TIMEQTY", "", 32, "korvel2tqf.ini"), "00:10:00");
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, MainDialogTest, ::testing::ValuesIn(test::TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(MainDialogTest);
+
+}  // namespace
+}  // namespace korvel
