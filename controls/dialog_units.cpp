@@ -1,6 +1,7 @@
 #include "controls/dialog_units.h"
 
 #include <QFontMetrics>
+#include <QStringList>
 
 namespace korvel {
 
@@ -10,6 +11,18 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
   const int letters = metrics.horizontalAdvance(
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QFont DialogFont() {
+  static const bool substituted = [] {
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    return true;
+  }();
+  (void)substituted;
+  QFont font(QStringLiteral("MS Sans Serif"), 8);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
 }
 
 QRect DialogRect(const DialogBaseUnits& u, int x, int y, int width, int height) {

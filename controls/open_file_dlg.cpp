@@ -84,6 +84,7 @@ void OpenFileDlg::ShowAllFiles() {
 void OpenFileDlg::BuildPanel() {
   m_panel = new QWidget(this);
   m_panel->setObjectName(QStringLiteral("summaryPanel"));
+  m_panel->setFont(DialogFont());
   m_list = new QTreeWidget(m_panel);
   m_list->setObjectName(QStringLiteral("summaryList"));
   m_list->setProperty("controlId", kSummaryListId);

@@ -61,7 +61,7 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   m_length_edit->SetValueText("00:30:00");
 
   m_scan_subdirectories = ReadScanSubdirectories();
-  const int width = m_channel_list->viewport()->width();
+  const int width = m_channel_list->contentsRect().width();  // the client width: no scroll bar yet
   m_channel_list->setColumnWidth(0, static_cast<int>(width * 0.30));
   m_channel_list->setColumnWidth(1, static_cast<int>(width * 0.35));
   m_channel_list->setColumnWidth(2, static_cast<int>(width * 0.35));
@@ -73,6 +73,7 @@ CMainDialog::~CMainDialog() = default;
 
 void CMainDialog::BuildControls() {
   setWindowTitle(QStringLiteral("KORVEL2TQF"));
+  setFont(DialogFont());
   const DialogBaseUnits units = BaseUnitsOf(font());
   setFixedSize(DialogRect(units, 0, 0, 352, 161).size());
   const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {

@@ -10,8 +10,11 @@
 #include <QTest>
 #include <QToolTip>
 #include <memory>
+#include <vector>
 
+#include "controls/dialog_units.h"
 #include "controls/hover_button.h"
+#include "tests/qt_support/screenshot.h"
 
 namespace korvel {
 namespace {
@@ -323,6 +326,33 @@ TEST_F(HoverButtonTest, TipTextIsShownOnlyWhileActiveAndInputReactivatesIt) {
   EXPECT_TRUE(QToolTip::isVisible());
   EXPECT_EQ(QToolTip::text(), QStringLiteral("Отменить выбор"));
   QToolTip::hideText();
+}
+
+TEST_F(HoverButtonTest, NormalHotAndPressedFacesSideBySide) {
+  // Three icon buttons as the main window configures them: the picture is
+  // for a person; the pixels checked here are the background of each state.
+  m_host->resize(3 * 148 + 20, 56);
+  std::vector<CHoverButton*> buttons{m_button, new CHoverButton(m_host.get()), new CHoverButton(m_host.get())};
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    CHoverButton* b = buttons[i];
+    b->setGeometry(10 + static_cast<int>(i) * 148, 10, 140, 36);
+    b->setFont(DialogFont());
+    b->setText(QStringLiteral("Конвертировать"));
+    b->SetHotBackColor(FromColorRef(ToColorRef(b->GetNormalBackColor()) + 0x141414), false);
+    b->SetHotTextColor(QColor(255, 0, 0), false);
+    b->SetNormalTextColor(QColor(0, 0, 128), false);
+    b->LoadIcons(135);
+  }
+  Activate();
+  Move(buttons[1], QPoint(30, 10));
+  ASSERT_TRUE(buttons[1]->IsHovered());
+  buttons[2]->setDown(true);
+  const QImage faces = m_host->grab().toImage();
+  EXPECT_EQ(faces.pixelColor(buttons[0]->geometry().topLeft() + QPoint(3, 3)), kFace);
+  EXPECT_EQ(faces.pixelColor(buttons[1]->geometry().topLeft() + QPoint(3, 3)), QColor(212, 212, 212));
+  EXPECT_EQ(faces.pixelColor(buttons[2]->geometry().topLeft() + QPoint(3, 3)), QColor(212, 212, 212));
+  EXPECT_EQ(faces.pixelColor(buttons[2]->geometry().topLeft()), kShadow);  // sunken when pressed
+  EXPECT_FALSE(test::SaveScreenshot(*m_host, QStringLiteral("hover-buttons-normal-hot-pressed")).isEmpty());
 }
 
 TEST(HoverButtonAttach, TakesOverTheButtonsPlaceTextAndDefaultState) {

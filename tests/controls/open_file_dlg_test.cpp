@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "controls/open_file_dlg.h"
+#include "tests/qt_support/screenshot.h"
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
@@ -162,6 +163,10 @@ TEST_F(OpenFileDlgTest, SelectedRawFileShowsOneRowPerChannel) {
   }
   EXPECT_FALSE(rows[0][3].empty());
   EXPECT_FALSE(rows[0][4].empty());
+  dlg.resize(760, dlg.height());
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  EXPECT_FALSE(test::SaveScreenshot(dlg, QStringLiteral("open-file-dialog-summary")).isEmpty());
 }
 
 TEST_F(OpenFileDlgTest, NamesAreShownConvertedFromCodePage1251) {
@@ -236,6 +241,7 @@ TEST_F(OpenFileDlgTest, ModalRunReturnsTheChoice) {
 TEST_F(OpenFileDlgTest, PanelSitsBelowTheDialogWithTheFileListsEdges) {
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
   dlg.resize(700, 500);
+  dlg.resize(760, dlg.height());
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   QWidget* panel = dlg.SummaryPanel();

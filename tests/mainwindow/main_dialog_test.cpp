@@ -4,6 +4,8 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QAction>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -12,12 +14,16 @@
 #include "controls/check_list_painter.h"
 #include "controls/date_time_edit.h"
 #include "controls/dialog_units.h"
+#include "controls/hover_button.h"
+#include "controls/mask_edit.h"
 #include "database/database.h"
 #include "database/file_list.h"
+#include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/main_dialog.h"
 #include "platform/profile.h"
 #include "tests/database/live_database.h"
+#include "tests/qt_support/screenshot.h"
 #include "tests/support/raw_file_builder.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
@@ -102,6 +108,8 @@ TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
   EXPECT_EQ(d->ChannelList()->headerItem()->text(2), "Отс./с.");
   EXPECT_TRUE(Rows(*d).empty());  // nothing preselected
   EXPECT_TRUE(d->ScanSubdirectories() == false);
+  ASSERT_EQ(d->actions().size(), 1);  // the window menu's About entry
+  EXPECT_EQ(d->actions()[0]->text(), "&О Korvel2tqf...");
 }
 
 TEST_P(MainDialogTest, TheInitialStationIsSoughtFromTheSecondEntry) {
@@ -127,6 +135,10 @@ TEST_P(MainDialogTest, StationsBringTheirChannelsWithTheirInitialTicks) {
 
 TEST_P(MainDialogTest, ClicksOnTheCheckImageToggleAndNowhereElse) {
   auto d = Open("KIR");  // preselects KIROV (searched from the second entry)
+  const auto kirov = Rows(*d);
+  ASSERT_EQ(kirov.size(), 2u);
+  QTest::mouseClick(d->ChannelList()->viewport(), Qt::LeftButton, {}, QPoint(8, d->ChannelList()->viewport()->height() - 2));
+  EXPECT_EQ(Rows(*d), kirov);  // below the last row: nothing
   d->SelectAllStations();
   ASSERT_EQ(Rows(*d).size(), 6u);
   ClickRow(*d, 0, 8);  // KIR Z, ticked -> unticked
@@ -136,8 +148,6 @@ TEST_P(MainDialogTest, ClicksOnTheCheckImageToggleAndNowhereElse) {
   EXPECT_EQ(rows[0], "KIR/Z/100.000/1");
   EXPECT_EQ(rows[1], "KIR/SH Z/100.000/2");
   EXPECT_EQ(rows[2], "KIR/N-S/100.000/2");
-  QTest::mouseClick(d->ChannelList()->viewport(), Qt::LeftButton, {}, QPoint(8, d->ChannelList()->viewport()->height() - 2));
-  EXPECT_EQ(Rows(*d), rows);  // below the last row: nothing
 
   ASSERT_TRUE(d->CollectTickedChannels());
   ASSERT_EQ(d->Selection().size(), 3u);
@@ -171,7 +181,7 @@ TEST_P(MainDialogTest, ConvertsTheSelectedStationsOverTheWindow) {
   d->StationList()->item(1)->setSelected(false);
   d->StationList()->item(2)->setSelected(false);
   notifier.messages.clear();
-  d->ConvertSelectedStationsCommand();
+  QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);
   ASSERT_FALSE(notifier.messages.empty());
   EXPECT_EQ(notifier.messages.back().text, "Успешно завершена конверсия 1 файлов");
   EXPECT_EQ(notifier.messages.back().caption, "KORVEL->TQF");
@@ -198,6 +208,135 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
   }
   EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "01:02:03 04/05/2006");
   EXPECT_EQ(GetProfileString("SYSTEM", "TIMEQTY", "", 32, "korvel2tqf.ini"), "00:10:00");
+}
+
+TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {
+  auto d = Open();
+  const std::vector<std::pair<int, QString>> expected = {
+      {kIdSelectAllStations, "Выбрать все станции"}, {kIdDeselectAllStations, "Отменить выбор"},
+      {kIdExit, "Завершить работу программы"},        {kIdConvert, "Конвертировать"},
+      {kIdConvertFiles, "Конвертировать файл(ы) ..."}, {kIdConvertDirectory, "Конвертировать каталог(и) ..."},
+      {kIdUntickAllChannels, "Отменить выбор"},        {kIdTickAllChannels, "Выбрать все каналы"}};
+  ASSERT_EQ(d->HoverButtons().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    CHoverButton* b = d->HoverButtons()[i];
+    EXPECT_EQ(b->objectName(), QString::number(expected[i].first));
+    EXPECT_EQ(b, d->Button(expected[i].first));  // the hover button replaced the plain one
+    EXPECT_EQ(b->toolTip(), expected[i].second);
+    EXPECT_TRUE(b->IsFlatStyle());
+    EXPECT_TRUE(b->HasHoverCursor());
+    EXPECT_FALSE(b->HotIcon().isNull());
+    EXPECT_EQ(b->GetHotBackColor(), FromColorRef(ToColorRef(b->GetNormalBackColor()) + 0x141414));
+    EXPECT_EQ(b->GetHotTextColor(), QColor(255, 0, 0));
+    EXPECT_EQ(b->GetNormalTextColor(), QColor(0, 0, 128));
+  }
+  // Buttons sharing an icon share its image; the others differ.
+  EXPECT_EQ(d->HoverButtons()[1]->HotIcon().toImage(), d->HoverButtons()[6]->HotIcon().toImage());
+  EXPECT_NE(d->HoverButtons()[2]->HotIcon().toImage(), d->HoverButtons()[3]->HotIcon().toImage());
+  EXPECT_TRUE(d->Button(kIdConvert)->isDefault());
+  EXPECT_TRUE(static_cast<CHoverButton*>(d->Button(kIdConvert))->IsDefaultButton());
+
+  // The plain buttons' clicks now come from the hover buttons.
+  QTest::mouseClick(d->Button(kIdSelectAllStations), Qt::LeftButton);
+  EXPECT_EQ(Rows(*d).size(), 6u);
+  QTest::mouseClick(d->Button(kIdUntickAllChannels), Qt::LeftButton);
+  EXPECT_FALSE(d->CollectTickedChannels());
+  QTest::mouseClick(d->Button(kIdTickAllChannels), Qt::LeftButton);
+  EXPECT_EQ((d->CollectTickedChannels(), d->Selection().size()), 6u);
+  QTest::mouseClick(d->Button(kIdDeselectAllStations), Qt::LeftButton);
+  EXPECT_TRUE(Rows(*d).empty());
+  EXPECT_TRUE(d->StationList()->selectedItems().empty());
+  QTest::mouseClick(d->Button(kIdExit), Qt::LeftButton);
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_EQ(GetProfileString("SYSTEM", "TIMEQTY", "", 32, "korvel2tqf.ini"), "99:99:99");
+}
+
+TEST_P(MainDialogTest, StationNamesTimeTextAndPreselectionEdgeCases) {
+  // NSTA counts entries, not names: STA1 missing, STA3 beyond the count.
+  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=3\nTIME=12:00:00\n[STA0]\nNAME=KIR\n[STA2]\nNAME=BAR\n[STA3]\nNAME=KUDA\n");
+  {
+    auto d = Open("kir");
+    ASSERT_EQ(d->StationList()->count(), 2);
+    EXPECT_EQ(d->StationList()->item(0)->text(), "BAR");
+    EXPECT_EQ(d->CurrentStation(), "KIR");  // BAR, KIR: found at the second entry
+    EXPECT_EQ(Rows(*d).size(), 3u);
+    EXPECT_EQ(d->StartEdit()->text(), "12:00:00 01/01/2000");
+    EXPECT_EQ(d->LengthEdit()->text(), "00:30:00");
+    EXPECT_TRUE(notifier.messages.empty());
+  }
+  {
+    auto d = Open("XYZ");  // not found: the first entry is current, nothing selected
+    EXPECT_EQ(d->CurrentStation(), "BAR");
+    EXPECT_TRUE(d->StationList()->selectedItems().empty());
+    EXPECT_TRUE(Rows(*d).empty());
+  }
+  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=1\nTIMEQTY=99:99:99\n[STA0]\nNAME=KUDA\n");
+  auto d = Open();
+  EXPECT_EQ(d->StartEdit()->text(), "00:00:00 01/01/2007");
+  EXPECT_EQ(d->LengthEdit()->text(), "99:99:99");  // shown as read
+  EpochSeconds start = 0;
+  double length = 0;
+  d->ReadTimeWindow(start, length);
+  EXPECT_EQ(length, 362439.0);
+  EXPECT_EQ(start, ToEpochSeconds(2007, 1, 1, 0, 0, 0.0f));
+}
+
+TEST_P(MainDialogTest, AnInvalidStartTimeIsReportedOncePerStationAdded) {
+  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=2\nTIME=25:00:00 01/01/2006\n[STA0]\nNAME=KIR\n[STA1]\nNAME=KUDA\n");
+  auto d = Open();
+  EXPECT_TRUE(notifier.messages.empty());
+  d->SelectAllStations();
+  ASSERT_EQ(notifier.messages.size(), 2u);
+  EXPECT_EQ(notifier.messages[0].text, "Введено ошибочное время");
+  EXPECT_EQ(notifier.messages[0].caption, "Ошибка");
+  EXPECT_EQ(Rows(*d).size(), 4u);  // the rows stay
+  notifier.messages.clear();
+  QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text, "Введено ошибочное время");
+  EXPECT_EQ(d->focusWidget(), d->StartEdit());
+  d->close();  // saved unvalidated, as shown
+  EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "25:00:00 01/01/2006");
+}
+
+TEST_P(MainDialogTest, ADatabaseErrorWhileListingChannelsShowsTheDriversText) {
+  db.ExecuteSQL("DROP TABLE SITECHAN");
+  auto d = Open();
+  d->StationList()->item(0)->setSelected(true);  // signals: the channels are listed
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].caption, "korvel2tqf");
+  EXPECT_TRUE(notifier.messages[0].text.find("SITECHAN") != std::string::npos ||
+              notifier.messages[0].text.find("sitechan") != std::string::npos)
+      << notifier.messages[0].text;
+  EXPECT_TRUE(Rows(*d).empty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
+}
+
+TEST_P(MainDialogTest, TwoStationsWithTheirChannelsAsTheOperatorSeesThem) {
+  auto d = Open("KUDA");
+  QListWidget* stations = d->StationList();
+  QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, stations->visualItemRect(stations->item(0)).center());
+  EXPECT_EQ(Rows(*d).size(), 4u);
+  EXPECT_EQ(d->StationList()->selectedItems().size(), 2);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+  const QString shot = test::SaveScreenshot(*d, QStringLiteral("main-dialog-two-stations"));
+  ASSERT_FALSE(shot.isEmpty());
+  const QImage image(shot);
+  EXPECT_EQ(image.size(), d->size() * image.devicePixelRatio());
+}
+
+TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {
+  QWidget owner;
+  CAboutDialog about(&owner);
+  EXPECT_EQ(about.windowTitle(), "О Korvel2tqf");
+  bool version = false;
+  for (const QLabel* label : about.findChildren<QLabel*>())
+    version = version || (label->text().contains("TQF4.0") && label->text().contains("Version 1.20"));
+  EXPECT_TRUE(version);
+  const auto boxes = about.findChildren<QDialogButtonBox*>();
+  ASSERT_EQ(boxes.size(), 1);
+  ASSERT_EQ(boxes[0]->buttons().size(), 1);
+  EXPECT_EQ(boxes[0]->standardButton(boxes[0]->buttons()[0]), QDialogButtonBox::Ok);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, MainDialogTest, ::testing::ValuesIn(test::TestDsns()),
