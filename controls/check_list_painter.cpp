@@ -7,6 +7,7 @@
 #include <QItemSelectionModel>
 
 #include "controls/fit_text.h"
+#include "controls/focus_rect.h"
 
 namespace korvel {
 
@@ -46,34 +47,6 @@ QPixmap BlendWith(const QPixmap& image, const QColor& colour) {
   painter.fillRect(blended.rect(), half);
   painter.end();
   return QPixmap::fromImage(blended);
-}
-
-// Dotted rectangle that inverts every other border pixel, so drawing it twice
-// restores what was there.
-void DrawFocusRect(QPainter& painter, const QRect& rect) {
-  if (rect.isEmpty()) {
-    return;
-  }
-  painter.save();
-  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  const auto dot = [&](int x, int y) {
-    if (((x - rect.left()) + (y - rect.top())) % 2 == 0) {
-      painter.fillRect(QRect(x, y, 1, 1), Qt::white);
-    }
-  };
-  for (int x = rect.left(); x <= rect.right(); ++x) {
-    dot(x, rect.top());
-    if (rect.bottom() != rect.top()) {
-      dot(x, rect.bottom());
-    }
-  }
-  for (int y = rect.top() + 1; y < rect.bottom(); ++y) {
-    dot(rect.left(), y);
-    if (rect.right() != rect.left()) {
-      dot(rect.right(), y);
-    }
-  }
-  painter.restore();
 }
 
 }  // namespace

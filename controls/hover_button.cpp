@@ -10,6 +10,8 @@
 #include <QToolTip>
 #include <initializer_list>
 
+#include "controls/focus_rect.h"
+
 namespace korvel {
 
 namespace {
@@ -45,33 +47,6 @@ void FrameRect(QPainter& painter, const QRect& rect, const QColor& colour) {
   painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), colour);
   painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), colour);
   painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), colour);
-}
-
-// Dotted rectangle inverting every other border pixel.
-void DrawFocusRect(QPainter& painter, const QRect& rect) {
-  if (rect.isEmpty()) {
-    return;
-  }
-  painter.save();
-  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  const auto dot = [&](int x, int y) {
-    if (((x - rect.left()) + (y - rect.top())) % 2 == 0) {
-      painter.fillRect(QRect(x, y, 1, 1), Qt::white);
-    }
-  };
-  for (int x = rect.left(); x <= rect.right(); ++x) {
-    dot(x, rect.top());
-    if (rect.bottom() != rect.top()) {
-      dot(x, rect.bottom());
-    }
-  }
-  for (int y = rect.top() + 1; y < rect.bottom(); ++y) {
-    dot(rect.left(), y);
-    if (rect.right() != rect.left()) {
-      dot(rect.right(), y);
-    }
-  }
-  painter.restore();
 }
 
 // The embossed look of a disabled icon: its ink (opaque, not white) in the
