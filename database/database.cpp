@@ -21,6 +21,7 @@ DbmsKind ClassifyDbmsName(const std::string& name) {
   return kind;
 }
 
+CDatabase::CDatabase() = default;
 CDatabase::~CDatabase() { Close(); }
 
 CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
@@ -61,6 +62,7 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
 }
 
 void CDatabase::Close() {
+  m_prepared.clear();
   if (m_hdbc != SQL_NULL_HDBC) {
     SQLDisconnect(m_hdbc);
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
@@ -70,6 +72,14 @@ void CDatabase::Close() {
     SQLFreeHandle(SQL_HANDLE_ENV, m_henv);
     m_henv = SQL_NULL_HENV;
   }
+}
+
+CStatement& CDatabase::Prepared(const std::string& sql) {
+  auto found = m_prepared.find(sql);
+  if (found != m_prepared.end()) return *found->second;
+  auto statement = std::make_unique<CStatement>(*this);
+  statement->Prepare(sql);
+  return *m_prepared.emplace(sql, std::move(statement)).first->second;
 }
 
 void CDatabase::ExecuteSQL(const std::string& sql) {

@@ -5,9 +5,13 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 
 namespace korvel {
+
+class CStatement;
 
 enum class DbmsKind { Access = 0, MsSql = 1, Oracle = 2, MySql = 3, Postgres = 4 };
 
@@ -21,7 +25,7 @@ class CDatabase {
  public:
   enum class OpenResult { Opened, NoData };
 
-  CDatabase() = default;
+  CDatabase();
   CDatabase(const CDatabase&) = delete;
   CDatabase& operator=(const CDatabase&) = delete;
   ~CDatabase();
@@ -38,6 +42,11 @@ class CDatabase {
 
   SQLHDBC RawHandle() const { return m_hdbc; }
 
+  // The statement for `sql`, prepared on first use and kept with the
+  // connection, so that a statement repeated at every flush is parsed once.
+  // The caller binds every parameter again before each execution.
+  CStatement& Prepared(const std::string& sql);
+
   // Statements sent to the server since the connection was opened.
   std::uint64_t StatementCount() const { return m_statements; }
   void CountStatement() { ++m_statements; }
@@ -46,6 +55,7 @@ class CDatabase {
   SQLHENV m_henv = SQL_NULL_HENV;
   SQLHDBC m_hdbc = SQL_NULL_HDBC;
   std::uint64_t m_statements = 0;
+  std::map<std::string, std::unique_ptr<CStatement>> m_prepared;  // freed before the disconnect
 };
 
 }  // namespace korvel

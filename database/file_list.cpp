@@ -48,6 +48,8 @@ void BindCommonColumns(CStatement& s, const std::string& station, const std::str
   s.BindDouble(10, kDataOffset);
 }
 
+constexpr const char* kDeleteRow = "DELETE FROM FILELIST WHERE CPATH = ?";
+
 constexpr const char* kCommonColumns =
     "STA, CH, CREATER, LDDATE, TBEGIN, TQTY, SPS, GAIN, DATATYPE, FOFF, CPATH";
 
@@ -76,14 +78,12 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
                                 double sps, double calib, double calper, int gain, int datatype) {
   const std::string path = Cp1251ToUtf8(cpath);
   // A file is catalogued once: every older row of the path goes.
-  CStatement remove(m_database);
-  remove.Prepare("DELETE FROM FILELIST WHERE CPATH = ?");
+  CStatement& remove = m_database.Prepared(kDeleteRow);
   remove.BindText(1, path);
   remove.Execute();
 
-  CStatement insert(m_database);
-  insert.Prepare(std::string("INSERT INTO FILELIST (") + kCommonColumns +
-                 ", CALIB, CALPER) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
+                                           ", CALIB, CALPER) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
   insert.BindText(11, path);
   insert.BindDouble(12, calib);
@@ -97,8 +97,7 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   const std::string path = Cp1251ToUtf8(cpath);
   // CALIB and CALPER are not named, so a row keeps them; the row count
   // decides whether the file had a row at all.
-  CStatement update(m_database);
-  update.Prepare(
+  CStatement& update = m_database.Prepared(
       "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
       "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE CPATH = ?");
   BindCommonColumns(update, station, channel, tbegin, tqty, sps, gain, datatype);
@@ -106,9 +105,8 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   update.Execute();
   if (update.RowCount() > 0) return;
 
-  CStatement insert(m_database);
-  insert.Prepare(std::string("INSERT INTO FILELIST (") + kCommonColumns +
-                 ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
+                                           ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
   insert.BindText(11, path);
   insert.Execute();
@@ -126,13 +124,13 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
   // not disturb the walk.
   std::vector<std::string> paths;
   {
-    CStatement select(m_database);
-    select.Prepare(
+    CStatement& select = m_database.Prepared(
         "SELECT CPATH FROM FILELIST WHERE STA = ? AND CREATER = ? ORDER BY LDDATE, TBEGIN");
     select.BindText(1, Cp1251ToUtf8(station));
     select.BindText(2, kDeletableCreator);
     select.Execute();
     while (select.Fetch()) paths.push_back(select.GetText(1).value_or(""));
+    select.CloseCursor();
   }
   const std::string root = Cp1251ToUtf8(output_root);
   for (const std::string& cpath : paths) {
@@ -154,8 +152,7 @@ void CFileList::RemoveCataloguedFile(const std::string& full_path, const std::st
 
 bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
   try {
-    CStatement remove(m_database);
-    remove.Prepare("DELETE FROM FILELIST WHERE CPATH = ?");
+    CStatement& remove = m_database.Prepared(kDeleteRow);
     remove.BindText(1, stored_cpath);
     remove.Execute();
     return true;

@@ -73,6 +73,7 @@ void CStatement::BindTimestamp(int index, const std::tm& t) {
 }
 
 void CStatement::Execute() {
+  SQLFreeStmt(m_hstmt, SQL_CLOSE);  // a kept statement may still hold the last cursor
   m_database.CountStatement();
   Check(SQLExecute(m_hstmt), "SQLExecute");
 }
