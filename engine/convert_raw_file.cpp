@@ -60,21 +60,32 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::string& pa
   file.Close();
   const std::size_t frames = data.size() / (static_cast<std::size_t>(n) * static_cast<std::size_t>(w));
   std::vector<float> samples(frames);
-  for (int c = 0; c < n; ++c) {
-    const ChannelChoice& channel = channels[static_cast<std::size_t>(c)];
-    if (!channel.selected) continue;
-    DecodeChannelSamples(data, n, w, c, samples);
-    EpochSeconds t = start;
-    std::size_t position = 0;
-    while (position < frames) {
-      const int h = static_cast<int>(std::min<std::size_t>(kBlockSize, frames - position));
-      writer.AppendBlock(station, channel.name, rate, channel.calibration_value,
-                         channel.calibration_period, t, h, samples.data() + position);
-      t += h / rate;
-      position += static_cast<std::size_t>(h);
+  try {
+    for (int c = 0; c < n; ++c) {
+      const ChannelChoice& channel = channels[static_cast<std::size_t>(c)];
+      if (!channel.selected) continue;
+      DecodeChannelSamples(data, n, w, c, samples);
+      EpochSeconds t = start;
+      std::size_t position = 0;
+      while (position < frames) {
+        const int h = static_cast<int>(std::min<std::size_t>(kBlockSize, frames - position));
+        writer.AppendBlock(station, channel.name, rate, channel.calibration_value,
+                           channel.calibration_period, t, h, samples.data() + position);
+        t += h / rate;
+        position += static_cast<std::size_t>(h);
+      }
     }
+    writer.FlushAll();
+  } catch (const CatalogueError&) {
+    // The files written so far get their rows if the database still answers;
+    // the first error is the one reported.
+    try {
+      writer.BringRowsUpToDate();
+    } catch (const CatalogueError&) {
+    }
+    throw;
   }
-  writer.FlushAll();
+  writer.BringRowsUpToDate();  // every row is current when the file is done
   host.FileConverted(path1251, file_size);
   return 1;
 }

@@ -75,6 +75,7 @@ void OutputWriter::AppendBlock(const std::string& station, const std::string& ch
 }
 
 void OutputWriter::FlushChannel(std::size_t s, std::size_t c) {
+  ++m_flushes;
   StationBuffer& station = m_stations[s];
   m_catalogue.DiskSpaceGuard(m_output_root, station.extra_space, station.name);
   ChannelBuffer& b = station.channels[c];
@@ -104,6 +105,9 @@ void OutputWriter::FlushChannel(std::size_t s, std::size_t c) {
   if (!written) return;
 
   if (!continues) {
+    // A file made again at the same path replaces the old one: an update
+    // held back for the old file must not overwrite the new row later.
+    std::erase_if(m_stale_rows, [&](const StaleRow& row) { return row.relative_path == b.relative_path; });
     m_catalogue.RegisterNewFile(b.relative_path, station.name, b.name, b.file_start,
                                 b.file_duration, b.sampling_rate, b.calibration_value,
                                 b.calibration_period, 1, kDataTypeFloat);
@@ -117,8 +121,34 @@ void OutputWriter::FlushChannel(std::size_t s, std::size_t c) {
     b.file_start = 0.0;
     b.file_duration = 0.0;
   }
-  m_catalogue.UpdateFileRecord(path, station.name, b.name, start, duration, b.sampling_rate, 1,
-                               kDataTypeFloat);
+  if (!m_coalesce) {
+    m_catalogue.UpdateFileRecord(path, station.name, b.name, start, duration, b.sampling_rate, 1,
+                                 kDataTypeFloat);
+    return;
+  }
+  const StaleRow latest{path, station.name, b.name, start, duration, b.sampling_rate};
+  for (StaleRow& row : m_stale_rows) {
+    if (row.relative_path == path) {
+      row = latest;
+      return;
+    }
+  }
+  m_stale_rows.push_back(latest);
+}
+
+void OutputWriter::BringRowsUpToDate() {
+  std::size_t sent = 0;
+  try {
+    for (; sent < m_stale_rows.size(); ++sent) {
+      const StaleRow& row = m_stale_rows[sent];
+      m_catalogue.UpdateFileRecord(row.relative_path, row.station, row.channel, row.start,
+                                   row.duration, row.sampling_rate, 1, kDataTypeFloat);
+    }
+  } catch (...) {
+    m_stale_rows.erase(m_stale_rows.begin(), m_stale_rows.begin() + static_cast<std::ptrdiff_t>(sent));
+    throw;
+  }
+  m_stale_rows.clear();
 }
 
 void OutputWriter::FlushAll() {

@@ -40,6 +40,16 @@ struct StationBuffer {
   std::uint64_t extra_space = 0;  // asked of the disk-space guard beyond its reserve
 };
 
+// The latest state of a catalogued file whose row has not been sent yet.
+struct StaleRow {
+  std::string relative_path;
+  std::string station;
+  std::string channel;
+  EpochSeconds start = 0.0;
+  double duration = 0.0;
+  double sampling_rate = 0.0;
+};
+
 class OutputWriter {
  public:
   OutputWriter(Catalogue& catalogue, Notifier& notifier)
@@ -54,6 +64,19 @@ class OutputWriter {
   void FlushChannel(std::size_t station, std::size_t channel);
   void FlushAll();
 
+  // With coalescing on (the programs turn it on; off, every flush sends its
+  // update at once), the row updates of an extended file
+  // are held back and only the latest is sent, by BringRowsUpToDate. A new
+  // file is registered at once either way, and the guard runs at every flush.
+  void SetCoalesceUpdates(bool on) { m_coalesce = on; }
+  bool CoalescesUpdates() const { return m_coalesce; }
+  // Sends the held-back updates in the order their files were first
+  // extended. On a catalogue error the updates not yet sent stay held back
+  // and the error goes on to the caller.
+  void BringRowsUpToDate();
+  const std::vector<StaleRow>& StaleRows() const { return m_stale_rows; }
+
+  std::uint64_t FlushCount() const { return m_flushes; }
   const std::vector<StationBuffer>& Stations() const { return m_stations; }
 
  private:
@@ -61,6 +84,9 @@ class OutputWriter {
   Notifier& m_notifier;
   std::string m_output_root;
   std::vector<StationBuffer> m_stations;
+  bool m_coalesce = false;
+  std::vector<StaleRow> m_stale_rows;
+  std::uint64_t m_flushes = 0;
 };
 
 }  // namespace korvel

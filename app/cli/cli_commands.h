@@ -41,6 +41,8 @@ struct ConvertOptions {
   bool all_times = false;
   std::vector<std::string> files;
   std::string directory;
+  bool no_coalesce = false;
+  bool stats = false;
 };
 
 // "Конвертировать": every station's data directory over the time window.

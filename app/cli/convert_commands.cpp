@@ -69,7 +69,15 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     CliHost host(std::move(selection), ReadScanSubdirectories() != 0);
     CFileList catalogue(theDatabase, notifier);
     OutputWriter writer(catalogue, notifier);
+    writer.SetCoalesceUpdates(!options.no_coalesce);
     status = ExitStatus(command(host, writer));
+    if (options.stats) {
+      const auto statements = theDatabase.StatementCount();
+      const auto flushes = writer.FlushCount();
+      std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %.4f\n",
+                   static_cast<unsigned long long>(statements), static_cast<unsigned long long>(flushes),
+                   flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0);
+    }
   }
   CloseDatabase();
   return status;

@@ -61,6 +61,12 @@ int main(int argc, char** argv) {
                         "a STATION:CHANNEL pair to convert, as the window lists it (repeatable);\n"
                         "default: the station's SITECHAN channels Z, N-S and E-W")
         ->allow_extra_args(false);
+    command->add_flag("--no-coalesce", convert_options.no_coalesce,
+                      "send a file's catalogue row at every flush instead of once per raw file\n"
+                      "(the same final rows, more statements; for comparison runs)");
+    command->add_flag("--stats", convert_options.stats,
+                      "at the end, print to standard error the catalogue statements sent, the\n"
+                      "flushes and the statements per flush");
   };
   CLI::App* convert = app.add_subcommand(
       "convert",

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   korvel::MessageBoxNotifier notifier;
   korvel::CFileList catalogue(korvel::theDatabase, notifier);
   korvel::OutputWriter writer(catalogue, notifier);  // lives for the whole process
+  writer.SetCoalesceUpdates(true);  // each raw file ends with every row current
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();

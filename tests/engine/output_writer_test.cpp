@@ -143,5 +143,79 @@ TEST_F(OutputWriterTest, AnEmptyFlushStillAsksTheGuard) {
   EXPECT_EQ(catalogue.Count("register"), 2);
 }
 
+// Coalescing: one update per file, sent when asked, the guard still at every flush.
+TEST_F(OutputWriterTest, CoalescedUpdatesSendOnlyEachFilesLatestRow) {
+  writer.SetCoalesceUpdates(true);
+  for (int b = 0; b < 40; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
+  writer.FlushAll();
+  EXPECT_EQ(catalogue.Count("guard"), 41);
+  EXPECT_EQ(catalogue.Count("register"), 2);  // at once, as each file is made
+  EXPECT_EQ(catalogue.Count("update"), 0);
+  ASSERT_EQ(writer.StaleRows().size(), 2u);
+  writer.BringRowsUpToDate();
+  ASSERT_EQ(catalogue.Count("update"), 2);
+  const Call& first = catalogue.calls[catalogue.calls.size() - 2];
+  const Call& second = catalogue.calls.back();
+  EXPECT_EQ(first.cpath, "KIR/00/01032007-000000-Z.KIR");
+  EXPECT_DOUBLE_EQ(first.tqty, 3600.0);
+  EXPECT_EQ(second.cpath, "KIR/01/01032007-010000-Z.KIR");
+  EXPECT_DOUBLE_EQ(second.tqty, 400.0);
+  EXPECT_TRUE(writer.StaleRows().empty());
+  writer.BringRowsUpToDate();  // nothing held back: nothing sent
+  EXPECT_EQ(catalogue.Count("update"), 2);
+  EXPECT_EQ(writer.FlushCount(), 41u);
+}
+
+TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathDropsTheOldFilesHeldBackRow) {
+  writer.SetCoalesceUpdates(true);
+  for (int b = 0; b < 3; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
+  writer.FlushAll();
+  ASSERT_EQ(writer.StaleRows().size(), 1u);
+  // The same start again (the raw file converted a second time): a new file.
+  Append("Z", 100.0, kT0, 5000);
+  writer.FlushAll();
+  EXPECT_TRUE(writer.StaleRows().empty());
+  writer.BringRowsUpToDate();
+  EXPECT_EQ(catalogue.Count("update"), 0);
+  EXPECT_EQ(catalogue.calls.back().what, "register");
+  EXPECT_DOUBLE_EQ(catalogue.calls.back().tqty, 50.0);
+  EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
+}
+
+class FailingUpdates : public RecordingCatalogue {
+ public:
+  void UpdateFileRecord(const std::string& cpath, const std::string& sta, const std::string& ch, double tbegin,
+                        double tqty, double sps, int gain, int datatype) override {
+    if (succeed_before_failure == 0) {
+      succeed_before_failure = -1;  // one failure, then the server is back
+      throw CatalogueError("server gone");
+    }
+    if (succeed_before_failure > 0) --succeed_before_failure;
+    RecordingCatalogue::UpdateFileRecord(cpath, sta, ch, tbegin, tqty, sps, gain, datatype);
+  }
+  int succeed_before_failure = -1;
+};
+
+TEST(OutputWriterCoalescing, RowsNotSentOnAnErrorStayHeldBackForTheNextTry) {
+  TempDir dir;
+  FailingUpdates catalogue;
+  RecordingNotifier notifier;
+  OutputWriter writer(catalogue, notifier);
+  writer.SetOutputRoot(dir.path().string() + "/");
+  writer.SetCoalesceUpdates(true);
+  std::vector<float> samples(10000, 1.0f);
+  for (const char* channel : {"Z", "N-S"})
+    for (int b = 0; b < 2; ++b) writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000, samples.data());
+  writer.FlushAll();
+  ASSERT_EQ(writer.StaleRows().size(), 2u);
+  catalogue.succeed_before_failure = 1;
+  EXPECT_THROW(writer.BringRowsUpToDate(), CatalogueError);
+  ASSERT_EQ(writer.StaleRows().size(), 1u);  // the one sent is gone, the failed one remains
+  EXPECT_EQ(writer.StaleRows()[0].channel, "N-S");
+  writer.BringRowsUpToDate();
+  EXPECT_EQ(catalogue.Count("update"), 2);
+  EXPECT_TRUE(writer.StaleRows().empty());
+}
+
 }  // namespace
 }  // namespace korvel
