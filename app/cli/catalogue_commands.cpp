@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_commands.h"
+#include "database/catalogue_schema.h"
 #include "database/chan_list.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
@@ -44,12 +45,32 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
   return status;
 }
 
+int RunCreateTables(const ConnectionOptions& connection) {
+  StderrNotifier notifier;
+  if (!Open(connection, notifier)) return kDatabaseOpenFailed;
+  int status = kConverted;
+  try {
+    CreateCatalogueTables(theDatabase);
+    std::printf("FILELIST, SITECHAN and their indexes are in place\n");
+  } catch (const CDBException& e) {
+    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    status = kDatabaseError;
+  }
+  CloseDatabase();
+  return status;
+}
+
 int RunUpgradeSchema(const ConnectionOptions& connection) {
   StderrNotifier notifier;
   if (!Open(connection, notifier)) return kDatabaseOpenFailed;
   const int failures = UpgradeSchema(theDatabase, notifier);
-  CloseDatabase();
   if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
+  // Reported, not created: indexes on a shared server are its administrator's call.
+  for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
+    std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
+                "add it with: CREATE INDEX %s ON %s (%s)\n",
+                index.table, index.columns, index.name, index.table, index.columns);
+  CloseDatabase();
   return failures == 0 ? kConverted : kNothing;
 }
 

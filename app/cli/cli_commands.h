@@ -29,6 +29,8 @@ int RunInitCatalogue(const std::string& database_file);
 // The SITECHAN rows of a station: channel, rate, "x" where the window ticks it.
 int RunChannels(const ConnectionOptions& connection, const std::string& station);
 
+// FILELIST, SITECHAN and their indexes on the data source, where missing.
+int RunCreateTables(const ConnectionOptions& connection);
 // The CHKDB schema upgrade.
 int RunUpgradeSchema(const ConnectionOptions& connection);
 

@@ -50,10 +50,16 @@ int main(int argc, char** argv) {
       "ticks the channel when the station is picked (Z, N-S, E-W)");
   channels->add_option("--station", channels_station, "station name")->required();
 
+  CLI::App* create_tables = app.add_subcommand(
+      "create-tables",
+      "create FILELIST, SITECHAN and the indexes FILELIST (CPATH), FILELIST (STA, CREATER)\n"
+      "and SITECHAN (STA) on the data source where they are missing (a new server catalogue)");
+
   CLI::App* upgrade = app.add_subcommand(
       "upgrade-schema",
       "add FILELIST's optional columns LCODE, CALPER, CALIB, FOFF and TEND, or declare\n"
-      "their types again (the window's CHKDB switch); exit 1 when a change failed");
+      "their types again (the window's CHKDB switch); exit 1 when a change failed; also\n"
+      "names the catalogue indexes that are missing, without creating them");
 
   ConvertOptions convert_options;
   const auto channel_option = [&](CLI::App* command) {
@@ -108,6 +114,7 @@ int main(int argc, char** argv) {
   if (info->parsed()) return RunInfo(info_files);
   if (init->parsed()) return RunInitCatalogue(database_file);
   if (channels->parsed()) return RunChannels(connection, channels_station);
+  if (create_tables->parsed()) return RunCreateTables(connection);
   if (upgrade->parsed()) return RunUpgradeSchema(connection);
   if (convert->parsed()) return RunConvert(connection, convert_options);
   if (files->parsed()) return RunFiles(connection, convert_options);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "database/catalogue_schema.h"
 #include "database/database.h"
 #include "database/statement.h"
 #include "tests/database/live_database.h"
@@ -117,6 +118,36 @@ TEST_P(CliCatalogueTest, UpgradeSchemaReportsThroughItsExitStatus) {
   if (!postgres) {
     EXPECT_NE(again.err.find("Ошибка добавления поля LCODE в таблицу FILELIST"), std::string::npos);
   }
+}
+
+TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissingOnes) {
+  EXPECT_TRUE(MissingCatalogueIndexes(m_db).empty());
+  const auto complete = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
+  EXPECT_EQ(complete.out.find("has no index"), std::string::npos) << complete.out;
+
+  m_db.ExecuteSQL("DROP TABLE FILELIST");
+  m_db.ExecuteSQL("DROP TABLE SITECHAN");
+  m_db.ExecuteSQL("CREATE TABLE FILELIST (STA VARCHAR(16), CH VARCHAR(24), CPATH VARCHAR(255), CREATER VARCHAR(16))");
+  m_db.ExecuteSQL("CREATE TABLE SITECHAN (STA VARCHAR(16), CHAN VARCHAR(24), SPS FLOAT)");
+  m_db.ExecuteSQL("CREATE INDEX FILELIST_BY_STA ON FILELIST (STA)");  // STA alone is not enough
+  m_db.ExecuteSQL("CREATE INDEX FILELIST_BY_PATH_AND_CH ON FILELIST (CPATH, CH)");  // CPATH first will do
+  const auto missing = MissingCatalogueIndexes(m_db);
+  ASSERT_EQ(missing.size(), 2u);
+  EXPECT_STREQ(missing[0].name, "FILELIST_STA_CREATER");
+  EXPECT_STREQ(missing[1].name, "SITECHAN_STA");
+
+  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
+  EXPECT_NE(r.out.find("FILELIST has no index on (STA, CREATER): each conversion statement would scan the "
+                       "whole table; add it with: CREATE INDEX FILELIST_STA_CREATER ON FILELIST (STA, CREATER)"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("SITECHAN has no index on (STA)"), std::string::npos);
+  EXPECT_EQ(r.out.find("(CPATH)"), std::string::npos);
+  EXPECT_EQ(MissingCatalogueIndexes(m_db).size(), 2u);  // reported, not created
+
+  const auto created = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"});
+  EXPECT_EQ(created.exit_status, 0) << created.err;
+  EXPECT_TRUE(MissingCatalogueIndexes(m_db).empty());
+  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"}).exit_status, 0);  // again: nothing to do
 }
 
 TEST(CliCatalogue, AFailedConnectionExitsWithThree) {
