@@ -79,12 +79,14 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::string& pa
   } catch (const CatalogueError&) {
     // The files written so far get their rows if the database still answers;
     // the first error is the one reported.
+    writer.CloseKeptFiles();
     try {
       writer.BringRowsUpToDate();
     } catch (const CatalogueError&) {
     }
     throw;
   }
+  writer.CloseKeptFiles();
   writer.BringRowsUpToDate();  // every row is current when the file is done
   host.FileConverted(path1251, file_size);
   return 1;

@@ -87,15 +87,23 @@ void OutputWriter::FlushChannel(std::size_t s, std::size_t c) {
   const bool continues =
       std::fabs(b.file_start + b.file_duration - b.pending_start) <= 1.0 / b.sampling_rate;
   if (!continues) {
+    CloseKeptFile(b);
     b.file_start = b.pending_start;
     b.file_duration = b.pending_duration;
     b.relative_path = TqfRelativePath(station.name, b.name, b.file_start);
   }
-  const bool written =
-      continues ? ExtendTqfFile(TqfFullPath(m_output_root, b.relative_path), b.pending, m_notifier)
-                : CreateTqfFile(m_output_root, b.relative_path,
-                                BuildHeader(station.name, b.name, b.sampling_rate, b.file_start),
-                                b.pending, m_notifier);
+  bool written = false;
+  if (continues && m_coalesce) {
+    if (b.kept_path != b.relative_path) CloseKeptFile(b);
+    written = AppendTqfSamples(b.kept_fd, TqfFullPath(m_output_root, b.relative_path), b.pending, m_notifier);
+    b.kept_path = b.kept_fd >= 0 ? b.relative_path : std::string();
+  } else {
+    written = continues
+                  ? ExtendTqfFile(TqfFullPath(m_output_root, b.relative_path), b.pending, m_notifier)
+                  : CreateTqfFile(m_output_root, b.relative_path,
+                                  BuildHeader(station.name, b.name, b.sampling_rate, b.file_start),
+                                  b.pending, m_notifier);
+  }
   const double written_duration = b.pending_duration;
   // The samples are on disk (or dropped) before the catalogue is asked, so a
   // catalogue error can never make them be written twice.
@@ -134,6 +142,21 @@ void OutputWriter::FlushChannel(std::size_t s, std::size_t c) {
     }
   }
   m_stale_rows.push_back(latest);
+}
+
+OutputWriter::~OutputWriter() { CloseKeptFiles(); }
+
+void OutputWriter::CloseKeptFile(ChannelBuffer& b) {
+  if (b.kept_fd < 0) return;
+  const std::string path = b.kept_path;
+  b.kept_path.clear();
+  if (CloseTqfFile(b.kept_fd, TqfFullPath(m_output_root, path), m_notifier)) return;
+  std::erase_if(m_stale_rows, [&](const StaleRow& row) { return row.relative_path == path; });
+}
+
+void OutputWriter::CloseKeptFiles() {
+  for (StationBuffer& station : m_stations)
+    for (ChannelBuffer& channel : station.channels) CloseKeptFile(channel);
 }
 
 void OutputWriter::BringRowsUpToDate() {

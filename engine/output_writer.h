@@ -31,6 +31,9 @@ struct ChannelBuffer {
   EpochSeconds file_start = 0.0;  // 0: no current file
   double file_duration = 0.0;
   std::string relative_path;  // below the output root, "/" between parts
+
+  int kept_fd = -1;          // the file kept open for extending, when coalescing
+  std::string kept_path;     // its path below the output root
 };
 
 struct StationBuffer {
@@ -54,6 +57,9 @@ class OutputWriter {
  public:
   OutputWriter(Catalogue& catalogue, Notifier& notifier)
       : m_catalogue(catalogue), m_notifier(notifier) {}
+  OutputWriter(const OutputWriter&) = delete;
+  OutputWriter& operator=(const OutputWriter&) = delete;
+  ~OutputWriter();
 
   void SetOutputRoot(const std::string& root) { m_output_root = root; }
   const std::string& OutputRoot() const { return m_output_root; }
@@ -70,6 +76,10 @@ class OutputWriter {
   // file is registered at once either way, and the guard runs at every flush.
   void SetCoalesceUpdates(bool on) { m_coalesce = on; }
   bool CoalescesUpdates() const { return m_coalesce; }
+  // While coalescing, an extended file also stays open between flushes;
+  // this closes every kept file. A file whose close fails is reported and
+  // its held-back row is dropped: the row keeps what was last confirmed.
+  void CloseKeptFiles();
   // Sends the held-back updates in the order their files were first
   // extended. On a catalogue error the updates not yet sent stay held back
   // and the error goes on to the caller.
@@ -80,6 +90,8 @@ class OutputWriter {
   const std::vector<StationBuffer>& Stations() const { return m_stations; }
 
  private:
+  void CloseKeptFile(ChannelBuffer& buffer);
+
   Catalogue& m_catalogue;
   Notifier& m_notifier;
   std::string m_output_root;

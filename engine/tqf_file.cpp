@@ -144,24 +144,38 @@ bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
 }
 
 bool ExtendTqfFile(std::string_view full_path, std::span<const float> samples, Notifier& notifier) {
-  const std::filesystem::path native = NativePath(full_path);
-  const int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
+  int fd = -1;
+  return AppendTqfSamples(fd, full_path, samples, notifier) && CloseTqfFile(fd, full_path, notifier);
+}
+
+bool AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
+                      Notifier& notifier) {
   if (fd < 0) {
-    Tell(notifier, "File open error '%s'", full_path);
-    return false;
+    fd = ::open(NativePath(full_path).c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+      Tell(notifier, "File open error '%s'", full_path);
+      return false;
+    }
   }
   const off_t old_length = ::lseek(fd, 0, SEEK_END);
-  bool ok = old_length >= 0 && WriteSamples(fd, samples);
-  if (!ok && old_length >= 0) {
+  if (old_length >= 0 && WriteSamples(fd, samples)) return true;
+  if (old_length >= 0) {
     // The file and its catalogue row must agree: nothing of this write stays.
     [[maybe_unused]] const int cut = ::ftruncate(fd, old_length);
   }
-  if (::close(fd) != 0) ok = false;
-  if (!ok) {
-    Tell(notifier, "File write error '%s'", full_path);
-    return false;
-  }
-  return true;
+  ::close(fd);
+  fd = -1;
+  Tell(notifier, "File write error '%s'", full_path);
+  return false;
+}
+
+bool CloseTqfFile(int& fd, std::string_view full_path, Notifier& notifier) {
+  if (fd < 0) return true;
+  const int rc = ::close(fd);
+  fd = -1;
+  if (rc == 0) return true;
+  Tell(notifier, "File write error '%s'", full_path);
+  return false;
 }
 
 }  // namespace korvel

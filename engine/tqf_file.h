@@ -43,5 +43,13 @@ bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
 // Appends samples to an existing file, header untouched. On a failed write the
 // file is cut back to its old length.
 bool ExtendTqfFile(std::string_view full_path, std::span<const float> samples, Notifier& notifier);
+// The same in two steps, for a file kept open between extensions: `fd` is
+// opened on first use and stays open; a failed write leaves the file as it
+// was, closes it (fd -1) and is reported.
+bool AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
+                      Notifier& notifier);
+// Closes a kept file (fd -1 afterwards); a failed close is reported as a
+// write error and answers false.
+bool CloseTqfFile(int& fd, std::string_view full_path, Notifier& notifier);
 
 }  // namespace korvel

@@ -182,6 +182,32 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathDropsTheOldFilesHeldBackRow) {
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
 }
 
+std::size_t OpenDescriptors() {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+TEST_F(OutputWriterTest, WhileCoalescingAnExtendedFileStaysOpenUntilClosedOnPurpose) {
+  writer.SetCoalesceUpdates(true);
+  const std::size_t before = OpenDescriptors();
+  for (const char* channel : {"Z", "N-S"})
+    for (int b = 0; b < 3; ++b) Append(channel, 100.0, kT0 + b * 100.0, 10000, b * 10000);
+  writer.FlushAll();
+  EXPECT_EQ(OpenDescriptors(), before + 2);  // one kept per extended file
+  writer.CloseKeptFiles();
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 30000u);
+  EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-N-S.KIR"), 30000u);
+  // A new file for the channel closes the kept one first.
+  for (int b = 0; b < 2; ++b) Append("Z", 100.0, kT0 + 1000.0 + b * 100.0, 10000);
+  writer.FlushAll();
+  EXPECT_EQ(OpenDescriptors(), before + 1);
+  writer.CloseKeptFiles();
+  EXPECT_EQ(SamplesIn("KIR/00/01032007-001640-Z.KIR"), 20000u);
+  EXPECT_TRUE(notifier.messages.empty());
+}
+
 class FailingUpdates : public RecordingCatalogue {
  public:
   void UpdateFileRecord(const std::string& cpath, const std::string& sta, const std::string& ch, double tbegin,

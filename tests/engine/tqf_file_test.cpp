@@ -158,6 +158,15 @@ TEST(TqfFile, AFullDiskIsReported) {
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0].text, "File write error '/dev/full'");
   EXPECT_EQ(notifier.messages[0].caption, "Korvel->TQF");
+
+  // Kept open: the failed write closes the file and reports it the same way.
+  int fd = -1;
+  EXPECT_FALSE(AppendTqfSamples(fd, "/dev/full", samples, notifier));
+  EXPECT_EQ(fd, -1);
+  ASSERT_EQ(notifier.messages.size(), 2u);
+  EXPECT_EQ(notifier.messages[1].text, "File write error '/dev/full'");
+  EXPECT_TRUE(CloseTqfFile(fd, "/dev/full", notifier));  // nothing open: nothing to report
+  EXPECT_EQ(notifier.messages.size(), 2u);
 }
 
 }  // namespace
