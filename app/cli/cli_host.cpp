@@ -38,7 +38,17 @@ void CliHost::EnableCommands() { ShowProgress(); }
 void CliHost::FileConverted(const std::string&, std::uint64_t bytes) {
   ++m_converted;
   m_bytes += bytes;
+  m_resident_kib.push_back(ResidentKib());
   ShowProgress();
+}
+
+long ResidentKib() {
+  long pages = 0, resident = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return 0;
+  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(statm);
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 void CliHost::ShowProgress() {

@@ -7,10 +7,14 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/conversion_host.h"
 
 namespace korvel::cli {
+
+// This process's resident memory in KiB, 0 when it cannot be read.
+long ResidentKib();
 
 class CliNotifier : public Notifier {
  public:
@@ -31,6 +35,9 @@ class CliHost : public ConversionHost {
   Notifier& Operator() override { return m_notifier; }
   void FileConverted(const std::string& path1251, std::uint64_t bytes) override;
 
+  // Resident memory (KiB) after each converted raw file, for --stats.
+  const std::vector<long>& ResidentAfterEachFile() const { return m_resident_kib; }
+
  private:
   void ShowProgress();
 
@@ -41,6 +48,7 @@ class CliHost : public ConversionHost {
   std::uint64_t m_examined = 0;
   std::uint64_t m_converted = 0;
   std::uint64_t m_bytes = 0;
+  std::vector<long> m_resident_kib;
   std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 };
 

@@ -77,6 +77,9 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
       std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %.4f\n",
                    static_cast<unsigned long long>(statements), static_cast<unsigned long long>(flushes),
                    flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0);
+      std::string resident;
+      for (const long kib : host.ResidentAfterEachFile()) resident += (resident.empty() ? "" : " ") + std::to_string(kib);
+      std::fprintf(stderr, "resident KiB after each raw file: %s\n", resident.c_str());
     }
   }
   CloseDatabase();
