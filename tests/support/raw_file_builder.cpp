@@ -70,7 +70,7 @@ RawFileBuilder& RawFileBuilder::SampleFormat(int value) {
   return *this;
 }
 
-RawFileBuilder& RawFileBuilder::AddChannel(RawChannelSpec channel) {
+RawFileBuilder& RawFileBuilder::AddChannel(RawChannelLayout channel) {
   m_channels.push_back(std::move(channel));
   return *this;
 }

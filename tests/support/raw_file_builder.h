@@ -13,7 +13,7 @@
 
 namespace korvel::test {
 
-struct RawChannelSpec {
+struct RawChannelLayout {
   std::string name;  // code page 1251, padded with spaces to 24 bytes
   double calibration = 1.0;
   double calibration_frequency = 1.0;
@@ -35,7 +35,7 @@ class RawFileBuilder {
   RawFileBuilder& TimeOfDay(double seconds);
   RawFileBuilder& SampleInterval(double seconds);
   RawFileBuilder& SampleFormat(int value);  // 16 or 0: 2-byte samples, else 4-byte
-  RawFileBuilder& AddChannel(RawChannelSpec channel);
+  RawFileBuilder& AddChannel(RawChannelLayout channel);
   RawFileBuilder& Channels(const std::vector<std::string>& names);
   // Overrides the channel_count field; the records written stay those added.
   RawFileBuilder& ChannelCountField(int value);
@@ -55,7 +55,7 @@ class RawFileBuilder {
   double m_time_of_day = 6 * 3600.0 + 12 * 60.0;
   double m_interval = 0.01;
   int m_format = 16;
-  std::vector<RawChannelSpec> m_channels;
+  std::vector<RawChannelLayout> m_channels;
   std::optional<int> m_channel_count_field;
   std::int64_t m_frames = 0;
   SampleSource m_source;
