@@ -10,7 +10,8 @@
 namespace korvel {
 
 std::string ReadDataRoot() {
-  return WithTrailingSeparator(GetProfileString("DATA", "DIR", "", 256, TqfIniPath()));
+  std::string dir = GetProfileString("DATA", "DIR", "", 256, TqfIniPath());
+  return dir.empty() ? dir : WithTrailingSeparator(std::move(dir));
 }
 
 ConnectionKeys ReadConnectionKeys() {

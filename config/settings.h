@@ -7,7 +7,10 @@
 
 namespace korvel {
 
-// "tqf.ini" DATA/DIR with a trailing separator: the output root.
+// "tqf.ini" DATA/DIR with a trailing separator: the output root. Empty when
+// the file or the key is missing or the value is empty: then there is no
+// output root, and nothing may be converted (the file-system root is never
+// taken for one).
 std::string ReadDataRoot();
 
 struct ConnectionKeys {

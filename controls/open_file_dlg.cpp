@@ -184,13 +184,13 @@ void OpenFileDlg::ShowSummaryOf(const QString& path) {
 
 void OpenFileDlg::TakeChosen(const QStringList& files) {
   m_chosen.clear();
-  for (const QString& file : files) m_chosen.push_back(PathText(FsPath(file)));
+  for (const QString& file : files) m_chosen.push_back(FsPath(file));
   if (m_chosen.size() == 1)
     m_path_name = m_chosen.front();
   else if (m_chosen.empty())
     m_path_name.clear();
   else
-    m_path_name = PathText(FsPath(directory().absolutePath()));
+    m_path_name = FsPath(directory().absolutePath());
 }
 
 }  // namespace korvel

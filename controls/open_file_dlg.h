@@ -6,6 +6,7 @@
 
 #include <QFileDialog>
 #include <QStringList>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,11 @@ class OpenFileDlg : public QFileDialog {
   // empty text or one that names no folder opens the current directory.
   explicit OpenFileDlg(QWidget* parent = nullptr, const std::string& initial_directory1251 = {});
 
-  // After exec() returned Accepted (empty otherwise), in code page 1251: the
-  // full path when one file was chosen, the dialog's folder when several were.
-  std::string PathName() const { return m_path_name; }
-  // Every chosen file's full path, in the order the dialog returned them.
-  const std::vector<std::string>& ChosenPaths() const { return m_chosen; }
+  // After exec() returned Accepted (empty otherwise), native: the full path
+  // when one file was chosen, the dialog's folder when several were.
+  const std::filesystem::path& PathName() const { return m_path_name; }
+  // Every chosen file's full path, native, in the order the dialog returned them.
+  const std::vector<std::filesystem::path>& ChosenPaths() const { return m_chosen; }
 
   QTreeWidget* SummaryList() const { return m_list; }
   QWidget* SummaryPanel() const { return m_panel; }
@@ -54,8 +55,8 @@ class OpenFileDlg : public QFileDialog {
   QTreeWidget* m_list = nullptr;
   QWidget* m_file_view = nullptr;  // the dialog's own file list, whose edges the summary list shares
   bool m_columns_sized = false;
-  std::string m_path_name;
-  std::vector<std::string> m_chosen;
+  std::filesystem::path m_path_name;
+  std::vector<std::filesystem::path> m_chosen;
 };
 
 }  // namespace korvel

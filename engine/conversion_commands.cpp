@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <exception>
 
+#include "config/settings.h"
 #include "engine/catalogue.h"
 #include "engine/convert_raw_file.h"
 #include "engine/directory_scan.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -27,6 +29,30 @@ void ShowSuccess(ConversionHost& host, int count) {
   host.Operator().Message(text, kCommandCaption, MessageIcon::None);
 }
 
+// An interrupted command still says what it did convert.
+void ShowStopped(ConversionHost& host, int count) {
+  char text[kSummaryLimit + 1];
+  std::snprintf(text, sizeof text, "Конверсия прервана, конвертировано %d файлов", count);
+  host.Operator().Message(text, kCommandCaption, MessageIcon::None);
+}
+
+// What the writer's failure count says about the work since `failures_before`.
+void NoteOutputFailures(CommandOutcome& outcome, const OutputWriter& writer,
+                        std::uint64_t failures_before) {
+  outcome.output_failed = outcome.output_failed || writer.OutputFailures() != failures_before;
+}
+
+// The checks every command makes before it touches anything.
+bool Refused(const std::string& station, ConversionHost& host, CommandOutcome& outcome) {
+  if (RefuseWithoutSelection(station, host)) {
+    outcome.refused = true;
+  } else if (RefuseWithoutOutputRoot(host)) {
+    outcome.refused = true;
+    outcome.no_output_root = true;
+  }
+  return outcome.refused;
+}
+
 }  // namespace
 
 bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {
@@ -36,37 +62,50 @@ bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {
   return true;
 }
 
-std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value1251) {
-  const std::string format = Utf8ToCp1251(format_utf8);
-  const std::size_t fixed = format.size() - 2;  // without the %s
-  std::string value = value1251;
-  if (fixed + value.size() > limit) {
-    const std::size_t room = limit > fixed + 3 ? limit - fixed - 3 : 0;
-    value = "..." + value.substr(value.size() - room);
-  }
+bool RefuseWithoutOutputRoot(ConversionHost& host) {
+  if (!ReadDataRoot().empty()) return false;
+  host.Operator().Message(kNoOutputRootText, kCommandCaption, MessageIcon::Error);
+  return true;
+}
+
+std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value_utf8) {
+  const std::string format = format_utf8;
   const std::size_t at = format.find("%s");
-  return Cp1251ToUtf8(format.substr(0, at) + value + format.substr(at + 2));
+  const std::size_t fixed = Utf8CharacterCount(format) - 2;  // without the %s
+  std::string value = value_utf8;
+  if (fixed + Utf8CharacterCount(value) > limit) {
+    const std::size_t room = limit > fixed + 3 ? limit - fixed - 3 : 0;
+    value = "..." + LastUtf8Characters(value, room);
+  }
+  return format.substr(0, at) + value + format.substr(at + 2);
 }
 
 CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_stations,
                                        EpochSeconds start, double length, ConversionHost& host,
                                        OutputWriter& writer) {
   CommandOutcome outcome;
-  if (RefuseWithoutSelection(selected_stations.empty() ? "" : selected_stations.front(), host)) {
-    outcome.refused = true;
+  if (Refused(selected_stations.empty() ? "" : selected_stations.front(), host, outcome))
     return outcome;
-  }
+  const std::uint64_t failures_before = writer.OutputFailures();
   host.DisableCommands();
   for (const std::string& station : selected_stations) {
+    if (host.StopRequested()) break;
     try {
       outcome.converted += ScanDirectory(station.substr(0, 31), host, writer, start, length);
-    } catch (const std::exception& e) {
+    } catch (const CatalogueError& e) {
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;
       ShowError(host, e.what());
+    } catch (const std::exception& e) {
+      outcome.output_failed = true;  // out of memory for a raw file, say
+      ShowError(host, e.what());
     }
   }
-  if (outcome.converted > 0)
+  NoteOutputFailures(outcome, writer, failures_before);
+  outcome.stopped = host.StopRequested();
+  if (outcome.stopped)
+    ShowStopped(host, outcome.converted);
+  else if (outcome.converted > 0)
     ShowSuccess(host, outcome.converted);
   else
     host.Operator().Message("В каталогах файла настройки нет файлов для выбраных станций!!!",
@@ -76,22 +115,26 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
 }
 
 CommandOutcome ConvertChosenFiles(const std::string& current_station,
-                                  const std::vector<std::string>& paths1251,
-                                  const std::string& path_name1251, ConversionHost& host,
+                                  const std::vector<std::filesystem::path>& paths,
+                                  const std::filesystem::path& path_name, ConversionHost& host,
                                   OutputWriter& writer) {
   CommandOutcome outcome;
-  if (RefuseWithoutSelection(current_station, host)) {
-    outcome.refused = true;
-    return outcome;
-  }
-  std::string reported = path_name1251;
+  if (Refused(current_station, host, outcome)) return outcome;
+  const std::uint64_t failures_before = writer.OutputFailures();
+  std::filesystem::path reported = path_name;
   int r = 0;
   host.DisableCommands();
-  for (const std::string& path : paths1251) {
+  for (const std::filesystem::path& path : paths) {
+    if (host.StopRequested()) break;
     try {
       r = ConvertRawFile(current_station, path, host, writer);
-    } catch (const std::exception& e) {
+    } catch (const CatalogueError& e) {
       outcome.catalogue_error = true;
+      ShowError(host, e.what());
+      r = 0;
+      break;
+    } catch (const std::exception& e) {
+      outcome.output_failed = true;
       ShowError(host, e.what());
       r = 0;
       break;
@@ -102,39 +145,52 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
     }
     ++outcome.converted;
   }
+  NoteOutputFailures(outcome, writer, failures_before);
+  outcome.stopped = host.StopRequested();
   host.EnableCommands();
-  if (r != 0)
+  if (outcome.stopped)
+    ShowStopped(host, outcome.converted);
+  else if (r != 0)
     ShowSuccess(host, outcome.converted);
   else
-    host.Operator().Message(FormatWithin(kSummaryLimit, "Ошибка конверсии файла '%s'", reported),
-                            kCommandCaption, MessageIcon::Error);
+    host.Operator().Message(
+        FormatWithin(kSummaryLimit, "Ошибка конверсии файла '%s'", DisplayPath(reported)),
+        kCommandCaption, MessageIcon::Error);
   return outcome;
 }
 
 CommandOutcome ConvertChosenDirectory(const std::string& current_station,
-                                      const std::string& folder1251, ConversionHost& host,
+                                      const std::filesystem::path& folder, ConversionHost& host,
                                       OutputWriter& writer) {
   CommandOutcome outcome;
-  if (RefuseWithoutSelection(current_station, host)) {
-    outcome.refused = true;
-    return outcome;
-  }
-  if (folder1251.empty()) return outcome;
+  if (Refused(current_station, host, outcome)) return outcome;
+  if (folder.empty()) return outcome;
+  const std::uint64_t failures_before = writer.OutputFailures();
   host.DisableCommands();
   try {
-    outcome.converted = ScanDirectory(current_station, host, writer, 0.0, 0.0, folder1251);
-    if (outcome.converted > 0) {
+    outcome.converted = ScanDirectory(current_station, host, writer, 0.0, 0.0, folder);
+    NoteOutputFailures(outcome, writer, failures_before);
+    outcome.stopped = host.StopRequested();
+    if (outcome.stopped) {
+      ShowStopped(host, outcome.converted);
+    } else if (outcome.converted > 0) {
       ShowSuccess(host, outcome.converted);
     } else {
       // Both values share the buffer; the folder gives way first.
-      const std::string station = current_station.substr(0, 31);
-      const std::string tail = Utf8ToCp1251(" \nнет подходящих файлов для станции: ") + station;
-      const std::string text = FormatWithin(kDirectorySummaryLimit - tail.size(),
-                                            "Ошибка конверсии !!!\n В каталоге: %s", folder1251);
-      host.Operator().Message(text + Cp1251ToUtf8(tail), kCommandCaption, MessageIcon::Error);
+      const std::string station = Cp1251ToUtf8(current_station.substr(0, 31));
+      const std::string tail = " \nнет подходящих файлов для станции: " + station;
+      const std::size_t tail_length = Utf8CharacterCount(tail);
+      const std::string text = FormatWithin(
+          kDirectorySummaryLimit > tail_length ? kDirectorySummaryLimit - tail_length : 0,
+          "Ошибка конверсии !!!\n В каталоге: %s", DisplayPath(folder));
+      host.Operator().Message(text + tail, kCommandCaption, MessageIcon::Error);
     }
-  } catch (const std::exception& e) {
+  } catch (const CatalogueError& e) {
     outcome.catalogue_error = true;
+    NoteOutputFailures(outcome, writer, failures_before);
+    ShowError(host, e.what());
+  } catch (const std::exception& e) {
+    outcome.output_failed = true;
     ShowError(host, e.what());
   }
   host.EnableCommands();

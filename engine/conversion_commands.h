@@ -3,6 +3,7 @@
 // the selected stations over the time window, hand-picked files, and a
 // hand-picked directory. Each ends with one message to the operator.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,16 @@ namespace korvel {
 
 inline constexpr const char* kCommandCaption = "KORVEL->TQF";
 inline constexpr const char* kErrorCaption = "korvel2tqf";
+inline constexpr const char* kNoOutputRootText =
+    "Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)";
 
 struct CommandOutcome {
-  bool refused = false;  // nothing ticked or no station
-  int converted = 0;
+  bool refused = false;         // nothing ticked, no station or no output root
+  bool no_output_root = false;  // refused for want of an output root
+  int converted = 0;     // raw files whose ticked channels all reached disk
   bool catalogue_error = false;  // an error stopped (part of) the work
+  bool output_failed = false;    // an output file could not be created or written
+  bool stopped = false;          // the host asked to stop before the end
 };
 
 CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_stations,
@@ -26,22 +32,26 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
                                        OutputWriter& writer);
 
 // path_name: what a failure names when it happens before any file is
-// tried, the single path or, for several, their folder.
+// tried, the single path or, for several, their folder. Paths are native.
 CommandOutcome ConvertChosenFiles(const std::string& current_station,
-                                  const std::vector<std::string>& paths1251,
-                                  const std::string& path_name1251, ConversionHost& host,
+                                  const std::vector<std::filesystem::path>& paths,
+                                  const std::filesystem::path& path_name, ConversionHost& host,
                                   OutputWriter& writer);
 
 CommandOutcome ConvertChosenDirectory(const std::string& current_station,
-                                      const std::string& folder1251, ConversionHost& host,
+                                      const std::filesystem::path& folder, ConversionHost& host,
                                       OutputWriter& writer);
 
 // Nothing ticked or no station: the beep and "Не выбрана станция/каналы !!!";
 // true when the command must stop. Each command checks it first.
 bool RefuseWithoutSelection(const std::string& station, ConversionHost& host);
 
-// printf with one %s filled so that the text keeps within `limit` characters
-// of code page 1251: a long value loses its beginning to "...".
-std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value1251);
+// No output root in tqf.ini: the message, and true when the command must
+// stop before anything is written. Each command checks it next.
+bool RefuseWithoutOutputRoot(ConversionHost& host);
+
+// printf with one %s (UTF-8) filled so that the text keeps within `limit`
+// characters: a long value loses its beginning to "...".
+std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value_utf8);
 
 }  // namespace korvel

@@ -3,7 +3,9 @@
 // standing in for it): the ticked channels, the status line, the command
 // buttons, the wait cursor and the operator's messages.
 
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,14 +24,24 @@ class ConversionHost {
   virtual ~ConversionHost() = default;
   virtual const SelectionList& Selection() const = 0;
   virtual bool ScanSubdirectories() const = 0;
-  virtual void SetStatusText(const std::string& text1251) = 0;
+  // The status line; UTF-8.
+  virtual void SetStatusText(const std::string& text) = 0;
+  // A scan is examining a file: its name for display (UTF-8) and its place
+  // among the files of the directory being listed (1-based).
+  virtual void ExamineFile(const std::string& name, std::size_t /*position*/, std::size_t /*count*/) {
+    SetStatusText(name);
+  }
   virtual void DisableCommands() = 0;
   virtual void EnableCommands() = 0;  // also clears the status line
   virtual void BeginWaitCursor() {}
   virtual void EndWaitCursor() {}
   virtual Notifier& Operator() = 0;
   // Called once for every raw file that ConvertRawFile converted.
-  virtual void FileConverted(const std::string& /*path1251*/, std::uint64_t /*bytes*/) {}
+  virtual void FileConverted(const std::filesystem::path& /*path*/, std::uint64_t /*bytes*/) {}
+  // True once the operator has asked the work to stop (an interrupt): the
+  // engine finishes the flush in progress, brings files and rows into
+  // agreement and returns without starting anything new.
+  virtual bool StopRequested() const { return false; }
 };
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #pragma once
 // One raw file into the output writer: the ticked channels, whole.
 
+#include <filesystem>
 #include <string>
 
 #include "engine/conversion_host.h"
@@ -8,9 +9,13 @@
 
 namespace korvel {
 
-// 1 when at least one channel of the file was ticked and handed to the
-// writer, else 0. The station names the section whose settings apply.
-int ConvertRawFile(const std::string& station_section, const std::string& path1251,
+// 1 when at least one channel of the file was ticked and all its samples
+// reached their output files, else 0: the file is not usable, holds no
+// ticked channel, there is no output root, an output file could not be
+// written (the writer counts it), or the host asked to stop part-way. The
+// station names the section whose settings apply. The path is native, as
+// listed or as given.
+int ConvertRawFile(const std::string& station_section, const std::filesystem::path& path,
                    ConversionHost& host, OutputWriter& writer);
 
 }  // namespace korvel

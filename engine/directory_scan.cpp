@@ -1,7 +1,7 @@
 #include "engine/directory_scan.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <set>
 #include <vector>
 
 #include "config/settings.h"
@@ -13,28 +13,34 @@
 namespace korvel {
 namespace {
 
+namespace fs = std::filesystem;
+
 struct Entry {
-  std::string name;  // code page 1251
+  fs::path name;        // native, exactly as listed
+  std::string sort_key;  // upper case, code page 1251
   bool directory = false;
 };
 
+// A name's place in the listing: without regard to case, as NTFS lists names,
+// so that a station's files are met in time order. UTF-8 names sort by their
+// letters; bytes that are not UTF-8 count as code page 1251.
+std::string SortKey(const fs::path& name) { return CharUpper1251(Utf8ToCp1251(name.string())); }
+
 bool NameBefore(const Entry& a, const Entry& b) {
-  const std::string ua = CharUpper1251(a.name);
-  const std::string ub = CharUpper1251(b.name);
-  return ua != ub ? ua < ub : a.name < b.name;
+  return a.sort_key != b.sort_key ? a.sort_key < b.sort_key : a.name.native() < b.name.native();
 }
 
-// The directory's entries, sorted by name without regard to case, as NTFS
-// lists them: a station's files are then met in time order.
-std::vector<Entry> ListDirectory(const std::string& directory1251) {
+std::vector<Entry> ListDirectory(const fs::path& directory) {
   std::vector<Entry> entries;
   std::error_code ec;
-  std::filesystem::directory_iterator it(NativePath(directory1251), ec);
-  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    // A link to a directory is not followed: a loop of links must not recurse for ever.
+  fs::directory_iterator it(directory, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    // A link to a directory is a directory, as the listing of the platform
+    // the data comes from reports it.
     std::error_code status_ec;
-    const bool directory = it->is_directory(status_ec) && !it->is_symlink(status_ec);
-    entries.push_back({PathText(it->path().filename()), directory});
+    const bool is_directory = it->is_directory(status_ec);
+    const fs::path name = it->path().filename();
+    entries.push_back({name, SortKey(name), is_directory});
   }
   std::sort(entries.begin(), entries.end(), NameBefore);
   return entries;
@@ -49,12 +55,51 @@ class WaitCursor {
   ConversionHost& m_host;
 };
 
+// The directories of one scan, by what they really are: a link loop or two
+// links to one folder cannot make a directory's files convert twice.
+using Visited = std::set<fs::path>;
+
+bool FirstVisit(const fs::path& directory, Visited& visited) {
+  std::error_code ec;
+  fs::path real = fs::canonical(directory, ec);
+  if (ec) real = fs::absolute(directory, ec).lexically_normal();
+  return visited.insert(real).second;
+}
+
+int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& writer,
+             EpochSeconds start, double length, const fs::path& directory, Visited& visited) {
+  WaitCursor wait(host);
+  int count = 0;
+  if (FirstVisit(directory, visited)) {
+    const std::vector<Entry> entries = ListDirectory(directory);
+    const auto files = static_cast<std::size_t>(
+        std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return !e.directory; }));
+    std::size_t position = 0;
+    for (const Entry& entry : entries) {
+      if (host.StopRequested()) break;
+      const fs::path full = directory / entry.name;
+      if (entry.directory) {
+        if (host.ScanSubdirectories())
+          count += ScanTree(station, host, writer, start, length, full, visited);
+        continue;
+      }
+      host.ExamineFile(DisplayPath(entry.name), ++position, files);
+      if (MatchRawFile(station, full, start, length) == 1 &&
+          ConvertRawFile(station, full, host, writer) == 1)
+        ++count;
+    }
+  }
+  host.Operator().Beep();
+  host.SetStatusText("");
+  return count;
+}
+
 }  // namespace
 
-int MatchRawFile(const std::string& station, const std::string& path1251, EpochSeconds start,
+int MatchRawFile(const std::string& station, const fs::path& path, EpochSeconds start,
                  double length) {
   RawFileReader file;
-  if (!file.Open(NativePath(path1251))) return 0;
+  if (!file.Open(path)) return 0;
   RawFileHeader header;
   if (file.ReadRawHeader(header) != kRawHeaderSize) return 0;
   const std::uint64_t size = file.Size();
@@ -69,28 +114,15 @@ int MatchRawFile(const std::string& station, const std::string& path1251, EpochS
 }
 
 int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter& writer,
-                  EpochSeconds start, double length,
-                  const std::optional<std::string>& directory1251) {
-  WaitCursor wait(host);
-  writer.SetOutputRoot(ReadDataRoot());
-  const std::string directory =
-      directory1251 ? WithTrailingSeparator(*directory1251)
-                    : ReadStationDataDir(station, DataDirUse::DirectoryScan);
-  int count = 0;
-  for (const Entry& entry : ListDirectory(directory)) {
-    const std::string full = directory + entry.name;
-    if (entry.directory) {
-      if (host.ScanSubdirectories()) count += ScanDirectory(station, host, writer, start, length, full);
-      continue;
-    }
-    host.SetStatusText(entry.name);
-    if (MatchRawFile(station, full, start, length) == 1 &&
-        ConvertRawFile(station, full, host, writer) == 1)
-      ++count;
-  }
-  host.Operator().Beep();
-  host.SetStatusText("");
-  return count;
+                  EpochSeconds start, double length, const std::optional<fs::path>& directory) {
+  if (const std::string root = ReadDataRoot(); !root.empty()) writer.SetOutputRoot(root);
+  // Configured directories are names of the system (code page 1251); a
+  // directory given by the operator is native already.
+  const fs::path folder =
+      directory ? *directory
+                : NativePath(ReadStationDataDir(station, DataDirUse::DirectoryScan));
+  Visited visited;
+  return ScanTree(station, host, writer, start, length, folder, visited);
 }
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #pragma once
 // The files of a directory that belong to a station and overlap a time window.
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -12,14 +13,15 @@ namespace korvel {
 
 // 1 when the file's header names the station (upper-cased, exact) and its
 // time span overlaps the window; a start or length of 0 means any time.
-int MatchRawFile(const std::string& station, const std::string& path1251, EpochSeconds start,
+int MatchRawFile(const std::string& station, const std::filesystem::path& path, EpochSeconds start,
                  double length);
 
 // Converts the matching files of the directory (the station's configured data
-// directory when none is given), sub-directories first where they are met
-// when the host says so; entries in name order. Returns the files converted.
+// directory when none is given), sub-directories where they are met when the
+// host says so (links to directories too, each real directory once);
+// entries in name order. Returns the files converted.
 int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter& writer,
                   EpochSeconds start, double length,
-                  const std::optional<std::string>& directory1251 = std::nullopt);
+                  const std::optional<std::filesystem::path>& directory = std::nullopt);
 
 }  // namespace korvel

@@ -2,6 +2,10 @@
 // The single writer of TQF4.0 files. Per station and channel it keeps the
 // samples not yet written and the file being filled, so that output files
 // continue across raw files until they pass an hour.
+//
+// A file and its catalogue row always agree: the samples reach the disk
+// before the catalogue is told, and when the catalogue refuses a row the file
+// is cut back to what its row says (or removed, when it has no row).
 
 #include <cstdint>
 #include <string>
@@ -17,33 +21,44 @@ inline constexpr int kBlockSize = 10000;
 inline constexpr int kMergeLimit = 9900;
 inline constexpr int kMaxFileMinutes = 60;
 inline constexpr int kDataTypeFloat = 3;
+// Extended files kept open at once while coalescing; fewer when the process
+// may open few files.
+inline constexpr std::size_t kMaxKeptFiles = 64;
 
 struct ChannelBuffer {
   double sampling_rate = 0.0;
-  std::string name;  // upper case, code page 1251
+  std::string name;       // upper case, code page 1251
+  std::string file_name;  // in its file names: safe, and no other channel of the station's
   double calibration_value = 0.0;
   double calibration_period = 0.0;
 
-  std::vector<float> pending;  // capacity kBlockSize
+  std::vector<float> pending;  // capacity kBlockSize; empty: nothing pending
   EpochSeconds pending_start = 0.0;
   double pending_duration = 0.0;
 
-  EpochSeconds file_start = 0.0;  // 0: no current file
+  bool has_file = false;  // a current file is being filled (any start, 1970 included)
+  EpochSeconds file_start = 0.0;
   double file_duration = 0.0;
-  std::string relative_path;  // below the output root, "/" between parts
+  std::string relative_path;            // below the output root, "/" between parts
+  std::uint64_t file_samples = 0;       // on disk in the current file
+  std::uint64_t confirmed_samples = 0;  // what its catalogue row says
+  double confirmed_duration = 0.0;
 
-  int kept_fd = -1;          // the file kept open for extending, when coalescing
-  std::string kept_path;     // its path below the output root
+  int kept_fd = -1;             // the file kept open for extending, when coalescing
+  std::string kept_path;        // its path below the output root
+  std::uint64_t kept_use = 0;   // when it was last written: the least recent is closed first
 };
 
 struct StationBuffer {
-  std::string name;  // upper case, code page 1251
+  std::string name;       // upper case, code page 1251
+  std::string file_name;  // in directory and file names: safe, and no other station's
   std::vector<ChannelBuffer> channels;
   int max_file_minutes = kMaxFileMinutes;
   std::uint64_t extra_space = 0;  // asked of the disk-space guard beyond its reserve
 };
 
-// The latest state of a catalogued file whose row has not been sent yet.
+// The latest state of a catalogued file whose row has not been sent yet, and
+// what the row already sent says.
 struct StaleRow {
   std::string relative_path;
   std::string station;
@@ -51,12 +66,14 @@ struct StaleRow {
   EpochSeconds start = 0.0;
   double duration = 0.0;
   double sampling_rate = 0.0;
+  std::uint64_t samples = 0;
+  std::uint64_t confirmed_samples = 0;
+  double confirmed_duration = 0.0;
 };
 
 class OutputWriter {
  public:
-  OutputWriter(Catalogue& catalogue, Notifier& notifier)
-      : m_catalogue(catalogue), m_notifier(notifier) {}
+  OutputWriter(Catalogue& catalogue, Notifier& notifier);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
   ~OutputWriter();
@@ -76,21 +93,42 @@ class OutputWriter {
   // file is registered at once either way, and the guard runs at every flush.
   void SetCoalesceUpdates(bool on) { m_coalesce = on; }
   bool CoalescesUpdates() const { return m_coalesce; }
-  // While coalescing, an extended file also stays open between flushes;
-  // this closes every kept file. A file whose close fails is reported and
-  // its held-back row is dropped: the row keeps what was last confirmed.
+  // While coalescing, an extended file also stays open between flushes (at
+  // most KeptFileLimit() of them); this closes every kept file. A file whose
+  // close fails is reported and cut back to what its row says.
   void CloseKeptFiles();
   // Sends the held-back updates in the order their files were first
-  // extended. On a catalogue error the updates not yet sent stay held back
-  // and the error goes on to the caller.
+  // extended. On a catalogue error every file whose update was not sent is
+  // cut back to what its row says, nothing stays held back, and the error
+  // goes on to the caller.
   void BringRowsUpToDate();
   const std::vector<StaleRow>& StaleRows() const { return m_stale_rows; }
 
+  // After a catalogue error: the samples not yet written are dropped, so that
+  // none of them reach a file later under another raw file's name.
+  void DiscardPending();
+
+  // Files that could not be created, opened, written or closed so far.
+  std::uint64_t OutputFailures() const { return m_output_failures; }
   std::uint64_t FlushCount() const { return m_flushes; }
+  std::size_t KeptFileLimit() const { return m_kept_limit; }
   const std::vector<StationBuffer>& Stations() const { return m_stations; }
 
  private:
+  std::size_t FindStation(const std::string& station);
+  std::size_t FindChannel(std::size_t station, const std::string& channel, double rate, double cal,
+                          double per);
+  void StartNewFile(const StationBuffer& station, ChannelBuffer& buffer);
+  bool WritePending(const StationBuffer& station, ChannelBuffer& buffer, bool continues);
+  void RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer);
+  void RecordExtension(StationBuffer& station, ChannelBuffer& buffer, double written_duration);
+  void HoldBackRow(const StaleRow& latest);
+  void MakeRoomForKeptFile();
   void CloseKeptFile(ChannelBuffer& buffer);
+  // The file of a row that the catalogue did not take goes back to what its
+  // row says; its channel then starts a new file.
+  void CutBackToRow(const std::string& relative_path, std::uint64_t confirmed_samples);
+  ChannelBuffer* CurrentFileOwner(const std::string& relative_path);
 
   Catalogue& m_catalogue;
   Notifier& m_notifier;
@@ -99,6 +137,9 @@ class OutputWriter {
   bool m_coalesce = false;
   std::vector<StaleRow> m_stale_rows;
   std::uint64_t m_flushes = 0;
+  std::uint64_t m_output_failures = 0;
+  std::size_t m_kept_limit = kMaxKeptFiles;
+  std::uint64_t m_use_clock = 0;
 };
 
 }  // namespace korvel

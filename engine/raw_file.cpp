@@ -192,9 +192,14 @@ bool RawFileReader::ReadChannelRecord(RawChannelRecord& record) {
 }
 
 std::vector<unsigned char> RawFileReader::ReadRest() {
-  std::vector<unsigned char> data(m_size > m_position ? m_size - m_position : 0);
+  std::vector<unsigned char> data(Remaining());
   data.resize(ReadFully(data.data(), data.size()));
   return data;
+}
+
+std::span<unsigned char> RawFileReader::ReadRestInto(std::span<unsigned char> buffer) {
+  const std::size_t count = std::min<std::uint64_t>(buffer.size(), Remaining());
+  return buffer.first(ReadFully(buffer.data(), count));
 }
 
 std::vector<RawSummaryRow> ReadRawSummary(const std::filesystem::path& path) {

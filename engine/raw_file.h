@@ -77,6 +77,10 @@ class RawFileReader {
   bool ReadChannelRecord(RawChannelRecord& record);
   // Everything from the current position to the end of the file, in one piece.
   std::vector<unsigned char> ReadRest();
+  // The same into memory of the caller's, which must hold Remaining() bytes;
+  // the part actually read (shorter when the file shrank meanwhile).
+  std::uint64_t Remaining() const { return m_size > m_position ? m_size - m_position : 0; }
+  std::span<unsigned char> ReadRestInto(std::span<unsigned char> buffer);
 
  private:
   std::size_t ReadFully(unsigned char* buffer, std::size_t count);

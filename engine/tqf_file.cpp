@@ -104,12 +104,12 @@ std::string TqfRelativePath(std::string_view station, std::string_view channel,
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
   float seconds = 0.0f;
   SplitEpochSeconds(file_start, year, month, day, hour, minute, seconds);
-  const std::string station_dir = FileNameSafe(station, station.size());
+  const std::string station_name = FileNameSafe(station, station.size());
   const std::string name =
       Format("%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute,
-             static_cast<int>(seconds), FileNameSafe(channel, 11).c_str(),
-             FileNameSafe(station, 11).c_str());
-  return station_dir + kPathSeparator + Format("%02d", hour) + kPathSeparator + name;
+             static_cast<int>(seconds), FileNameSafe(channel, channel.size()).c_str(),
+             station_name.c_str());
+  return station_name + kPathSeparator + Format("%02d", hour) + kPathSeparator + name;
 }
 
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path) {
@@ -117,7 +117,8 @@ std::string TqfFullPath(std::string_view output_root, std::string_view relative_
 }
 
 bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
-                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier) {
+                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier,
+                   std::string_view staging_suffix) {
   const std::string full = TqfFullPath(output_root, relative_path);
   // The station and hour directories; the root itself must exist already.
   const std::string root = WithTrailingSeparator(std::string(output_root));
@@ -126,7 +127,7 @@ bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
        sep = relative_path.find(kPathSeparator, sep + 1), ++made)
     ::mkdir(NativePath(root + std::string(relative_path.substr(0, sep))).c_str(), 0777);
 
-  const std::filesystem::path native = NativePath(full);
+  const std::filesystem::path native = NativePath(full + std::string(staging_suffix));
   const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     Tell(notifier, "File create error '%s'", full);
@@ -174,6 +175,26 @@ bool CloseTqfFile(int& fd, std::string_view full_path, Notifier& notifier) {
   const int rc = ::close(fd);
   fd = -1;
   if (rc == 0) return true;
+  Tell(notifier, "File write error '%s'", full_path);
+  return false;
+}
+
+bool CutBackTqfFile(std::string_view full_path, std::uint64_t samples, Notifier& notifier) {
+  const off_t length = static_cast<off_t>(kTqfHeaderSize + 4 * samples);
+  if (::truncate(NativePath(full_path).c_str(), length) == 0) return true;
+  Tell(notifier, "File write error '%s'", full_path);
+  return false;
+}
+
+bool CommitTqfFile(std::string_view staged_path, std::string_view full_path, Notifier& notifier) {
+  if (::rename(NativePath(staged_path).c_str(), NativePath(full_path).c_str()) == 0) return true;
+  ::unlink(NativePath(staged_path).c_str());
+  Tell(notifier, "File write error '%s'", full_path);
+  return false;
+}
+
+bool RemoveTqfFile(std::string_view full_path, Notifier& notifier) {
+  if (::unlink(NativePath(full_path).c_str()) == 0 || errno == ENOENT) return true;
   Tell(notifier, "File write error '%s'", full_path);
   return false;
 }

@@ -4,6 +4,7 @@
 // as STATION/HH/DDMMYYYY-HHMMSS-CHANNEL.STATION.
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,8 +27,9 @@ TqfHeader BuildHeader(std::string_view station, std::string_view channel, double
 std::string FileNameSafe(std::string_view name, std::size_t max_length);
 
 // STATION/HH/DDMMYYYY-HHMMSS-CHANNEL.STATION below the output root, with "/"
-// between the parts; code page 1251. The station and channel are cut to 11
-// characters in the file name.
+// between the parts; code page 1251. The station and channel names are used
+// whole (16 and 24 characters at most in a raw file): cut short, two channels
+// of one file could share a name.
 std::string TqfRelativePath(std::string_view station, std::string_view channel,
                             EpochSeconds file_start);
 
@@ -36,9 +38,14 @@ std::string TqfFullPath(std::string_view output_root, std::string_view relative_
 
 // Creates the station and hour directories (not the root) and writes a new
 // file; an existing file of the name is emptied first. On failure the
-// operator is told and nothing is left on disk.
+// operator is told and nothing is left on disk. With a staging suffix the
+// bytes go to the path plus the suffix, to be moved into place by
+// CommitTqfFile once the file is catalogued; messages name the path itself.
 bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
-                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier);
+                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier,
+                   std::string_view staging_suffix = {});
+// Moves a staged file over its path, replacing what was there in one step.
+bool CommitTqfFile(std::string_view staged_path, std::string_view full_path, Notifier& notifier);
 
 // Appends samples to an existing file, header untouched. On a failed write the
 // file is cut back to its old length.
@@ -51,5 +58,11 @@ bool AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float
 // Closes a kept file (fd -1 afterwards); a failed close is reported as a
 // write error and answers false.
 bool CloseTqfFile(int& fd, std::string_view full_path, Notifier& notifier);
+
+// Cuts a file back to `samples` samples after its header, so that it holds no
+// more than its catalogue row says; a failure is reported as a write error.
+bool CutBackTqfFile(std::string_view full_path, std::uint64_t samples, Notifier& notifier);
+// Removes a file that could not be catalogued; a failure is reported.
+bool RemoveTqfFile(std::string_view full_path, Notifier& notifier);
 
 }  // namespace korvel

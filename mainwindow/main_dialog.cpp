@@ -331,8 +331,8 @@ void CMainDialog::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void CMainDialog::SetStatusText(const std::string& text1251) {
-  m_status_line->setText(Text(text1251));
+void CMainDialog::SetStatusText(const std::string& text) {
+  m_status_line->setText(QString::fromStdString(text));
   m_status_line->repaint();  // the scan runs on this thread: paint now
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ class CMainDialog : public QDialog, public ConversionHost {
   // ConversionHost
   const SelectionList& Selection() const override { return m_selection; }
   bool ScanSubdirectories() const override { return m_scan_subdirectories != 0; }
-  void SetStatusText(const std::string& text1251) override;
+  void SetStatusText(const std::string& text) override;
   void DisableCommands() override;
   void EnableCommands() override;
   void BeginWaitCursor() override;
@@ -72,9 +73,11 @@ class CMainDialog : public QDialog, public ConversionHost {
 
  protected:
   // The operator's choices; tests answer them without a dialog.
-  virtual bool ChooseFiles(const std::string& initial_folder, std::vector<std::string>& paths,
-                           std::string& path_name);
-  virtual std::string ChooseDirectory(const std::string& initial_folder);
+  // Paths come back native; the initial folders are ini values (code page 1251).
+  virtual bool ChooseFiles(const std::string& initial_folder,
+                           std::vector<std::filesystem::path>& paths,
+                           std::filesystem::path& path_name);
+  virtual std::filesystem::path ChooseDirectory(const std::string& initial_folder);
 
   void reject() override;
   void closeEvent(QCloseEvent* event) override;

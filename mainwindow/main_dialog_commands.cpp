@@ -1,6 +1,7 @@
 // The window side of the three conversion commands: read the fields back,
 // collect the ticks, ask for files or a folder, then hand over to the shared
 // command module.
+#include <QFile>
 #include <QListWidget>
 
 #include "config/settings.h"
@@ -38,8 +39,8 @@ void CMainDialog::ConvertChosenFilesCommand() {
     RefuseWithoutSelection("", *this);
     return;
   }
-  std::vector<std::string> paths;
-  std::string path_name;
+  std::vector<std::filesystem::path> paths;
+  std::filesystem::path path_name;
   if (!ChooseFiles(ReadStationDataDir(station, DataDirUse::FilePicker), paths, path_name)) return;
   ConvertChosenFiles(station, paths, path_name, *this, m_writer);
 }
@@ -50,13 +51,15 @@ void CMainDialog::ConvertChosenDirectoryCommand() {
     RefuseWithoutSelection("", *this);
     return;
   }
-  const std::string folder = ChooseDirectory(ReadStationDataDir(station, DataDirUse::FolderChooser));
+  const std::filesystem::path folder =
+      ChooseDirectory(ReadStationDataDir(station, DataDirUse::FolderChooser));
   if (folder.empty()) return;
   ConvertChosenDirectory(station, folder, *this, m_writer);
 }
 
-bool CMainDialog::ChooseFiles(const std::string& initial_folder, std::vector<std::string>& paths,
-                              std::string& path_name) {
+bool CMainDialog::ChooseFiles(const std::string& initial_folder,
+                              std::vector<std::filesystem::path>& paths,
+                              std::filesystem::path& path_name) {
   OpenFileDlg dialog(this, initial_folder);
   if (dialog.exec() != QDialog::Accepted) return false;
   paths = dialog.ChosenPaths();
@@ -64,8 +67,9 @@ bool CMainDialog::ChooseFiles(const std::string& initial_folder, std::vector<std
   return !paths.empty();
 }
 
-std::string CMainDialog::ChooseDirectory(const std::string& initial_folder) {
-  return Utf8ToCp1251(ChooseFolder(this, QString::fromStdString(Cp1251ToUtf8(initial_folder))).toStdString());
+std::filesystem::path CMainDialog::ChooseDirectory(const std::string& initial_folder) {
+  const QString folder = ChooseFolder(this, QString::fromStdString(Cp1251ToUtf8(initial_folder)));
+  return std::filesystem::path(QFile::encodeName(folder).toStdString());
 }
 
 }  // namespace korvel

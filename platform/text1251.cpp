@@ -154,4 +154,39 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string EscapeInvalidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t cp = 0;
+    const std::size_t len = DecodeUtf8(bytes, i, cp);
+    if (len == 0) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(bytes[i++]);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+      continue;
+    }
+    out.append(bytes.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
+std::size_t Utf8CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+std::string LastUtf8Characters(std::string_view text, std::size_t count) {
+  std::size_t at = text.size();
+  while (at > 0 && count > 0) {
+    --at;
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) --count;
+  }
+  return std::string(text.substr(at));
+}
+
 }  // namespace korvel

@@ -28,4 +28,12 @@ std::string Utf8ToCp1251(std::string_view text);
 
 bool IsValidUtf8(std::string_view text);
 
+// Valid UTF-8 sequences as they stand, every other byte as "\xHH": text
+// from outside (a file name) made printable without hiding anything.
+std::string EscapeInvalidUtf8(std::string_view bytes);
+
+// Characters (code points) of valid UTF-8 text, and its last `count` of them.
+std::size_t Utf8CharacterCount(std::string_view text);
+std::string LastUtf8Characters(std::string_view text, std::size_t count);
+
 }  // namespace korvel

@@ -12,6 +12,7 @@ enum ExitStatus {
   kUsage = 2,
   kDatabaseOpenFailed = 3,
   kDatabaseError = 4,
+  kOutputFailed = 5,  // an output file could not be written, or no output root
 };
 
 struct ConnectionOptions {
@@ -41,8 +42,8 @@ struct ConvertOptions {
   std::string start;                  // "hh:mm:ss dd/mm/yyyy"; empty: korvel2tqf.ini TIME
   std::string length;                 // "hh:mm:ss"; empty: korvel2tqf.ini TIMEQTY
   bool all_times = false;
-  std::vector<std::string> files;
-  std::string directory;
+  std::vector<std::string> files;  // native, as given
+  std::string directory;           // native, as given
   bool no_coalesce = false;
   bool stats = false;
 };

@@ -1,10 +1,31 @@
 #include "app/cli/cli_host.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 namespace korvel::cli {
+namespace {
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+extern "C" void OnStopSignal(int signal_number) { g_stop_signal = signal_number; }
+
+}  // namespace
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  // Calls in progress (a driver's socket read) go on undisturbed; a second
+  // signal finds the default action again.
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int StopSignal() { return g_stop_signal; }
 
 void CliNotifier::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
   // A summary without an icon is the command's result; anything else is a
@@ -27,15 +48,18 @@ CliHost::~CliHost() {
   if (m_progress && m_examined > 0) std::fputc('\n', stderr);
 }
 
-void CliHost::SetStatusText(const std::string& text1251) {
-  if (text1251.empty()) return;
+void CliHost::SetStatusText(const std::string&) {}
+
+void CliHost::ExamineFile(const std::string&, std::size_t, std::size_t) {
   ++m_examined;
   ShowProgress();
 }
 
+bool CliHost::StopRequested() const { return StopSignal() != 0; }
+
 void CliHost::EnableCommands() { ShowProgress(); }
 
-void CliHost::FileConverted(const std::string&, std::uint64_t bytes) {
+void CliHost::FileConverted(const std::filesystem::path&, std::uint64_t bytes) {
   ++m_converted;
   m_bytes += bytes;
   m_resident_kib.push_back(ResidentKib());

@@ -5,7 +5,9 @@
 // on standard error when it is a terminal.
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,12 @@ namespace korvel::cli {
 
 // This process's resident memory in KiB, 0 when it cannot be read.
 long ResidentKib();
+
+// SIGINT and SIGTERM ask the conversion to stop at its next safe point
+// instead of killing the process; a second signal of the same kind kills.
+void CatchStopSignals();
+// The signal that asked to stop, 0 when none did.
+int StopSignal();
 
 class CliNotifier : public Notifier {
  public:
@@ -29,11 +37,13 @@ class CliHost : public ConversionHost {
 
   const SelectionList& Selection() const override { return m_selection; }
   bool ScanSubdirectories() const override { return m_scan_subdirectories; }
-  void SetStatusText(const std::string& text1251) override;
+  void SetStatusText(const std::string& text) override;
+  void ExamineFile(const std::string& name, std::size_t position, std::size_t count) override;
   void DisableCommands() override {}
   void EnableCommands() override;
   Notifier& Operator() override { return m_notifier; }
-  void FileConverted(const std::string& path1251, std::uint64_t bytes) override;
+  void FileConverted(const std::filesystem::path& path, std::uint64_t bytes) override;
+  bool StopRequested() const override;
 
   // Resident memory (KiB) after each converted raw file, for --stats.
   const std::vector<long>& ResidentAfterEachFile() const { return m_resident_kib; }

@@ -10,7 +10,6 @@
 #include "database/file_list.h"
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
-#include "platform/native_path.h"
 #include "platform/text1251.h"
 
 namespace korvel::cli {
@@ -47,7 +46,9 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
 }
 
 int ExitStatus(const CommandOutcome& outcome) {
+  if (outcome.stopped) return 128 + StopSignal();
   if (outcome.catalogue_error) return kDatabaseError;
+  if (outcome.output_failed || outcome.no_output_root) return kOutputFailed;
   return outcome.converted > 0 ? kConverted : kNothing;
 }
 
@@ -66,6 +67,7 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
   }
   int status;
   {
+    CatchStopSignals();
     CliHost host(std::move(selection), ReadScanSubdirectories() != 0);
     CFileList catalogue(theDatabase, notifier);
     OutputWriter writer(catalogue, notifier);
@@ -116,11 +118,11 @@ int RunConvert(const ConnectionOptions& connection, const ConvertOptions& option
 
 int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options) {
   const std::string station = StationOption(options);
-  const std::vector<std::string> files = To1251(options.files);
+  // File names are taken exactly as given: on this platform a name is bytes.
+  const std::vector<std::filesystem::path> files(options.files.begin(), options.files.end());
   // Like the file dialog: one file names itself, several name their folder.
-  std::string path_name = files.size() == 1 ? files.front() : std::string();
-  if (files.size() > 1)
-    path_name = PathText(std::filesystem::path(options.files.front()).parent_path());
+  const std::filesystem::path path_name =
+      files.size() == 1 ? files.front() : files.empty() ? std::filesystem::path() : files.front().parent_path();
   return RunWithCatalogue(connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
     return ConvertChosenFiles(station, files, path_name, host, writer);
   });
@@ -128,7 +130,7 @@ int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options)
 
 int RunDir(const ConnectionOptions& connection, const ConvertOptions& options) {
   const std::string station = StationOption(options);
-  const std::string directory = Utf8ToCp1251(options.directory);
+  const std::filesystem::path directory = options.directory;
   return RunWithCatalogue(connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
     return ConvertChosenDirectory(station, directory, host, writer);
   });

@@ -13,7 +13,11 @@ int main(int argc, char** argv) {
       "tqf.ini (in $TQF_CONFIG_DIR, else $XDG_CONFIG_HOME/tqf or ~/.config/tqf) and\n"
       "korvel2tqf.ini in the current directory.\n\n"
       "Exit status: 0 at least one file gave a result, 1 none did, 2 usage error,\n"
-      "3 the database cannot be opened, 4 a conversion stopped on a database error.",
+      "3 the database cannot be opened, 4 a conversion stopped on a database error,\n"
+      "5 some output could not be written (an output file could not be created or\n"
+      "written, or tqf.ini names no output root DATA/DIR), 130 or 143 stopped by\n"
+      "SIGINT or SIGTERM (the files and rows written so far agree; a second signal\n"
+      "kills at once).",
       "korvel2tqf-cli"};
   app.require_subcommand(1);
 

@@ -1,7 +1,9 @@
 #include "tests/app/conversion_fixture.h"
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "database/statement.h"
 #include "engine/tqf_file.h"
@@ -52,6 +54,50 @@ std::vector<CatalogueRow> ConversionTest::Rows() {
     rows.push_back(r);
   }
   return rows;
+}
+
+void ConversionTest::ExpectFilesAgreeWithRows() {
+  std::map<std::string, CatalogueRow> rows;
+  for (const CatalogueRow& row : Rows()) rows[row.cpath] = row;
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(out)) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    const std::string rel = std::filesystem::relative(entry.path(), out).string();
+    const auto row = rows.find(rel);
+    if (row == rows.end()) {
+      ADD_FAILURE() << rel << " is on disk without a row";
+      continue;
+    }
+    const auto samples = static_cast<std::uintmax_t>(std::llround(row->second.tqty * row->second.sps));
+    EXPECT_EQ(entry.file_size(), 512 + 4 * samples) << rel;
+  }
+  EXPECT_EQ(files, rows.size()) << "a row names a file that is not on disk";
+}
+
+void ConversionTest::RefuseStatements(Refusal what, int inserts_allowed) {
+  const std::string dbms = DbmsName(db);
+  const std::string count = std::to_string(inserts_allowed);
+  if (dbms.find("SQLite") != std::string::npos) {
+    db.ExecuteSQL(what == Refusal::Updates
+                      ? "CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                      : "CREATE TRIGGER refuse BEFORE INSERT ON FILELIST WHEN (SELECT COUNT(*) FROM FILELIST) >= " +
+                            count + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  } else if (dbms.find("PostgreSQL") != std::string::npos) {
+    db.ExecuteSQL("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
+                  std::string(what == Refusal::Updates ? "RAISE EXCEPTION 'refused';"
+                                                       : "IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
+                                                             " THEN RAISE EXCEPTION 'refused'; END IF;") +
+                  " RETURN NEW; END $$");
+    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") + (what == Refusal::Updates ? "UPDATE" : "INSERT") +
+                  " ON FILELIST FOR EACH ROW EXECUTE FUNCTION refuse()");
+  } else {  // MariaDB and MySQL
+    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") + (what == Refusal::Updates ? "UPDATE" : "INSERT") +
+                  " ON FILELIST FOR EACH ROW " +
+                  (what == Refusal::Updates ? "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'"
+                                            : "BEGIN IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
+                                                  " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END"));
+  }
 }
 
 RawFileBuilder ConversionTest::RawFile(const std::string& station, const std::vector<std::string>& channels,

@@ -31,6 +31,13 @@ class ConversionTest : public ::testing::TestWithParam<std::string> {
   void WriteProgramIni(const std::string& extra = "");
   CommandResult Cli(std::vector<std::string> args);
   std::vector<CatalogueRow> Rows();
+  // Every file below the output root has its row, every row its file, and
+  // each file holds exactly the 512 + 4 x TQTY x SPS bytes its row says.
+  void ExpectFilesAgreeWithRows();
+  // Makes the catalogue refuse every FILELIST update, or every insert once
+  // the table holds `inserts_allowed` rows, with a trigger of its own dialect.
+  enum class Refusal { Updates, InsertsAfter };
+  void RefuseStatements(Refusal what, int inserts_allowed = 0);
   std::string Out(const std::string& relative) const { return out + relative; }
   std::string Raw(const std::string& relative) const { return (sandbox.path() / "raw").string() + "/" + relative; }
 

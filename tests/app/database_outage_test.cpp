@@ -44,7 +44,7 @@ class TestHost : public ConversionHost {
   void DisableCommands() override {}
   void EnableCommands() override {}
   Notifier& Operator() override { return notifier; }
-  void FileConverted(const std::string&, std::uint64_t) override {
+  void FileConverted(const std::filesystem::path&, std::uint64_t) override {
     if (++m_converted == 1 && m_after_first) m_after_first();
   }
   RecordingNotifier notifier;
@@ -77,7 +77,8 @@ TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
     TestHost host(std::move(after_first));
     CFileList catalogue(database, host.notifier);
     OutputWriter writer(catalogue, host.notifier);
-    const CommandOutcome outcome = ConvertChosenFiles("KIR", files, files.front(), host, writer);
+    const std::vector<std::filesystem::path> paths(files.begin(), files.end());
+    const CommandOutcome outcome = ConvertChosenFiles("KIR", paths, paths.front(), host, writer);
     return std::make_pair(outcome, host.notifier.messages);
   };
 

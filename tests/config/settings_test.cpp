@@ -14,7 +14,7 @@ using test::ConfigSandbox;
 
 TEST(Settings, DefaultsWhenNeitherFileExists) {
   ConfigSandbox sandbox;
-  EXPECT_EQ(ReadDataRoot(), "/");
+  EXPECT_EQ(ReadDataRoot(), "");  // no output root at all, never the file-system root
   const ConnectionKeys keys = ReadConnectionKeys();
   EXPECT_EQ(keys.dsn, "TQF");
   EXPECT_EQ(keys.user, "TQF");

@@ -197,16 +197,17 @@ TEST_F(OpenFileDlgTest, OnlyASingleRawFileHasASummary) {
   EXPECT_EQ(ListRows(dlg), ExpectedRows(one));
 }
 
-TEST_F(OpenFileDlgTest, OneChosenFileIsThePathNameInCodePage1251) {
+TEST_F(OpenFileDlgTest, OneChosenFileIsThePathNameAsOnDisk) {
   const auto raw = Raw(Cp1251ToUtf8("\xEA\xE8\xF0.dat"));  // кир.dat
-  OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
-  dlg.selectFile(Q(raw));
-  PressOpen(dlg);
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  ASSERT_EQ(dlg.ChosenPaths(), std::vector<std::string>{Text1251(raw)});
-  EXPECT_EQ(dlg.PathName(), Text1251(raw));
-  EXPECT_TRUE(dlg.PathName().ends_with("/\xEA\xE8\xF0.dat"));
-  EXPECT_EQ(NativePath(dlg.PathName()), raw);
+  const auto japanese = Raw("\xE6\x97\xA5\xE6\x9C\xAC.dat");  // 日本.dat: no place in code page 1251
+  for (const auto& chosen : {raw, japanese}) {
+    OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
+    dlg.selectFile(Q(chosen));
+    PressOpen(dlg);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    ASSERT_EQ(dlg.ChosenPaths(), std::vector<std::filesystem::path>{chosen});
+    EXPECT_EQ(dlg.PathName(), chosen);
+  }
 }
 
 TEST_F(OpenFileDlgTest, SeveralChosenFilesNameTheirFolder) {
@@ -217,8 +218,8 @@ TEST_F(OpenFileDlgTest, SeveralChosenFilesNameTheirFolder) {
   SelectInView(dlg, {first, second, third});
   PressOpen(dlg);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(dlg.PathName(), Text1251(m_dir.path()));
-  EXPECT_EQ(dlg.ChosenPaths(), (std::vector<std::string>{Text1251(first), Text1251(second), Text1251(third)}));
+  EXPECT_EQ(dlg.PathName(), m_dir.path());
+  EXPECT_EQ(dlg.ChosenPaths(), (std::vector<std::filesystem::path>{first, second, third}));
 }
 
 TEST_F(OpenFileDlgTest, ModalRunReturnsTheChoice) {
@@ -231,7 +232,7 @@ TEST_F(OpenFileDlgTest, ModalRunReturnsTheChoice) {
   });
   QTimer::singleShot(10000, &dlg, [&] { dlg.reject(); });  // never hang the suite
   EXPECT_EQ(dlg.exec(), QDialog::Accepted);
-  EXPECT_EQ(dlg.ChosenPaths(), std::vector<std::string>{Text1251(raw)});
+  EXPECT_EQ(dlg.ChosenPaths(), std::vector<std::filesystem::path>{raw});
 
   QTimer::singleShot(0, &dlg, [&] { dlg.reject(); });
   EXPECT_EQ(dlg.exec(), QDialog::Rejected);

@@ -32,6 +32,13 @@ void ResetCatalogue(CDatabase& database) {
   CreateCatalogueTables(database);
 }
 
+std::string DbmsName(CDatabase& database) {
+  SQLCHAR name[256] = {};
+  SQLSMALLINT length = 0;
+  SQLGetInfo(database.RawHandle(), SQL_DBMS_NAME, name, sizeof name, &length);
+  return reinterpret_cast<const char*>(name);
+}
+
 namespace {
 
 // Says loudly when the database tests have nothing to run on.

@@ -13,5 +13,7 @@ std::vector<std::string> TestDsns();
 std::string TestConnectString(const std::string& dsn);
 // Drops both tables and creates them again.
 void ResetCatalogue(CDatabase& database);
+// What the driver calls its database system (SQL_DBMS_NAME).
+std::string DbmsName(CDatabase& database);
 
 }  // namespace korvel::test

@@ -18,6 +18,9 @@ class ScanHost : public ConversionHost {
   const SelectionList& Selection() const override { return selection; }
   bool ScanSubdirectories() const override { return subdirectories; }
   void SetStatusText(const std::string& text) override { status.push_back(text); }
+  void ExamineFile(const std::string& name, std::size_t position, std::size_t count) override {
+    status.push_back(name + " " + std::to_string(position) + "/" + std::to_string(count));
+  }
   void DisableCommands() override {}
   void EnableCommands() override {}
   void BeginWaitCursor() override { ++waits; }
@@ -50,7 +53,8 @@ TEST(DirectoryScan, NameOrderStatusLineAndOneBeepPerScan) {
   ScanHost host;
   OutputWriter writer(catalogue, host.notifier);
   EXPECT_EQ(ScanDirectory("KIR", host, writer, 0, 0, raw.string()), 2);
-  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw", "b.raw", "e.raw", ""}));  // sub skipped
+  // Each file with its place among the directory's files; sub skipped.
+  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3", ""}));
   EXPECT_EQ(host.notifier.beeps, 1);
   EXPECT_EQ(host.waits, 0);
 
@@ -58,7 +62,8 @@ TEST(DirectoryScan, NameOrderStatusLineAndOneBeepPerScan) {
   host.status.clear();
   EXPECT_EQ(ScanDirectory("KIR", host, writer, 0, 0, raw.string()), 4);
   EXPECT_EQ(host.notifier.beeps, 1 + 3);  // the scan and its two nested ones
-  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw", "b.raw", "e.raw", "c.raw", "d.raw", "", "", ""}));
+  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3", "c.raw 1/1",
+                                                   "d.raw 1/1", "", "", ""}));
 
   // A lower-case station matches nothing; a missing directory still beeps.
   EXPECT_EQ(ScanDirectory("kir", host, writer, 0, 0, raw.string()), 0);

@@ -1,8 +1,10 @@
 // The writer's own logic, against a catalogue that records its calls.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
@@ -208,39 +210,170 @@ TEST_F(OutputWriterTest, WhileCoalescingAnExtendedFileStaysOpenUntilClosedOnPurp
   EXPECT_TRUE(notifier.messages.empty());
 }
 
-class FailingUpdates : public RecordingCatalogue {
+// A catalogue that refuses chosen statements, as a database that goes away
+// or a trigger that rejects a row would.
+class RefusingCatalogue : public RecordingCatalogue {
  public:
+  void RegisterNewFile(const std::string& cpath, const std::string& sta, const std::string& ch, double tbegin,
+                       double tqty, double sps, double calib, double calper, int gain, int datatype) override {
+    if (Count("register") == refuse_register_after) throw CatalogueError("insert refused");
+    RecordingCatalogue::RegisterNewFile(cpath, sta, ch, tbegin, tqty, sps, calib, calper, gain, datatype);
+  }
   void UpdateFileRecord(const std::string& cpath, const std::string& sta, const std::string& ch, double tbegin,
                         double tqty, double sps, int gain, int datatype) override {
-    if (succeed_before_failure == 0) {
-      succeed_before_failure = -1;  // one failure, then the server is back
-      throw CatalogueError("server gone");
-    }
-    if (succeed_before_failure > 0) --succeed_before_failure;
+    if (Count("update") == refuse_update_after) throw CatalogueError("update refused");
     RecordingCatalogue::UpdateFileRecord(cpath, sta, ch, tbegin, tqty, sps, gain, datatype);
   }
-  int succeed_before_failure = -1;
+  int refuse_register_after = -1;
+  int refuse_update_after = -1;
 };
 
-TEST(OutputWriterCoalescing, RowsNotSentOnAnErrorStayHeldBackForTheNextTry) {
+class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
+ protected:
+  OutputWriterAgreement() : writer(catalogue, notifier) {
+    root = dir.path().string() + "/";
+    writer.SetOutputRoot(root);
+    writer.SetCoalesceUpdates(GetParam());
+  }
+  void Blocks(const char* channel, int from, int to) {
+    std::vector<float> samples(10000, 1.0f);
+    for (int b = from; b < to; ++b)
+      writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000, samples.data());
+  }
+  // What ConvertRawFile does with a raw file's blocks: hand them over, flush,
+  // close, send the rows; on a catalogue error drop what is pending and
+  // settle the rows that can still be settled.
+  bool RawFile(const std::vector<const char*>& channels, int from, int to) {
+    try {
+      for (const char* channel : channels) Blocks(channel, from, to);
+      writer.FlushAll();
+      writer.CloseKeptFiles();
+      writer.BringRowsUpToDate();
+      return true;
+    } catch (const CatalogueError&) {
+      writer.DiscardPending();
+      writer.CloseKeptFiles();
+      try {
+        writer.BringRowsUpToDate();
+      } catch (const CatalogueError&) {
+      }
+      return false;
+    }
+  }
+  // Every file on disk holds exactly the samples its latest row says.
+  void ExpectFilesAgreeWithRows() {
+    std::map<std::string, double> tqty;
+    for (const Call& call : catalogue.calls)
+      if (call.what == "register" || call.what == "update") tqty[call.cpath] = call.tqty;
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      ++files;
+      const std::string rel = std::filesystem::relative(entry.path(), root).string();
+      ASSERT_TRUE(tqty.contains(rel)) << rel << " has no row";
+      EXPECT_EQ((entry.file_size() - 512) / 4, static_cast<std::uintmax_t>(std::llround(tqty[rel] * 100.0))) << rel;
+    }
+    EXPECT_EQ(files, tqty.size());
+  }
+  std::uintmax_t Samples(const std::string& channel) {
+    return (std::filesystem::file_size(root + "KIR/00/01032007-000000-" + channel + ".KIR") - 512) / 4;
+  }
+
   TempDir dir;
-  FailingUpdates catalogue;
+  std::string root;
+  RefusingCatalogue catalogue;
   RecordingNotifier notifier;
-  OutputWriter writer(catalogue, notifier);
-  writer.SetOutputRoot(dir.path().string() + "/");
-  writer.SetCoalesceUpdates(true);
-  std::vector<float> samples(10000, 1.0f);
-  for (const char* channel : {"Z", "N-S"})
-    for (int b = 0; b < 2; ++b) writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000, samples.data());
-  writer.FlushAll();
-  ASSERT_EQ(writer.StaleRows().size(), 2u);
-  catalogue.succeed_before_failure = 1;
-  EXPECT_THROW(writer.BringRowsUpToDate(), CatalogueError);
-  ASSERT_EQ(writer.StaleRows().size(), 1u);  // the one sent is gone, the failed one remains
-  EXPECT_EQ(writer.StaleRows()[0].channel, "N-S");
-  writer.BringRowsUpToDate();
-  EXPECT_EQ(catalogue.Count("update"), 2);
+  OutputWriter writer;
+};
+
+TEST_P(OutputWriterAgreement, ARefusedUpdateCutsTheFileBackToItsRow) {
+  ASSERT_TRUE(RawFile({"Z", "N-S"}, 0, 2));
+  catalogue.refuse_update_after = catalogue.Count("update") + 1;  // the second update from now
+  EXPECT_FALSE(RawFile({"Z", "N-S"}, 2, 4));
+  ExpectFilesAgreeWithRows();
   EXPECT_TRUE(writer.StaleRows().empty());
+  // A file cut back is no longer extended: what follows begins a file of its own.
+  catalogue.refuse_update_after = -1;
+  const int registered = catalogue.Count("register");
+  EXPECT_TRUE(RawFile({"N-S"}, 4, 6));
+  EXPECT_EQ(catalogue.Count("register"), registered + 1);
+  ExpectFilesAgreeWithRows();
+}
+
+TEST_P(OutputWriterAgreement, ARefusedRegistrationLeavesNoFileAndAnOlderOneWhole) {
+  ASSERT_TRUE(RawFile({"Z"}, 0, 1));
+  const std::string path = root + "KIR/00/01032007-000000-Z.KIR";
+  const std::string before = ReadFileBytes(path);
+  // The same raw file again, in a new process: the same path, refused.
+  OutputWriter again(catalogue, notifier);
+  again.SetOutputRoot(root);
+  catalogue.refuse_register_after = catalogue.Count("register");
+  std::vector<float> other(5000, 2.0f);
+  again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0, 5000, other.data());
+  EXPECT_THROW(again.FlushAll(), CatalogueError);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+  // A new path refused: nothing stays on disk.
+  again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + 1000.0, 5000, other.data());
+  EXPECT_THROW(again.FlushAll(), CatalogueError);
+  EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(root + "KIR"), {}), 2);  // 00 and the first file
+}
+
+INSTANTIATE_TEST_SUITE_P(CoalescedOrNot, OutputWriterAgreement, ::testing::Bool());
+
+// No current file is a state of its own: a start at 0 (a clock reset to
+// 1970-01-01 00:00:00) or an interval longer than the start time is a file
+// like any other.
+TEST_F(OutputWriterTest, ClockResetToTheEpochAndHugeIntervalsMakeFiles) {
+  Append("Z", 100.0, 0.0, 10000);
+  Append("Z", 100.0, 100.0, 500, 10000);
+  Append("LHZ", 1e-12, 5.0, 3);  // one sample per 10^12 s
+  writer.FlushAll();
+  EXPECT_TRUE(notifier.messages.empty());
+  EXPECT_EQ(SamplesIn("KIR/00/01011970-000000-Z.KIR"), 10500u);
+  EXPECT_EQ(SamplesIn("KIR/00/01011970-000005-LHZ.KIR"), 3u);
+  EXPECT_EQ(catalogue.Count("register"), 2);
+}
+
+// Channels (and stations) whose names give one file name keep apart: the one
+// met later takes "~2".
+TEST_F(OutputWriterTest, NamesThatMeetInAFileNameStayApart) {
+  Append("SH_Z", 100.0, kT0, 100, 0);
+  Append("SH Z", 100.0, kT0, 100, 1000);
+  Append("SH/Z", 100.0, kT0, 100, 2000);
+  std::vector<float> one(100, 7.0f);
+  writer.AppendBlock("A:B", "Z", 100.0, 1000.0, 1.0, kT0, 100, one.data());
+  writer.AppendBlock("A_B", "Z", 100.0, 1000.0, 1.0, kT0, 100, one.data());
+  writer.FlushAll();
+  const auto first_sample = [&](const std::string& rel) {
+    float v;
+    std::memcpy(&v, ReadFileBytes(root + rel).data() + 512, 4);
+    return v;
+  };
+  EXPECT_EQ(first_sample("KIR/00/01032007-000000-SH_Z.KIR"), 0.0f);
+  EXPECT_EQ(first_sample("KIR/00/01032007-000000-SH_Z~2.KIR"), 1000.0f);
+  EXPECT_EQ(first_sample("KIR/00/01032007-000000-SH_Z~3.KIR"), 2000.0f);
+  EXPECT_TRUE(std::filesystem::exists(root + "A_B/00/01032007-000000-Z.A_B"));
+  EXPECT_TRUE(std::filesystem::exists(root + "A_B~2/00/01032007-000000-Z.A_B~2"));
+  // The header still names the channel as the raw file does.
+  EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000000-SH_Z~2.KIR").find("Channel=\"SH Z\""), std::string::npos);
+}
+
+// While coalescing, at most KeptFileLimit() extended files stay open; the
+// least recently written is closed first and opened again when needed.
+TEST_F(OutputWriterTest, KeptFilesAreBounded) {
+  writer.SetCoalesceUpdates(true);
+  const std::size_t before = OpenDescriptors();
+  const int channels = static_cast<int>(writer.KeptFileLimit()) + 6;
+  for (int round = 0; round < 3; ++round)
+    for (int c = 0; c < channels; ++c) Append("C" + std::to_string(c), 100.0, kT0 + round * 100.0, 10000);
+  writer.FlushAll();
+  EXPECT_EQ(OpenDescriptors(), before + writer.KeptFileLimit());
+  writer.CloseKeptFiles();
+  writer.BringRowsUpToDate();
+  EXPECT_TRUE(notifier.messages.empty());
+  for (int c = 0; c < channels; ++c)
+    EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-C" + std::to_string(c) + ".KIR"), 30000u);
 }
 
 }  // namespace

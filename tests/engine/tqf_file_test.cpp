@@ -51,9 +51,9 @@ TEST(TqfFile, HeaderByteForByte) {
 TEST(TqfFile, NamesAndDirectories) {
   EXPECT_EQ(TqfRelativePath("STA", "SH Z", 1173247920.5), "STA/06/07032007-061200-SH_Z.STA");
   EXPECT_EQ(TqfRelativePath("KIR", "N-S", 1173247979.75), "KIR/06/07032007-061259-N-S.KIR");
-  // Name copies hold at most 11 characters; the station directory keeps its name.
+  // Names are used whole: cut short, two channels of one file could share a name.
   EXPECT_EQ(TqfRelativePath("ABCDEFGHIJKLMNOP", "CHANNEL NAME LONG", 1173247920.0),
-            "ABCDEFGHIJKLMNOP/06/07032007-061200-CHANNEL_NAM.ABCDEFGHIJK");
+            "ABCDEFGHIJKLMNOP/06/07032007-061200-CHANNEL_NAME_LONG.ABCDEFGHIJKLMNOP");
   // A header cannot steer a file out of the output root.
   EXPECT_EQ(TqfRelativePath("..", "../../etc/x", 1173247920.0),
             "__/06/07032007-061200-.._.._etc_x.__");

@@ -36,16 +36,17 @@ using test::RecordingNotifier;
 class TestDialog : public CMainDialog {
  public:
   using CMainDialog::CMainDialog;
-  std::vector<std::string> files;
-  std::string folder;
+  std::vector<std::filesystem::path> files;
+  std::filesystem::path folder;
 
  protected:
-  bool ChooseFiles(const std::string&, std::vector<std::string>& paths, std::string& path_name) override {
+  bool ChooseFiles(const std::string&, std::vector<std::filesystem::path>& paths,
+                   std::filesystem::path& path_name) override {
     paths = files;
-    path_name = files.empty() ? "" : files.front();
+    path_name = files.empty() ? std::filesystem::path() : files.front();
     return !files.empty();
   }
-  std::string ChooseDirectory(const std::string&) override { return folder; }
+  std::filesystem::path ChooseDirectory(const std::string&) override { return folder; }
 };
 
 class MainDialogTest : public ::testing::TestWithParam<std::string> {

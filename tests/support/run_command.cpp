@@ -20,7 +20,8 @@ std::string BinDir() {
   return dir;
 }
 
-CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args) {
+CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
+                         const std::function<void(pid_t)>& while_running) {
   TempDir capture;
   const std::string out_path = (capture / "out").string();
   const std::string err_path = (capture / "err").string();
@@ -38,6 +39,7 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
   const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + path);
+  if (while_running) while_running(pid);
   int status = 0;
   waitpid(pid, &status, 0);
   CommandResult result;

@@ -2,6 +2,9 @@
 // Runs one of our executables the way an operator's script would, capturing
 // standard output and the exit status.
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,9 @@ struct CommandResult {
 // The folder of the built executables (KORVEL_BIN_DIR, set by the test runner).
 std::string BinDir();
 
-CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args);
+// `while_running`, when given, is called with the child's process id once it
+// has started (to signal it part-way, say); the call then waits for its end.
+CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
+                         const std::function<void(pid_t)>& while_running = nullptr);
 
 }  // namespace korvel::test

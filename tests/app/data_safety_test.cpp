@@ -1,0 +1,187 @@
+// The edges where data could be lost, mixed or misreported, end to end
+// through korvel2tqf-cli: files read back byte for byte, rows read back.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/app/conversion_fixture.h"
+#include "tests/database/live_database.h"
+
+namespace korvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_P(ConversionTest, EveryChannelGetsAFileOfItsOwnWholeAndExact) {
+  // Long names that share their first eleven characters, and two names that
+  // meet once a space is written as "_", all in one raw file.
+  const std::vector<std::string> channels = {"CHANNEL_LONG_A", "CHANNEL_LONG_B", "SH_Z", "SH Z"};
+  RawFile("KIR", channels, kMarch1, 100.0, 25000).WriteTo(Raw("KIR/a.raw"));
+  std::vector<std::string> args = {"files", "--station", "KIR"};
+  for (const std::string& c : channels) args.insert(args.end(), {"--channel", "KIR:" + c});
+  args.push_back(Raw("KIR/a.raw"));
+  const auto r = Cli(args);
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  const std::vector<std::string> names = {"CHANNEL_LONG_A", "CHANNEL_LONG_B", "SH_Z", "SH_Z~2"};
+  for (std::size_t c = 0; c < channels.size(); ++c)
+    EXPECT_EQ(ReadFileBytes(Out("KIR/00/01032007-000000-" + names[c] + ".KIR")),
+              ExpectedTqf("KIR", channels[c], static_cast<int>(c), 100.0, kMarch1, 0, 25000))
+        << channels[c];
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  for (const CatalogueRow& row : rows) EXPECT_DOUBLE_EQ(row.tqty, 250.0) << row.cpath;
+  EXPECT_EQ(rows[3].cpath, "KIR/00/01032007-000000-SH_Z~2.KIR");
+  EXPECT_EQ(rows[3].ch, "SH Z");
+}
+
+TEST_P(ConversionTest, ARecorderClockResetTo1970ConvertsWhole) {
+  RawFile("KIR", {"Z"}, 0.0, 100.0, 15000).WriteTo(Raw("KIR/reset.raw"));
+  const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
+  EXPECT_EQ(r.out, "Успешно завершена конверсия 1 файлов\n") << r.err;
+  EXPECT_EQ(ReadFileBytes(Out("KIR/00/01011970-000000-Z.KIR")), ExpectedTqf("KIR", "Z", 0, 100.0, 0.0, 0, 15000));
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].tbegin, 0.0);
+  EXPECT_DOUBLE_EQ(rows[0].tqty, 150.0);
+}
+
+TEST_P(ConversionTest, RawFilesAreFoundAndOpenedByTheirOwnNames) {
+  // UTF-8 with no place in code page 1251, a Latin-1 byte that is no UTF-8, and Cyrillic.
+  const std::vector<std::string> names = {"donn\xC3\xA9""es.dat", "\xE6\x97\xA5\xE6\x9C\xAC.raw", "caf\xE9.raw",
+                                          "\xD0\xBA\xD0\xB8\xD1\x80.raw"};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    RawFile("KIR", {"Z"}, kMarch1 + i * 1000.0, 100.0, 100).WriteTo(Raw("KIR/" + names[i]));
+  auto r = Cli({"convert", "--station", "KIR", "--all-times"});
+  EXPECT_EQ(r.out, "Успешно завершена конверсия 4 файлов\n") << r.err;
+  EXPECT_EQ(Rows().size(), 4u);
+  db.ExecuteSQL("DELETE FROM FILELIST");
+  r = Cli({"dir", "--station", "KIR", Raw("KIR")});
+  EXPECT_EQ(r.out, "Успешно завершена конверсия 4 файлов\n") << r.err;
+  r = Cli({"files", "--station", "KIR", Raw("KIR/" + names[2])});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  // A failure names the file readably: the byte that is no UTF-8 as \xE9.
+  WriteFileBytes(Raw("KIR/bad\xE9.raw"), "not a raw file");
+  r = Cli({"files", "--station", "KIR", Raw("KIR/bad\xE9.raw")});
+  EXPECT_EQ(r.err, "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/bad\\xE9.raw") + "'\n");
+}
+
+TEST_P(ConversionTest, LinkedDirectoriesAreScannedOnceEachLoopsIncluded) {
+  WriteProgramIni("SCANDIR=1\n");
+  fs::create_directories(Raw("KIR/sub"));
+  fs::create_directories(Raw("elsewhere"));
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
+  RawFile("KIR", {"Z"}, kMarch1 + 100.0, 100.0, 100).WriteTo(Raw("KIR/sub/b.raw"));
+  RawFile("KIR", {"Z"}, kMarch1 + 200.0, 100.0, 100).WriteTo(Raw("elsewhere/c.raw"));
+  fs::create_directory_symlink(Raw("KIR"), Raw("KIR/sub/loop"));        // back up the tree
+  fs::create_directory_symlink(Raw("elsewhere"), Raw("KIR/link"));      // out of it
+  fs::create_directory_symlink(Raw("elsewhere"), Raw("KIR/sub/again"));  // the same folder twice
+  const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
+  EXPECT_EQ(r.out, "Успешно завершена конверсия 3 файлов\n") << r.err;
+  EXPECT_EQ(Rows().size(), 3u);
+}
+
+TEST_P(ConversionTest, WithoutAnOutputRootNothingIsWrittenAnywhere) {
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
+  const auto before = std::distance(fs::recursive_directory_iterator(sandbox.path()), {});
+  for (const std::string& tqf_ini : {std::string("[DATABASE]\nODBC=") + GetParam() + "\n",
+                                     "[DATA]\nDIR=\n[DATABASE]\nODBC=" + GetParam() + "\n"}) {
+    sandbox.WriteTqfIni(tqf_ini);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"convert", "--all-times"}, {"files", "--station", "KIR", Raw("KIR/a.raw")},
+          {"dir", "--station", "KIR", Raw("KIR")}}) {
+      const auto r = Cli(args);
+      EXPECT_EQ(r.exit_status, 5) << args[0];
+      EXPECT_EQ(r.err, "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n");
+      EXPECT_EQ(r.out, "");
+    }
+  }
+  EXPECT_FALSE(fs::exists("/KIR"));
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(sandbox.path()), {}), before);
+  EXPECT_TRUE(Rows().empty());
+}
+
+TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
+  WriteFileBytes(out + "plain", "a file, not a folder");
+  sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "plain\n[DATABASE]\nODBC=" + GetParam() + "\n");
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
+  const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
+  EXPECT_EQ(r.exit_status, 5);
+  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + out + "plain/KIR/00/01032007-000000-Z.KIR'\n"
+                   "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
+  EXPECT_TRUE(Rows().empty());
+}
+
+// Raw files a to e of one channel, chaining; the third insert or every
+// update refused, with coalescing on and off.
+TEST_P(ConversionTest, ARefusingCatalogueLeavesEveryFileAsItsRowSays) {
+  const struct {
+    Refusal refusal;
+    bool coalesce;
+  } cases[] = {{Refusal::Updates, true}, {Refusal::Updates, false},
+               {Refusal::InsertsAfter, true}, {Refusal::InsertsAfter, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.refusal == Refusal::Updates ? "updates" : "third insert") +
+                 (c.coalesce ? ", coalescing" : ", --no-coalesce"));
+    ResetCatalogue(db);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    fs::remove_all(Raw("KIR"));
+    fs::create_directories(Raw("KIR"));
+    // Two channels, each raw file 25 000 frames; the gap before d starts new files.
+    for (int i = 0; i < 5; ++i)
+      RawFile("KIR", {"Z", "N-S"}, kMarch1 + i * 250.0 + (i >= 3 ? 1000.0 : 0.0), 100.0, 25000, i * 25000)
+          .WriteTo(Raw("KIR/" + std::string(1, static_cast<char>('a' + i)) + ".raw"));
+    RefuseStatements(c.refusal, 2);
+    std::vector<std::string> args = {"convert", "--station", "KIR", "--all-times", "--channel", "KIR:Z",
+                                     "--channel", "KIR:N-S"};
+    if (!c.coalesce) args.push_back("--no-coalesce");
+    const auto r = Cli(args);
+    EXPECT_EQ(r.exit_status, 4) << r.err;
+    ExpectFilesAgreeWithRows();
+  }
+}
+
+TEST_P(ConversionTest, AnInterruptStopsCleanlyWithFilesAndRowsInAgreement) {
+  for (int i = 0; i < 300; ++i)
+    RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1 + i * 60.0, 100.0, 6000, i * 6000)
+        .WriteTo(Raw("KIR/f" + std::to_string(1000 + i) + ".raw"));
+  const auto r = RunCommand("korvel2tqf-cli", {"convert", "--station", "KIR", "--all-times"}, [&](pid_t pid) {
+    // Part-way: once the first output file is there. Stopped while the signal
+    // is sent, so that it lands in the middle of the work whatever the speed.
+    const auto first = Out("KIR/00/01032007-000000-Z.KIR");
+    for (int waited = 0; !fs::exists(first) && waited < 20000; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    kill(pid, SIGSTOP);
+    kill(pid, SIGINT);
+    kill(pid, SIGCONT);
+  });
+  EXPECT_EQ(r.exit_status, 130) << r.err;
+  EXPECT_TRUE(r.out.starts_with("Конверсия прервана, конвертировано ")) << r.out;
+  EXPECT_EQ(r.out.find("конвертировано 300 "), std::string::npos) << r.out;
+  ExpectFilesAgreeWithRows();
+  EXPECT_FALSE(Rows().empty());
+}
+
+// A raw file with more channels than the process may keep files open.
+TEST_P(ConversionTest, ManyChannelsConvertUnderALowDescriptorLimit) {
+  std::vector<std::string> channels;
+  std::vector<std::string> args = {"-c", "ulimit -n 32 && exec \"$0\" \"$@\"", BinDir() + "/korvel2tqf-cli",
+                                   "files", "--station", "KIR"};
+  for (int c = 0; c < 40; ++c) {
+    channels.push_back("C" + std::to_string(c));
+    args.insert(args.end(), {"--channel", "KIR:" + channels.back()});
+  }
+  RawFile("KIR", channels, kMarch1, 100.0, 30000).WriteTo(Raw("KIR/a.raw"));
+  args.push_back(Raw("KIR/a.raw"));
+  const auto r = RunCommand("/bin/sh", args);
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(Rows().size(), 40u);
+  ExpectFilesAgreeWithRows();
+}
+
+}  // namespace
+}  // namespace korvel::test
