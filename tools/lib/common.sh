@@ -28,8 +28,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev uni
 configure_and_build() {
   local dir="$1"
   shift
-  cmake -S "$KORVEL_ROOT" -B "$KORVEL_ROOT/$dir" -G Ninja "$@" >"$KORVEL_ROOT/$dir.configure.log" 2>&1 \
-    || { cat "$KORVEL_ROOT/$dir.configure.log"; return 1; }
+  mkdir -p "$KORVEL_ROOT/$dir"
+  # The configure log stays inside its build folder, out of the source tree.
+  cmake -S "$KORVEL_ROOT" -B "$KORVEL_ROOT/$dir" -G Ninja "$@" >"$KORVEL_ROOT/$dir/configure.log" 2>&1 \
+    || { cat "$KORVEL_ROOT/$dir/configure.log"; return 1; }
   cmake --build "$KORVEL_ROOT/$dir" -j "$JOBS"
 }
 
