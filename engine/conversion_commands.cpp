@@ -1,7 +1,7 @@
 #include "engine/conversion_commands.h"
 
 #include <cstdio>
-#include <exception>
+#include <cstring>
 
 #include "config/settings.h"
 #include "engine/catalogue.h"
@@ -55,6 +55,24 @@ bool Refused(const std::string& station, ConversionHost& host, CommandOutcome& o
 
 }  // namespace
 
+std::string FileErrorText(const FileError& error) {
+  const char* what = "write";
+  switch (error.operation) {
+    case FileOperation::kCreate: what = "create"; break;
+    case FileOperation::kOpen: what = "open"; break;
+    case FileOperation::kWrite: break;
+    case FileOperation::kRead: what = "read"; break;
+  }
+  // "File %s error '%s'": the path whole, however long.
+  return std::string("File ") + what + " error '" + error.path + "'";
+}
+
+void FileErrorMessages::FileFailed(const FileError& error) {
+  std::string text = FileErrorText(error);
+  if (m_with_reason && error.system_error != 0) text += "\n  " + std::string(std::strerror(error.system_error));
+  m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
+}
+
 bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {
   if (!station.empty() && !host.Selection().empty()) return false;
   host.Operator().Beep();
@@ -96,9 +114,6 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;
       ShowError(host, e.what());
-    } catch (const std::exception& e) {
-      outcome.output_failed = true;  // out of memory for a raw file, say
-      ShowError(host, e.what());
     }
   }
   NoteOutputFailures(outcome, writer, failures_before);
@@ -130,11 +145,6 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
       r = ConvertRawFile(current_station, path, host, writer);
     } catch (const CatalogueError& e) {
       outcome.catalogue_error = true;
-      ShowError(host, e.what());
-      r = 0;
-      break;
-    } catch (const std::exception& e) {
-      outcome.output_failed = true;
       ShowError(host, e.what());
       r = 0;
       break;
@@ -188,9 +198,6 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
   } catch (const CatalogueError& e) {
     outcome.catalogue_error = true;
     NoteOutputFailures(outcome, writer, failures_before);
-    ShowError(host, e.what());
-  } catch (const std::exception& e) {
-    outcome.output_failed = true;
     ShowError(host, e.what());
   }
   host.EnableCommands();

@@ -8,15 +8,35 @@
 #include <vector>
 
 #include "engine/conversion_host.h"
+#include "engine/file_error.h"
 #include "engine/output_writer.h"
 #include "engine/time_arithmetic.h"
 
 namespace korvel {
 
 inline constexpr const char* kCommandCaption = "KORVEL->TQF";
+inline constexpr const char* kFileErrorCaption = "Korvel->TQF";
 inline constexpr const char* kErrorCaption = "korvel2tqf";
 inline constexpr const char* kNoOutputRootText =
     "Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)";
+
+// "File create error '%s'", "File open error '%s'", "File write error '%s'"
+// or "File read error '%s'" with the path.
+std::string FileErrorText(const FileError& error);
+
+// The operator is told of every file error as it happens, under
+// "Korvel->TQF" with the error icon; with `with_reason`, the system's reason
+// follows on the next line (the command line shows it, the window does not).
+class FileErrorMessages : public FileErrorSink {
+ public:
+  explicit FileErrorMessages(Notifier& notifier, bool with_reason = false)
+      : m_notifier(notifier), m_with_reason(with_reason) {}
+  void FileFailed(const FileError& error) override;
+
+ private:
+  Notifier& m_notifier;
+  bool m_with_reason;
+};
 
 struct CommandOutcome {
   bool refused = false;         // nothing ticked, no station or no output root

@@ -1,11 +1,14 @@
 #include "engine/convert_raw_file.h"
 
+#include <cerrno>
 #include <memory>
+#include <new>
 #include <span>
 #include <vector>
 
 #include "config/settings.h"
 #include "engine/raw_file.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
 #include "platform/trace.h"
 
@@ -25,10 +28,12 @@ struct ChannelChoice {
 template <typename T>
 class ScratchBuffer {
  public:
+  // Empty when the memory cannot be had (a raw file larger than memory).
   std::span<T> Get(std::size_t count) {
     if (count > m_capacity) {
-      m_data.reset(new T[count]);  // default-initialised: no zero fill
-      m_capacity = count;
+      m_data.reset(new (std::nothrow) T[count]);  // default-initialised: no zero fill
+      m_capacity = m_data ? count : 0;
+      if (!m_data) return {};
     }
     return {m_data.get(), count};
   }
@@ -52,14 +57,14 @@ bool IsSelected(const std::string& station, const std::string& channel, const Se
 // Hands the selected channels to the writer block by block and flushes;
 // false when the host asked to stop before every block was handed over.
 bool HandOver(const std::vector<ChannelChoice>& channels, std::span<const unsigned char> data,
-              const RawFileHeader& header, ConversionHost& host, OutputWriter& writer) {
+              std::span<float> samples, const RawFileHeader& header, ConversionHost& host,
+              OutputWriter& writer) {
   const int n = header.channel_count;
   const int w = RawSampleWidth(header);
   const std::string station = CharUpper1251(RawStationName(header));
   const EpochSeconds start = RawStartTime(header);
   const double rate = 1.0 / header.sample_interval;
-  const std::size_t frames = data.size() / (static_cast<std::size_t>(n) * static_cast<std::size_t>(w));
-  const std::span<float> samples = g_channel_samples.Get(frames);
+  const std::size_t frames = samples.size();
   bool whole = true;
   for (int c = 0; c < n && whole; ++c) {
     const ChannelChoice& channel = channels[static_cast<std::size_t>(c)];
@@ -92,34 +97,36 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   writer.SetOutputRoot(root);
 
   RawFileReader file;
-  if (!file.Open(path)) return 0;
-  const std::uint64_t file_size = file.Size();
-  RawFileHeader header;
-  if (file.ReadRawHeader(header) != kRawHeaderSize) return 0;
-  // No start time, no rate, or no room for its own channel table: refused.
-  if (!RawHeaderIsUsable(header) || !RawFileHoldsChannelTable(header, file.Size())) return 0;
+  ParsedRawFile parsed;
+  if (ParseRawFile(path, file, parsed) != RawFileRefusal::kNone) return 0;
+  const RawFileHeader& header = parsed.header;
   const std::string station = CharUpper1251(RawStationName(header));
 
-  std::vector<ChannelChoice> channels(static_cast<std::size_t>(std::max<int>(header.channel_count, 0)));
+  std::vector<ChannelChoice> channels(parsed.channels.size());
   bool any = false;
-  for (ChannelChoice& channel : channels) {
-    RawChannelRecord record;
-    if (!file.ReadChannelRecord(record)) return 0;
-    channel.name = CharUpper1251(RawChannelName(record));
-    channel.calibration_value = record.calibration * 1000.0;
-    channel.calibration_period = 1.0 / record.calibration_frequency;
+  for (std::size_t c = 0; c < channels.size(); ++c) {
+    ChannelChoice& channel = channels[c];
+    channel.name = CharUpper1251(RawChannelName(parsed.channels[c]));
+    channel.calibration_value = parsed.channels[c].calibration * 1000.0;
+    channel.calibration_period = 1.0 / parsed.channels[c].calibration_frequency;
     channel.selected = IsSelected(station, channel.name, host.Selection());
     any = any || channel.selected;
   }
   if (!any) return 0;
 
-  const std::span<const unsigned char> data =
-      file.ReadRestInto(g_raw_data.Get(static_cast<std::size_t>(file.Remaining())));
+  const std::span<unsigned char> memory = g_raw_data.Get(static_cast<std::size_t>(file.Remaining()));
+  const std::size_t frame_bytes = channels.size() * static_cast<std::size_t>(RawSampleWidth(header));
+  const std::span<float> samples = g_channel_samples.Get(memory.size() / frame_bytes);
+  if ((memory.empty() && file.Remaining() > 0) || (samples.empty() && memory.size() >= frame_bytes)) {
+    writer.ReportFailure({FileOperation::kRead, DisplayPath(path), ENOMEM});
+    return 0;
+  }
+  const std::span<const unsigned char> data = file.ReadRestInto(memory);
   file.Close();
   const std::uint64_t failures_before = writer.OutputFailures();
   bool whole = false;
   try {
-    whole = HandOver(channels, data, header, host, writer);
+    whole = HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
   } catch (const CatalogueError&) {
     // The files written so far get their rows if the database still answers,
     // or are cut back to what their rows say; the first error is the one
@@ -135,7 +142,7 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   writer.CloseKeptFiles();
   writer.BringRowsUpToDate();  // every row is current when the file is done
   if (!whole || writer.OutputFailures() != failures_before) return 0;
-  host.FileConverted(path, file_size);
+  host.FileConverted(path, parsed.size);
   return 1;
 }
 

@@ -99,12 +99,11 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
 int MatchRawFile(const std::string& station, const fs::path& path, EpochSeconds start,
                  double length) {
   RawFileReader file;
-  if (!file.Open(path)) return 0;
-  RawFileHeader header;
-  if (file.ReadRawHeader(header) != kRawHeaderSize) return 0;
-  const std::uint64_t size = file.Size();
+  ParsedRawFile parsed;
+  if (ParseRawFile(path, file, parsed) != RawFileRefusal::kNone) return 0;
   file.Close();
-  if (!RawHeaderIsUsable(header) || !RawFileHoldsChannelTable(header, size)) return 0;
+  const RawFileHeader& header = parsed.header;
+  const std::uint64_t size = parsed.size;
   if (CharUpper1251(RawStationName(header)) != station) return 0;
   if (start == 0.0 || length == 0.0) return 1;
   const EpochSeconds file_start = RawStartTime(header);

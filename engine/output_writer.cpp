@@ -57,33 +57,44 @@ std::string UniqueFileName(const std::string& name, const Buffers& earlier) {
 
 }  // namespace
 
-OutputWriter::OutputWriter(Catalogue& catalogue, Notifier& notifier)
+OutputWriter::OutputWriter(Catalogue& catalogue, FileErrorSink& errors)
     : m_catalogue(catalogue),
-      m_notifier(notifier),
+      m_errors(errors),
       // A quarter of what the process may open, so that raw files, the
       // catalogue's driver and new output files always find descriptors.
       m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {}
 
 OutputWriter::~OutputWriter() { CloseKeptFiles(); }
 
+void OutputWriter::ReportFailure(const FileError& error) {
+  ++m_output_failures;
+  m_errors.FileFailed(error);
+}
+
+bool OutputWriter::Succeeded(FileResult result) {
+  if (!result) return true;
+  ReportFailure(*result);
+  return false;
+}
+
 std::size_t OutputWriter::FindStation(const std::string& station) {
-  std::size_t s = 0;
-  while (s < m_stations.size() && m_stations[s].name != station) ++s;
-  if (s == m_stations.size()) {
+  std::size_t index = 0;
+  while (index < m_stations.size() && m_stations[index].name != station) ++index;
+  if (index == m_stations.size()) {
     StationBuffer fresh;
     fresh.name = station;
     fresh.file_name = UniqueFileName(station, m_stations);
     m_stations.push_back(std::move(fresh));
   }
-  return s;
+  return index;
 }
 
-std::size_t OutputWriter::FindChannel(std::size_t s, const std::string& channel, double rate,
+std::size_t OutputWriter::FindChannel(std::size_t station, const std::string& channel, double rate,
                                       double cal, double per) {
-  std::vector<ChannelBuffer>& channels = m_stations[s].channels;
-  std::size_t c = 0;
-  while (c < channels.size() && !EqualNoCase1251(channels[c].name, channel)) ++c;
-  if (c == channels.size()) {
+  std::vector<ChannelBuffer>& channels = m_stations[station].channels;
+  std::size_t index = 0;
+  while (index < channels.size() && !EqualNoCase1251(channels[index].name, channel)) ++index;
+  if (index == channels.size()) {
     ChannelBuffer fresh;
     fresh.sampling_rate = rate;
     fresh.name = channel;
@@ -93,137 +104,147 @@ std::size_t OutputWriter::FindChannel(std::size_t s, const std::string& channel,
     fresh.pending.reserve(kBlockSize);
     channels.push_back(std::move(fresh));
   }
-  return c;
+  return index;
 }
 
-void OutputWriter::AppendBlock(const std::string& station, const std::string& channel,
-                               double rate, double cal, double per, EpochSeconds t, int count,
-                               const float* samples) {
-  const std::size_t s = FindStation(station);
-  const std::size_t c = FindChannel(s, channel, rate, cal, per);
+void OutputWriter::AppendBlock(const std::string& station_name, const std::string& channel_name,
+                               double rate, double cal, double per, EpochSeconds block_start,
+                               int count, const float* samples) {
+  const std::size_t station = FindStation(station_name);
+  const std::size_t channel = FindChannel(station, channel_name, rate, cal, per);
 
-  if (TakesOtherValues(m_stations[s].channels[c], rate, cal, per)) {
-    FlushChannel(s, c);
-    ChannelBuffer& buffer = m_stations[s].channels[c];
+  if (TakesOtherValues(m_stations[station].channels[channel], rate, cal, per)) {
+    FlushChannel(station, channel);
+    ChannelBuffer& buffer = m_stations[station].channels[channel];
     CloseKeptFile(buffer);
     buffer.has_file = false;
     buffer.sampling_rate = rate;
     buffer.calibration_value = cal;
     buffer.calibration_period = per;
-    MakePending(buffer, t, count / rate, count, samples);
+    MakePending(buffer, block_start, count / rate, count, samples);
     return;
   }
 
-  ChannelBuffer& buffer = m_stations[s].channels[c];
-  const double dt = 1.0 / rate;
-  const double duration = count * dt;
+  ChannelBuffer& buffer = m_stations[station].channels[channel];
+  const double interval = 1.0 / rate;
+  const double duration = count * interval;
   const int pending_count = static_cast<int>(buffer.pending.size());
   // Nothing pending never continues, whatever the block's start and interval.
+  // At one sample per second or slower blocks are never merged: such a block
+  // already spans hours, and merging would only hold its samples back.
   if (buffer.pending.empty() ||
-      std::fabs(buffer.pending_start + buffer.pending_duration - t) > dt ||
+      std::fabs(buffer.pending_start + buffer.pending_duration - block_start) > interval ||
       pending_count + count > kMergeLimit || buffer.sampling_rate <= 1.0) {
-    FlushChannel(s, c);
-    MakePending(m_stations[s].channels[c], t, duration, count, samples);
+    FlushChannel(station, channel);
+    MakePending(m_stations[station].channels[channel], block_start, duration, count, samples);
     return;
   }
   buffer.pending.insert(buffer.pending.end(), samples, samples + count);
   buffer.pending_duration += duration;
 }
 
-void OutputWriter::FlushChannel(std::size_t s, std::size_t c) {
+// A flush in three steps: choose the file (the current one, when the pending
+// samples continue it, or a new one), write the samples, record the row.
+void OutputWriter::FlushChannel(std::size_t station_index, std::size_t channel_index) {
   ++m_flushes;
-  StationBuffer& station = m_stations[s];
+  StationBuffer& station = m_stations[station_index];
   m_catalogue.DiskSpaceGuard(m_output_root, station.extra_space, station.name);
-  ChannelBuffer& b = station.channels[c];
-  if (b.pending.empty()) {
-    ClearPending(b);
+  ChannelBuffer& buffer = station.channels[channel_index];
+  if (buffer.pending.empty()) {
+    ClearPending(buffer);
     return;
   }
-  const bool continues =
-      b.has_file &&
-      std::fabs(b.file_start + b.file_duration - b.pending_start) <= 1.0 / b.sampling_rate;
-  if (!continues) StartNewFile(station, b);
-  const bool written = WritePending(station, b, continues);
-  const double written_duration = b.pending_duration;
-  const auto written_samples = static_cast<std::uint64_t>(b.pending.size());
+
+  const bool continues = ContinuesCurrentFile(buffer);
+  if (!continues) StartNewFile(station, buffer);
+
+  const bool written = WritePending(station, buffer, continues);
+  const double written_duration = buffer.pending_duration;
+  const auto written_samples = static_cast<std::uint64_t>(buffer.pending.size());
   // The samples are on disk (or dropped) before the catalogue is asked, so a
   // catalogue error can never make them be written twice.
-  ClearPending(b);
-  if (!written) {
-    ++m_output_failures;
-    return;
-  }
-  b.file_samples += written_samples;
+  ClearPending(buffer);
+  if (!written) return;
+
+  buffer.file_samples += written_samples;
   if (continues)
-    RecordExtension(station, b, written_duration);
+    RecordExtension(station, buffer, written_duration);
   else
-    RecordNewFile(station, b);
+    RecordNewFile(station, buffer);
 }
 
-void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& b) {
-  CloseKeptFile(b);
+bool OutputWriter::ContinuesCurrentFile(const ChannelBuffer& buffer) const {
+  // Within one sample interval of the file's end counts as continuing: the
+  // recorder's clock and the sum of block lengths drift by a fraction of it.
+  return buffer.has_file && std::fabs(buffer.file_start + buffer.file_duration - buffer.pending_start) <=
+                                1.0 / buffer.sampling_rate;
+}
+
+void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buffer) {
+  CloseKeptFile(buffer);
   // A file that is not created keeps its place as the current file, so that
   // the next continuing flush tries it again and reports it.
-  b.has_file = true;
-  b.file_start = b.pending_start;
-  b.file_duration = b.pending_duration;
-  b.relative_path = TqfRelativePath(station.file_name, b.file_name, b.file_start);
-  b.file_samples = 0;
-  b.confirmed_samples = 0;
-  b.confirmed_duration = 0.0;
+  buffer.has_file = true;
+  buffer.file_start = buffer.pending_start;
+  buffer.file_duration = buffer.pending_duration;
+  buffer.relative_path = TqfRelativePath(station.file_name, buffer.file_name, buffer.file_start);
+  buffer.file_samples = 0;
+  buffer.confirmed_samples = 0;
+  buffer.confirmed_duration = 0.0;
 }
 
-bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& b, bool continues) {
-  const std::string full = TqfFullPath(m_output_root, b.relative_path);
+bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buffer, bool continues) {
+  const std::string full = TqfFullPath(m_output_root, buffer.relative_path);
   if (!continues)
-    return CreateTqfFile(m_output_root, b.relative_path,
-                         BuildHeader(station.name, b.name, b.sampling_rate, b.file_start),
-                         b.pending, m_notifier, kStagingSuffix);
-  if (!m_coalesce) return ExtendTqfFile(full, b.pending, m_notifier);
-  if (b.kept_path != b.relative_path) CloseKeptFile(b);
-  if (b.kept_fd < 0) MakeRoomForKeptFile();
-  const bool written = AppendTqfSamples(b.kept_fd, full, b.pending, m_notifier);
-  b.kept_path = b.kept_fd >= 0 ? b.relative_path : std::string();
-  b.kept_use = ++m_use_clock;
+    return Succeeded(CreateTqfFile(m_output_root, buffer.relative_path,
+                                   BuildHeader(station.name, buffer.name, buffer.sampling_rate, buffer.file_start),
+                                   buffer.pending, kStagingSuffix));
+  if (!m_coalesce) return Succeeded(ExtendTqfFile(full, buffer.pending));
+  if (buffer.kept_path != buffer.relative_path) CloseKeptFile(buffer);
+  if (buffer.kept_fd < 0) MakeRoomForKeptFile();
+  const bool written = Succeeded(AppendTqfSamples(buffer.kept_fd, full, buffer.pending));
+  buffer.kept_path = buffer.kept_fd >= 0 ? buffer.relative_path : std::string();
+  buffer.kept_use = ++m_use_clock;
   return written;
 }
 
-void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& b) {
+void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer) {
   // A file made again at the same path replaces the old one: an update
   // held back for the old file must not overwrite the new row later.
-  std::erase_if(m_stale_rows, [&](const StaleRow& row) { return row.relative_path == b.relative_path; });
-  const std::string full = TqfFullPath(m_output_root, b.relative_path);
+  std::erase_if(m_stale_rows, [&](const StaleRow& row) { return row.relative_path == buffer.relative_path; });
+  const std::string full = TqfFullPath(m_output_root, buffer.relative_path);
   const std::string staged = full + kStagingSuffix;
   try {
-    m_catalogue.RegisterNewFile(b.relative_path, station.name, b.name, b.file_start,
-                                b.file_duration, b.sampling_rate, b.calibration_value,
-                                b.calibration_period, 1, kDataTypeFloat);
+    m_catalogue.RegisterNewFile(buffer.relative_path, station.name, buffer.name, buffer.file_start,
+                                buffer.file_duration, buffer.sampling_rate, buffer.calibration_value,
+                                buffer.calibration_period, 1, kDataTypeFloat);
   } catch (const CatalogueError&) {
     // No row, no file; and a file that an earlier row names is still whole,
     // since the new one never took its place.
-    RemoveTqfFile(staged, m_notifier);
-    b.has_file = false;
+    Succeeded(RemoveTqfFile(staged));
+    buffer.has_file = false;
     throw;
   }
-  if (!CommitTqfFile(staged, full, m_notifier)) {
-    ++m_output_failures;
-    b.has_file = false;
+  if (!Succeeded(CommitTqfFile(staged, full))) {
+    buffer.has_file = false;
     return;
   }
-  b.confirmed_samples = b.file_samples;
-  b.confirmed_duration = b.file_duration;
+  buffer.confirmed_samples = buffer.file_samples;
+  buffer.confirmed_duration = buffer.file_duration;
 }
 
-void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& b,
+void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& buffer,
                                    double written_duration) {
-  b.file_duration += written_duration;
-  const StaleRow latest{b.relative_path,     station.name,  b.name,
-                        b.file_start,        b.file_duration, b.sampling_rate,
-                        b.file_samples,      b.confirmed_samples, b.confirmed_duration};
-  // Past the longest file the file is closed: the next flush begins another.
-  if (b.file_duration > station.max_file_minutes * 60 - 1) {
-    CloseKeptFile(b);
-    b.has_file = false;
+  buffer.file_duration += written_duration;
+  const StaleRow latest{buffer.relative_path, station.name,          buffer.name,
+                        buffer.file_start,    buffer.file_duration,  buffer.sampling_rate,
+                        buffer.file_samples,  buffer.confirmed_samples, buffer.confirmed_duration};
+  // A file is closed once it holds more than an hour less one second, so
+  // that a file which has reached a whole hour (36 blocks of 100 s) closes
+  // at once instead of taking one block more; the next flush begins another.
+  if (buffer.file_duration > station.max_file_minutes * 60 - 1) {
+    CloseKeptFile(buffer);
+    buffer.has_file = false;
   }
   if (m_coalesce) {
     HoldBackRow(latest);
@@ -237,13 +258,14 @@ void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& b,
     CutBackToRow(latest.relative_path, latest.confirmed_samples);
     throw;
   }
-  b.confirmed_samples = latest.samples;
-  b.confirmed_duration = latest.duration;
+  buffer.confirmed_samples = latest.samples;
+  buffer.confirmed_duration = latest.duration;
 }
 
 void OutputWriter::HoldBackRow(const StaleRow& latest) {
   for (StaleRow& row : m_stale_rows) {
     if (row.relative_path == latest.relative_path) {
+      // The row sent last is still what the catalogue says.
       const std::uint64_t confirmed = row.confirmed_samples;
       const double confirmed_duration = row.confirmed_duration;
       row = latest;
@@ -270,7 +292,7 @@ void OutputWriter::CutBackToRow(const std::string& relative_path, std::uint64_t 
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels)
       if (channel.kept_path == relative_path) CloseKeptFile(channel);
-  CutBackTqfFile(TqfFullPath(m_output_root, relative_path), confirmed_samples, m_notifier);
+  Succeeded(CutBackTqfFile(TqfFullPath(m_output_root, relative_path), confirmed_samples));
 }
 
 void OutputWriter::MakeRoomForKeptFile() {
@@ -286,13 +308,12 @@ void OutputWriter::MakeRoomForKeptFile() {
   if (kept >= m_kept_limit && oldest != nullptr) CloseKeptFile(*oldest);
 }
 
-void OutputWriter::CloseKeptFile(ChannelBuffer& b) {
-  if (b.kept_fd < 0) return;
-  const std::string path = b.kept_path;
-  b.kept_path.clear();
-  if (CloseTqfFile(b.kept_fd, TqfFullPath(m_output_root, path), m_notifier)) return;
+void OutputWriter::CloseKeptFile(ChannelBuffer& buffer) {
+  if (buffer.kept_fd < 0) return;
+  const std::string path = buffer.kept_path;
+  buffer.kept_path.clear();
+  if (Succeeded(CloseTqfFile(buffer.kept_fd, TqfFullPath(m_output_root, path)))) return;
   // What reached the disk is unknown: back to what the row says.
-  ++m_output_failures;
   const auto held = std::find_if(m_stale_rows.begin(), m_stale_rows.end(),
                                  [&](const StaleRow& row) { return row.relative_path == path; });
   if (held == m_stale_rows.end()) return;
@@ -334,8 +355,9 @@ void OutputWriter::DiscardPending() {
 }
 
 void OutputWriter::FlushAll() {
-  for (std::size_t s = 0; s < m_stations.size(); ++s)
-    for (std::size_t c = 0; c < m_stations[s].channels.size(); ++c) FlushChannel(s, c);
+  for (std::size_t station = 0; station < m_stations.size(); ++station)
+    for (std::size_t channel = 0; channel < m_stations[station].channels.size(); ++channel)
+      FlushChannel(station, channel);
 }
 
 }  // namespace korvel

@@ -13,7 +13,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/time_arithmetic.h"
-#include "platform/notifier.h"
+#include "engine/file_error.h"
 
 namespace korvel {
 
@@ -73,7 +73,7 @@ struct StaleRow {
 
 class OutputWriter {
  public:
-  OutputWriter(Catalogue& catalogue, Notifier& notifier);
+  OutputWriter(Catalogue& catalogue, FileErrorSink& errors);
   OutputWriter(const OutputWriter&) = delete;
   OutputWriter& operator=(const OutputWriter&) = delete;
   ~OutputWriter();
@@ -110,6 +110,9 @@ class OutputWriter {
 
   // Files that could not be created, opened, written or closed so far.
   std::uint64_t OutputFailures() const { return m_output_failures; }
+  // A failure met outside the writer on the way to it (a raw file that
+  // cannot be read whole): counted and reported like the writer's own.
+  void ReportFailure(const FileError& error);
   std::uint64_t FlushCount() const { return m_flushes; }
   std::size_t KeptFileLimit() const { return m_kept_limit; }
   const std::vector<StationBuffer>& Stations() const { return m_stations; }
@@ -118,8 +121,11 @@ class OutputWriter {
   std::size_t FindStation(const std::string& station);
   std::size_t FindChannel(std::size_t station, const std::string& channel, double rate, double cal,
                           double per);
+  bool ContinuesCurrentFile(const ChannelBuffer& buffer) const;
   void StartNewFile(const StationBuffer& station, ChannelBuffer& buffer);
   bool WritePending(const StationBuffer& station, ChannelBuffer& buffer, bool continues);
+  // True when the operation succeeded; a failure is counted and reported.
+  bool Succeeded(FileResult result);
   void RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer);
   void RecordExtension(StationBuffer& station, ChannelBuffer& buffer, double written_duration);
   void HoldBackRow(const StaleRow& latest);
@@ -131,7 +137,7 @@ class OutputWriter {
   ChannelBuffer* CurrentFileOwner(const std::string& relative_path);
 
   Catalogue& m_catalogue;
-  Notifier& m_notifier;
+  FileErrorSink& m_errors;
   std::string m_output_root;
   std::vector<StationBuffer> m_stations;
   bool m_coalesce = false;

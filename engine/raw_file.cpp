@@ -39,23 +39,23 @@ std::string FieldText(const char* field, std::size_t width) {
 RawFileHeader DecodeRawHeader(std::span<const unsigned char, kRawHeaderSize> bytes) {
   const unsigned char* p = bytes.data();
   RawFileHeader h;
-  h.channel_count = Int16At(p + 0);
-  h.day = Int16At(p + 6);
-  h.month = Int16At(p + 8);
-  h.year = Int16At(p + 10);
-  h.sample_format = Int16At(p + 18);
-  std::memcpy(h.station, p + 32, sizeof h.station);
-  h.sample_interval = Float64At(p + 48);
-  h.time_of_day = Float64At(p + 56);
+  h.channel_count = Int16At(p + raw_offset::kChannelCount);
+  h.day = Int16At(p + raw_offset::kDay);
+  h.month = Int16At(p + raw_offset::kMonth);
+  h.year = Int16At(p + raw_offset::kYear);
+  h.sample_format = Int16At(p + raw_offset::kSampleFormat);
+  std::memcpy(h.station, p + raw_offset::kStation, sizeof h.station);
+  h.sample_interval = Float64At(p + raw_offset::kSampleInterval);
+  h.time_of_day = Float64At(p + raw_offset::kTimeOfDay);
   return h;
 }
 
 RawChannelRecord DecodeRawChannelRecord(std::span<const unsigned char, kRawChannelRecordSize> bytes) {
   const unsigned char* p = bytes.data();
   RawChannelRecord r;
-  std::memcpy(r.name, p + 8, sizeof r.name);
-  r.calibration = Float64At(p + 56);
-  r.calibration_frequency = Float64At(p + 64);
+  std::memcpy(r.name, p + raw_offset::kChannelName, sizeof r.name);
+  r.calibration = Float64At(p + raw_offset::kCalibration);
+  r.calibration_frequency = Float64At(p + raw_offset::kCalibrationFrequency);
   return r;
 }
 
@@ -78,7 +78,7 @@ void CutAtSpaceOrDot(char* field, std::size_t width) {
 }
 
 std::string RawStationName(const RawFileHeader& header) {
-  char field[16];
+  char field[kRawStationWidth];
   std::memcpy(field, header.station, sizeof field);
   TrimTrailingSpaces(field, sizeof field);
   CutAtSpaceOrDot(field, sizeof field);
@@ -86,7 +86,7 @@ std::string RawStationName(const RawFileHeader& header) {
 }
 
 std::string RawChannelName(const RawChannelRecord& record) {
-  char field[24];
+  char field[kRawChannelNameWidth];
   std::memcpy(field, record.name, sizeof field);
   TrimTrailingSpaces(field, sizeof field);
   return FieldText(field, sizeof field);
@@ -110,18 +110,6 @@ double RawDuration(const RawFileHeader& header, std::uint64_t file_size) {
   const double data = static_cast<double>(file_size) - static_cast<double>(kRawHeaderSize) -
                       static_cast<double>(kRawChannelRecordSize) * n;
   return data * header.sample_interval / (n * RawSampleWidth(header));
-}
-
-bool RawHeaderIsUsable(const RawFileHeader& header) {
-  return header.month >= 1 && header.month <= 12 && header.day >= 1 && header.day <= 31 &&
-         std::isfinite(header.sample_interval) && header.sample_interval > 0.0 &&
-         std::isfinite(header.time_of_day);
-}
-
-bool RawFileHoldsChannelTable(const RawFileHeader& header, std::uint64_t file_size) {
-  if (header.channel_count < 0) return false;
-  return file_size >= kRawHeaderSize + kRawChannelRecordSize *
-                                           static_cast<std::uint64_t>(header.channel_count);
 }
 
 std::size_t DecodeChannelSamples(std::span<const unsigned char> block, int channel_count,
@@ -202,30 +190,68 @@ std::span<unsigned char> RawFileReader::ReadRestInto(std::span<unsigned char> bu
   return buffer.first(ReadFully(buffer.data(), count));
 }
 
-std::vector<RawSummaryRow> ReadRawSummary(const std::filesystem::path& path) {
-  RawFileReader file;
-  if (!file.Open(path)) return {};
-  RawFileHeader header;
-  if (file.ReadRawHeader(header) != kRawHeaderSize) return {};
-  const int n = header.channel_count;
-  if (n <= 0 || n >= 100) return {};
-  if (!RawHeaderIsUsable(header) || !RawFileHoldsChannelTable(header, file.Size())) return {};
-  const EpochSeconds start = RawStartTime(header);
-  if (!(start > 1.0)) return {};
+const char* RawFileRefusalText(RawFileRefusal refusal) {
+  switch (refusal) {
+    case RawFileRefusal::kNone: return "a usable raw file";
+    case RawFileRefusal::kCannotOpen: return "cannot be opened as a regular file";
+    case RawFileRefusal::kHeaderCut: return "shorter than the 120-byte header";
+    case RawFileRefusal::kNoStartDate: return "no start date: month or day out of range";
+    case RawFileRefusal::kNoSampleInterval: return "no sampling rate: the interval is not a finite number above 0";
+    case RawFileRefusal::kNoTimeOfDay: return "no start time: the time of day is not finite";
+    case RawFileRefusal::kNegativeChannels: return "a negative channel count";
+    case RawFileRefusal::kChannelTableCut: return "shorter than its own channel table";
+    case RawFileRefusal::kSummaryChannelCount: return "no summary: the channel count is not 1 to 99";
+    case RawFileRefusal::kSummaryEarlyStart: return "no summary: the start is not after 1970-01-01 00:00:01";
+  }
+  return "unknown";
+}
+
+RawFileRefusal ParseRawFile(const std::filesystem::path& path, RawFileReader& reader,
+                            ParsedRawFile& parsed) {
+  if (!reader.Open(path)) return RawFileRefusal::kCannotOpen;
+  parsed.size = reader.Size();
+  if (reader.ReadRawHeader(parsed.header) != kRawHeaderSize) return RawFileRefusal::kHeaderCut;
+  const RawFileHeader& h = parsed.header;
+  // The start date is looked up in tables of twelve months: outside them a
+  // file has no defined start time.
+  if (h.month < 1 || h.month > 12 || h.day < 1 || h.day > 31) return RawFileRefusal::kNoStartDate;
+  if (!std::isfinite(h.sample_interval) || !(h.sample_interval > 0.0))
+    return RawFileRefusal::kNoSampleInterval;
+  if (!std::isfinite(h.time_of_day)) return RawFileRefusal::kNoTimeOfDay;
+  if (h.channel_count < 0) return RawFileRefusal::kNegativeChannels;
+  const auto n = static_cast<std::uint64_t>(h.channel_count);
+  if (parsed.size < kRawHeaderSize + kRawChannelRecordSize * n) return RawFileRefusal::kChannelTableCut;
+  parsed.channels.resize(n);
+  for (RawChannelRecord& record : parsed.channels)
+    if (!reader.ReadChannelRecord(record)) return RawFileRefusal::kChannelTableCut;  // shrank meanwhile
+  return RawFileRefusal::kNone;
+}
+
+RawSummary SummarizeRawFile(const std::filesystem::path& path) {
+  RawSummary summary;
+  RawFileReader reader;
+  ParsedRawFile file;
+  summary.refusal = ParseRawFile(path, reader, file);
+  if (summary.refusal != RawFileRefusal::kNone) return summary;
+  // The summary's own refusals, beyond what makes a file usable.
+  const int n = file.header.channel_count;
+  const EpochSeconds start = RawStartTime(file.header);
+  if (n <= 0 || n >= 100) summary.refusal = RawFileRefusal::kSummaryChannelCount;
+  else if (!(start > 1.0)) summary.refusal = RawFileRefusal::kSummaryEarlyStart;
+  if (summary.refusal != RawFileRefusal::kNone) return summary;
 
   char rate[400];  // room for the 309 digits of the largest double
-  std::snprintf(rate, sizeof rate, "%.3f", 1.0 / header.sample_interval);
-  const std::string station = RawStationName(header);
+  std::snprintf(rate, sizeof rate, "%.3f", 1.0 / file.header.sample_interval);
+  const std::string station = RawStationName(file.header);
   const std::string start_text = FormatTimeText(start, 0);
-  const std::string duration_text = FormatTimeText(RawDuration(header, file.Size()), 1);
+  const std::string duration_text = FormatTimeText(RawDuration(file.header, file.size), 1);
+  for (const RawChannelRecord& record : file.channels)
+    summary.rows.push_back({station, RawChannelName(record), rate, start_text, duration_text});
+  return summary;
+}
 
-  std::vector<RawSummaryRow> rows;
-  for (int c = 0; c < n; ++c) {
-    RawChannelRecord record;
-    if (!file.ReadChannelRecord(record)) return {};
-    rows.push_back({station, RawChannelName(record), rate, start_text, duration_text});
-  }
-  return rows;
+std::vector<RawSummaryRow> ReadRawSummary(const std::filesystem::path& path) {
+  return SummarizeRawFile(path).rows;
 }
 
 }  // namespace korvel

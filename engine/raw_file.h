@@ -1,7 +1,38 @@
 #pragma once
-// The Korvel raw file: a 120-byte header, one 72-byte record per channel, then
-// frames of one little-endian integer sample per channel. Every field is
-// decoded from its bytes; nothing is read past the end of a file.
+// The Korvel raw file. Every number is little-endian; text fields are fixed
+// width, padded with spaces, possibly holding NUL bytes. There is no magic
+// number and no version: a file is recognised by what it holds.
+//
+//   offset        size    content
+//   0             120     header
+//   120           72 * n  one channel record per channel, in channel order
+//   120 + 72 * n  rest    frames: one sample of every channel, in record order
+//
+// Header (120 bytes):
+//   offset  width  type      field
+//   0       2      int16     channel_count   n
+//   2       4      -         (not used)
+//   6       2      int16     day             day of month of the start date
+//   8       2      int16     month           1 to 12
+//   10      2      int16     year            below 1900: that many years after 2000
+//   12      6      -         (not used)
+//   18      2      int16     sample_format   16 or 0: 2-byte samples; else 4-byte
+//   20      12     -         (not used)
+//   32      16     char[16]  station         space-padded; ends at a space or a dot
+//   48      8      float64   sample_interval seconds between two samples of a channel
+//   56      8      float64   time_of_day     first sample, seconds after 00:00:00
+//   64      56     -         (not used)
+//
+// Channel record (72 bytes):
+//   offset  width  type      field
+//   0       8      -         (not used)
+//   8       24     char[24]  name            space-padded; inner spaces kept
+//   32      24     -         (not used)
+//   56      8      float64   calibration     the catalogue keeps it times 1000
+//   64      8      float64   calibration_frequency  hertz; the catalogue keeps 1 / it
+//
+// A sample is a signed integer of 2 or 4 bytes; a trailing partial frame is
+// not decoded but counts in the duration as its fraction of a frame.
 
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +46,23 @@ namespace korvel {
 
 inline constexpr std::size_t kRawHeaderSize = 120;
 inline constexpr std::size_t kRawChannelRecordSize = 72;
+inline constexpr std::size_t kRawStationWidth = 16;
+inline constexpr std::size_t kRawChannelNameWidth = 24;
+
+// Where each field lies, as the tables above give it.
+namespace raw_offset {
+inline constexpr std::size_t kChannelCount = 0;
+inline constexpr std::size_t kDay = 6;
+inline constexpr std::size_t kMonth = 8;
+inline constexpr std::size_t kYear = 10;
+inline constexpr std::size_t kSampleFormat = 18;
+inline constexpr std::size_t kStation = 32;
+inline constexpr std::size_t kSampleInterval = 48;
+inline constexpr std::size_t kTimeOfDay = 56;
+inline constexpr std::size_t kChannelName = 8;
+inline constexpr std::size_t kCalibration = 56;
+inline constexpr std::size_t kCalibrationFrequency = 64;
+}  // namespace raw_offset
 
 struct RawFileHeader {
   std::int16_t channel_count = 0;
@@ -22,13 +70,13 @@ struct RawFileHeader {
   std::int16_t month = 0;
   std::int16_t year = 0;
   std::int16_t sample_format = 0;
-  char station[16] = {};
+  char station[kRawStationWidth] = {};
   double sample_interval = 0.0;
   double time_of_day = 0.0;
 };
 
 struct RawChannelRecord {
-  char name[24] = {};
+  char name[kRawChannelNameWidth] = {};
   double calibration = 0.0;
   double calibration_frequency = 0.0;
 };
@@ -47,12 +95,6 @@ int RawAdjustedYear(const RawFileHeader& header);
 EpochSeconds RawStartTime(const RawFileHeader& header);
 int RawSampleWidth(const RawFileHeader& header);
 double RawDuration(const RawFileHeader& header, std::uint64_t file_size);
-
-// A header with a defined start time and rate: month 1..12, day 1..31, a
-// finite interval above 0 and a finite time of day.
-bool RawHeaderIsUsable(const RawFileHeader& header);
-// The file holds at least the header and the whole channel table.
-bool RawFileHoldsChannelTable(const RawFileHeader& header, std::uint64_t file_size);
 
 // Samples of channel c (0-based) of n channels of w bytes each, from the data
 // block after the channel table; out receives one float per whole frame and
@@ -90,6 +132,36 @@ class RawFileReader {
   std::uint64_t m_position = 0;
 };
 
+// Why a file is not a usable raw file.
+enum class RawFileRefusal {
+  kNone,
+  kCannotOpen,         // missing, unreadable, or not a regular file
+  kHeaderCut,          // shorter than the 120-byte header
+  kNoStartDate,        // month outside 1 to 12 or day outside 1 to 31
+  kNoSampleInterval,   // the interval is not a finite number above 0
+  kNoTimeOfDay,        // the time of day is not finite
+  kNegativeChannels,   // a channel count below 0
+  kChannelTableCut,    // shorter than its own channel table
+  // The file-open dialog's summary refuses two more kinds of file:
+  kSummaryChannelCount,  // a channel count outside 1 to 99
+  kSummaryEarlyStart,    // a start at 1970-01-01 00:00:01 or earlier
+};
+// The reason in words (English), for logs and tests.
+const char* RawFileRefusalText(RawFileRefusal refusal);
+
+// A raw file whose header and channel table have been read and found usable.
+struct ParsedRawFile {
+  RawFileHeader header;
+  std::vector<RawChannelRecord> channels;  // channel_count of them
+  std::uint64_t size = 0;                  // of the whole file, in bytes
+};
+
+// The one way into a raw file: opens it with `reader`, reads the header and
+// the channel table and decides whether the file is usable; on success the
+// reader stands at the first sample. Every reader of raw files goes through it.
+RawFileRefusal ParseRawFile(const std::filesystem::path& path, RawFileReader& reader,
+                            ParsedRawFile& parsed);
+
 struct RawSummaryRow {
   std::string station;  // code page 1251, as stored
   std::string channel;  // code page 1251, as stored
@@ -97,6 +169,12 @@ struct RawSummaryRow {
   std::string start;
   std::string duration;
 };
+
+struct RawSummary {
+  RawFileRefusal refusal = RawFileRefusal::kNone;
+  std::vector<RawSummaryRow> rows;  // one per channel; empty when refused
+};
+RawSummary SummarizeRawFile(const std::filesystem::path& path);
 
 // One row per channel; empty when the file is not a usable raw file.
 std::vector<RawSummaryRow> ReadRawSummary(const std::filesystem::path& path);

@@ -28,9 +28,8 @@ bool IsUnsafeInName(unsigned char c) {
   return c < 0x20 || c == 0x7F || std::strchr(" /\\:*?\"<>|", c) != nullptr;
 }
 
-void Tell(Notifier& notifier, const char* format, std::string_view path) {
-  notifier.Message(Format(format, Cp1251ToUtf8(path).c_str()), kEngineCaption,
-                   MessageIcon::Error);
+FileError Failed(FileOperation operation, std::string_view path, int system_error) {
+  return {operation, Cp1251ToUtf8(path), system_error};
 }
 
 bool WriteAll(int fd, const void* data, std::size_t count) {
@@ -38,6 +37,7 @@ bool WriteAll(int fd, const void* data, std::size_t count) {
   while (count > 0) {
     const ssize_t n = ::write(fd, p, count);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;  // no progress and no reason: still a failure
     if (n <= 0) return false;
     p += n;
     count -= static_cast<std::size_t>(n);
@@ -116,87 +116,80 @@ std::string TqfFullPath(std::string_view output_root, std::string_view relative_
   return WithTrailingSeparator(std::string(output_root)) + std::string(relative_path);
 }
 
-bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
-                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier,
-                   std::string_view staging_suffix) {
+FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
+                         const TqfHeader& header, std::span<const float> samples,
+                         std::string_view staging_suffix) {
   const std::string full = TqfFullPath(output_root, relative_path);
   // The station and hour directories; the root itself must exist already.
   const std::string root = WithTrailingSeparator(std::string(output_root));
   for (std::size_t sep = relative_path.find(kPathSeparator), made = 0;
        sep != std::string_view::npos && made < 2;
-       sep = relative_path.find(kPathSeparator, sep + 1), ++made)
-    ::mkdir(NativePath(root + std::string(relative_path.substr(0, sep))).c_str(), 0777);
+       sep = relative_path.find(kPathSeparator, sep + 1), ++made) {
+    const auto directory = NativePath(root + std::string(relative_path.substr(0, sep)));
+    if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return Failed(FileOperation::kCreate, full, errno);
+  }
 
   const std::filesystem::path native = NativePath(full + std::string(staging_suffix));
   const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Tell(notifier, "File create error '%s'", full);
-    return false;
-  }
-  const bool written = WriteAll(fd, header.data(), header.size()) && WriteSamples(fd, samples);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
+  if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
+  int error = 0;
+  if (!WriteAll(fd, header.data(), header.size()) || !WriteSamples(fd, samples)) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
     // A half-written file is never catalogued, so it must not stay behind.
     ::unlink(native.c_str());
-    Tell(notifier, "File write error '%s'", full);
-    return false;
+    return Failed(FileOperation::kWrite, full, error);
   }
-  return true;
+  return std::nullopt;
 }
 
-bool ExtendTqfFile(std::string_view full_path, std::span<const float> samples, Notifier& notifier) {
+FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples) {
   int fd = -1;
-  return AppendTqfSamples(fd, full_path, samples, notifier) && CloseTqfFile(fd, full_path, notifier);
+  if (FileResult error = AppendTqfSamples(fd, full_path, samples)) return error;
+  return CloseTqfFile(fd, full_path);
 }
 
-bool AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
-                      Notifier& notifier) {
+FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples) {
   if (fd < 0) {
     fd = ::open(NativePath(full_path).c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-      Tell(notifier, "File open error '%s'", full_path);
-      return false;
-    }
+    if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
   }
   const off_t old_length = ::lseek(fd, 0, SEEK_END);
-  if (old_length >= 0 && WriteSamples(fd, samples)) return true;
+  if (old_length >= 0 && WriteSamples(fd, samples)) return std::nullopt;
+  const int error = errno;
   if (old_length >= 0) {
     // The file and its catalogue row must agree: nothing of this write stays.
     [[maybe_unused]] const int cut = ::ftruncate(fd, old_length);
   }
   ::close(fd);
   fd = -1;
-  Tell(notifier, "File write error '%s'", full_path);
-  return false;
+  return Failed(FileOperation::kWrite, full_path, error);
 }
 
-bool CloseTqfFile(int& fd, std::string_view full_path, Notifier& notifier) {
-  if (fd < 0) return true;
+FileResult CloseTqfFile(int& fd, std::string_view full_path) {
+  if (fd < 0) return std::nullopt;
   const int rc = ::close(fd);
   fd = -1;
-  if (rc == 0) return true;
-  Tell(notifier, "File write error '%s'", full_path);
-  return false;
+  if (rc == 0) return std::nullopt;
+  return Failed(FileOperation::kWrite, full_path, errno);
 }
 
-bool CutBackTqfFile(std::string_view full_path, std::uint64_t samples, Notifier& notifier) {
-  const off_t length = static_cast<off_t>(kTqfHeaderSize + 4 * samples);
-  if (::truncate(NativePath(full_path).c_str(), length) == 0) return true;
-  Tell(notifier, "File write error '%s'", full_path);
-  return false;
+FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples) {
+  const auto length = static_cast<off_t>(kTqfHeaderSize + 4 * samples);
+  if (::truncate(NativePath(full_path).c_str(), length) == 0) return std::nullopt;
+  return Failed(FileOperation::kWrite, full_path, errno);
 }
 
-bool CommitTqfFile(std::string_view staged_path, std::string_view full_path, Notifier& notifier) {
-  if (::rename(NativePath(staged_path).c_str(), NativePath(full_path).c_str()) == 0) return true;
+FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path) {
+  if (::rename(NativePath(staged_path).c_str(), NativePath(full_path).c_str()) == 0) return std::nullopt;
+  const int error = errno;
   ::unlink(NativePath(staged_path).c_str());
-  Tell(notifier, "File write error '%s'", full_path);
-  return false;
+  return Failed(FileOperation::kWrite, full_path, error);
 }
 
-bool RemoveTqfFile(std::string_view full_path, Notifier& notifier) {
-  if (::unlink(NativePath(full_path).c_str()) == 0 || errno == ENOENT) return true;
-  Tell(notifier, "File write error '%s'", full_path);
-  return false;
+FileResult RemoveTqfFile(std::string_view full_path) {
+  if (::unlink(NativePath(full_path).c_str()) == 0 || errno == ENOENT) return std::nullopt;
+  return Failed(FileOperation::kWrite, full_path, errno);
 }
 
 }  // namespace korvel

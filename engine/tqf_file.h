@@ -9,13 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/file_error.h"
 #include "engine/time_arithmetic.h"
-#include "platform/notifier.h"
 
 namespace korvel {
 
 inline constexpr std::size_t kTqfHeaderSize = 512;
-inline constexpr const char* kEngineCaption = "Korvel->TQF";
 
 using TqfHeader = std::array<char, kTqfHeaderSize>;
 
@@ -37,32 +36,30 @@ std::string TqfRelativePath(std::string_view station, std::string_view channel,
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path);
 
 // Creates the station and hour directories (not the root) and writes a new
-// file; an existing file of the name is emptied first. On failure the
-// operator is told and nothing is left on disk. With a staging suffix the
-// bytes go to the path plus the suffix, to be moved into place by
-// CommitTqfFile once the file is catalogued; messages name the path itself.
-bool CreateTqfFile(std::string_view output_root, std::string_view relative_path,
-                   const TqfHeader& header, std::span<const float> samples, Notifier& notifier,
-                   std::string_view staging_suffix = {});
+// file; an existing file of the name is emptied first. On failure nothing is
+// left on disk. With a staging suffix the bytes go to the path plus the
+// suffix, to be moved into place by CommitTqfFile once the file is
+// catalogued; a failure names the path itself.
+FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
+                         const TqfHeader& header, std::span<const float> samples,
+                         std::string_view staging_suffix = {});
 // Moves a staged file over its path, replacing what was there in one step.
-bool CommitTqfFile(std::string_view staged_path, std::string_view full_path, Notifier& notifier);
+FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path);
 
 // Appends samples to an existing file, header untouched. On a failed write the
 // file is cut back to its old length.
-bool ExtendTqfFile(std::string_view full_path, std::span<const float> samples, Notifier& notifier);
+FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples);
 // The same in two steps, for a file kept open between extensions: `fd` is
 // opened on first use and stays open; a failed write leaves the file as it
-// was, closes it (fd -1) and is reported.
-bool AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
-                      Notifier& notifier);
-// Closes a kept file (fd -1 afterwards); a failed close is reported as a
-// write error and answers false.
-bool CloseTqfFile(int& fd, std::string_view full_path, Notifier& notifier);
+// was and closes it (fd -1).
+FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples);
+// Closes a kept file (fd -1 afterwards); a failed close is a write error.
+FileResult CloseTqfFile(int& fd, std::string_view full_path);
 
 // Cuts a file back to `samples` samples after its header, so that it holds no
-// more than its catalogue row says; a failure is reported as a write error.
-bool CutBackTqfFile(std::string_view full_path, std::uint64_t samples, Notifier& notifier);
-// Removes a file that could not be catalogued; a failure is reported.
-bool RemoveTqfFile(std::string_view full_path, Notifier& notifier);
+// more than its catalogue row says.
+FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples);
+// Removes a file that could not be catalogued.
+FileResult RemoveTqfFile(std::string_view full_path);
 
 }  // namespace korvel

@@ -16,23 +16,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) return 0;
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
-  for (const korvel::RawSummaryRow& row : korvel::ReadRawSummary(path))
+  const korvel::RawSummary summary = korvel::SummarizeRawFile(path);
+  for (const korvel::RawSummaryRow& row : summary.rows)
     if (row.station.size() > 16 || row.channel.size() > 24) __builtin_trap();
 
   korvel::RawFileReader reader;
-  if (!reader.Open(path)) return 0;
-  korvel::RawFileHeader header;
-  if (reader.ReadRawHeader(header) != korvel::kRawHeaderSize) return 0;
-  if (!korvel::RawHeaderIsUsable(header) || !korvel::RawFileHoldsChannelTable(header, reader.Size()))
-    return 0;
+  korvel::ParsedRawFile parsed;
+  const korvel::RawFileRefusal refusal = korvel::ParseRawFile(path, reader, parsed);
+  // The summary refuses at least what the parser refuses, for the same reason.
+  if (refusal != korvel::RawFileRefusal::kNone && summary.refusal != refusal) __builtin_trap();
+  if (refusal != korvel::RawFileRefusal::kNone) return 0;
+  const korvel::RawFileHeader& header = parsed.header;
   (void)korvel::RawStartTime(header);
-  (void)korvel::RawDuration(header, reader.Size());
+  (void)korvel::RawDuration(header, parsed.size);
   const int n = header.channel_count;
-  for (int c = 0; c < n; ++c) {
-    korvel::RawChannelRecord record;
-    if (!reader.ReadChannelRecord(record)) __builtin_trap();  // the size was checked
+  if (parsed.channels.size() != static_cast<std::size_t>(n)) __builtin_trap();
+  for (const korvel::RawChannelRecord& record : parsed.channels)
     if (korvel::RawChannelName(record).size() > 24) __builtin_trap();
-  }
   const std::vector<unsigned char> block = reader.ReadRest();
   const int w = korvel::RawSampleWidth(header);
   if (n <= 0) return 0;

@@ -70,7 +70,8 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     CatchStopSignals();
     CliHost host(std::move(selection), ReadScanSubdirectories() != 0);
     CFileList catalogue(theDatabase, notifier);
-    OutputWriter writer(catalogue, notifier);
+    FileErrorMessages file_errors(notifier, /*with_reason=*/true);
+    OutputWriter writer(catalogue, file_errors);
     writer.SetCoalesceUpdates(!options.no_coalesce);
     status = ExitStatus(command(host, writer));
     if (options.stats) {

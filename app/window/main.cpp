@@ -6,6 +6,7 @@
 #include "app/window/converter_app.h"
 #include "database/connection.h"
 #include "database/file_list.h"
+#include "engine/conversion_commands.h"
 #include "engine/output_writer.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/message_box_notifier.h"
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   korvel::MessageBoxNotifier notifier;
   korvel::CFileList catalogue(korvel::theDatabase, notifier);
-  korvel::OutputWriter writer(catalogue, notifier);  // lives for the whole process
+  korvel::FileErrorMessages file_errors(notifier);
+  korvel::OutputWriter writer(catalogue, file_errors);  // lives for the whole process
   writer.SetCoalesceUpdates(true);  // each raw file ends with every row current
 
   QStringList arguments = QApplication::arguments();

@@ -98,10 +98,12 @@ TEST_P(ConversionTest, AMissingOutputRootIsReportedAndTheRunGoesOn) {
   const std::string ns = out + "missing/KIR/00/01032007-000000-N-S.KIR";
   // Each channel's first block fails to create, its tail then fails to extend
   // the same path at the final flush; the other channel is still tried.
-  // The raw file did not reach the disk, so it is not converted.
-  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + z + "'\nKorvel->TQF: File create error '" + ns +
-                       "'\nKorvel->TQF: File open error '" + z + "'\nKorvel->TQF: File open error '" +
-                       ns + "'\nKORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'\n");
+  // The raw file did not reach the disk, so it is not converted; each error
+  // carries the system's reason on the next line.
+  const std::string reason = "'\n  No such file or directory\n";
+  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + z + reason + "Korvel->TQF: File create error '" + ns +
+                       reason + "Korvel->TQF: File open error '" + z + reason + "Korvel->TQF: File open error '" +
+                       ns + reason + "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'\n");
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_TRUE(Rows().empty());
 }

@@ -111,6 +111,7 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + out + "plain/KIR/00/01032007-000000-Z.KIR'\n"
+                   "  Not a directory\n"
                    "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
   EXPECT_TRUE(Rows().empty());
 }

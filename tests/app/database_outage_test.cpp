@@ -76,7 +76,8 @@ TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
     EXPECT_EQ(database.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     TestHost host(std::move(after_first));
     CFileList catalogue(database, host.notifier);
-    OutputWriter writer(catalogue, host.notifier);
+    FileErrorMessages file_errors(host.notifier);
+    OutputWriter writer(catalogue, file_errors);
     const std::vector<std::filesystem::path> paths(files.begin(), files.end());
     const CommandOutcome outcome = ConvertChosenFiles("KIR", paths, paths.front(), host, writer);
     return std::make_pair(outcome, host.notifier.messages);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "engine/conversion_commands.h"
 #include "engine/directory_scan.h"
 #include "tests/support/raw_file_builder.h"
 #include "tests/support/recording_catalogue.h"
@@ -51,7 +52,8 @@ TEST(DirectoryScan, NameOrderStatusLineAndOneBeepPerScan) {
 
   test::RecordingCatalogue catalogue;
   ScanHost host;
-  OutputWriter writer(catalogue, host.notifier);
+  FileErrorMessages file_errors(host.notifier);
+  OutputWriter writer(catalogue, file_errors);
   EXPECT_EQ(ScanDirectory("KIR", host, writer, 0, 0, raw.string()), 2);
   // Each file with its place among the directory's files; sub skipped.
   EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3", ""}));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/conversion_commands.h"
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
 #include "tests/support/recording_catalogue.h"
@@ -23,7 +24,7 @@ using test::TempDir;
 
 class OutputWriterTest : public ::testing::Test {
  protected:
-  OutputWriterTest() : writer(catalogue, notifier) {
+  OutputWriterTest() : messages(notifier), writer(catalogue, messages) {
     root = dir.path().string() + "/";
     writer.SetOutputRoot(root);
   }
@@ -42,6 +43,7 @@ class OutputWriterTest : public ::testing::Test {
   std::string root;
   RecordingCatalogue catalogue;
   RecordingNotifier notifier;
+  FileErrorMessages messages;
   OutputWriter writer;
 };
 
@@ -230,7 +232,7 @@ class RefusingCatalogue : public RecordingCatalogue {
 
 class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
  protected:
-  OutputWriterAgreement() : writer(catalogue, notifier) {
+  OutputWriterAgreement() : messages(notifier), writer(catalogue, messages) {
     root = dir.path().string() + "/";
     writer.SetOutputRoot(root);
     writer.SetCoalesceUpdates(GetParam());
@@ -283,6 +285,7 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
   std::string root;
   RefusingCatalogue catalogue;
   RecordingNotifier notifier;
+  FileErrorMessages messages;
   OutputWriter writer;
 };
 
@@ -305,7 +308,7 @@ TEST_P(OutputWriterAgreement, ARefusedRegistrationLeavesNoFileAndAnOlderOneWhole
   const std::string path = root + "KIR/00/01032007-000000-Z.KIR";
   const std::string before = ReadFileBytes(path);
   // The same raw file again, in a new process: the same path, refused.
-  OutputWriter again(catalogue, notifier);
+  OutputWriter again(catalogue, messages);
   again.SetOutputRoot(root);
   catalogue.refuse_register_after = catalogue.Count("register");
   std::vector<float> other(5000, 2.0f);

@@ -119,34 +119,51 @@ TEST(RawFile, SummaryOfAGoodFile) {
   EXPECT_EQ(rows[1].duration, "00:30:0.00");
 }
 
-TEST(RawFile, SummaryRefusesDamagedAndUndefinedHeaders) {
+// Every refusal with its reason: the parser's, which every reader shares, and
+// the summary's own, which the conversion does not make.
+TEST(RawFile, RefusalsNameTheirReason) {
+  using R = RawFileRefusal;
   TempDir dir;
-  auto rows_of = [&](const RawFileBuilder& b) {
-    b.WriteTo(dir / "x.raw");
-    return ReadRawSummary(dir / "x.raw").size();
-  };
   const auto good = [] { return RawFileBuilder().Channels({"Z", "N-S"}).Frames(10); };
-  EXPECT_EQ(rows_of(good()), 2u);
-  EXPECT_EQ(ReadRawSummary(dir / "missing.raw").size(), 0u);
-  EXPECT_EQ(ReadRawSummary(dir.path()).size(), 0u);  // a folder is no file
-  EXPECT_EQ(rows_of(good().TruncateTo(119)), 0u);
-  EXPECT_EQ(rows_of(good().TruncateTo(0)), 0u);
-  EXPECT_EQ(rows_of(good().TruncateTo(120 + 72 + 10)), 0u);  // inside the channel table
-  EXPECT_EQ(rows_of(good().ChannelCountField(0)), 0u);
-  EXPECT_EQ(rows_of(good().ChannelCountField(-3)), 0u);
-  EXPECT_EQ(rows_of(good().ChannelCountField(100)), 0u);
-  EXPECT_EQ(rows_of(good().Date(1, 1, 1970).TimeOfDay(1.0)), 0u);
-  EXPECT_EQ(rows_of(good().Date(1, 1, 1970).TimeOfDay(1.5)), 2u);
-  EXPECT_EQ(rows_of(good().Date(1, 0, 7)), 0u);
-  EXPECT_EQ(rows_of(good().Date(1, 13, 7)), 0u);
-  EXPECT_EQ(rows_of(good().Date(0, 3, 7)), 0u);
-  EXPECT_EQ(rows_of(good().Date(32, 3, 7)), 0u);
-  EXPECT_EQ(rows_of(good().SampleInterval(0.0)), 0u);
-  EXPECT_EQ(rows_of(good().SampleInterval(-0.01)), 0u);
-  EXPECT_EQ(rows_of(good().SampleInterval(std::nan(""))), 0u);
-  EXPECT_EQ(rows_of(good().SampleInterval(std::numeric_limits<double>::infinity())), 0u);
-  EXPECT_EQ(rows_of(good().TimeOfDay(std::numeric_limits<double>::infinity())), 0u);
-  EXPECT_EQ(rows_of(good().TimeOfDay(std::nan(""))), 0u);
+  const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* what;
+    RawFileBuilder file;
+    R parse;    // what ParseRawFile says
+    R summary;  // what the file-open dialog's summary says
+  } cases[] = {
+      {"good", good(), R::kNone, R::kNone},
+      {"start at 1.5 s", good().Date(1, 1, 1970).TimeOfDay(1.5), R::kNone, R::kNone},
+      {"empty", good().TruncateTo(0), R::kHeaderCut, R::kHeaderCut},
+      {"header cut", good().TruncateTo(119), R::kHeaderCut, R::kHeaderCut},
+      {"table cut", good().TruncateTo(120 + 72 + 10), R::kChannelTableCut, R::kChannelTableCut},
+      {"month 0", good().Date(1, 0, 7), R::kNoStartDate, R::kNoStartDate},
+      {"month 13", good().Date(1, 13, 7), R::kNoStartDate, R::kNoStartDate},
+      {"day 0", good().Date(0, 3, 7), R::kNoStartDate, R::kNoStartDate},
+      {"day 32", good().Date(32, 3, 7), R::kNoStartDate, R::kNoStartDate},
+      {"interval 0", good().SampleInterval(0.0), R::kNoSampleInterval, R::kNoSampleInterval},
+      {"interval < 0", good().SampleInterval(-0.01), R::kNoSampleInterval, R::kNoSampleInterval},
+      {"interval NaN", good().SampleInterval(nan), R::kNoSampleInterval, R::kNoSampleInterval},
+      {"interval inf", good().SampleInterval(inf), R::kNoSampleInterval, R::kNoSampleInterval},
+      {"time inf", good().TimeOfDay(inf), R::kNoTimeOfDay, R::kNoTimeOfDay},
+      {"time NaN", good().TimeOfDay(nan), R::kNoTimeOfDay, R::kNoTimeOfDay},
+      {"channels -3", good().ChannelCountField(-3), R::kNegativeChannels, R::kNegativeChannels},
+      {"channels 0", good().ChannelCountField(0), R::kNone, R::kSummaryChannelCount},
+      {"channels 100", good().ChannelCountField(100).Channels(std::vector<std::string>(100, "Z")), R::kNone,
+       R::kSummaryChannelCount},
+      {"start at 1.0 s", good().Date(1, 1, 1970).TimeOfDay(1.0), R::kNone, R::kSummaryEarlyStart},
+  };
+  for (const auto& c : cases) {
+    c.file.WriteTo(dir / "x.raw");
+    RawFileReader reader;
+    ParsedRawFile parsed;
+    EXPECT_EQ(ParseRawFile(dir / "x.raw", reader, parsed), c.parse) << c.what;
+    const RawSummary summary = SummarizeRawFile(dir / "x.raw");
+    EXPECT_EQ(summary.refusal, c.summary) << c.what << ": " << RawFileRefusalText(summary.refusal);
+    EXPECT_EQ(summary.rows.empty(), c.summary != R::kNone) << c.what;
+  }
+  EXPECT_EQ(SummarizeRawFile(dir / "missing.raw").refusal, R::kCannotOpen);
+  EXPECT_EQ(SummarizeRawFile(dir.path()).refusal, R::kCannotOpen);  // a folder is no file
 }
 
 TEST(RawFile, ReaderNeverReadsPastTheEnd) {

@@ -2,20 +2,19 @@
 
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <cstring>
 #include <filesystem>
 
 #include "engine/tqf_file.h"
-#include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvel {
 namespace {
 
 using test::ReadFileBytes;
-using test::RecordingNotifier;
 using test::TempDir;
 
 std::string FloatBytes(std::initializer_list<float> values) {
@@ -65,18 +64,16 @@ TEST(TqfFile, NamesAndDirectories) {
 
 TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
   TempDir dir;
-  RecordingNotifier notifier;
   const std::string root = (dir.path() / "out").string() + "/";
   std::filesystem::create_directory(dir / "out");
   const std::string rel = TqfRelativePath("STA", "SH Z", 1173247920.5);
   const TqfHeader header = BuildHeader("STA", "SH Z", 100.0, 1173247920.5);
   const float first[] = {1.0f, -2.5f, 32767.0f};
-  ASSERT_TRUE(CreateTqfFile(root, rel, header, first, notifier));
+  ASSERT_FALSE(CreateTqfFile(root, rel, header, first));
   const float second[] = {-32768.0f};
-  ASSERT_TRUE(ExtendTqfFile(TqfFullPath(root, rel), second, notifier));
+  ASSERT_FALSE(ExtendTqfFile(TqfFullPath(root, rel), second));
   const float third[] = {7.0f, 8.0f};
-  ASSERT_TRUE(ExtendTqfFile(TqfFullPath(root, rel), third, notifier));
-  EXPECT_TRUE(notifier.messages.empty());
+  ASSERT_FALSE(ExtendTqfFile(TqfFullPath(root, rel), third));
 
   const std::string bytes = ReadFileBytes(dir / ("out/" + rel));
   ASSERT_EQ(bytes.size(), 512u + 4 * 6);
@@ -84,25 +81,42 @@ TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
   EXPECT_EQ(bytes.substr(512), FloatBytes({1.0f, -2.5f, 32767.0f, -32768.0f, 7.0f, 8.0f}));
 
   // Creating the same name again empties the file first.
-  ASSERT_TRUE(CreateTqfFile(root, rel, header, second, notifier));
+  ASSERT_FALSE(CreateTqfFile(root, rel, header, second));
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 516u);
+  // Staged, the bytes wait beside the file until committed over it.
+  ASSERT_FALSE(CreateTqfFile(root, rel, header, first, ".part"));
+  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 516u);
+  ASSERT_FALSE(CommitTqfFile(TqfFullPath(root, rel) + ".part", TqfFullPath(root, rel)));
+  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 524u);
+  ASSERT_FALSE(CutBackTqfFile(TqfFullPath(root, rel), 1));
+  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)), std::string(header.data(), 512) + FloatBytes({1.0f}));
 }
 
-TEST(TqfFile, FailuresAreReportedWithThePath) {
+// Each failure comes back as a value: the operation, the path and the
+// system's reason.
+TEST(TqfFile, FailuresComeBackWithPathAndReason) {
   TempDir dir;
-  RecordingNotifier notifier;
   const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
   const float samples[] = {1.0f};
   // Only the station and hour folders are made, never the root.
   const std::string missing_root = (dir.path() / "no-root").string() + "/";
-  EXPECT_FALSE(CreateTqfFile(missing_root, "STA/06/f.STA", header, samples, notifier));
+  const std::string file = missing_root + "STA/06/f.STA";
+  const FileResult created = CreateTqfFile(missing_root, "STA/06/f.STA", header, samples);
+  ASSERT_TRUE(created);
+  EXPECT_EQ(created->operation, FileOperation::kCreate);
+  EXPECT_EQ(created->path, file);
+  EXPECT_EQ(created->system_error, ENOENT);
   EXPECT_FALSE(std::filesystem::exists(dir / "no-root"));
-  EXPECT_FALSE(ExtendTqfFile(missing_root + "STA/06/f.STA", samples, notifier));
-  ASSERT_EQ(notifier.messages.size(), 2u);
-  EXPECT_EQ(notifier.messages[0].text, "File create error '" + missing_root + "STA/06/f.STA'");
-  EXPECT_EQ(notifier.messages[0].caption, "Korvel->TQF");
-  EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(notifier.messages[1].text, "File open error '" + missing_root + "STA/06/f.STA'");
+  const FileResult extended = ExtendTqfFile(file, samples);
+  ASSERT_TRUE(extended);
+  EXPECT_EQ(extended->operation, FileOperation::kOpen);
+  EXPECT_EQ(extended->system_error, ENOENT);
+  // The root is a plain file: its folders cannot be made.
+  test::WriteFileBytes(dir / "plain", "x");
+  const FileResult under_file = CreateTqfFile((dir / "plain").string(), "STA/06/f.STA", header, samples);
+  ASSERT_TRUE(under_file);
+  EXPECT_EQ(under_file->operation, FileOperation::kCreate);
+  EXPECT_EQ(under_file->system_error, ENOTDIR);
 }
 
 // Holds the process to a file size limit, so that a write really stops short.
@@ -125,48 +139,49 @@ class FileSizeLimit {
   void (*m_old_handler)(int) = nullptr;
 };
 
-TEST(TqfFile, AShortWriteIsReportedAndTheExtensionUndone) {
+TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
   TempDir dir;
-  RecordingNotifier notifier;
   const std::string root = dir.path().string() + "/";
   const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
   const float first[] = {1.0f, 2.0f, 3.0f};
-  ASSERT_TRUE(CreateTqfFile(root, "STA/06/f.STA", header, first, notifier));
+  ASSERT_FALSE(CreateTqfFile(root, "STA/06/f.STA", header, first));
   const std::string full = root + "STA/06/f.STA";
   const std::string before = ReadFileBytes(full);
+  FileResult extended, created;
   {
     FileSizeLimit limit(530);  // room for 6 of the next 16 bytes
     const float more[] = {4.0f, 5.0f, 6.0f, 7.0f};
-    EXPECT_FALSE(ExtendTqfFile(full, more, notifier));
+    extended = ExtendTqfFile(full, more);
     // A new file that cannot be written whole does not stay behind.
     const float many[8] = {};
-    EXPECT_FALSE(CreateTqfFile(root, "STA/06/g.STA", header, many, notifier));
+    created = CreateTqfFile(root, "STA/06/g.STA", header, many);
   }
   EXPECT_EQ(ReadFileBytes(full), before);
   EXPECT_FALSE(std::filesystem::exists(root + "STA/06/g.STA"));
-  ASSERT_EQ(notifier.messages.size(), 2u);
-  EXPECT_EQ(notifier.messages[0].text, "File write error '" + full + "'");
-  EXPECT_EQ(notifier.messages[1].text, "File write error '" + root + "STA/06/g.STA'");
+  for (const FileResult& result : {extended, created}) {
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->operation, FileOperation::kWrite);
+    EXPECT_EQ(result->system_error, EFBIG);
+  }
+  EXPECT_EQ(created->path, root + "STA/06/g.STA");
 }
 
-TEST(TqfFile, AFullDiskIsReported) {
+TEST(TqfFile, AFullDiskIsAWriteError) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  RecordingNotifier notifier;
   const float samples[] = {1.0f, 2.0f};
   // /dev/full opens for writing and fails every write, as a full disk does.
-  EXPECT_FALSE(ExtendTqfFile("/dev/full", samples, notifier));
-  ASSERT_EQ(notifier.messages.size(), 1u);
-  EXPECT_EQ(notifier.messages[0].text, "File write error '/dev/full'");
-  EXPECT_EQ(notifier.messages[0].caption, "Korvel->TQF");
+  const FileResult extended = ExtendTqfFile("/dev/full", samples);
+  ASSERT_TRUE(extended);
+  EXPECT_EQ(extended->operation, FileOperation::kWrite);
+  EXPECT_EQ(extended->system_error, ENOSPC);
 
   // Kept open: the failed write closes the file and reports it the same way.
   int fd = -1;
-  EXPECT_FALSE(AppendTqfSamples(fd, "/dev/full", samples, notifier));
+  const FileResult appended = AppendTqfSamples(fd, "/dev/full", samples);
+  ASSERT_TRUE(appended);
+  EXPECT_EQ(appended->system_error, ENOSPC);
   EXPECT_EQ(fd, -1);
-  ASSERT_EQ(notifier.messages.size(), 2u);
-  EXPECT_EQ(notifier.messages[1].text, "File write error '/dev/full'");
-  EXPECT_TRUE(CloseTqfFile(fd, "/dev/full", notifier));  // nothing open: nothing to report
-  EXPECT_EQ(notifier.messages.size(), 2u);
+  EXPECT_FALSE(CloseTqfFile(fd, "/dev/full"));  // nothing open: nothing to report
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "controls/mask_edit.h"
 #include "database/database.h"
 #include "database/file_list.h"
+#include "engine/conversion_commands.h"
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/main_dialog.h"
@@ -90,7 +91,8 @@ class MainDialogTest : public ::testing::TestWithParam<std::string> {
   CDatabase db;
   RecordingNotifier notifier;
   CFileList catalogue{db, notifier};
-  OutputWriter writer{catalogue, notifier};
+  FileErrorMessages file_errors{notifier};
+  OutputWriter writer{catalogue, file_errors};
   std::string out;
 };
 

@@ -1,0 +1,29 @@
+#pragma once
+// A file operation that failed, as a value: what was tried, on which file,
+// and the system's reason. The file formats and the output writer hand these
+// up; the commands turn them into the operator's messages.
+
+#include <optional>
+#include <string>
+
+namespace korvel {
+
+enum class FileOperation { kCreate, kOpen, kWrite, kRead };
+
+struct FileError {
+  FileOperation operation = FileOperation::kWrite;
+  std::string path;      // for display, UTF-8
+  int system_error = 0;  // errno; 0 when the system gave none
+};
+
+// Nothing when the operation succeeded.
+using FileResult = std::optional<FileError>;
+
+// Where the output writer sends the failures it meets, as they happen.
+class FileErrorSink {
+ public:
+  virtual ~FileErrorSink() = default;
+  virtual void FileFailed(const FileError& error) = 0;
+};
+
+}  // namespace korvel
