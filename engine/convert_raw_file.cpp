@@ -128,15 +128,7 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   try {
     whole = HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
   } catch (const CatalogueError&) {
-    // The files written so far get their rows if the database still answers,
-    // or are cut back to what their rows say; the first error is the one
-    // reported.
-    writer.DiscardPending();
-    writer.CloseKeptFiles();
-    try {
-      writer.BringRowsUpToDate();
-    } catch (const CatalogueError&) {
-    }
+    writer.SettleAfterCatalogueError();
     throw;
   }
   writer.CloseKeptFiles();

@@ -349,9 +349,14 @@ void OutputWriter::BringRowsUpToDate() {
   m_stale_rows.clear();
 }
 
-void OutputWriter::DiscardPending() {
+void OutputWriter::SettleAfterCatalogueError() {
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels) ClearPending(channel);
+  CloseKeptFiles();
+  try {
+    BringRowsUpToDate();
+  } catch (const CatalogueError&) {
+  }
 }
 
 void OutputWriter::FlushAll() {

@@ -104,9 +104,12 @@ class OutputWriter {
   void BringRowsUpToDate();
   const std::vector<StaleRow>& StaleRows() const { return m_stale_rows; }
 
-  // After a catalogue error: the samples not yet written are dropped, so that
-  // none of them reach a file later under another raw file's name.
-  void DiscardPending();
+  // After a catalogue error part-way through a raw file: the samples not yet
+  // written are dropped (none may reach a file later under another raw
+  // file's name), the kept files closed, and the held-back rows sent if the
+  // database still answers, else their files cut back. A second catalogue
+  // error here is not passed on: the first one is what the operator sees.
+  void SettleAfterCatalogueError();
 
   // Files that could not be created, opened, written or closed so far.
   std::uint64_t OutputFailures() const { return m_output_failures; }

@@ -253,12 +253,7 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
       writer.BringRowsUpToDate();
       return true;
     } catch (const CatalogueError&) {
-      writer.DiscardPending();
-      writer.CloseKeptFiles();
-      try {
-        writer.BringRowsUpToDate();
-      } catch (const CatalogueError&) {
-      }
+      writer.SettleAfterCatalogueError();
       return false;
     }
   }
