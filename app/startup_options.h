@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/settings.h"
+
 namespace korvel {
 
 struct StartupOptions {
@@ -15,9 +17,9 @@ struct StartupOptions {
 };
 
 inline constexpr std::size_t kCommandLineBuffer = 1023;
-inline constexpr std::size_t kDsnField = 31;
-inline constexpr std::size_t kUserField = 63;
-inline constexpr std::size_t kPasswordField = 63;
+inline constexpr std::size_t kDsnField = kDsnLength;
+inline constexpr std::size_t kUserField = kUserLength;
+inline constexpr std::size_t kPasswordField = kPasswordLength;
 inline constexpr std::size_t kStationToken = 19;
 
 // Tokens split at spaces: ODBC=, USER=, PASSWORD=, CHKDB (also /CHKDB and

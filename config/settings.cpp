@@ -10,15 +10,15 @@
 namespace korvel {
 
 std::string ReadDataRoot() {
-  std::string dir = GetProfileString("DATA", "DIR", "", 256, TqfIniPath());
+  std::string dir = GetProfileString("DATA", "DIR", "", kDataRootLength + 1, TqfIniPath());
   return dir.empty() ? dir : WithTrailingSeparator(std::move(dir));
 }
 
 ConnectionKeys ReadConnectionKeys() {
   const auto ini = TqfIniPath();
-  return {GetProfileString("DATABASE", "ODBC", "TQF", 32, ini),
-          GetProfileString("DATABASE", "USER", "TQF", 64, ini),
-          GetProfileString("DATABASE", "PASSWORD", "KXM", 64, ini)};
+  return {GetProfileString("DATABASE", "ODBC", "TQF", kDsnLength + 1, ini),
+          GetProfileString("DATABASE", "USER", "TQF", kUserLength + 1, ini),
+          GetProfileString("DATABASE", "PASSWORD", "KXM", kPasswordLength + 1, ini)};
 }
 
 int ReadScanSubdirectories() { return GetProfileInt("SYSTEM", "SCANDIR", 0, ProgramIniPath()); }
@@ -26,23 +26,23 @@ int ReadScanSubdirectories() { return GetProfileInt("SYSTEM", "SCANDIR", 0, Prog
 std::vector<std::string> ReadStationNames() {
   const auto ini = ProgramIniPath();
   // NSTA is text read as a decimal number, like the window's sscanf of it.
-  const int count = std::atoi(GetProfileString("SYSTEM", "NSTA", "0", 64, ini).c_str());
+  const int count = std::atoi(GetProfileString("SYSTEM", "NSTA", "0", kStationEntryLength + 1, ini).c_str());
   std::vector<std::string> names;
   for (int i = 0; i < count; ++i) {
     char section[32];
     std::snprintf(section, sizeof section, "STA%d", i);
-    std::string name = GetProfileString(section, "NAME", "", 64, ini);
+    std::string name = GetProfileString(section, "NAME", "", kStationEntryLength + 1, ini);
     if (!name.empty()) names.push_back(std::move(name));
   }
   return names;
 }
 
 std::string ReadTimeWindowStart() {
-  return GetProfileString("SYSTEM", "TIME", kDefaultTimeWindowStart, 32, ProgramIniPath());
+  return GetProfileString("SYSTEM", "TIME", kDefaultTimeWindowStart, kTimeWindowTextLength + 1, ProgramIniPath());
 }
 
 std::string ReadTimeWindowLength() {
-  return GetProfileString("SYSTEM", "TIMEQTY", kDefaultTimeWindowLength, 32, ProgramIniPath());
+  return GetProfileString("SYSTEM", "TIMEQTY", kDefaultTimeWindowLength, kTimeWindowTextLength + 1, ProgramIniPath());
 }
 
 void WriteTimeWindow(const std::string& start, const std::string& length) {
@@ -52,11 +52,11 @@ void WriteTimeWindow(const std::string& start, const std::string& length) {
 
 std::string ReadStationDataDir(const std::string& station, DataDirUse use) {
   const auto ini = ProgramIniPath();
-  std::size_t buffer = 256;
+  std::size_t buffer = kScanDirLength + 1;
   const char* shared_default = "";
   switch (use) {
-    case DataDirUse::FilePicker: buffer = 16000; break;
-    case DataDirUse::FolderChooser: buffer = 1600; break;
+    case DataDirUse::FilePicker: buffer = kFilePickerDirLength + 1; break;
+    case DataDirUse::FolderChooser: buffer = kFolderChooserDirLength + 1; break;
     case DataDirUse::DirectoryScan: shared_default = "Data"; break;
   }
   std::string dir = GetProfileString(station, "DIR", "", buffer, ini);

@@ -109,7 +109,7 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
   for (const std::string& station : selected_stations) {
     if (host.StopRequested()) break;
     try {
-      outcome.converted += ScanDirectory(station.substr(0, 31), host, writer, start, length);
+      outcome.converted += ScanDirectory(station.substr(0, kCommandStationLength), host, writer, start, length);
     } catch (const CatalogueError& e) {
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;
@@ -187,7 +187,7 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
       ShowSuccess(host, outcome.converted);
     } else {
       // Both values share the buffer; the folder gives way first.
-      const std::string station = Cp1251ToUtf8(current_station.substr(0, 31));
+      const std::string station = Cp1251ToUtf8(current_station.substr(0, kCommandStationLength));
       const std::string tail = " \nнет подходящих файлов для станции: " + station;
       const std::size_t tail_length = Utf8CharacterCount(tail);
       const std::string text = FormatWithin(
