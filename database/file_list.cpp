@@ -157,7 +157,7 @@ bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
     remove.Execute();
     return true;
   } catch (const CDBException& e) {
-    m_notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    m_notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     return false;
   }
 }

@@ -44,7 +44,7 @@ bool AlterColumn(CDatabase& database, const std::string& table, const std::strin
     char text[256];
     std::snprintf(text, sizeof text, "Ошибка добавления поля %s в таблицу %s", column.c_str(),
                   table.c_str());
-    notifier.Message(text + e.m_strError, kApplicationTitle, MessageIcon::Error);
+    notifier.Message(text + e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     return false;
   }
 }

@@ -228,7 +228,7 @@ void CMainDialog::OnStationSelectionChange() {
     else
       RemoveStationChannels(station);
   } catch (const CDBException& e) {
-    m_notifier.Message(e.m_strError.substr(0, 255), kApplicationTitle, MessageIcon::Error);
+    m_notifier.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
   }
   EndWaitCursor();
 }
@@ -259,7 +259,7 @@ void CMainDialog::SelectAllStations() {
     try {
       AddStationChannels(station);
     } catch (const CDBException& e) {
-      m_notifier.Message(e.m_strError.substr(0, 255), kApplicationTitle, MessageIcon::Error);
+      m_notifier.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
       return;
     }
   }

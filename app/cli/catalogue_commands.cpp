@@ -38,7 +38,7 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
       status = kConverted;
     }
   } catch (const CDBException& e) {
-    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     status = kDatabaseError;
   }
   CloseDatabase();
@@ -53,7 +53,7 @@ int RunCreateTables(const ConnectionOptions& connection) {
     CreateCatalogueTables(theDatabase);
     std::printf("FILELIST, SITECHAN and their indexes are in place\n");
   } catch (const CDBException& e) {
-    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     status = kDatabaseError;
   }
   CloseDatabase();
