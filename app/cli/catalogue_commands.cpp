@@ -65,13 +65,31 @@ int RunUpgradeSchema(const ConnectionOptions& connection) {
   if (!Open(connection, notifier)) return kDatabaseOpenFailed;
   const int failures = UpgradeSchema(theDatabase, notifier);
   if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
-  // Reported, not created: indexes on a shared server are its administrator's call.
-  for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
-    std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
-                "add it with: CREATE INDEX %s ON %s (%s)\n",
-                index.table, index.columns, index.name, index.table, index.columns);
+  bool unchecked = false;
+  // Reported, not changed: retyping a shared server's columns is its
+  // administrator's call, as are its indexes.
+  try {
+    for (const LossyColumn& lossy : LossyFileListColumns(theDatabase))
+      std::printf("FILELIST.%s is %s, which does not keep every double: start times, rates and "
+                  "calibrations stored there are rounded; declare it DOUBLE PRECISION\n",
+                  lossy.column.c_str(), lossy.type.c_str());
+  } catch (const CDBException& e) {
+    notifier.Message("cannot read the column types of FILELIST: " + e.ErrorText(), kApplicationTitle,
+                     MessageIcon::Error);
+    unchecked = true;
+  }
+  try {
+    for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
+      std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
+                  "add it with: CREATE INDEX %s ON %s (%s)\n",
+                  index.table, index.columns, index.name, index.table, index.columns);
+  } catch (const CDBException& e) {
+    notifier.Message("cannot read the catalogue's indexes: " + e.ErrorText(), kApplicationTitle,
+                     MessageIcon::Error);
+    unchecked = true;
+  }
   CloseDatabase();
-  return failures == 0 ? kConverted : kNothing;
+  return failures == 0 && !unchecked ? kConverted : kNothing;
 }
 
 }  // namespace korvel::cli
