@@ -234,12 +234,14 @@ void CMainDialog::OnStationSelectionChange() {
 }
 
 void CMainDialog::AddStationChannels(const std::string& station) {
-  for (const SiteChannelRow& row : CChanList(m_database).ListStation(station)) {
+  // Each row joins the list as it is read: a database error part-way leaves
+  // the rows before it on show.
+  CChanList(m_database).ListStation(station, [&](SiteChannelRow&& row) {
     char sps[64];
     std::snprintf(sps, sizeof sps, "%.3f", row.sps);
     auto* item = new QTreeWidgetItem(m_channel_list, {Text(station), Text(row.chan), QString::fromLatin1(sps)});
     SetStateImage(item, IsTickedByDefault(row.chan) ? kTicked : kUnticked);
-  }
+  });
   ReadBackFields();
 }
 

@@ -32,12 +32,14 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
   if (!Open(connection, notifier)) return kDatabaseOpenFailed;
   int status = kNothing;
   try {
-    for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(Utf8ToCp1251(station))) {
+    // Printed as read: the rows before an error are shown, then the error.
+    CChanList(theDatabase).ListStation(Utf8ToCp1251(station), [&](SiteChannelRow&& row) {
       std::printf("%s\t%.3f\t%s\n", Cp1251ToUtf8(row.chan).c_str(), row.sps,
                   IsTickedByDefault(row.chan) ? "x" : "");
       status = kConverted;
-    }
+    });
   } catch (const CDBException& e) {
+    std::fflush(stdout);
     notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     status = kDatabaseError;
   }

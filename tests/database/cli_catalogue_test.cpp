@@ -4,6 +4,8 @@
 
 #include "database/catalogue_schema.h"
 #include "database/database.h"
+#include "database/db_exception.h"
+#include "database/chan_list.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
 #include "tests/database/live_database.h"
@@ -16,6 +18,7 @@ namespace {
 using test::ReadFileBytes;
 using test::RunCommand;
 using test::TempDir;
+using test::WriteFileBytes;
 
 // Points ODBCINI at a file of the test's own for as long as it lives.
 class OwnOdbcIni {
@@ -188,6 +191,42 @@ TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissing
   EXPECT_EQ(created.exit_status, 0) << created.err;
   EXPECT_TRUE(MissingCatalogueIndexes(m_db).empty());
   EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"}).exit_status, 0);  // again: nothing to do
+}
+
+// The TQF_PG section of the test data sources again as `name`, with the
+// driver fetching one row at a time.
+std::string RowByRowPgSource(const std::string& name) {
+  const char* ini = std::getenv("ODBCINI");
+  const std::string text = ini != nullptr ? ReadFileBytes(ini) : "";
+  const std::size_t start = text.find("[TQF_PG]\n");
+  if (start == std::string::npos) return "";
+  const std::size_t body = start + std::string("[TQF_PG]\n").size();
+  const std::size_t end = std::min(text.find("\n[", body), text.size());
+  return text + "\n[" + name + "]\n" + text.substr(body, end - body) + "\nUseDeclareFetch=1\nFetch=1\n";
+}
+
+TEST_P(CliCatalogueTest, ChannelsReadBeforeAFailingRowStayOnShow) {
+  if (GetParam().find("PG") == std::string::npos) GTEST_SKIP() << "a row-by-row fetch on PostgreSQL";
+  const test::SiteChanFailingOnThirdRow failing(m_db);
+  TempDir dir;
+  WriteFileBytes(dir / "odbc.ini", RowByRowPgSource("TQF_PG_ROWS"));
+  OwnOdbcIni own((dir / "odbc.ini").string());
+  CDatabase row_by_row;
+  ASSERT_EQ(row_by_row.OpenEx(test::RowByRowConnectString(GetParam())), CDatabase::OpenResult::Opened);
+  std::vector<std::string> handed;
+  try {
+    CChanList(row_by_row).ListStation("KIR", [&](SiteChannelRow&& row) { handed.push_back(row.chan); });
+    FAIL() << "no error";
+  } catch (const CDBException& e) {
+    EXPECT_EQ(e.SqlState(), "22012") << e.ErrorText();  // division by zero
+  }
+  EXPECT_EQ(handed, (std::vector<std::string>{"Z", "N-S"}));
+  row_by_row.Close();
+
+  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", "TQF_PG_ROWS", "channels", "--station", "KIR"});
+  EXPECT_EQ(r.exit_status, 4);
+  EXPECT_EQ(r.out, "Z\t100.000\tx\nN-S\t50.000\tx\n");
+  EXPECT_NE(r.err.find("division by zero"), std::string::npos) << r.err;
 }
 
 TEST(CliCatalogue, AFailedConnectionExitsWithThree) {
