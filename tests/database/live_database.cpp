@@ -61,9 +61,9 @@ TEST(LiveDatabases, AreConfigured) {
   const auto dsns = TestDsns();
   const char* ci = std::getenv("CI");
   const bool in_ci = ci != nullptr && std::string(ci) == "true";
-  if (dsns.size() < 2) {
+  if (dsns.size() < 3) {
     const std::string what = "database tests run on " + std::to_string(dsns.size()) +
-                             " driver(s) only; tools/test sets up SQLite and PostgreSQL";
+                             " driver(s) only; tools/test sets up SQLite, PostgreSQL and MariaDB";
     if (in_ci) FAIL() << what;
     std::fprintf(stderr, "\n*** WARNING: %s ***\n\n", what.c_str());
     if (dsns.empty()) GTEST_SKIP() << what;
