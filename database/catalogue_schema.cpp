@@ -10,26 +10,39 @@
 namespace korvel {
 namespace {
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = Upper1251(c);
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   return text;
+}
+
+// Servers keep unquoted names in their own case: a table is asked for as
+// written and in lower case. A driver that says the spelling names no table
+// (MariaDB keeps names as written) gives no rows for it.
+template <typename Visit>
+void ForEachSpelling(const std::string& table, Visit visit) {
+  for (const std::string& name : {table, Lower(table)}) {
+    try {
+      visit(name);
+    } catch (const CDBException& e) {
+      if (!e.HasSqlState("42S02") && !e.HasSqlState("42P01")) throw;
+    }
+  }
 }
 
 // Every index of `table` as its upper-case column list, "A, B".
 std::vector<std::string> IndexColumns(CDatabase& database, const std::string& table) {
   std::map<std::string, std::map<long, std::string>> indexes;
-  CStatement statement(database);
-  std::string name = table;
-  const SQLRETURN rc = SQLStatistics(statement.RawHandle(), nullptr, 0, nullptr, 0,
-                                     reinterpret_cast<SQLCHAR*>(name.data()), SQL_NTS, SQL_INDEX_ALL, SQL_QUICK);
-  if (!Succeeded(rc)) return {};
-  while (statement.Fetch()) {
-    const auto index = statement.GetText(6);
-    const auto position = statement.GetLong(8);
-    const auto column = statement.GetText(9);
-    if (!index || !position || !column) continue;  // the table's own statistics row
-    indexes[*index][*position] = Upper(*column);
-  }
+  ForEachSpelling(table, [&](const std::string& name) {
+    CStatement statement(database);
+    statement.Statistics(name);
+    while (statement.Fetch()) {
+      const auto index = statement.GetText(6);
+      const auto position = statement.GetLong(8);
+      const auto column = statement.GetText(9);
+      if (!index || !position || !column) continue;  // the table's own statistics row
+      indexes[name + "." + *index][*position] = CharUpper1251(*column);
+    }
+  });
   std::vector<std::string> lists;
   for (const auto& [index, columns] : indexes) {
     std::string list;
@@ -39,20 +52,43 @@ std::vector<std::string> IndexColumns(CDatabase& database, const std::string& ta
   return lists;
 }
 
+// Whether an ODBC column of this type keeps every double as it is.
+bool KeepsDoubles(long data_type, long size, long decimals, long radix) {
+  switch (data_type) {
+    case SQL_DOUBLE:
+    case SQL_FLOAT:
+      // Binary precision in bits, or decimal digits.
+      return radix == 2 ? size >= 53 : size >= 15;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+      // Start times need ten whole digits and six after the point.
+      return size >= 16 && decimals >= 6;
+    default:
+      return false;  // REAL, the integers, texts
+  }
+}
+
 }  // namespace
 
 void CreateCatalogueTables(CDatabase& database) {
-  // FLOAT is a double on both SQLite and PostgreSQL.
+  // DOUBLE PRECISION is a double everywhere; FLOAT is single precision on
+  // MySQL and MariaDB. MySQL's TIMESTAMP would be moved by the session's time
+  // zone and ends in 2038, and its default collation ignores case, which
+  // would let the path of one file stand for another's.
+  const bool mysql = database.GetDbmsKind() == DbmsKind::MySql;
+  const std::string timestamp = mysql ? "DATETIME" : "TIMESTAMP";
+  const std::string options = mysql ? " CHARACTER SET utf8mb4 COLLATE utf8mb4_bin" : "";
   database.ExecuteSQL(
       "CREATE TABLE IF NOT EXISTS FILELIST ("
-      "STA VARCHAR(16), SPS FLOAT, GAIN INT, CPATH VARCHAR(255), DATATYPE INT, CH VARCHAR(24), "
-      "CREATER VARCHAR(16), LDDATE TIMESTAMP, TBEGIN FLOAT, TQTY FLOAT, CALIB FLOAT, CALPER FLOAT, "
-      "FOFF INT, LCODE VARCHAR(8), TEND FLOAT)");
+      "STA VARCHAR(16), SPS DOUBLE PRECISION, GAIN INT, CPATH VARCHAR(255), DATATYPE INT, CH VARCHAR(24), "
+      "CREATER VARCHAR(16), LDDATE " + timestamp + ", TBEGIN DOUBLE PRECISION, TQTY DOUBLE PRECISION, "
+      "CALIB DOUBLE PRECISION, CALPER DOUBLE PRECISION, FOFF INT, LCODE VARCHAR(8), TEND DOUBLE PRECISION)" +
+      options);
   database.ExecuteSQL(
       "CREATE TABLE IF NOT EXISTS SITECHAN ("
-      "STA VARCHAR(16), CHAN VARCHAR(24), NGROUP INT, CHANINDEX INT, EDEPH FLOAT, LAT FLOAT, "
-      "LON FLOAT, SPS FLOAT, HANG FLOAT, VANG FLOAT, DESCR VARCHAR(255), CALIBFILE VARCHAR(255), "
-      "LDDATE TIMESTAMP)");
+      "STA VARCHAR(16), CHAN VARCHAR(24), NGROUP INT, CHANINDEX INT, EDEPH DOUBLE PRECISION, "
+      "LAT DOUBLE PRECISION, LON DOUBLE PRECISION, SPS DOUBLE PRECISION, HANG DOUBLE PRECISION, "
+      "VANG DOUBLE PRECISION, DESCR VARCHAR(255), CALIBFILE VARCHAR(255), LDDATE " + timestamp + ")" + options);
   for (const CatalogueIndex& index : kCatalogueIndexes)
     database.ExecuteSQL(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.table + " (" +
                         index.columns + ")");
@@ -60,16 +96,8 @@ void CreateCatalogueTables(CDatabase& database) {
 
 std::vector<CatalogueIndex> MissingCatalogueIndexes(CDatabase& database) {
   std::map<std::string, std::vector<std::string>> by_table;
-  for (const CatalogueIndex& index : kCatalogueIndexes) {
-    auto& lists = by_table[index.table];
-    if (lists.empty()) {
-      // Servers keep unquoted names in their own case: ask for both.
-      lists = IndexColumns(database, index.table);
-      std::string lower = index.table;
-      for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-      for (const std::string& list : IndexColumns(database, lower)) lists.push_back(list);
-    }
-  }
+  for (const CatalogueIndex& index : kCatalogueIndexes)
+    if (!by_table.contains(index.table)) by_table[index.table] = IndexColumns(database, index.table);
   std::vector<CatalogueIndex> missing;
   for (const CatalogueIndex& index : kCatalogueIndexes) {
     bool found = false;
@@ -78,6 +106,33 @@ std::vector<CatalogueIndex> MissingCatalogueIndexes(CDatabase& database) {
     if (!found) missing.push_back(index);
   }
   return missing;
+}
+
+std::vector<LossyColumn> LossyFileListColumns(CDatabase& database) {
+  // SQLite keeps every such number as an eight-byte double, whatever the
+  // declared type says.
+  if (database.IsSqlite()) return {};
+  std::vector<LossyColumn> lossy;
+  ForEachSpelling("FILELIST", [&](const std::string& name) {
+    CStatement statement(database);
+    statement.Columns(name);
+    while (statement.Fetch()) {
+      const std::string column = CharUpper1251(statement.GetText(4).value_or(""));
+      bool wanted = false;
+      for (const char* c : kDoubleColumns) wanted = wanted || column == c;
+      for (const LossyColumn& seen : lossy) wanted = wanted && seen.column != column;
+      if (!wanted) continue;
+      const long data_type = statement.GetLong(5).value_or(0);
+      std::string type = statement.GetText(6).value_or("?");
+      const auto size = statement.GetLong(7);
+      const long decimals = statement.GetLong(9).value_or(0);
+      const long radix = statement.GetLong(10).value_or(10);
+      if (KeepsDoubles(data_type, size.value_or(0), decimals, radix)) continue;
+      if (size) type += "(" + std::to_string(*size) + ")";
+      lossy.push_back({column, type});
+    }
+  });
+  return lossy;
 }
 
 }  // namespace korvel

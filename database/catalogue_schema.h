@@ -1,7 +1,8 @@
 #pragma once
 // The catalogue's tables as this program creates them for its embedded
-// database and for test servers.
+// database and for server catalogues, and what upgrade-schema checks of them.
 
+#include <string>
 #include <vector>
 
 #include "database/database.h"
@@ -10,6 +11,7 @@ namespace korvel {
 
 // FILELIST (with LCODE and TEND), SITECHAN and the indexes that keep every
 // catalogue statement off a full table scan; existing ones are left alone.
+// Every time, rate and calibration column is a double on every server.
 void CreateCatalogueTables(CDatabase& database);
 
 // The indexes every catalogue statement relies on, as "TABLE (COLUMNS)", and
@@ -27,6 +29,18 @@ inline constexpr CatalogueIndex kCatalogueIndexes[] = {
 
 // Those of kCatalogueIndexes that no index of the data source begins with
 // (its columns first, in order), as the driver's catalogue functions tell.
+// Raises CDBException when the driver cannot tell.
 std::vector<CatalogueIndex> MissingCatalogueIndexes(CDatabase& database);
+
+// A FILELIST column that holds times, rates or calibrations in a type that
+// does not keep every double (MySQL's FLOAT keeps about seven digits, so a
+// start time moves by up to a minute).
+struct LossyColumn {
+  std::string column;  // upper case
+  std::string type;    // as the driver names it, with its size
+};
+inline constexpr const char* kDoubleColumns[] = {"TBEGIN", "TQTY", "SPS", "CALIB", "CALPER", "TEND"};
+// Asks the driver (SQLColumns); raises CDBException when it cannot tell.
+std::vector<LossyColumn> LossyFileListColumns(CDatabase& database);
 
 }  // namespace korvel

@@ -5,14 +5,14 @@
 
 namespace korvel {
 
-std::vector<SiteChannelRow> CChanList::ListStation(const std::string& station) {
+void CChanList::ListStation(const std::string& station,
+                            const std::function<void(SiteChannelRow&&)>& each) {
   CStatement select(m_database);
   select.Prepare(
       "SELECT STA, CHAN, NGROUP, CHANINDEX, EDEPH, LAT, LON, SPS, HANG, VANG, DESCR, CALIBFILE, "
       "LDDATE FROM SITECHAN WHERE STA = ?");
   select.BindText(1, Cp1251ToUtf8(station));
   select.Execute();
-  std::vector<SiteChannelRow> rows;
   while (select.Fetch()) {
     SiteChannelRow r;
     r.sta = Utf8ToCp1251(select.GetText(1).value_or(""));
@@ -28,8 +28,13 @@ std::vector<SiteChannelRow> CChanList::ListStation(const std::string& station) {
     r.descr = Utf8ToCp1251(select.GetText(11).value_or(""));
     r.calibfile = Utf8ToCp1251(select.GetText(12).value_or(""));
     r.lddate = select.GetText(13).value_or("");
-    rows.push_back(std::move(r));
+    each(std::move(r));
   }
+}
+
+std::vector<SiteChannelRow> CChanList::ListStation(const std::string& station) {
+  std::vector<SiteChannelRow> rows;
+  ListStation(station, [&rows](SiteChannelRow&& row) { rows.push_back(std::move(row)); });
   return rows;
 }
 

@@ -2,6 +2,7 @@
 // The station channel table SITECHAN, read only.
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,11 @@ class CChanList {
  public:
   explicit CChanList(CDatabase& database) : m_database(database) {}
 
-  // The rows of one station, in the database's own order.
+  // Hands the rows of one station to `each` as they are read, in the
+  // database's own order. An error part-way is raised after the rows read
+  // before it have been handed over, so that they can stay on show.
+  void ListStation(const std::string& station, const std::function<void(SiteChannelRow&&)>& each);
+  // All rows at once, or the error alone: for callers that need the whole list.
   std::vector<SiteChannelRow> ListStation(const std::string& station);
 
  private:

@@ -38,7 +38,7 @@ bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string
       return true;
     notifier.Message("Ошибка инициализации базы данных", kApplicationTitle, MessageIcon::None);
   } catch (const CDBException& e) {
-    notifier.Message(Cp1251ToUtf8(MaskedConnectString(settings)) + "\n" + e.m_strError,
+    notifier.Message(Cp1251ToUtf8(MaskedConnectString(settings)) + "\n" + e.ErrorText(),
                      kApplicationTitle, MessageIcon::Error);
   }
   return false;

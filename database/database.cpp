@@ -16,7 +16,8 @@ DbmsKind ClassifyDbmsName(const std::string& name) {
   if (has("ACCESS")) kind = DbmsKind::Access;
   if (has("MICROSOFT") && has("SQL")) kind = DbmsKind::MsSql;
   if (has("ORACLE")) kind = DbmsKind::Oracle;
-  if (has("MYSQL")) kind = DbmsKind::MySql;
+  // MariaDB speaks MySQL's dialect and names itself so.
+  if (has("MYSQL") || has("MARIADB")) kind = DbmsKind::MySql;
   if (has("POSTGRES")) kind = DbmsKind::Postgres;
   return kind;
 }
@@ -31,9 +32,10 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
   SQLSetEnvAttr(m_henv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   rc = SQLAllocHandle(SQL_HANDLE_DBC, m_henv, &m_hdbc);
   if (!Succeeded(rc)) {
-    std::string text = DiagnosticText(SQL_HANDLE_ENV, m_henv);
+    std::vector<DiagnosticRecord> records = DiagnosticRecords(SQL_HANDLE_ENV, m_henv);
     Close();
-    throw CDBException(text.empty() ? "cannot allocate an ODBC connection" : text, "");
+    if (records.empty()) throw CDBException("cannot allocate an ODBC connection", "");
+    throw CDBException(std::move(records));
   }
   SQLSetConnectAttr(m_hdbc, SQL_ATTR_LOGIN_TIMEOUT,
                     reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
@@ -50,12 +52,12 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
     return OpenResult::NoData;
   }
   if (!Succeeded(rc)) {
-    std::string state;
-    std::string text = DiagnosticText(SQL_HANDLE_DBC, m_hdbc, &state);
+    std::vector<DiagnosticRecord> records = DiagnosticRecords(SQL_HANDLE_DBC, m_hdbc);
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
     m_hdbc = SQL_NULL_HDBC;
     Close();
-    throw CDBException(text.empty() ? "the connection failed" : text, state);
+    if (records.empty()) throw CDBException("the connection failed", "");
+    throw CDBException(std::move(records));
   }
   m_statements = 0;
   return OpenResult::Opened;
@@ -87,12 +89,15 @@ void CDatabase::ExecuteSQL(const std::string& sql) {
   statement.ExecDirect(sql);
 }
 
-DbmsKind CDatabase::GetDbmsKind() {
+std::string CDatabase::DbmsName() {
   SQLCHAR name[256] = {};
   SQLSMALLINT length = 0;
-  if (!IsOpen() || !Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
-    return ClassifyDbmsName("");
-  return ClassifyDbmsName(reinterpret_cast<char*>(name));
+  if (!IsOpen() || !Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, name, sizeof name, &length))) return "";
+  return reinterpret_cast<char*>(name);
 }
+
+DbmsKind CDatabase::GetDbmsKind() { return ClassifyDbmsName(DbmsName()); }
+
+bool CDatabase::IsSqlite() { return CharUpper1251(DbmsName()).find("SQLITE") != std::string::npos; }
 
 }  // namespace korvel

@@ -38,7 +38,11 @@ class CDatabase {
   // One statement executed directly; raises CDBException on failure.
   void ExecuteSQL(const std::string& sql);
 
+  // SQL_DBMS_NAME, asked afresh; empty when the driver will not say.
+  std::string DbmsName();
   DbmsKind GetDbmsKind();
+  // SQLite counts as Access in DbmsKind; the schema upgrade treats it apart.
+  bool IsSqlite();
 
   SQLHDBC RawHandle() const { return m_hdbc; }
 

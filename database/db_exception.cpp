@@ -1,9 +1,36 @@
 #include "database/db_exception.h"
 
-namespace korvel {
+#include <algorithm>
 
-std::string DiagnosticText(SQLSMALLINT handle_type, SQLHANDLE handle, std::string* first_state) {
+namespace korvel {
+namespace {
+
+std::string JoinedMessages(const std::vector<DiagnosticRecord>& records) {
   std::string text;
+  for (const DiagnosticRecord& r : records) {
+    if (!text.empty()) text += '\n';
+    text += r.message;
+  }
+  return text;
+}
+
+}  // namespace
+
+CDBException::CDBException(std::string error, std::string sql_state)
+    : CDBException(std::vector<DiagnosticRecord>{{std::move(sql_state), 0, std::move(error)}}) {}
+
+CDBException::CDBException(std::vector<DiagnosticRecord> records)
+    : CatalogueError(JoinedMessages(records)), m_strError(JoinedMessages(records)), m_records(std::move(records)) {
+  if (m_records.empty()) m_records.push_back({});
+}
+
+bool CDBException::HasSqlState(const std::string& state) const {
+  return std::any_of(m_records.begin(), m_records.end(),
+                     [&](const DiagnosticRecord& r) { return r.sql_state == state; });
+}
+
+std::vector<DiagnosticRecord> DiagnosticRecords(SQLSMALLINT handle_type, SQLHANDLE handle) {
+  std::vector<DiagnosticRecord> records;
   for (SQLSMALLINT record = 1;; ++record) {
     SQLCHAR state[6] = {};
     SQLINTEGER native = 0;
@@ -12,19 +39,16 @@ std::string DiagnosticText(SQLSMALLINT handle_type, SQLHANDLE handle, std::strin
     const SQLRETURN rc = SQLGetDiagRec(handle_type, handle, record, state, &native, message,
                                        sizeof message, &length);
     if (!Succeeded(rc)) break;
-    if (record == 1 && first_state != nullptr) *first_state = reinterpret_cast<char*>(state);
-    if (!text.empty()) text += '\n';
-    text += reinterpret_cast<char*>(message);
+    records.push_back({reinterpret_cast<char*>(state), native, reinterpret_cast<char*>(message)});
   }
-  return text;
+  return records;
 }
 
 void ThrowOnFailure(SQLRETURN rc, SQLSMALLINT handle_type, SQLHANDLE handle, const char* what) {
   if (Succeeded(rc) || rc == SQL_NO_DATA) return;
-  std::string state;
-  std::string text = DiagnosticText(handle_type, handle, &state);
-  if (text.empty()) text = std::string(what) + " failed";
-  throw CDBException(std::move(text), std::move(state));
+  std::vector<DiagnosticRecord> records = DiagnosticRecords(handle_type, handle);
+  if (records.empty()) throw CDBException(std::string(what) + " failed", "");
+  throw CDBException(std::move(records));
 }
 
 }  // namespace korvel

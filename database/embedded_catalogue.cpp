@@ -72,7 +72,7 @@ InitResult InitEmbeddedCatalogue(const std::filesystem::path& database_file, con
       return {false, message + "cannot open the data source \"" + dsn + "\""};
     CreateCatalogueTables(database);
   } catch (const CDBException& e) {
-    return {false, message + e.m_strError};
+    return {false, message + e.ErrorText()};
   }
   return {true, message + "catalogue ready: " + file.string()};
 }

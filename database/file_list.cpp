@@ -95,15 +95,26 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
                                  const std::string& channel, double tbegin, double tqty,
                                  double sps, int gain, int datatype) {
   const std::string path = Cp1251ToUtf8(cpath);
-  // CALIB and CALPER are not named, so a row keeps them; the row count
-  // decides whether the file had a row at all.
+  // Only our own row of the path: another program's row keeps its values
+  // (and its creator, by which the space guard may reclaim its file).
+  // CALIB and CALPER are not named, so a row keeps them.
   CStatement& update = m_database.Prepared(
       "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
-      "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE CPATH = ?");
+      "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE CPATH = ? AND CREATER = ?");
   BindCommonColumns(update, station, channel, tbegin, tqty, sps, gain, datatype);
   update.BindText(11, path);
+  update.BindText(12, kOwnCreator);
   update.Execute();
   if (update.RowCount() > 0) return;
+  // MySQL's and MariaDB's drivers count only the rows whose values changed:
+  // an update that changed nothing does not mean there is no row.
+  CStatement& ours = m_database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
+  ours.BindText(1, path);
+  ours.BindText(2, kOwnCreator);
+  ours.Execute();
+  const long rows = ours.Fetch() ? ours.GetLong(1).value_or(0) : 0;
+  ours.CloseCursor();
+  if (rows > 0) return;
 
   CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
                                            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -122,23 +133,30 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
 
   // The whole result is read first, as a snapshot: the deletions below must
   // not disturb the walk.
-  std::vector<std::string> paths;
+  std::vector<std::optional<std::string>> paths;  // nothing for a NULL CPATH
   {
     CStatement& select = m_database.Prepared(
         "SELECT CPATH FROM FILELIST WHERE STA = ? AND CREATER = ? ORDER BY LDDATE, TBEGIN");
     select.BindText(1, Cp1251ToUtf8(station));
     select.BindText(2, kDeletableCreator);
     select.Execute();
-    while (select.Fetch()) paths.push_back(select.GetText(1).value_or(""));
+    while (select.Fetch()) paths.push_back(select.GetText(1));
     select.CloseCursor();
   }
   const std::string root = Cp1251ToUtf8(output_root);
-  for (const std::string& cpath : paths) {
+  for (const std::optional<std::string>& stored : paths) {
     free = FreeDiskSpace(output_root);
     if (free && *free > need) break;
-    if (cpath.empty()) continue;
+    // A fixed-width column pads the path with blanks: the file is sought
+    // without them, the row is deleted by the value as stored.
+    const std::string cpath = stored ? stored->substr(0, stored->find_last_not_of(' ') + 1) : "";
+    if (cpath.empty()) {
+      // A row that names no file goes; the output root itself is never touched.
+      DeletePathlessRecords(station, stored.value_or(""));
+      continue;
+    }
     if (!IsAbsoluteStoredPath(cpath) && ClimbsOutOfRoot(cpath)) continue;
-    RemoveCataloguedFile(IsAbsoluteStoredPath(cpath) ? cpath : root + cpath, cpath);
+    RemoveCataloguedFile(IsAbsoluteStoredPath(cpath) ? cpath : root + cpath, *stored);
   }
   free = FreeDiskSpace(output_root);
   return free && *free >= need;
@@ -157,7 +175,23 @@ bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
     remove.Execute();
     return true;
   } catch (const CDBException& e) {
-    m_notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    m_notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
+    return false;
+  }
+}
+
+bool CFileList::DeletePathlessRecords(const std::string& station, const std::string& stored_cpath) {
+  // Only the guard's own rows: an empty path is no file that others share.
+  try {
+    CStatement& remove = m_database.Prepared(
+        "DELETE FROM FILELIST WHERE STA = ? AND CREATER = ? AND (CPATH IS NULL OR CPATH = ?)");
+    remove.BindText(1, Cp1251ToUtf8(station));
+    remove.BindText(2, kDeletableCreator);
+    remove.BindText(3, stored_cpath);
+    remove.Execute();
+    return true;
+  } catch (const CDBException& e) {
+    m_notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     return false;
   }
 }

@@ -33,6 +33,10 @@ class CFileList : public Catalogue {
   bool DeleteFileRecord(const std::string& stored_cpath);
 
  private:
+  // The station's rows of the other program whose CPATH is NULL or, as
+  // stored, names nothing.
+  bool DeletePathlessRecords(const std::string& station, const std::string& stored_cpath);
+
   CDatabase& m_database;
   Notifier& m_notifier;
 };

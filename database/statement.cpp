@@ -84,6 +84,22 @@ void CStatement::ExecDirect(const std::string& sql) {
   Check(SQLExecDirect(m_hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), "SQLExecDirect");
 }
 
+void CStatement::Columns(const std::string& table) {
+  std::string name = table;
+  m_database.CountStatement();
+  Check(SQLColumns(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()), SQL_NTS,
+                   nullptr, 0),
+        "SQLColumns");
+}
+
+void CStatement::Statistics(const std::string& table) {
+  std::string name = table;
+  m_database.CountStatement();
+  Check(SQLStatistics(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()), SQL_NTS,
+                      SQL_INDEX_ALL, SQL_QUICK),
+        "SQLStatistics");
+}
+
 SQLLEN CStatement::RowCount() {
   SQLLEN rows = 0;
   Check(SQLRowCount(m_hstmt, &rows), "SQLRowCount");

@@ -29,6 +29,10 @@ class CStatement {
   void BindTimestamp(int index, const std::tm& local_time);
   void Execute();
   void ExecDirect(const std::string& sql);
+  // The driver's catalogue functions, as result sets to fetch: the columns of
+  // a table (SQLColumns) and its indexes (SQLStatistics).
+  void Columns(const std::string& table);
+  void Statistics(const std::string& table);
   SQLLEN RowCount();
 
   bool Fetch();

@@ -228,18 +228,20 @@ void CMainDialog::OnStationSelectionChange() {
     else
       RemoveStationChannels(station);
   } catch (const CDBException& e) {
-    m_notifier.Message(e.m_strError.substr(0, 255), kApplicationTitle, MessageIcon::Error);
+    m_notifier.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
   }
   EndWaitCursor();
 }
 
 void CMainDialog::AddStationChannels(const std::string& station) {
-  for (const SiteChannelRow& row : CChanList(m_database).ListStation(station)) {
+  // Each row joins the list as it is read: a database error part-way leaves
+  // the rows before it on show.
+  CChanList(m_database).ListStation(station, [&](SiteChannelRow&& row) {
     char sps[64];
     std::snprintf(sps, sizeof sps, "%.3f", row.sps);
     auto* item = new QTreeWidgetItem(m_channel_list, {Text(station), Text(row.chan), QString::fromLatin1(sps)});
     SetStateImage(item, IsTickedByDefault(row.chan) ? kTicked : kUnticked);
-  }
+  });
   ReadBackFields();
 }
 
@@ -259,7 +261,7 @@ void CMainDialog::SelectAllStations() {
     try {
       AddStationChannels(station);
     } catch (const CDBException& e) {
-      m_notifier.Message(e.m_strError.substr(0, 255), kApplicationTitle, MessageIcon::Error);
+      m_notifier.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
       return;
     }
   }

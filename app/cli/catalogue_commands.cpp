@@ -32,13 +32,15 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
   if (!Open(connection, notifier)) return kDatabaseOpenFailed;
   int status = kNothing;
   try {
-    for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(Utf8ToCp1251(station))) {
+    // Printed as read: the rows before an error are shown, then the error.
+    CChanList(theDatabase).ListStation(Utf8ToCp1251(station), [&](SiteChannelRow&& row) {
       std::printf("%s\t%.3f\t%s\n", Cp1251ToUtf8(row.chan).c_str(), row.sps,
                   IsTickedByDefault(row.chan) ? "x" : "");
       status = kConverted;
-    }
+    });
   } catch (const CDBException& e) {
-    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    std::fflush(stdout);
+    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     status = kDatabaseError;
   }
   CloseDatabase();
@@ -53,7 +55,7 @@ int RunCreateTables(const ConnectionOptions& connection) {
     CreateCatalogueTables(theDatabase);
     std::printf("FILELIST, SITECHAN and their indexes are in place\n");
   } catch (const CDBException& e) {
-    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     status = kDatabaseError;
   }
   CloseDatabase();
@@ -65,13 +67,31 @@ int RunUpgradeSchema(const ConnectionOptions& connection) {
   if (!Open(connection, notifier)) return kDatabaseOpenFailed;
   const int failures = UpgradeSchema(theDatabase, notifier);
   if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
-  // Reported, not created: indexes on a shared server are its administrator's call.
-  for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
-    std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
-                "add it with: CREATE INDEX %s ON %s (%s)\n",
-                index.table, index.columns, index.name, index.table, index.columns);
+  bool unchecked = false;
+  // Reported, not changed: retyping a shared server's columns is its
+  // administrator's call, as are its indexes.
+  try {
+    for (const LossyColumn& lossy : LossyFileListColumns(theDatabase))
+      std::printf("FILELIST.%s is %s, which does not keep every double: start times, rates and "
+                  "calibrations stored there are rounded; declare it DOUBLE PRECISION\n",
+                  lossy.column.c_str(), lossy.type.c_str());
+  } catch (const CDBException& e) {
+    notifier.Message("cannot read the column types of FILELIST: " + e.ErrorText(), kApplicationTitle,
+                     MessageIcon::Error);
+    unchecked = true;
+  }
+  try {
+    for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
+      std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
+                  "add it with: CREATE INDEX %s ON %s (%s)\n",
+                  index.table, index.columns, index.name, index.table, index.columns);
+  } catch (const CDBException& e) {
+    notifier.Message("cannot read the catalogue's indexes: " + e.ErrorText(), kApplicationTitle,
+                     MessageIcon::Error);
+    unchecked = true;
+  }
   CloseDatabase();
-  return failures == 0 ? kConverted : kNothing;
+  return failures == 0 && !unchecked ? kConverted : kNothing;
 }
 
 }  // namespace korvel::cli

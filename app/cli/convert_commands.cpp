@@ -39,7 +39,7 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
       for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(station))
         if (IsTickedByDefault(row.chan)) selection.push_back({station, row.chan});
   } catch (const CDBException& e) {
-    notifier.Message(e.m_strError, kApplicationTitle, MessageIcon::Error);
+    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
     return false;
   }
   return true;

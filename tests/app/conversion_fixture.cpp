@@ -76,7 +76,7 @@ void ConversionTest::ExpectFilesAgreeWithRows() {
 }
 
 void ConversionTest::RefuseStatements(Refusal what, int inserts_allowed) {
-  const std::string dbms = DbmsName(db);
+  const std::string dbms = db.DbmsName();
   const std::string count = std::to_string(inserts_allowed);
   if (dbms.find("SQLite") != std::string::npos) {
     db.ExecuteSQL(what == Refusal::Updates

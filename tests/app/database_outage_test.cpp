@@ -1,4 +1,4 @@
-// The PostgreSQL server stops between two raw files of one command.
+// The catalogue's server stops between two raw files of one command.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,19 +19,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int PgCtl(const std::string& action) {
-  const char* dir = std::getenv("KORVEL_TEST_PG_DIR");
-  const std::string command = "runuser -u postgres -- /usr/lib/postgresql/15/bin/pg_ctl -w -D '" +
-                              std::string(dir) + "/data' -l '" + dir + "/restart.log' -m fast " +
-                              action + " >/dev/null 2>&1";
-  return std::system(command.c_str());
+// The control script that tools/test leaves beside its data sources for the
+// server behind `dsn` (it takes "stop" or "start"); none for SQLite.
+fs::path ServerControl(const std::string& dsn) {
+  const char* dir = std::getenv("KORVEL_TEST_DB_DIR");
+  if (dir == nullptr) return {};
+  const fs::path script = fs::path(dir) / ("server-" + dsn);
+  return fs::exists(script) ? script : fs::path();
+}
+
+int ServerControl(const std::string& dsn, const std::string& action) {
+  return std::system(("'" + ServerControl(dsn).string() + "' " + action + " >/dev/null 2>&1").c_str());
 }
 
 // Starts the server again however the test ends.
 struct ServerBack {
   ~ServerBack() {
-    if (stopped) PgCtl("restart");  // restart reuses the options the server ran with
+    if (stopped) ServerControl(dsn, "start");
   }
+  std::string dsn;
   bool stopped = false;
 };
 
@@ -63,7 +69,7 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
 }
 
 TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
-  if (GetParam().find("PG") == std::string::npos) GTEST_SKIP() << "only a server can go away";
+  if (ServerControl(GetParam()).empty()) GTEST_SKIP() << "only a server can go away";
   std::vector<std::string> files;
   for (int i = 0; i < 3; ++i) {
     files.push_back(Raw("KIR/f" + std::to_string(i) + ".raw"));
@@ -94,8 +100,8 @@ TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
   db.Close();
 
   // The server goes away once the first file is in.
-  ServerBack back;
-  auto [broken, messages] = run(out + "broken/", [&] { back.stopped = PgCtl("stop") == 0; });
+  ServerBack back{GetParam()};
+  auto [broken, messages] = run(out + "broken/", [&] { back.stopped = ServerControl(GetParam(), "stop") == 0; });
   ASSERT_TRUE(back.stopped);
   EXPECT_TRUE(broken.catalogue_error);
   EXPECT_EQ(broken.converted, 1);
@@ -106,7 +112,7 @@ TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
   EXPECT_EQ(messages[1].text, "Ошибка конверсии файла '" + files.front() + "'");
   EXPECT_TRUE(fs::exists(out + "broken/KIR/00/01032007-000000-Z.KIR"));  // what was written stays
 
-  ASSERT_EQ(PgCtl("restart"), 0);
+  ASSERT_EQ(ServerControl(GetParam(), "start"), 0);
   back.stopped = false;
   auto [rerun, rerun_messages] = run(out + "broken/", nullptr);
   EXPECT_EQ(rerun.converted, 3);

@@ -29,6 +29,7 @@ TEST(Connection, ClassifiesDatabaseSystemsByName) {
   EXPECT_EQ(ClassifyDbmsName("Microsoft SQL Server"), DbmsKind::MsSql);
   EXPECT_EQ(ClassifyDbmsName("Oracle"), DbmsKind::Oracle);
   EXPECT_EQ(ClassifyDbmsName("MySQL"), DbmsKind::MySql);
+  EXPECT_EQ(ClassifyDbmsName("MariaDB"), DbmsKind::MySql);
   EXPECT_EQ(ClassifyDbmsName("PostgreSQL"), DbmsKind::Postgres);
   EXPECT_EQ(ClassifyDbmsName("SQLite"), DbmsKind::Access);
   EXPECT_EQ(ClassifyDbmsName(""), DbmsKind::Access);
@@ -60,26 +61,44 @@ TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
   CDatabase database;
   ASSERT_TRUE(OpenDatabase(database, GetParam(), "TQF", "KXM", notifier));
   EXPECT_TRUE(notifier.messages.empty());
-  const bool postgres = GetParam().find("PG") != std::string::npos;
-  EXPECT_EQ(database.GetDbmsKind(), postgres ? DbmsKind::Postgres : DbmsKind::Access);
+  // What each driver names itself, and what it says of an unknown column.
+  struct Expected {
+    DbmsKind kind;
+    const char* sql_state;
+    SQLINTEGER native;  // 0: not checked
+  };
+  const std::string dsn = GetParam();
+  const Expected expected = dsn.find("PG") != std::string::npos        ? Expected{DbmsKind::Postgres, "42703", 0}
+                            : dsn.find("MARIADB") != std::string::npos ? Expected{DbmsKind::MySql, "42S22", 1054}
+                                                                        : Expected{DbmsKind::Access, "HY000", 1};
+  EXPECT_EQ(database.GetDbmsKind(), expected.kind) << database.DbmsName();
+  EXPECT_EQ(database.IsSqlite(), expected.kind == DbmsKind::Access);
   database.ExecuteSQL("CREATE TABLE IF NOT EXISTS PROBE_T (A INT)");
   try {
     database.ExecuteSQL("SELECT NO_SUCH_COLUMN FROM PROBE_T");
     FAIL() << "no error";
   } catch (const CDBException& e) {
     // PostgreSQL folds the name to lower case.
-    EXPECT_NE(CharUpper1251(e.m_strError).find("NO_SUCH_COLUMN"), std::string::npos) << e.m_strError;
+    EXPECT_NE(CharUpper1251(e.ErrorText()).find("NO_SUCH_COLUMN"), std::string::npos) << e.ErrorText();
+    EXPECT_EQ(e.SqlState(), expected.sql_state) << e.ErrorText();
+    if (expected.native != 0) {
+      EXPECT_EQ(e.NativeError(), expected.native);
+    }
+    ASSERT_FALSE(e.Records().empty());
+    EXPECT_EQ(e.Records()[0].sql_state, e.SqlState());
+    EXPECT_TRUE(e.HasSqlState(expected.sql_state));
   }
   database.ExecuteSQL("DROP TABLE PROBE_T");
   database.Close();
   EXPECT_FALSE(database.IsOpen());
   EXPECT_EQ(database.GetDbmsKind(), DbmsKind::Access);
 
-  if (!postgres) return;  // SQLite has no passwords
+  if (expected.kind == DbmsKind::Access) return;  // SQLite has no passwords
   EXPECT_FALSE(OpenDatabase(database, GetParam(), "TQF", "wrong-password", notifier));
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0].text.rfind("DSN=" + GetParam() + ";UID=TQF;PWD=***;\n", 0), 0u);
   EXPECT_EQ(notifier.messages[0].text.find("wrong-password"), std::string::npos);
+  // "password authentication failed", "Access denied for user ... (using password: YES)"
   EXPECT_NE(notifier.messages[0].text.find("password"), std::string::npos) << notifier.messages[0].text;
 }
 

@@ -131,6 +131,10 @@ TEST_P(FileListTest, RegisteringAFileTwiceLeavesOneFreshRow) {
   EXPECT_LT(std::fabs(SecondsFromNow(*r.lddate)), 120.0);
   EXPECT_EQ(r.lddate->fraction, 0u);
   EXPECT_EQ(CountRows(), 1);
+  // Paths are compared byte for byte: one that differs in case is another file.
+  catalogue.RegisterNewFile("kir/06/07032007-061200-z.kir", "KIR", "Z", 1.0, 2.0, 100.0, 3.0, 4.0, 1, 3);
+  EXPECT_EQ(Rows("KIR/06/07032007-061200-Z.KIR").size(), 1u);
+  EXPECT_EQ(CountRows(), 2);
 }
 
 TEST_P(FileListTest, UpdateInsertsWithoutCalibrationOrKeepsIt) {
@@ -144,13 +148,33 @@ TEST_P(FileListTest, UpdateInsertsWithoutCalibrationOrKeepsIt) {
   EXPECT_EQ(rows[0].creater, "korvel2TQF");
 
   catalogue.RegisterNewFile("KIR/07/b.KIR", "KIR", "E-W", 1000.0, 100.0, 50.0, 2500.0, 0.5, 1, 3);
+  // Another program catalogues the same path: its row is not ours to rewrite.
+  InsertForeign("KUDA", "KIR/07/b.KIR", "OTHER", "2001-02-03 04:05:06", 7.0);
+  catalogue.UpdateFileRecord("KIR/07/b.KIR", "KIR", "E-W", 1000.0, 300.0, 50.0, 1, 3);
+  // The same values again (within the second): a driver that counts only
+  // changed rows must not make a second row of ours.
+  catalogue.UpdateFileRecord("KIR/07/b.KIR", "KIR", "E-W", 1000.0, 300.0, 50.0, 1, 3);
   catalogue.UpdateFileRecord("KIR/07/b.KIR", "KIR", "E-W", 1000.0, 300.0, 50.0, 1, 3);
   rows = Rows("KIR/07/b.KIR");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].tqty, 300.0);
-  EXPECT_EQ(rows[0].calib, 2500.0);
-  EXPECT_EQ(rows[0].calper, 0.5);
-  EXPECT_EQ(CountRows(), 2);
+  ASSERT_EQ(rows.size(), 2u);
+  const FileRow& ours = rows[0].creater == "korvel2TQF" ? rows[0] : rows[1];
+  const FileRow& theirs = rows[0].creater == "korvel2TQF" ? rows[1] : rows[0];
+  EXPECT_EQ(ours.tqty, 300.0);
+  EXPECT_EQ(ours.calib, 2500.0);
+  EXPECT_EQ(ours.calper, 0.5);
+  EXPECT_EQ(theirs.creater, "OTHER");
+  EXPECT_EQ(theirs.sta, "KUDA");
+  EXPECT_EQ(theirs.tbegin, 7.0);
+  EXPECT_EQ(theirs.calib, 7.0);
+  EXPECT_FALSE(theirs.tqty.has_value());
+  EXPECT_EQ(CountRows(), 3);
+
+  // Only another program's row: ours is added beside it.
+  InsertForeign("KIR", "KIR/07/c.KIR", "OTHER", "2001-02-03 04:05:06", 7.0);
+  catalogue.UpdateFileRecord("KIR/07/c.KIR", "KIR", "Z", 1000.0, 10.0, 50.0, 1, 3);
+  rows = Rows("KIR/07/c.KIR");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_NE(rows[0].creater, rows[1].creater);
 }
 
 TEST_P(FileListTest, ApostrophesAndCyrillicAreJustCharacters) {
@@ -266,6 +290,48 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/mine.dat"));
   EXPECT_EQ(Rows("KUDA/d.dat").size(), 1u);
   EXPECT_EQ(Rows("KIR/mine.dat").size(), 1u);
+  EXPECT_TRUE(m_notifier.messages.empty());
+}
+
+TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
+  SmallDisk disk;
+  if (!disk.mounted()) GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
+  const std::string root = disk.root();
+  // A fixed-width column gives every path back padded to its width: on
+  // PostgreSQL CHAR(255) does; elsewhere the blanks are stored as written.
+  const bool fixed_width = m_db.GetDbmsKind() == DbmsKind::Postgres;
+  if (fixed_width) m_db.ExecuteSQL("ALTER TABLE FILELIST ALTER CPATH TYPE CHAR(255)");
+  const std::string pad = fixed_width ? "" : "   ";
+  WriteMegabytes(root + "KIR/a.dat", 12);
+  WriteMegabytes(root + "KIR/b.dat", 12);
+  WriteMegabytes(root + "KIR/keep.dat", 1);
+  InsertForeign("KIR", "KIR/a.dat" + pad, "DRANOVEX", "2001-01-01 00:00:00", 1.0);
+  InsertForeign("KIR", "", "DRANOVEX", "2001-01-02 00:00:00", 1.0);
+  InsertForeign("KIR", "KIR/b.dat" + pad, "DRANOVEX", "2001-01-03 00:00:00", 1.0);
+  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, CREATER, LDDATE) VALUES ('KIR', 'DRANOVEX', NULL)");
+  InsertForeign("KIR", "", "OTHER", "2001-01-01 00:00:00", 1.0);  // not the guard's to delete
+  if (fixed_width) {
+    CStatement s(m_reader);
+    s.ExecDirect("SELECT CPATH FROM FILELIST WHERE CPATH LIKE 'KIR/a%'");
+    ASSERT_TRUE(s.Fetch());
+    EXPECT_EQ(s.GetText(1), "KIR/a.dat" + std::string(255 - 9, ' '));
+  }
+
+  CFileList catalogue(m_db, m_notifier);
+  const std::uint64_t before = *FreeDiskSpace(root);
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR"));
+  EXPECT_GE(*FreeDiskSpace(root), before + (24 << 20));
+  EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
+  EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));
+  EXPECT_TRUE(std::filesystem::exists(root + "KIR/keep.dat"));
+  EXPECT_TRUE(std::filesystem::is_directory(root));
+  // Every DRANOVEX row went, the empty and the NULL path too; the other
+  // program's row of an empty path stays.
+  CStatement s(m_reader);
+  s.ExecDirect("SELECT CREATER FROM FILELIST");
+  std::vector<std::string> left;
+  while (s.Fetch()) left.push_back(s.GetText(1).value_or("<null>"));
+  EXPECT_EQ(left, std::vector<std::string>{"OTHER"});
   EXPECT_TRUE(m_notifier.messages.empty());
 }
 

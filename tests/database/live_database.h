@@ -13,7 +13,22 @@ std::vector<std::string> TestDsns();
 std::string TestConnectString(const std::string& dsn);
 // Drops both tables and creates them again.
 void ResetCatalogue(CDatabase& database);
-// What the driver calls its database system (SQL_DBMS_NAME).
-std::string DbmsName(CDatabase& database);
+
+// PostgreSQL only: SITECHAN becomes a view of station KIR's channels Z, N-S
+// (rates 100 and 50), E-W and SH Z whose third row fails with a division by
+// zero when it is fetched. The tables are made anew when it goes.
+class SiteChanFailingOnThirdRow {
+ public:
+  explicit SiteChanFailingOnThirdRow(CDatabase& database);
+  ~SiteChanFailingOnThirdRow();
+
+ private:
+  CDatabase& m_database;
+};
+// The connect string of a PostgreSQL source whose driver fetches one row at
+// a time, so that a failing row shows only when it is reached.
+inline std::string RowByRowConnectString(const std::string& dsn) {
+  return TestConnectString(dsn) + "UseDeclareFetch=1;Fetch=1;";
+}
 
 }  // namespace korvel::test

@@ -24,6 +24,10 @@ TEST(SchemaUpgrade, StatementsCharacterForCharacter) {
   for (DbmsKind kind : {DbmsKind::Access, DbmsKind::Postgres, DbmsKind::MsSql})
     EXPECT_EQ(ChangeColumnStatement("FILELIST", "CALIB", "FLOAT", false, kind),
               "ALTER TABLE FILELIST ADD CALIB   FLOAT");
+  // MySQL and MariaDB get DOUBLE: their FLOAT is single precision.
+  EXPECT_EQ(present("CALIB", "DOUBLE", DbmsKind::MySql), "ALTER TABLE FILELIST MODIFY CALIB   DOUBLE");
+  EXPECT_EQ(ChangeColumnStatement("FILELIST", "TEND", "DOUBLE", false, DbmsKind::MySql),
+            "ALTER TABLE FILELIST ADD TEND   DOUBLE");
 }
 
 class SchemaUpgradeTest : public ::testing::TestWithParam<std::string> {
@@ -31,7 +35,7 @@ class SchemaUpgradeTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     test::ResetCatalogue(m_db);
-    m_postgres = m_db.GetDbmsKind() == DbmsKind::Postgres;
+    m_sqlite = m_db.IsSqlite();
   }
   void OldTableWithoutTheFiveColumns() {
     m_db.ExecuteSQL("DROP TABLE FILELIST");
@@ -40,7 +44,7 @@ class SchemaUpgradeTest : public ::testing::TestWithParam<std::string> {
   }
   CDatabase m_db;
   RecordingNotifier m_notifier;
-  bool m_postgres = false;
+  bool m_sqlite = false;
 };
 
 TEST_P(SchemaUpgradeTest, AddsMissingColumnsWithoutTouchingRows) {
@@ -55,43 +59,55 @@ TEST_P(SchemaUpgradeTest, AddsMissingColumnsWithoutTouchingRows) {
   m_db.ExecuteSQL("UPDATE FILELIST SET CALIB = 1.5, FOFF = 512, LCODE = 'ab' WHERE CPATH = 'KIR/x'");
 }
 
-TEST_P(SchemaUpgradeTest, PresentColumnsAreDeclaredAgain) {
-  const int failures = UpgradeSchema(m_db, m_notifier);
-  if (m_postgres) {
-    // The five "ALTER ... TYPE" statements are accepted by PostgreSQL.
-    EXPECT_EQ(failures, 0);
-    EXPECT_TRUE(m_notifier.messages.empty());
-    return;
-  }
-  // SQLite cannot retype a column: each is reported with the driver's text,
-  // and every column is still tried.
-  EXPECT_EQ(failures, 5);
-  ASSERT_EQ(m_notifier.messages.size(), 5u);
-  const char* columns[] = {"LCODE", "CALPER", "CALIB", "FOFF", "TEND"};
-  for (int i = 0; i < 5; ++i) {
-    const std::string head = std::string("Ошибка добавления поля ") + columns[i] + " в таблицу FILELIST";
-    const auto& m = m_notifier.messages[static_cast<std::size_t>(i)];
-    EXPECT_EQ(m.text.rfind(head, 0), 0u) << m.text;
-    EXPECT_GT(m.text.size(), head.size());  // the driver's text follows at once
-    EXPECT_NE(m.text[head.size()], '\n');
-    EXPECT_EQ(m.icon, MessageIcon::Error);
-  }
+TEST_P(SchemaUpgradeTest, PresentColumnsAreDeclaredAgainOnServersAndLeftAloneOnSqlite) {
+  const auto before = m_db.StatementCount();
+  EXPECT_EQ(UpgradeSchema(m_db, m_notifier), 0);
+  EXPECT_TRUE(m_notifier.messages.empty());
+  // Five probes; a server also receives the five change statements. SQLite
+  // cannot retype a column and needs no retyping: it receives none.
+  EXPECT_EQ(m_db.StatementCount() - before, m_sqlite ? 5u : 10u);
 }
 
 TEST_P(SchemaUpgradeTest, OneColumnsFailureDoesNotStopTheNext) {
+  // FOFF holds a text that no server turns into INT.
   m_db.ExecuteSQL("DROP TABLE FILELIST");
-  m_db.ExecuteSQL("CREATE TABLE FILELIST (STA VARCHAR(16), LCODE VARCHAR(3))");
-  const int failures = UpgradeSchema(m_db, m_notifier);
-  EXPECT_EQ(failures, m_postgres ? 0 : 1);  // only SQLite refuses to retype LCODE
-  for (const char* column : {"CALPER", "CALIB", "FOFF", "TEND"})
+  m_db.ExecuteSQL("CREATE TABLE FILELIST (STA VARCHAR(16), FOFF VARCHAR(8))");
+  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, FOFF) VALUES ('KIR', 'abc')");
+  EXPECT_EQ(UpgradeSchema(m_db, m_notifier), m_sqlite ? 0 : 1);
+  for (const char* column : {"LCODE", "CALPER", "CALIB", "TEND"})
     EXPECT_TRUE(ColumnExists(m_db, "FILELIST", column)) << column;
+  if (m_sqlite) return;
+  ASSERT_EQ(m_notifier.messages.size(), 1u);
+  const std::string head = "Ошибка добавления поля FOFF в таблицу FILELIST";
+  const auto& m = m_notifier.messages[0];
+  EXPECT_EQ(m.text.rfind(head, 0), 0u) << m.text;
+  EXPECT_GT(m.text.size(), head.size());  // the driver's text follows at once
+  EXPECT_NE(m.text[head.size()], '\n');
+  EXPECT_EQ(m.icon, MessageIcon::Error);
 }
 
-TEST_P(SchemaUpgradeTest, NoCatalogueTableGivesFiveMessages) {
+TEST_P(SchemaUpgradeTest, AMissingTableIsAFailedProbeWhereTheDriverSaysSo) {
+  EXPECT_EQ(ProbeColumn(m_db, "FILELIST", "LCODE").state, ColumnProbe::Present);
+  EXPECT_EQ(ProbeColumn(m_db, "FILELIST", "NOPE").state, ColumnProbe::Missing);
   m_db.ExecuteSQL("DROP TABLE FILELIST");
+  // SQLite gives one general state for every failure; the servers name the cause.
+  const ProbeOutcome probe = ProbeColumn(m_db, "FILELIST", "LCODE");
+  EXPECT_EQ(probe.state, m_sqlite ? ColumnProbe::Missing : ColumnProbe::Failed);
+  const auto before = m_db.StatementCount();
   EXPECT_EQ(UpgradeSchema(m_db, m_notifier), 5);
   ASSERT_EQ(m_notifier.messages.size(), 5u);
-  EXPECT_EQ(m_notifier.messages[4].text.rfind("Ошибка добавления поля TEND в таблицу FILELIST", 0), 0u);
+  if (m_sqlite) {
+    // The probes count as missing columns: five ADD statements fail.
+    EXPECT_EQ(m_db.StatementCount() - before, 10u);
+    EXPECT_EQ(m_notifier.messages[4].text.rfind("Ошибка добавления поля TEND в таблицу FILELIST", 0), 0u);
+  } else {
+    // No ADD is sent where the probe failed for another reason than the column.
+    EXPECT_EQ(m_db.StatementCount() - before, 5u);
+    const std::string head = "Ошибка проверки поля TEND в таблице FILELIST: ";
+    EXPECT_EQ(m_notifier.messages[4].text.rfind(head, 0), 0u) << m_notifier.messages[4].text;
+    EXPECT_EQ(m_notifier.messages[4].text.substr(head.size()), probe.error);
+    EXPECT_FALSE(probe.error.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, SchemaUpgradeTest, ::testing::ValuesIn(test::TestDsns()),

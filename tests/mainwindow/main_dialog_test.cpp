@@ -315,6 +315,18 @@ TEST_P(MainDialogTest, ADatabaseErrorWhileListingChannelsShowsTheDriversText) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
 }
 
+TEST_P(MainDialogTest, ChannelsReadBeforeADatabaseErrorStayInTheList) {
+  if (GetParam().find("PG") == std::string::npos) GTEST_SKIP() << "a row-by-row fetch on PostgreSQL";
+  const test::SiteChanFailingOnThirdRow failing(db);
+  db.Close();
+  ASSERT_EQ(db.OpenEx(test::RowByRowConnectString(GetParam())), CDatabase::OpenResult::Opened);
+  auto d = Open();
+  d->StationList()->item(0)->setSelected(true);  // KIR
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_NE(notifier.messages[0].text.find("division by zero"), std::string::npos) << notifier.messages[0].text;
+  EXPECT_EQ(Rows(*d), (std::vector<std::string>{"KIR/Z/100.000/2", "KIR/N-S/50.000/2"}));
+}
+
 TEST_P(MainDialogTest, TwoStationsWithTheirChannelsAsTheOperatorSeesThem) {
   auto d = Open("KUDA");
   QListWidget* stations = d->StationList();

@@ -1,18 +1,26 @@
 # Throw-away databases for the database tests, sourced by tools/test.
 #
-#   start_test_databases DIR   empties DIR, starts a private PostgreSQL 15 server
-#                              on a free 127.0.0.1 port, writes DIR/odbc.ini with
-#                              the data sources TQF_SQLITE and TQF_PG and exports
-#                              ODBCINI, KORVEL_TEST_DSNS, KORVEL_TEST_PG_PORT and
-#                              KORVEL_TEST_PG_DIR.
-#   stop_test_databases        stops that server and removes its data; safe to
-#                              call twice or after a failed start.
+#   start_test_databases DIR [postgresql] [mariadb]
+#                              empties DIR, starts a private PostgreSQL 15 server
+#                              and a private MariaDB server (or those named),
+#                              each on a free
+#                              127.0.0.1 port, writes DIR/odbc.ini with the data
+#                              sources TQF_SQLITE, TQF_PG and TQF_MARIADB, and
+#                              exports ODBCINI, ODBCSYSINI, KORVEL_TEST_DSNS (the
+#                              sources that are up), KORVEL_TEST_DATABASES (their
+#                              names, for the summary), KORVEL_TEST_DB_DIR,
+#                              KORVEL_TEST_PG_PORT and KORVEL_TEST_PG_DIR.
+#                              DIR/server-TQF_PG and DIR/server-TQF_MARIADB take
+#                              "stop" or "start", for the tests that take a
+#                              server away in the middle of a command.
+#   stop_test_databases        stops both servers and removes their data; safe
+#                              to call twice or after a failed start.
 #
 # Nothing is registered globally: /etc/odbc.ini and ~/.odbc.ini are never touched,
 # the data sources are only visible through ODBCINI. The drivers themselves come
-# from the system /etc/odbcinst.ini (packages odbc-postgresql and libsqliteodbc).
-# When PostgreSQL cannot be started the tests run on SQLite only, loudly; with
-# CI=true that is an error instead.
+# from the system /etc/odbcinst.ini (packages odbc-postgresql, odbc-mariadb and
+# libsqliteodbc). When a server cannot be started the tests run without it,
+# loudly; with CI=true that is an error instead.
 
 KORVEL_PG_BIN="${KORVEL_PG_BIN:-/usr/lib/postgresql/15/bin}"
 KORVEL_TEST_PG_USER="TQF"
@@ -20,6 +28,12 @@ KORVEL_TEST_PG_PASSWORD="KXM"
 KORVEL_TEST_PG_DATABASE="tqf"
 KORVEL_TEST_PG_DIR=""
 KORVEL_TEST_PG_PORT=""
+KORVEL_MARIADB_SERVER="${KORVEL_MARIADB_SERVER:-/usr/sbin/mariadbd}"
+KORVEL_TEST_MARIADB_USER="TQF"
+KORVEL_TEST_MARIADB_PASSWORD="KXM"
+KORVEL_TEST_MARIADB_DATABASE="tqf"
+KORVEL_TEST_MARIADB_DIR=""
+KORVEL_TEST_MARIADB_PORT=""
 _korvel_test_db_dir=""
 
 # Runs a command as the postgres OS user from a folder it can read.
@@ -58,6 +72,23 @@ _korvel_pg_locale() {
 _korvel_pg_psql() {
   _korvel_as_postgres "$KORVEL_PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 \
     -h "$KORVEL_TEST_PG_DIR/socket" -p "$KORVEL_TEST_PG_PORT" -U postgres "$@"
+}
+
+# DIR/control start|stop: the server with the options of the first start.
+_korvel_write_pg_control() {
+  local port="$1"
+  local dir="$KORVEL_TEST_PG_DIR"
+  {
+    echo "#!/bin/sh"
+    echo "# Starts or stops the PostgreSQL test server (stop waits until it is down)."
+    echo "cd / || exit 1"
+    echo "case \"\$1\" in"
+    echo "  start) exec runuser -u postgres -- '$KORVEL_PG_BIN/pg_ctl' -w -t 60 -D '$dir/data' -l '$dir/postgresql.log' \\"
+    echo "    -o '-c listen_addresses=127.0.0.1 -p $port -k $dir/socket -c fsync=on' start ;;"
+    echo "  stop) exec runuser -u postgres -- '$KORVEL_PG_BIN/pg_ctl' -w -t 60 -D '$dir/data' -m fast stop ;;"
+    echo "  *) echo \"usage: \$0 start|stop\" >&2; exit 2 ;;"
+    echo "esac"
+  } >"$dir/control" && chmod 0755 "$dir/control"
 }
 
 # Creates the cluster and starts it; on success KORVEL_TEST_PG_DIR and
@@ -101,9 +132,8 @@ _korvel_start_postgres() {
       echo "no free TCP port from 54320 upwards" >&2
       return 1
     }
-    if _korvel_as_postgres "$KORVEL_PG_BIN/pg_ctl" -w -t 60 -D "$data" -l "$log" \
-      -o "-c listen_addresses=127.0.0.1 -p $port -k $KORVEL_TEST_PG_DIR/socket -c fsync=on" \
-      start >>"$KORVEL_TEST_PG_DIR/pg_ctl.log" 2>&1; then
+    _korvel_write_pg_control "$port" || return 1
+    if "$KORVEL_TEST_PG_DIR/control" start >>"$KORVEL_TEST_PG_DIR/pg_ctl.log" 2>&1; then
       KORVEL_TEST_PG_PORT="$port"
       break
     fi
@@ -126,6 +156,89 @@ _korvel_start_postgres() {
   PGPASSWORD="$KORVEL_TEST_PG_PASSWORD" "$KORVEL_PG_BIN/psql" -X -q -w -v ON_ERROR_STOP=1 \
     -h 127.0.0.1 -p "$KORVEL_TEST_PG_PORT" -U "$KORVEL_TEST_PG_USER" -d "$KORVEL_TEST_PG_DATABASE" \
     -c "SELECT 1" >/dev/null || return 1
+}
+
+# The MariaDB client programs on the private socket as the server's root.
+_korvel_mariadb_root() {
+  mariadb --no-defaults --protocol=socket --socket="$KORVEL_TEST_MARIADB_DIR/mariadb.sock" -u root "$@"
+}
+
+# DIR/control start|stop. The server runs as root (it says so with --user),
+# reads no option file of the system, and listens on 127.0.0.1 only.
+_korvel_write_mariadb_control() {
+  local port="$1"
+  local dir="$KORVEL_TEST_MARIADB_DIR"
+  {
+    echo "#!/bin/sh"
+    echo "# Starts or stops the MariaDB test server; both wait until it is up or down."
+    echo "dir='$dir'"
+    echo 'case "$1" in'
+    echo '  start)'
+    echo "    '$KORVEL_MARIADB_SERVER' --no-defaults --user=root --datadir=\"\$dir/data\" --socket=\"\$dir/mariadb.sock\" \\"
+    echo "      --port=$port --bind-address=127.0.0.1 --pid-file=\"\$dir/mariadbd.pid\" --log-error=\"\$dir/mariadb.log\" \\"
+    echo "      --character-set-server=utf8mb4 --skip-name-resolve --innodb-buffer-pool-size=64M </dev/null >/dev/null 2>&1 &"
+    echo '    server=$!'
+    echo '    tries=0'
+    echo '    until mariadb-admin --no-defaults --protocol=socket --socket="$dir/mariadb.sock" -u root ping >/dev/null 2>&1; do'
+    echo '      kill -0 "$server" 2>/dev/null || exit 1'
+    echo '      tries=$((tries + 1)); [ "$tries" -lt 600 ] || exit 1'
+    echo '      sleep 0.1'
+    echo '    done ;;'
+    echo '  stop)'
+    echo '    [ -f "$dir/mariadbd.pid" ] || exit 0'
+    echo '    pid=$(cat "$dir/mariadbd.pid")'
+    echo '    mariadb-admin --no-defaults --protocol=socket --socket="$dir/mariadb.sock" -u root shutdown >/dev/null 2>&1 \'
+    echo '      || kill "$pid" 2>/dev/null'
+    echo '    tries=0'
+    echo '    while kill -0 "$pid" 2>/dev/null; do'
+    echo '      tries=$((tries + 1)); [ "$tries" -lt 600 ] || { kill -9 "$pid"; break; }'
+    echo '      sleep 0.1'
+    echo '    done ;;'
+    echo '  *) echo "usage: $0 start|stop" >&2; exit 2 ;;'
+    echo 'esac'
+  } >"$dir/control" && chmod 0755 "$dir/control"
+}
+
+# Creates a data folder, starts the server on it and makes the database and
+# the TQF login; on success KORVEL_TEST_MARIADB_DIR and _PORT are set.
+_korvel_start_mariadb() {
+  if [ ! -x "$KORVEL_MARIADB_SERVER" ] || ! command -v mariadb-install-db >/dev/null 2>&1; then
+    echo "no MariaDB server programs (package mariadb-server)" >&2
+    return 1
+  fi
+  KORVEL_TEST_MARIADB_DIR="$(mktemp -d /tmp/korvel-test-mariadb.XXXXXX)" || return 1
+  local dir="$KORVEL_TEST_MARIADB_DIR"
+  if ! mariadb-install-db --no-defaults --user=root --datadir="$dir/data" \
+    --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1; then
+    cat "$dir/install.log" >&2
+    return 1
+  fi
+
+  local port=33060
+  local _
+  for _ in 1 2 3; do
+    port="$(_korvel_free_port "$port")" || {
+      echo "no free TCP port from 33060 upwards" >&2
+      return 1
+    }
+    _korvel_write_mariadb_control "$port" || return 1
+    if "$dir/control" start; then
+      KORVEL_TEST_MARIADB_PORT="$port"
+      break
+    fi
+    if ! grep -q "Address already in use\|Can't start server: Bind" "$dir/mariadb.log" 2>/dev/null; then
+      return 1
+    fi
+    port=$((port + 1))
+  done
+  [ -n "$KORVEL_TEST_MARIADB_PORT" ] || return 1
+
+  _korvel_mariadb_root -e "CREATE DATABASE $KORVEL_TEST_MARIADB_DATABASE CHARACTER SET utf8mb4;
+    CREATE USER '$KORVEL_TEST_MARIADB_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_MARIADB_PASSWORD';
+    GRANT ALL ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_MARIADB_USER'@'%';" || return 1
+  mariadb --no-defaults --protocol=tcp -h 127.0.0.1 -P "$KORVEL_TEST_MARIADB_PORT" \
+    -u "$KORVEL_TEST_MARIADB_USER" -p"$KORVEL_TEST_MARIADB_PASSWORD" "$KORVEL_TEST_MARIADB_DATABASE" \
+    -e "SELECT 1" >/dev/null || return 1
 }
 
 _korvel_write_odbc_ini() {
@@ -152,32 +265,48 @@ _korvel_write_odbc_ini() {
       echo "SSLMode=disable"
       echo "ConnSettings=SET client_encoding TO 'UTF8'"
     fi
+    if [ -n "$KORVEL_TEST_MARIADB_PORT" ]; then
+      echo
+      echo "[TQF_MARIADB]"
+      # The same UTF-8 bytes reach the Unicode driver through its ANSI entry
+      # points, which take them in the connection's character set: CHARSET
+      # pins that to utf8mb4 (four-byte characters included), whatever the
+      # server's own default is.
+      echo "Driver=MariaDB Unicode"
+      echo "Server=127.0.0.1"
+      echo "Port=$KORVEL_TEST_MARIADB_PORT"
+      echo "Database=$KORVEL_TEST_MARIADB_DATABASE"
+      echo "CHARSET=utf8mb4"
+    fi
   } >"$dir/odbc.ini"
 }
 
-_korvel_pg_warning() {
-  local log="${KORVEL_TEST_PG_DIR:+$KORVEL_TEST_PG_DIR/postgresql.log}"
+# _korvel_server_warning NAME LOG...: the loud notice for a server that did not start.
+_korvel_server_warning() {
+  local name="$1"
+  shift
   {
     echo
     echo "################################################################################"
-    echo "# WARNING: PostgreSQL test server could not be started: database tests will run on SQLite only"
+    echo "# WARNING: $name test server could not be started: database tests will run without it"
     echo "################################################################################"
-    if [ -n "$log" ] && [ -s "$log" ]; then
-      echo "# last lines of the server log (kept as $_korvel_test_db_dir/postgresql.log):"
-      tail -n 25 "$log" | sed 's/^/#   /'
-    fi
-    if [ -n "$KORVEL_TEST_PG_DIR" ] && [ -s "$KORVEL_TEST_PG_DIR/pg_ctl.log" ]; then
-      echo "# pg_ctl said:"
-      tail -n 10 "$KORVEL_TEST_PG_DIR/pg_ctl.log" | sed 's/^/#   /'
-    fi
+    local log
+    for log in "$@"; do
+      if [ -s "$log" ]; then
+        echo "# last lines of $log:"
+        tail -n 25 "$log" | sed 's/^/#   /'
+      fi
+    done
     echo "################################################################################"
     echo
   } >&2
 }
 
-# start_test_databases DIR
+# start_test_databases DIR [SERVER...]
 start_test_databases() {
   local dir="${1:?start_test_databases needs an absolute folder}"
+  shift
+  local servers=" ${*:-postgresql mariadb} "
   case "$dir" in
     / | //*)
       echo "start_test_databases: refusing to empty $dir" >&2
@@ -194,30 +323,50 @@ start_test_databases() {
   mkdir -p "$dir"
   _korvel_test_db_dir="$dir"
 
-  local started=0
-  echo "==> starting the PostgreSQL test server"
+  local dsns="TQF_SQLITE"
+  local names="SQLite"
+  local missing=()
+  echo "==> starting the test servers:$servers"
   # Run in the current shell (the variables must stay set) but shielded from
   # set -e, so that a failure anywhere gives the warning instead of an exit.
-  if _korvel_start_postgres 2>"$dir/postgresql-start.err"; then
-    started=1
-  else
-    cat "$dir/postgresql-start.err" >&2
-  fi
-
-  [ -s "$dir/postgresql-start.err" ] || rm -f "$dir/postgresql-start.err"
-
-  if ((started)); then
-    export KORVEL_TEST_DSNS="TQF_SQLITE TQF_PG"
+  if [[ "$servers" != *" postgresql "* ]]; then
+    :
+  elif _korvel_start_postgres 2>"$dir/postgresql-start.err"; then
+    dsns="$dsns TQF_PG"
+    names="$names, PostgreSQL"
+    ln -sf "$KORVEL_TEST_PG_DIR/control" "$dir/server-TQF_PG"
     echo "    PostgreSQL 15 on 127.0.0.1:$KORVEL_TEST_PG_PORT, data in $KORVEL_TEST_PG_DIR"
   else
-    _korvel_pg_warning
-    stop_test_databases
-    if [ "${CI:-}" = "true" ]; then
-      echo "CI=true: refusing to run the database tests without PostgreSQL" >&2
-      return 1
-    fi
-    export KORVEL_TEST_DSNS="TQF_SQLITE"
+    cat "$dir/postgresql-start.err" >&2
+    _korvel_server_warning PostgreSQL "${KORVEL_TEST_PG_DIR:+$KORVEL_TEST_PG_DIR/postgresql.log}" \
+      "${KORVEL_TEST_PG_DIR:+$KORVEL_TEST_PG_DIR/pg_ctl.log}"
+    _korvel_stop_postgres
+    missing+=(PostgreSQL)
   fi
+  if [[ "$servers" != *" mariadb "* ]]; then
+    :
+  elif _korvel_start_mariadb 2>"$dir/mariadb-start.err"; then
+    dsns="$dsns TQF_MARIADB"
+    names="$names, MariaDB"
+    ln -sf "$KORVEL_TEST_MARIADB_DIR/control" "$dir/server-TQF_MARIADB"
+    echo "    $("$KORVEL_MARIADB_SERVER" --version | sed 's/.*Ver \([0-9.]*\).*/MariaDB \1/') on 127.0.0.1:$KORVEL_TEST_MARIADB_PORT, data in $KORVEL_TEST_MARIADB_DIR"
+  else
+    cat "$dir/mariadb-start.err" >&2
+    _korvel_server_warning MariaDB "${KORVEL_TEST_MARIADB_DIR:+$KORVEL_TEST_MARIADB_DIR/mariadb.log}"
+    _korvel_stop_mariadb
+    missing+=(MariaDB)
+  fi
+  [ -s "$dir/postgresql-start.err" ] || rm -f "$dir/postgresql-start.err"
+  [ -s "$dir/mariadb-start.err" ] || rm -f "$dir/mariadb-start.err"
+
+  if ((${#missing[@]})) && [ "${CI:-}" = "true" ]; then
+    echo "CI=true: refusing to run the database tests without ${missing[*]}" >&2
+    stop_test_databases
+    return 1
+  fi
+  export KORVEL_TEST_DSNS="$dsns"
+  export KORVEL_TEST_DATABASES="$names"
+  echo "    database tests run on: $names"
 
   _korvel_write_odbc_ini "$dir"
   export ODBCINI="$dir/odbc.ini"
@@ -225,10 +374,11 @@ start_test_databases() {
   # is unloaded leaves its allocations unattributed in the sanitizer's leak report.
   awk '{ print } /^\[.*\]/ { print "DontDLClose=1" }' /etc/odbcinst.ini >"$dir/odbcinst.ini"
   export ODBCSYSINI="$dir"
+  export KORVEL_TEST_DB_DIR="$dir"
   export KORVEL_TEST_PG_PORT KORVEL_TEST_PG_DIR
 }
 
-stop_test_databases() {
+_korvel_stop_postgres() {
   local pg_dir="${KORVEL_TEST_PG_DIR:-}"
   if [ -n "$pg_dir" ] && [ -d "$pg_dir" ]; then
     if [ -f "$pg_dir/data/postmaster.pid" ]; then
@@ -257,5 +407,25 @@ stop_test_databases() {
   fi
   KORVEL_TEST_PG_DIR=""
   KORVEL_TEST_PG_PORT=""
+}
+
+_korvel_stop_mariadb() {
+  local dir="${KORVEL_TEST_MARIADB_DIR:-}"
+  if [ -n "$dir" ] && [ -d "$dir" ]; then
+    [ -x "$dir/control" ] && "$dir/control" stop >/dev/null 2>&1
+    if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$dir/mariadb.log" ]; then
+      cp -f "$dir/mariadb.log" "$_korvel_test_db_dir/mariadb.log" 2>/dev/null || true
+    fi
+    case "$dir" in
+      /tmp/korvel-test-mariadb.*) rm -rf "$dir" ;;
+    esac
+  fi
+  KORVEL_TEST_MARIADB_DIR=""
+  KORVEL_TEST_MARIADB_PORT=""
+}
+
+stop_test_databases() {
+  _korvel_stop_postgres
+  _korvel_stop_mariadb
   return 0
 }
