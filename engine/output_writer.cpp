@@ -200,12 +200,21 @@ bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buf
                                    BuildHeader(station.name, buffer.name, buffer.sampling_rate, buffer.file_start),
                                    buffer.pending, kStagingSuffix));
   if (!m_coalesce) return Succeeded(ExtendTqfFile(full, buffer.pending));
+  return AppendToKeptFile(buffer, full);
+}
+
+bool OutputWriter::AppendToKeptFile(ChannelBuffer& buffer, const std::string& full_path) {
   if (buffer.kept_path != buffer.relative_path) CloseKeptFile(buffer);
-  if (buffer.kept_fd < 0) MakeRoomForKeptFile();
-  const bool written = Succeeded(AppendTqfSamples(buffer.kept_fd, full, buffer.pending));
-  buffer.kept_path = buffer.kept_fd >= 0 ? buffer.relative_path : std::string();
+  if (buffer.kept_fd < 0) {
+    MakeRoomForKeptFile();
+    // Opened at once, so that a missing file is reported with this flush.
+    if (!Succeeded(AppendTqfSamples(buffer.kept_fd, full_path, {}))) return false;
+    buffer.kept_path = buffer.relative_path;
+    buffer.kept_unwritten.reserve(kKeptWriteSamples + kBlockSize);
+  }
   buffer.kept_use = ++m_use_clock;
-  return written;
+  buffer.kept_unwritten.insert(buffer.kept_unwritten.end(), buffer.pending.begin(), buffer.pending.end());
+  return buffer.kept_unwritten.size() < kKeptWriteSamples || WriteOutKeptFile(buffer);
 }
 
 void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer) {
@@ -242,14 +251,18 @@ void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& buffer
   // A file is closed once it holds more than an hour less one second, so
   // that a file which has reached a whole hour (36 blocks of 100 s) closes
   // at once instead of taking one block more; the next flush begins another.
-  if (buffer.file_duration > station.max_file_minutes * 60 - 1) {
-    CloseKeptFile(buffer);
-    buffer.has_file = false;
-  }
+  const bool full = buffer.file_duration > station.max_file_minutes * 60 - 1;
   if (m_coalesce) {
+    // Held back first: closing writes out the gathered samples, and a
+    // failure there must find the row to cut the file back to.
     HoldBackRow(latest);
+    if (full) {
+      CloseKeptFile(buffer);
+      buffer.has_file = false;
+    }
     return;
   }
+  if (full) buffer.has_file = false;
   try {
     m_catalogue.UpdateFileRecord(latest.relative_path, latest.station, latest.channel,
                                  latest.start, latest.duration, latest.sampling_rate, 1,
@@ -286,12 +299,12 @@ ChannelBuffer* OutputWriter::CurrentFileOwner(const std::string& relative_path) 
 
 void OutputWriter::CutBackToRow(const std::string& relative_path, std::uint64_t confirmed_samples) {
   if (ChannelBuffer* owner = CurrentFileOwner(relative_path)) {
-    CloseKeptFile(*owner);
+    DropKeptFile(*owner);
     owner->has_file = false;
   }
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels)
-      if (channel.kept_path == relative_path) CloseKeptFile(channel);
+      if (channel.kept_path == relative_path) DropKeptFile(channel);
   Succeeded(CutBackTqfFile(TqfFullPath(m_output_root, relative_path), confirmed_samples));
 }
 
@@ -308,18 +321,43 @@ void OutputWriter::MakeRoomForKeptFile() {
   if (kept >= m_kept_limit && oldest != nullptr) CloseKeptFile(*oldest);
 }
 
-void OutputWriter::CloseKeptFile(ChannelBuffer& buffer) {
-  if (buffer.kept_fd < 0) return;
+bool OutputWriter::WriteOutKeptFile(ChannelBuffer& buffer) {
+  if (buffer.kept_unwritten.empty()) return true;
+  const FileResult result =
+      AppendTqfSamples(buffer.kept_fd, TqfFullPath(m_output_root, buffer.kept_path), buffer.kept_unwritten);
+  buffer.kept_unwritten.clear();
+  if (Succeeded(result)) return true;
+  // The failed write left the file as it was before it and closed it; the
+  // row held back for it counted samples that are not there.
   const std::string path = buffer.kept_path;
   buffer.kept_path.clear();
-  if (Succeeded(CloseTqfFile(buffer.kept_fd, TqfFullPath(m_output_root, path)))) return;
-  // What reached the disk is unknown: back to what the row says.
+  CutBackHeldRow(path);
+  return false;
+}
+
+void OutputWriter::CloseKeptFile(ChannelBuffer& buffer) {
+  if (buffer.kept_fd < 0) return;
+  if (!WriteOutKeptFile(buffer)) return;
+  const std::string path = buffer.kept_path;
+  buffer.kept_path.clear();
+  buffer.kept_unwritten = {};
+  // What reached the disk is unknown when the close fails: back to what the row says.
+  if (!Succeeded(CloseTqfFile(buffer.kept_fd, TqfFullPath(m_output_root, path)))) CutBackHeldRow(path);
+}
+
+void OutputWriter::DropKeptFile(ChannelBuffer& buffer) {
+  buffer.kept_unwritten = {};
+  buffer.kept_path.clear();
+  if (buffer.kept_fd >= 0) (void)CloseTqfFile(buffer.kept_fd, {});
+}
+
+void OutputWriter::CutBackHeldRow(const std::string& relative_path) {
   const auto held = std::find_if(m_stale_rows.begin(), m_stale_rows.end(),
-                                 [&](const StaleRow& row) { return row.relative_path == path; });
+                                 [&](const StaleRow& row) { return row.relative_path == relative_path; });
   if (held == m_stale_rows.end()) return;
   const std::uint64_t confirmed = held->confirmed_samples;
   m_stale_rows.erase(held);
-  CutBackToRow(path, confirmed);
+  CutBackToRow(relative_path, confirmed);
 }
 
 void OutputWriter::CloseKeptFiles() {

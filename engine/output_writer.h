@@ -24,6 +24,11 @@ inline constexpr int kDataTypeFloat = 3;
 // Extended files kept open at once while coalescing; fewer when the process
 // may open few files.
 inline constexpr std::size_t kMaxKeptFiles = 64;
+// Samples a kept file gathers before they are written, in one call: each
+// write also updates the file's times, so a few large writes cost less than
+// many small ones. Rows are held back until the kept files are closed, so no
+// row is sent before its samples are on disk.
+inline constexpr std::size_t kKeptWriteSamples = 65536;
 
 struct ChannelBuffer {
   double sampling_rate = 0.0;
@@ -44,9 +49,10 @@ struct ChannelBuffer {
   std::uint64_t confirmed_samples = 0;  // what its catalogue row says
   double confirmed_duration = 0.0;
 
-  int kept_fd = -1;             // the file kept open for extending, when coalescing
-  std::string kept_path;        // its path below the output root
-  std::uint64_t kept_use = 0;   // when it was last written: the least recent is closed first
+  int kept_fd = -1;                  // the file kept open for extending, when coalescing
+  std::string kept_path;             // its path below the output root
+  std::uint64_t kept_use = 0;        // when it was last written: the least recent is closed first
+  std::vector<float> kept_unwritten;  // its samples not yet written
 };
 
 struct StationBuffer {
@@ -132,8 +138,15 @@ class OutputWriter {
   void RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer);
   void RecordExtension(StationBuffer& station, ChannelBuffer& buffer, double written_duration);
   void HoldBackRow(const StaleRow& latest);
+  bool AppendToKeptFile(ChannelBuffer& buffer, const std::string& full_path);
   void MakeRoomForKeptFile();
+  // Writes what a kept file gathered; a failure sends the file back to what
+  // its row says and closes it.
+  bool WriteOutKeptFile(ChannelBuffer& buffer);
   void CloseKeptFile(ChannelBuffer& buffer);
+  // Closes a kept file whose unwritten samples are no longer wanted.
+  void DropKeptFile(ChannelBuffer& buffer);
+  void CutBackHeldRow(const std::string& relative_path);
   // The file of a row that the catalogue did not take goes back to what its
   // row says; its channel then starts a new file.
   void CutBackToRow(const std::string& relative_path, std::uint64_t confirmed_samples);

@@ -32,7 +32,8 @@ FileError Failed(FileOperation operation, std::string_view path, int system_erro
   return {operation, Cp1251ToUtf8(path), system_error};
 }
 
-bool WriteAll(int fd, const void* data, std::size_t count) {
+// Writes everything or fails; `done` counts the bytes that went out either way.
+bool WriteAll(int fd, const void* data, std::size_t count, std::size_t& done) {
   const auto* p = static_cast<const unsigned char*>(data);
   while (count > 0) {
     const ssize_t n = ::write(fd, p, count);
@@ -40,21 +41,22 @@ bool WriteAll(int fd, const void* data, std::size_t count) {
     if (n == 0) errno = EIO;  // no progress and no reason: still a failure
     if (n <= 0) return false;
     p += n;
+    done += static_cast<std::size_t>(n);
     count -= static_cast<std::size_t>(n);
   }
   return true;
 }
 
-bool WriteSamples(int fd, std::span<const float> samples) {
+bool WriteSamples(int fd, std::span<const float> samples, std::size_t& done) {
   if constexpr (std::endian::native == std::endian::little) {
-    return WriteAll(fd, samples.data(), samples.size_bytes());
+    return WriteAll(fd, samples.data(), samples.size_bytes(), done);
   } else {
     std::vector<std::uint32_t> swapped(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
       const auto v = std::bit_cast<std::uint32_t>(samples[i]);
       swapped[i] = (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
     }
-    return WriteAll(fd, swapped.data(), swapped.size() * 4);
+    return WriteAll(fd, swapped.data(), swapped.size() * 4, done);
   }
 }
 
@@ -133,7 +135,8 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
   const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
   int error = 0;
-  if (!WriteAll(fd, header.data(), header.size()) || !WriteSamples(fd, samples)) error = errno;
+  std::size_t done = 0;
+  if (!WriteAll(fd, header.data(), header.size(), done) || !WriteSamples(fd, samples, done)) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
     // A half-written file is never catalogued, so it must not stay behind.
@@ -153,13 +156,20 @@ FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const
   if (fd < 0) {
     fd = ::open(NativePath(full_path).c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
+    // A kept file stays at its end: only a newly opened one is moved there.
+    if (::lseek(fd, 0, SEEK_END) < 0) {
+      const int error = errno;
+      ::close(fd);
+      fd = -1;
+      return Failed(FileOperation::kWrite, full_path, error);
+    }
   }
-  const off_t old_length = ::lseek(fd, 0, SEEK_END);
-  if (old_length >= 0 && WriteSamples(fd, samples)) return std::nullopt;
+  std::size_t done = 0;
+  if (WriteSamples(fd, samples, done)) return std::nullopt;
   const int error = errno;
-  if (old_length >= 0) {
-    // The file and its catalogue row must agree: nothing of this write stays.
-    [[maybe_unused]] const int cut = ::ftruncate(fd, old_length);
+  // The file and its catalogue row must agree: nothing of this write stays.
+  if (const off_t now = ::lseek(fd, 0, SEEK_CUR); now >= 0) {
+    [[maybe_unused]] const int cut = ::ftruncate(fd, now - static_cast<off_t>(done));
   }
   ::close(fd);
   fd = -1;

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "engine/conversion_commands.h"
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/recording_catalogue.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
@@ -237,17 +239,18 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
     writer.SetOutputRoot(root);
     writer.SetCoalesceUpdates(GetParam());
   }
-  void Blocks(const char* channel, int from, int to) {
-    std::vector<float> samples(10000, 1.0f);
+  // Blocks from..to-1 of `count` samples at 100 sps, block b at b x count / 100 s.
+  void Blocks(const char* channel, int from, int to, int count = 10000) {
+    std::vector<float> samples(static_cast<std::size_t>(count), 1.0f);
     for (int b = from; b < to; ++b)
-      writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000, samples.data());
+      writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * count / 100.0, count, samples.data());
   }
   // What ConvertRawFile does with a raw file's blocks: hand them over, flush,
   // close, send the rows; on a catalogue error drop what is pending and
   // settle the rows that can still be settled.
-  bool RawFile(const std::vector<const char*>& channels, int from, int to) {
+  bool RawFile(const std::vector<const char*>& channels, int from, int to, int count = 10000) {
     try {
-      for (const char* channel : channels) Blocks(channel, from, to);
+      for (const char* channel : channels) Blocks(channel, from, to, count);
       writer.FlushAll();
       writer.CloseKeptFiles();
       writer.BringRowsUpToDate();
@@ -315,6 +318,20 @@ TEST_P(OutputWriterAgreement, ARefusedRegistrationLeavesNoFileAndAnOlderOneWhole
   again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + 1000.0, 5000, other.data());
   EXPECT_THROW(again.FlushAll(), CatalogueError);
   EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(root + "KIR"), {}), 2);  // 00 and the first file
+}
+
+TEST_P(OutputWriterAgreement, AFailedWriteLeavesTheFileAsItsRowSays) {
+  // Room for three blocks of 10000: the fourth block's write, or the first
+  // blocks a kept file gathered, stop short. Room for 33 blocks of 9000: the
+  // write as the file reaches an hour (40 blocks) and is closed stops short.
+  for (const auto& [channel, blocks, count] : {std::tuple{"Z", 3, 10000}, {"N-S", 33, 9000}}) {
+    test::FileSizeLimit limit(512 + 4 * count * blocks + 100);
+    EXPECT_TRUE(RawFile({channel}, 0, 42, count)) << channel;
+  }
+  EXPECT_GE(writer.OutputFailures(), 2u);
+  ASSERT_FALSE(notifier.messages.empty());
+  EXPECT_EQ(notifier.messages[0].text, "File write error '" + root + "KIR/00/01032007-000000-Z.KIR'");
+  ExpectFilesAgreeWithRows();
 }
 
 INSTANTIATE_TEST_SUITE_P(CoalescedOrNot, OutputWriterAgreement, ::testing::Bool());

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "engine/tqf_file.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvel {
@@ -119,26 +120,6 @@ TEST(TqfFile, FailuresComeBackWithPathAndReason) {
   EXPECT_EQ(under_file->system_error, ENOTDIR);
 }
 
-// Holds the process to a file size limit, so that a write really stops short.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &m_old);
-    m_old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = m_old;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_old_handler);
-  }
-
- private:
-  rlimit m_old{};
-  void (*m_old_handler)(int) = nullptr;
-};
-
 TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
   TempDir dir;
   const std::string root = dir.path().string() + "/";
@@ -149,7 +130,7 @@ TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
   const std::string before = ReadFileBytes(full);
   FileResult extended, created;
   {
-    FileSizeLimit limit(530);  // room for 6 of the next 16 bytes
+    test::FileSizeLimit limit(530);  // room for 6 of the next 16 bytes
     const float more[] = {4.0f, 5.0f, 6.0f, 7.0f};
     extended = ExtendTqfFile(full, more);
     // A new file that cannot be written whole does not stay behind.
