@@ -36,9 +36,9 @@ std::vector<std::string> IndexColumns(CDatabase& database, const std::string& ta
     CStatement statement(database);
     statement.Statistics(name);
     while (statement.Fetch()) {
-      const auto index = statement.GetText(6);
-      const auto position = statement.GetLong(8);
-      const auto column = statement.GetText(9);
+      const auto index = statement.Get<std::string>(6);
+      const auto position = statement.Get<std::int32_t>(8);
+      const auto column = statement.Get<std::string>(9);
       if (!index || !position || !column) continue;  // the table's own statistics row
       indexes[name + "." + *index][*position] = CharUpper1251(*column);
     }
@@ -117,16 +117,16 @@ std::vector<LossyColumn> LossyFileListColumns(CDatabase& database) {
     CStatement statement(database);
     statement.Columns(name);
     while (statement.Fetch()) {
-      const std::string column = CharUpper1251(statement.GetText(4).value_or(""));
+      const std::string column = CharUpper1251(statement.Get<std::string>(4).value_or(""));
       bool wanted = false;
       for (const char* c : kDoubleColumns) wanted = wanted || column == c;
       for (const LossyColumn& seen : lossy) wanted = wanted && seen.column != column;
       if (!wanted) continue;
-      const long data_type = statement.GetLong(5).value_or(0);
-      std::string type = statement.GetText(6).value_or("?");
-      const auto size = statement.GetLong(7);
-      const long decimals = statement.GetLong(9).value_or(0);
-      const long radix = statement.GetLong(10).value_or(10);
+      const long data_type = statement.Get<std::int32_t>(5).value_or(0);
+      std::string type = statement.Get<std::string>(6).value_or("?");
+      const auto size = statement.Get<std::int32_t>(7);
+      const long decimals = statement.Get<std::int32_t>(9).value_or(0);
+      const long radix = statement.Get<std::int32_t>(10).value_or(10);
       if (KeepsDoubles(data_type, size.value_or(0), decimals, radix)) continue;
       if (size) type += "(" + std::to_string(*size) + ")";
       lossy.push_back({column, type});

@@ -11,23 +11,23 @@ void CChanList::ListStation(const std::string& station,
   select.Prepare(
       "SELECT STA, CHAN, NGROUP, CHANINDEX, EDEPH, LAT, LON, SPS, HANG, VANG, DESCR, CALIBFILE, "
       "LDDATE FROM SITECHAN WHERE STA = ?");
-  select.BindText(1, Cp1251ToUtf8(station));
+  select.Bind(1, Cp1251ToUtf8(station));
   select.Execute();
   while (select.Fetch()) {
     SiteChannelRow r;
-    r.sta = Utf8ToCp1251(select.GetText(1).value_or(""));
-    r.chan = Utf8ToCp1251(select.GetText(2).value_or(""));
-    r.ngroup = select.GetLong(3).value_or(0);
-    r.chanindex = select.GetLong(4).value_or(0);
-    r.edeph = select.GetDouble(5).value_or(0.0);
-    r.lat = select.GetDouble(6).value_or(0.0);
-    r.lon = select.GetDouble(7).value_or(0.0);
-    r.sps = select.GetDouble(8).value_or(0.0);
-    r.hang = select.GetDouble(9).value_or(0.0);
-    r.vang = select.GetDouble(10).value_or(0.0);
-    r.descr = Utf8ToCp1251(select.GetText(11).value_or(""));
-    r.calibfile = Utf8ToCp1251(select.GetText(12).value_or(""));
-    r.lddate = select.GetText(13).value_or("");
+    r.sta = Utf8ToCp1251(select.Get<std::string>(1).value_or(""));
+    r.chan = Utf8ToCp1251(select.Get<std::string>(2).value_or(""));
+    r.ngroup = select.Get<std::int32_t>(3).value_or(0);
+    r.chanindex = select.Get<std::int32_t>(4).value_or(0);
+    r.edeph = select.Get<double>(5).value_or(0.0);
+    r.lat = select.Get<double>(6).value_or(0.0);
+    r.lon = select.Get<double>(7).value_or(0.0);
+    r.sps = select.Get<double>(8).value_or(0.0);
+    r.hang = select.Get<double>(9).value_or(0.0);
+    r.vang = select.Get<double>(10).value_or(0.0);
+    r.descr = Utf8ToCp1251(select.Get<std::string>(11).value_or(""));
+    r.calibfile = Utf8ToCp1251(select.Get<std::string>(12).value_or(""));
+    r.lddate = select.Get<std::string>(13).value_or("");
     each(std::move(r));
   }
 }

@@ -36,16 +36,16 @@ bool ClimbsOutOfRoot(const std::string& cpath) {
 // The columns that UpdateFileRecord and RegisterNewFile both set, bound from 1.
 void BindCommonColumns(CStatement& s, const std::string& station, const std::string& channel,
                        double tbegin, double tqty, double sps, int gain, int datatype) {
-  s.BindText(1, Cp1251ToUtf8(station));
-  s.BindText(2, Cp1251ToUtf8(channel));
-  s.BindText(3, kOwnCreator);
-  s.BindTimestamp(4, LocalTimeNow());
-  s.BindDouble(5, tbegin);
-  s.BindDouble(6, tqty);
-  s.BindDouble(7, sps);
-  s.BindInt(8, gain);
-  s.BindInt(9, datatype);
-  s.BindDouble(10, kDataOffset);
+  s.Bind(1, Cp1251ToUtf8(station));
+  s.Bind(2, Cp1251ToUtf8(channel));
+  s.Bind(3, kOwnCreator);
+  s.Bind(4, ToTimestamp(LocalTimeNow()));
+  s.Bind(5, tbegin);
+  s.Bind(6, tqty);
+  s.Bind(7, sps);
+  s.Bind(8, gain);
+  s.Bind(9, datatype);
+  s.Bind(10, kDataOffset);
 }
 
 constexpr const char* kDeleteRow = "DELETE FROM FILELIST WHERE CPATH = ?";
@@ -79,15 +79,15 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
   const std::string path = Cp1251ToUtf8(cpath);
   // A file is catalogued once: every older row of the path goes.
   CStatement& remove = m_database.Prepared(kDeleteRow);
-  remove.BindText(1, path);
+  remove.Bind(1, path);
   remove.Execute();
 
   CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
                                            ", CALIB, CALPER) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
-  insert.BindText(11, path);
-  insert.BindDouble(12, calib);
-  insert.BindDouble(13, calper);
+  insert.Bind(11, path);
+  insert.Bind(12, calib);
+  insert.Bind(13, calper);
   insert.Execute();
 }
 
@@ -102,24 +102,24 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
       "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
       "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE CPATH = ? AND CREATER = ?");
   BindCommonColumns(update, station, channel, tbegin, tqty, sps, gain, datatype);
-  update.BindText(11, path);
-  update.BindText(12, kOwnCreator);
+  update.Bind(11, path);
+  update.Bind(12, kOwnCreator);
   update.Execute();
   if (update.RowCount() > 0) return;
   // MySQL's and MariaDB's drivers count only the rows whose values changed:
   // an update that changed nothing does not mean there is no row.
   CStatement& ours = m_database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
-  ours.BindText(1, path);
-  ours.BindText(2, kOwnCreator);
+  ours.Bind(1, path);
+  ours.Bind(2, kOwnCreator);
   ours.Execute();
-  const long rows = ours.Fetch() ? ours.GetLong(1).value_or(0) : 0;
+  const long rows = ours.Fetch() ? ours.Get<std::int32_t>(1).value_or(0) : 0;
   ours.CloseCursor();
   if (rows > 0) return;
 
   CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
                                            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
-  insert.BindText(11, path);
+  insert.Bind(11, path);
   insert.Execute();
 }
 
@@ -137,10 +137,10 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
   {
     CStatement& select = m_database.Prepared(
         "SELECT CPATH FROM FILELIST WHERE STA = ? AND CREATER = ? ORDER BY LDDATE, TBEGIN");
-    select.BindText(1, Cp1251ToUtf8(station));
-    select.BindText(2, kDeletableCreator);
+    select.Bind(1, Cp1251ToUtf8(station));
+    select.Bind(2, kDeletableCreator);
     select.Execute();
-    while (select.Fetch()) paths.push_back(select.GetText(1));
+    while (select.Fetch()) paths.push_back(select.Get<std::string>(1));
     select.CloseCursor();
   }
   const std::string root = Cp1251ToUtf8(output_root);
@@ -171,7 +171,7 @@ void CFileList::RemoveCataloguedFile(const std::string& full_path, const std::st
 bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
   try {
     CStatement& remove = m_database.Prepared(kDeleteRow);
-    remove.BindText(1, stored_cpath);
+    remove.Bind(1, stored_cpath);
     remove.Execute();
     return true;
   } catch (const CDBException& e) {
@@ -185,9 +185,9 @@ bool CFileList::DeletePathlessRecords(const std::string& station, const std::str
   try {
     CStatement& remove = m_database.Prepared(
         "DELETE FROM FILELIST WHERE STA = ? AND CREATER = ? AND (CPATH IS NULL OR CPATH = ?)");
-    remove.BindText(1, Cp1251ToUtf8(station));
-    remove.BindText(2, kDeletableCreator);
-    remove.BindText(3, stored_cpath);
+    remove.Bind(1, Cp1251ToUtf8(station));
+    remove.Bind(2, kDeletableCreator);
+    remove.Bind(3, stored_cpath);
     remove.Execute();
     return true;
   } catch (const CDBException& e) {

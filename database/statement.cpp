@@ -31,45 +31,25 @@ CStatement::Parameter& CStatement::Slot(int index) {
   return m_parameters[static_cast<std::size_t>(index - 1)];
 }
 
-void CStatement::BindText(int index, const std::string& utf8) {
+SQL_TIMESTAMP_STRUCT ToTimestamp(const std::tm& t) {
+  return {static_cast<SQLSMALLINT>(t.tm_year + 1900), static_cast<SQLUSMALLINT>(t.tm_mon + 1),
+          static_cast<SQLUSMALLINT>(t.tm_mday), static_cast<SQLUSMALLINT>(t.tm_hour),
+          static_cast<SQLUSMALLINT>(t.tm_min), static_cast<SQLUSMALLINT>(t.tm_sec), 0};
+}
+
+void CStatement::BindSlot(int index, SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN column_size,
+                          SQLPOINTER data, SQLLEN length, SQLLEN* indicator) {
+  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, c_type, sql_type,
+                         column_size, 0, data, length, indicator),
+        "SQLBindParameter");
+}
+
+void CStatement::Bind(int index, const std::string& utf8) {
   Parameter& p = Slot(index);
   p.text = utf8;
   p.indicator = static_cast<SQLLEN>(p.text.size());
-  const SQLULEN column = std::max<SQLULEN>(p.text.size(), 1);
-  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_CHAR,
-                         SQL_VARCHAR, column, 0, p.text.data(),
-                         static_cast<SQLLEN>(p.text.size()), &p.indicator),
-        "SQLBindParameter");
-}
-
-void CStatement::BindDouble(int index, double value) {
-  Parameter& p = Slot(index);
-  p.number = value;
-  p.indicator = 0;
-  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_DOUBLE,
-                         SQL_DOUBLE, 0, 0, &p.number, 0, &p.indicator),
-        "SQLBindParameter");
-}
-
-void CStatement::BindInt(int index, int value) {
-  Parameter& p = Slot(index);
-  p.integer = value;
-  p.indicator = 0;
-  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, SQL_C_SLONG,
-                         SQL_INTEGER, 0, 0, &p.integer, 0, &p.indicator),
-        "SQLBindParameter");
-}
-
-void CStatement::BindTimestamp(int index, const std::tm& t) {
-  Parameter& p = Slot(index);
-  p.timestamp = {static_cast<SQLSMALLINT>(t.tm_year + 1900), static_cast<SQLUSMALLINT>(t.tm_mon + 1),
-                 static_cast<SQLUSMALLINT>(t.tm_mday), static_cast<SQLUSMALLINT>(t.tm_hour),
-                 static_cast<SQLUSMALLINT>(t.tm_min), static_cast<SQLUSMALLINT>(t.tm_sec), 0};
-  p.indicator = 0;
-  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT,
-                         SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &p.timestamp, 0,
-                         &p.indicator),
-        "SQLBindParameter");
+  BindSlot(index, SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(p.text.size(), 1), p.text.data(),
+           static_cast<SQLLEN>(p.text.size()), &p.indicator);
 }
 
 void CStatement::Execute() {
@@ -115,7 +95,14 @@ bool CStatement::Fetch() {
 
 void CStatement::CloseCursor() { SQLFreeStmt(m_hstmt, SQL_CLOSE); }
 
-std::optional<std::string> CStatement::GetText(int column) {
+bool CStatement::GetData(int column, SQLSMALLINT c_type, SQLPOINTER data, SQLLEN size) {
+  SQLLEN indicator = 0;
+  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), c_type, data, size, &indicator), "SQLGetData");
+  return indicator != SQL_NULL_DATA;
+}
+
+template <>
+std::optional<std::string> CStatement::Get<std::string>(int column) {
   std::string value;
   char buffer[512];
   for (;;) {
@@ -131,34 +118,6 @@ std::optional<std::string> CStatement::GetText(int column) {
     value.append(buffer, got);
     if (rc == SQL_SUCCESS) break;  // with info: truncated, more to come
   }
-  return value;
-}
-
-std::optional<double> CStatement::GetDouble(int column) {
-  double value = 0.0;
-  SQLLEN indicator = 0;
-  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_DOUBLE, &value, 0, &indicator),
-        "SQLGetData");
-  if (indicator == SQL_NULL_DATA) return std::nullopt;
-  return value;
-}
-
-std::optional<long> CStatement::GetLong(int column) {
-  SQLINTEGER value = 0;
-  SQLLEN indicator = 0;
-  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_SLONG, &value, 0, &indicator),
-        "SQLGetData");
-  if (indicator == SQL_NULL_DATA) return std::nullopt;
-  return value;
-}
-
-std::optional<SQL_TIMESTAMP_STRUCT> CStatement::GetTimestamp(int column) {
-  SQL_TIMESTAMP_STRUCT value{};
-  SQLLEN indicator = 0;
-  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_TYPE_TIMESTAMP, &value,
-                   sizeof value, &indicator),
-        "SQLGetData");
-  if (indicator == SQL_NULL_DATA) return std::nullopt;
   return value;
 }
 

@@ -76,17 +76,17 @@ TEST_P(ConversionTest, AnotherProgramsRowOfOurPathKeepsItsValues) {
   CStatement s(db);
   s.ExecDirect("SELECT CREATER, CH, CALIB, TQTY, CPATH FROM FILELIST ORDER BY CREATER");
   ASSERT_TRUE(s.Fetch());
-  EXPECT_EQ(s.GetText(1), "SEISMO");
-  EXPECT_EQ(s.GetText(2), "OTHER");
-  EXPECT_EQ(s.GetDouble(3), 42.5);
-  EXPECT_EQ(s.GetDouble(4), 1.0);
-  const auto path = s.GetText(5);
+  EXPECT_EQ(s.Get<std::string>(1), "SEISMO");
+  EXPECT_EQ(s.Get<std::string>(2), "OTHER");
+  EXPECT_EQ(s.Get<double>(3), 42.5);
+  EXPECT_EQ(s.Get<double>(4), 1.0);
+  const auto path = s.Get<std::string>(5);
   ASSERT_TRUE(s.Fetch());
-  EXPECT_EQ(s.GetText(1), "korvel2TQF");
-  EXPECT_EQ(s.GetText(2), "Z");
-  EXPECT_EQ(s.GetDouble(3), 1000.0);
-  EXPECT_EQ(s.GetDouble(4), 300.0);
-  EXPECT_EQ(s.GetText(5), path);
+  EXPECT_EQ(s.Get<std::string>(1), "korvel2TQF");
+  EXPECT_EQ(s.Get<std::string>(2), "Z");
+  EXPECT_EQ(s.Get<double>(3), 1000.0);
+  EXPECT_EQ(s.Get<double>(4), 300.0);
+  EXPECT_EQ(s.Get<std::string>(5), path);
   EXPECT_FALSE(s.Fetch());
 }
 

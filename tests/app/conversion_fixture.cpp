@@ -43,14 +43,14 @@ std::vector<CatalogueRow> ConversionTest::Rows() {
   std::vector<CatalogueRow> rows;
   while (s.Fetch()) {
     CatalogueRow r;
-    r.sta = s.GetText(1).value_or("");
-    r.ch = s.GetText(2).value_or("");
-    r.cpath = s.GetText(3).value_or("");
-    r.tbegin = s.GetDouble(4).value_or(-1);
-    r.tqty = s.GetDouble(5).value_or(-1);
-    r.sps = s.GetDouble(6).value_or(-1);
-    r.calib = s.GetDouble(7);
-    r.calper = s.GetDouble(8);
+    r.sta = s.Get<std::string>(1).value_or("");
+    r.ch = s.Get<std::string>(2).value_or("");
+    r.cpath = s.Get<std::string>(3).value_or("");
+    r.tbegin = s.Get<double>(4).value_or(-1);
+    r.tqty = s.Get<double>(5).value_or(-1);
+    r.sps = s.Get<double>(6).value_or(-1);
+    r.calib = s.Get<double>(7);
+    r.calper = s.Get<double>(8);
     rows.push_back(r);
   }
   return rows;

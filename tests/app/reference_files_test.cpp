@@ -58,12 +58,12 @@ TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
   s.ExecDirect("SELECT STA, CH, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER, GAIN, DATATYPE, FOFF, CREATER FROM FILELIST");
   std::vector<std::string> rows;
   while (s.Fetch()) {
-    std::string line = s.GetText(1).value_or("NULL") + "\t" + s.GetText(2).value_or("NULL") + "\t" +
-                       s.GetText(3).value_or("NULL");
+    std::string line = s.Get<std::string>(1).value_or("NULL") + "\t" + s.Get<std::string>(2).value_or("NULL") + "\t" +
+                       s.Get<std::string>(3).value_or("NULL");
     for (const auto& [column, format] : {std::pair{4, "%.6f"}, {5, "%.6f"}, {6, "%.6f"}, {7, "%.7f"}, {8, "%.6f"},
                                          {9, "%.0f"}, {10, "%.0f"}, {11, "%.0f"}})
-      line += "\t" + Number(s.GetDouble(column), format);
-    rows.push_back(line + "\t" + s.GetText(12).value_or("NULL") + "\n");
+      line += "\t" + Number(s.Get<double>(column), format);
+    rows.push_back(line + "\t" + s.Get<std::string>(12).value_or("NULL") + "\n");
   }
   std::sort(rows.begin(), rows.end());
   std::string text = "STA\tCH\tCPATH\tTBEGIN\tTQTY\tSPS\tCALIB\tCALPER\tGAIN\tDATATYPE\tFOFF\tCREATER\n";

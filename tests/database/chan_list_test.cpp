@@ -16,16 +16,16 @@ class ChanListTest : public ::testing::TestWithParam<std::string> {
   void AddChannel(const std::string& sta, const std::string& chan, std::optional<double> sps) {
     CStatement s(m_db);
     s.Prepare("INSERT INTO SITECHAN (STA, CHAN, NGROUP, SPS, DESCR) VALUES (?, ?, 2, ?, 'd')");
-    s.BindText(1, sta);
-    s.BindText(2, chan);
+    s.Bind(1, sta);
+    s.Bind(2, chan);
     if (sps) {
-      s.BindDouble(3, *sps);
+      s.Bind(3, *sps);
       s.Execute();
     } else {
       CStatement n(m_db);
       n.Prepare("INSERT INTO SITECHAN (STA, CHAN, NGROUP, DESCR) VALUES (?, ?, 2, 'd')");
-      n.BindText(1, sta);
-      n.BindText(2, chan);
+      n.Bind(1, sta);
+      n.Bind(2, chan);
       n.Execute();
     }
   }

@@ -60,7 +60,7 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
     CStatement s(db);
     s.ExecDirect("PRAGMA journal_mode");
     ASSERT_TRUE(s.Fetch());
-    EXPECT_EQ(s.GetText(1), "wal");
+    EXPECT_EQ(s.Get<std::string>(1), "wal");
   }
   db.ExecuteSQL("INSERT INTO FILELIST (STA, CPATH, LCODE, TEND) VALUES ('KIR', 'KIR/a', 'x', 1)");
   db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 100)");
@@ -68,7 +68,7 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
     CStatement s(db);
     s.ExecDirect("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
     std::vector<std::string> names;
-    while (s.Fetch()) names.push_back(s.GetText(1).value_or(""));
+    while (s.Fetch()) names.push_back(s.Get<std::string>(1).value_or(""));
     EXPECT_EQ(names, (std::vector<std::string>{"FILELIST_CPATH", "FILELIST_STA_CREATER", "SITECHAN_STA"}));
   }
 
@@ -85,7 +85,7 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
     CStatement s(db);
     s.ExecDirect("SELECT COUNT(*) FROM FILELIST");
     ASSERT_TRUE(s.Fetch());
-    EXPECT_EQ(s.GetLong(1), 1);
+    EXPECT_EQ(s.Get<std::int32_t>(1), 1);
   }
 
   // A "TQF" that names another database is not overwritten.

@@ -54,24 +54,24 @@ class FileListTest : public ::testing::TestWithParam<std::string> {
     s.Prepare(
         "SELECT STA, SPS, GAIN, CPATH, DATATYPE, CH, CREATER, LDDATE, TBEGIN, TQTY, CALIB, CALPER, "
         "FOFF FROM FILELIST WHERE CPATH = ?");
-    s.BindText(1, where_cpath_utf8);
+    s.Bind(1, where_cpath_utf8);
     s.Execute();
     std::vector<FileRow> rows;
     while (s.Fetch()) {
       FileRow r;
-      r.sta = s.GetText(1).value_or("<null>");
-      r.sps = s.GetDouble(2);
-      r.gain = s.GetLong(3);
-      r.cpath = s.GetText(4).value_or("<null>");
-      r.datatype = s.GetLong(5);
-      r.ch = s.GetText(6).value_or("<null>");
-      r.creater = s.GetText(7).value_or("<null>");
-      r.lddate = s.GetTimestamp(8);
-      r.tbegin = s.GetDouble(9);
-      r.tqty = s.GetDouble(10);
-      r.calib = s.GetDouble(11);
-      r.calper = s.GetDouble(12);
-      r.foff = s.GetDouble(13);
+      r.sta = s.Get<std::string>(1).value_or("<null>");
+      r.sps = s.Get<double>(2);
+      r.gain = s.Get<std::int32_t>(3);
+      r.cpath = s.Get<std::string>(4).value_or("<null>");
+      r.datatype = s.Get<std::int32_t>(5);
+      r.ch = s.Get<std::string>(6).value_or("<null>");
+      r.creater = s.Get<std::string>(7).value_or("<null>");
+      r.lddate = s.Get<SQL_TIMESTAMP_STRUCT>(8);
+      r.tbegin = s.Get<double>(9);
+      r.tqty = s.Get<double>(10);
+      r.calib = s.Get<double>(11);
+      r.calper = s.Get<double>(12);
+      r.foff = s.Get<double>(13);
       rows.push_back(r);
     }
     return rows;
@@ -81,7 +81,7 @@ class FileListTest : public ::testing::TestWithParam<std::string> {
     CStatement s(m_reader);
     s.ExecDirect("SELECT COUNT(*) FROM FILELIST");
     EXPECT_TRUE(s.Fetch());
-    return s.GetLong(1).value_or(-1);
+    return s.Get<std::int32_t>(1).value_or(-1);
   }
 
   // A row of another program, written as that program would.
@@ -90,13 +90,13 @@ class FileListTest : public ::testing::TestWithParam<std::string> {
     CStatement s(m_db);
     s.Prepare("INSERT INTO FILELIST (STA, CPATH, CREATER, LDDATE, TBEGIN, CALIB, CALPER) "
               "VALUES (?, ?, ?, ?, ?, 7, 8)");
-    s.BindText(1, sta);
-    s.BindText(2, cpath);
-    s.BindText(3, creater);
+    s.Bind(1, sta);
+    s.Bind(2, cpath);
+    s.Bind(3, creater);
     std::tm t{};
     strptime(lddate, "%Y-%m-%d %H:%M:%S", &t);
-    s.BindTimestamp(4, t);
-    s.BindDouble(5, tbegin);
+    s.Bind(4, ToTimestamp(t));
+    s.Bind(5, tbegin);
     s.Execute();
   }
 
@@ -314,7 +314,7 @@ TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
     CStatement s(m_reader);
     s.ExecDirect("SELECT CPATH FROM FILELIST WHERE CPATH LIKE 'KIR/a%'");
     ASSERT_TRUE(s.Fetch());
-    EXPECT_EQ(s.GetText(1), "KIR/a.dat" + std::string(255 - 9, ' '));
+    EXPECT_EQ(s.Get<std::string>(1), "KIR/a.dat" + std::string(255 - 9, ' '));
   }
 
   CFileList catalogue(m_db, m_notifier);
@@ -330,7 +330,7 @@ TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
   CStatement s(m_reader);
   s.ExecDirect("SELECT CREATER FROM FILELIST");
   std::vector<std::string> left;
-  while (s.Fetch()) left.push_back(s.GetText(1).value_or("<null>"));
+  while (s.Fetch()) left.push_back(s.Get<std::string>(1).value_or("<null>"));
   EXPECT_EQ(left, std::vector<std::string>{"OTHER"});
   EXPECT_TRUE(m_notifier.messages.empty());
 }
