@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_commands.h"
+#include "app/cli/open_catalogue.h"
 #include "database/catalogue_schema.h"
 #include "database/chan_list.h"
 #include "database/connection.h"
@@ -10,15 +11,6 @@
 #include "platform/text1251.h"
 
 namespace korvel::cli {
-namespace {
-
-bool Open(const ConnectionOptions& c, Notifier& notifier) {
-  // Arguments arrive in UTF-8; the connection fields are code page 1251 like the ini values.
-  return OpenDatabase(Utf8ToCp1251(c.dsn), Utf8ToCp1251(c.user), Utf8ToCp1251(c.password),
-                      notifier);
-}
-
-}  // namespace
 
 int RunInitCatalogue(const std::string& database_file) {
   const InitResult result =
@@ -29,69 +21,57 @@ int RunInitCatalogue(const std::string& database_file) {
 
 int RunChannels(const ConnectionOptions& connection, const std::string& station) {
   StderrNotifier notifier;
-  if (!Open(connection, notifier)) return kDatabaseOpenFailed;
-  int status = kNothing;
-  try {
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    int status = kNothing;
     // Printed as read: the rows before an error are shown, then the error.
     CChanList(theDatabase).ListStation(Utf8ToCp1251(station), [&](SiteChannelRow&& row) {
       std::printf("%s\t%.3f\t%s\n", Cp1251ToUtf8(row.chan).c_str(), row.sps,
                   IsTickedByDefault(row.chan) ? "x" : "");
       status = kConverted;
     });
-  } catch (const CDBException& e) {
-    std::fflush(stdout);
-    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
-    status = kDatabaseError;
-  }
-  CloseDatabase();
-  return status;
+    return status;
+  });
 }
 
 int RunCreateTables(const ConnectionOptions& connection) {
   StderrNotifier notifier;
-  if (!Open(connection, notifier)) return kDatabaseOpenFailed;
-  int status = kConverted;
-  try {
+  return WithCatalogue(connection, notifier, []() -> int {
     CreateCatalogueTables(theDatabase);
     std::printf("FILELIST, SITECHAN and their indexes are in place\n");
-  } catch (const CDBException& e) {
-    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
-    status = kDatabaseError;
-  }
-  CloseDatabase();
-  return status;
+    return kConverted;
+  });
 }
 
 int RunUpgradeSchema(const ConnectionOptions& connection) {
   StderrNotifier notifier;
-  if (!Open(connection, notifier)) return kDatabaseOpenFailed;
-  const int failures = UpgradeSchema(theDatabase, notifier);
-  if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
-  bool unchecked = false;
-  // Reported, not changed: retyping a shared server's columns is its
-  // administrator's call, as are its indexes.
-  try {
-    for (const LossyColumn& lossy : LossyFileListColumns(theDatabase))
-      std::printf("FILELIST.%s is %s, which does not keep every double: start times, rates and "
-                  "calibrations stored there are rounded; declare it DOUBLE PRECISION\n",
-                  lossy.column.c_str(), lossy.type.c_str());
-  } catch (const CDBException& e) {
-    notifier.Message("cannot read the column types of FILELIST: " + e.ErrorText(), kApplicationTitle,
-                     MessageIcon::Error);
-    unchecked = true;
-  }
-  try {
-    for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
-      std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
-                  "add it with: CREATE INDEX %s ON %s (%s)\n",
-                  index.table, index.columns, index.name, index.table, index.columns);
-  } catch (const CDBException& e) {
-    notifier.Message("cannot read the catalogue's indexes: " + e.ErrorText(), kApplicationTitle,
-                     MessageIcon::Error);
-    unchecked = true;
-  }
-  CloseDatabase();
-  return failures == 0 && !unchecked ? kConverted : kNothing;
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    const int failures = UpgradeSchema(theDatabase, notifier);
+    if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
+    bool unchecked = false;
+    // Reported, not changed: retyping a shared server's columns is its
+    // administrator's call, as are its indexes.
+    try {
+      for (const LossyColumn& lossy : LossyFileListColumns(theDatabase))
+        std::printf("FILELIST.%s is %s, which does not keep every double: start times, rates and "
+                    "calibrations stored there are rounded; declare it DOUBLE PRECISION\n",
+                    lossy.column.c_str(), lossy.type.c_str());
+    } catch (const CDBException& e) {
+      notifier.Message("cannot read the column types of FILELIST: " + e.ErrorText(), kApplicationTitle,
+                       MessageIcon::Error);
+      unchecked = true;
+    }
+    try {
+      for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
+        std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
+                    "add it with: CREATE INDEX %s ON %s (%s)\n",
+                    index.table, index.columns, index.name, index.table, index.columns);
+    } catch (const CDBException& e) {
+      notifier.Message("cannot read the catalogue's indexes: " + e.ErrorText(), kApplicationTitle,
+                       MessageIcon::Error);
+      unchecked = true;
+    }
+    return failures == 0 && !unchecked ? kConverted : kNothing;
+  });
 }
 
 }  // namespace korvel::cli

@@ -3,10 +3,10 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_host.h"
+#include "app/cli/open_catalogue.h"
 #include "config/settings.h"
 #include "database/chan_list.h"
 #include "database/connection.h"
-#include "database/db_exception.h"
 #include "database/file_list.h"
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
@@ -21,9 +21,11 @@ std::vector<std::string> To1251(const std::vector<std::string>& texts) {
   return out;
 }
 
-// The --channel pairs, or what the window ticks when the stations are picked.
+// The --channel pairs, or what the window ticks when the stations are
+// picked; false for a pair that is not STATION:CHANNEL. A SITECHAN error
+// goes on to the caller.
 bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptions& options,
-                    SelectionList& selection, Notifier& notifier) {
+                    SelectionList& selection) {
   for (const std::string& pair : To1251(options.channels)) {
     const std::size_t colon = pair.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == pair.size()) {
@@ -34,15 +36,21 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
     selection.push_back({pair.substr(0, colon), pair.substr(colon + 1)});
   }
   if (!options.channels.empty()) return true;
-  try {
-    for (const std::string& station : stations)
-      for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(station))
-        if (IsTickedByDefault(row.chan)) selection.push_back({station, row.chan});
-  } catch (const CDBException& e) {
-    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
-    return false;
-  }
+  for (const std::string& station : stations)
+    for (const SiteChannelRow& row : CChanList(theDatabase).ListStation(station))
+      if (IsTickedByDefault(row.chan)) selection.push_back({station, row.chan});
   return true;
+}
+
+void PrintStats(const OutputWriter& writer, const CliHost& host) {
+  const auto statements = theDatabase.StatementCount();
+  const auto flushes = writer.FlushCount();
+  std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %.4f\n",
+               static_cast<unsigned long long>(statements), static_cast<unsigned long long>(flushes),
+               flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0);
+  std::string resident;
+  for (const long kib : host.ResidentAfterEachFile()) resident += (resident.empty() ? "" : " ") + std::to_string(kib);
+  std::fprintf(stderr, "resident KiB after each raw file: %s\n", resident.c_str());
 }
 
 int ExitStatus(const CommandOutcome& outcome) {
@@ -57,36 +65,19 @@ template <typename Command>
 int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& options,
                      const std::vector<std::string>& stations, Command command) {
   CliNotifier notifier;
-  if (!OpenDatabase(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
-                    Utf8ToCp1251(connection.password), notifier))
-    return kDatabaseOpenFailed;
-  SelectionList selection;
-  if (!BuildSelection(stations, options, selection, notifier)) {
-    CloseDatabase();
-    return options.channels.empty() ? kDatabaseError : kUsage;
-  }
-  int status;
-  {
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    SelectionList selection;
+    if (!BuildSelection(stations, options, selection)) return kUsage;
     CatchStopSignals();
     CliHost host(std::move(selection), ReadScanSubdirectories() != 0);
     CFileList catalogue(theDatabase, notifier);
     FileErrorMessages file_errors(notifier, /*with_reason=*/true);
     OutputWriter writer(catalogue, file_errors);
     writer.SetCoalesceUpdates(!options.no_coalesce);
-    status = ExitStatus(command(host, writer));
-    if (options.stats) {
-      const auto statements = theDatabase.StatementCount();
-      const auto flushes = writer.FlushCount();
-      std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %.4f\n",
-                   static_cast<unsigned long long>(statements), static_cast<unsigned long long>(flushes),
-                   flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0);
-      std::string resident;
-      for (const long kib : host.ResidentAfterEachFile()) resident += (resident.empty() ? "" : " ") + std::to_string(kib);
-      std::fprintf(stderr, "resident KiB after each raw file: %s\n", resident.c_str());
-    }
-  }
-  CloseDatabase();
-  return status;
+    const int status = ExitStatus(command(host, writer));
+    if (options.stats) PrintStats(writer, host);
+    return status;
+  });
 }
 
 std::string StationOption(const ConvertOptions& options) {

@@ -1,0 +1,27 @@
+#include "app/cli/open_catalogue.h"
+
+#include <cstdio>
+
+#include "database/connection.h"
+#include "database/db_exception.h"
+#include "platform/text1251.h"
+
+namespace korvel::cli {
+
+int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier, const std::function<int()>& work) {
+  // Arguments arrive in UTF-8; the connection fields are code page 1251 like the ini values.
+  if (!OpenDatabase(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
+                    Utf8ToCp1251(connection.password), notifier))
+    return kDatabaseOpenFailed;
+  int status = kDatabaseError;
+  try {
+    status = work();
+  } catch (const CDBException& e) {
+    std::fflush(stdout);  // what was printed before the error stays before it
+    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
+  }
+  CloseDatabase();
+  return status;
+}
+
+}  // namespace korvel::cli
