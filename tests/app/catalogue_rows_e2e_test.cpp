@@ -8,7 +8,7 @@
 #include "database/catalogue_schema.h"
 #include "database/statement.h"
 #include "tests/app/conversion_fixture.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 
 namespace korvel::test {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "tests/app/conversion_fixture.h"
 #include "platform/text1251.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 
 namespace korvel::test {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "database/statement.h"
 #include "engine/tqf_file.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 
 namespace korvel::test {
 

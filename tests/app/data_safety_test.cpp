@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "tests/app/conversion_fixture.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 
 namespace korvel::test {
 namespace {

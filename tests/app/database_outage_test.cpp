@@ -11,7 +11,7 @@
 #include "database/statement.h"
 #include "engine/conversion_commands.h"
 #include "tests/app/conversion_fixture.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 
 namespace korvel::test {

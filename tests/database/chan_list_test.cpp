@@ -2,7 +2,7 @@
 
 #include "database/chan_list.h"
 #include "database/statement.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 
 namespace korvel {
 namespace {

@@ -3,7 +3,7 @@
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "platform/text1251.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
 

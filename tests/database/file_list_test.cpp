@@ -11,7 +11,7 @@
 #include "database/file_list.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
 

@@ -2,7 +2,7 @@
 
 #include "database/db_exception.h"
 #include "database/schema_upgrade.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 
 namespace korvel {

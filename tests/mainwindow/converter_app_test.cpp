@@ -2,7 +2,7 @@
 
 #include "app/startup_options.h"
 #include "app/window/converter_app.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
 

@@ -23,7 +23,7 @@
 #include "mainwindow/control_ids.h"
 #include "mainwindow/main_dialog.h"
 #include "platform/profile.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/qt_support/screenshot.h"
 #include "tests/support/raw_file_builder.h"
 #include "tests/support/recording_notifier.h"

@@ -8,7 +8,7 @@
 #include "database/chan_list.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
-#include "tests/database/live_database.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
