@@ -4,6 +4,7 @@
 
 #include "app/startup_options.h"
 #include "app/window/converter_app.h"
+#include "controls/russian_translation.h"
 #include "database/connection.h"
 #include "database/file_list.h"
 #include "engine/output_writer.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  korvel::InstallRussianTranslation(application);  // without it Qt's own texts stay English
   korvel::MessageBoxNotifier notifier;
   korvel::CFileList catalogue(korvel::theDatabase, notifier);
   korvel::OutputWriter writer(catalogue, notifier);  // lives for the whole process
