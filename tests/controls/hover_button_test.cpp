@@ -235,6 +235,23 @@ TEST_F(HoverButtonTest, FlatBorderIsSunkenWhenPressedRaisedWhenHoveredElseNone) 
   EXPECT_EQ(Render({false, true, false, true}).pixelColor(4, 3), kFace);
 }
 
+TEST_F(HoverButtonTest, AFlatButtonReachedByTabShowsWhereTheFocusIs) {
+  auto* first = new QPushButton(QStringLiteral("A"), m_host.get());
+  first->setGeometry(60, 10, 40, 20);
+  QWidget::setTabOrder(first, m_button);
+  Activate();
+  // Given the focus by the program (or the mouse), the button shows no mark.
+  m_button->setFocus(Qt::OtherFocusReason);
+  const auto dots = [&] { return m_button->grab().toImage().pixelColor(3, 3); };
+  EXPECT_EQ(dots(), kFace);
+  first->setFocus(Qt::OtherFocusReason);
+  QTest::keyClick(first, Qt::Key_Tab);
+  ASSERT_TRUE(m_button->hasFocus());
+  EXPECT_EQ(dots(), QColor(63, 63, 63));
+  QTest::keyClick(m_button, Qt::Key_Tab);  // and it goes with the focus
+  EXPECT_EQ(dots(), kFace);
+}
+
 TEST_F(HoverButtonTest, NonFlatBorderFrameAndFocusDots) {
   m_button->SetFlatStyle(false);
   const QImage up = Render({});
