@@ -86,11 +86,11 @@ class CMainDialog : public QDialog, public ConversionHost {
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // Paints what changed while a command keeps this thread busy; the
-  // operator's keys and clicks wait for the end of the command.
-  virtual void RepaintNow();
 
  private:
+  // Paints what changed while a command keeps this thread busy; the
+  // operator's keys and clicks wait for the end of the command.
+  void RepaintNow();
   void BuildControls();
   void ConfigureHoverButtons();
   void ConnectCommands();
