@@ -171,6 +171,14 @@ CheckListRow CCheckListDelegate::RowFor(const QStyleOptionViewItem& option,
   return row;
 }
 
+QRect CCheckListDelegate::StateImageRect(const QTreeView& view, const QModelIndex& index) const {
+  if (m_stateImages.isEmpty() || !index.isValid()) {
+    return QRect();
+  }
+  const QRect first = view.visualRect(index.siblingAtColumn(0));
+  return QRect(first.topLeft(), m_stateImages.first().size()) & first;
+}
+
 void CCheckListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
   const CheckListRow row = RowFor(option, index);

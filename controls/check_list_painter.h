@@ -10,6 +10,7 @@
 #include <QStyledItemDelegate>
 
 class QPainter;
+class QTreeView;
 
 namespace korvel {
 
@@ -70,6 +71,11 @@ class CCheckListDelegate : public QStyledItemDelegate {
 
   // The row record the delegate paints for `index` (any column of the row).
   CheckListRow RowFor(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+
+  // Where the check image of `index`'s row lies in `view`'s viewport, as
+  // painted: at the row's left edge wherever the list is scrolled, cut to the
+  // first column. Empty without state images.
+  QRect StateImageRect(const QTreeView& view, const QModelIndex& index) const;
 
  private:
   int m_columnCount;

@@ -7,7 +7,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QToolTip>
+#include <algorithm>
 #include <initializer_list>
 
 #include "controls/focus_rect.h"
@@ -93,7 +95,31 @@ QColor FromColorRef(std::uint32_t value) {
   return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
 }
 
+QColor Brightened(const QColor& colour, int amount) {
+  const QColor rgb = colour.toRgb();
+  const auto up = [amount](int channel) { return qBound(0, channel + amount, 255); };
+  return QColor(up(rgb.red()), up(rgb.green()), up(rgb.blue()));
+}
+
 QString IconResourcePath(int id) { return QStringLiteral(":/images/icon%1.png").arg(id); }
+
+QList<QPixmap> IconSizes(int id) {
+  QList<QPixmap> sizes;
+  for (const QString& path : {IconResourcePath(id), QStringLiteral(":/images/icon%1-32.png").arg(id),
+                              QStringLiteral(":/images/icon%1-16.png").arg(id)}) {
+    const QPixmap image(path);
+    if (!image.isNull()) sizes << image;
+  }
+  std::stable_sort(sizes.begin(), sizes.end(),
+                   [](const QPixmap& a, const QPixmap& b) { return a.height() > b.height(); });
+  return sizes;
+}
+
+QIcon IconWithAllSizes(int id) {
+  QIcon icon;
+  for (const QPixmap& size : IconSizes(id)) icon.addPixmap(size);
+  return icon;
+}
 QString CursorResourcePath(int id) { return QStringLiteral(":/images/cursor%1.png").arg(id); }
 
 CHoverButton::CHoverButton(QWidget* parent) : CHoverButton(QString(), parent) {}
@@ -151,18 +177,30 @@ void CHoverButton::SetFlatStyle(bool flat) {
 }
 
 void CHoverButton::LoadIcons(int hot_icon_id, int normal_icon_id) {
-  const QPixmap hot(IconResourcePath(hot_icon_id));
-  const QPixmap normal = normal_icon_id == 0 ? hot : QPixmap(IconResourcePath(normal_icon_id));
-  SetIcons(hot, normal);
+  const QList<QPixmap> hot = IconSizes(hot_icon_id);
+  SetIconSizes(hot, normal_icon_id == 0 ? hot : IconSizes(normal_icon_id));
 }
 
 void CHoverButton::SetIcons(const QPixmap& hot, const QPixmap& normal) {
-  m_hotIcon = hot;
-  m_normalIcon = normal.isNull() ? hot : normal;
-  // Kept in a byte each, like the sizes they stand for.
-  m_iconWidth = static_cast<std::uint8_t>(hot.isNull() ? 0 : hot.width());
-  m_iconHeight = static_cast<std::uint8_t>(hot.isNull() ? 0 : hot.height());
+  const auto one = [](const QPixmap& image) {
+    return image.isNull() ? QList<QPixmap>() : QList<QPixmap>{image};
+  };
+  SetIconSizes(one(hot), one(normal));
+}
+
+void CHoverButton::SetIconSizes(const QList<QPixmap>& hot, const QList<QPixmap>& normal) {
+  m_hotSizes = hot;
+  m_normalSizes = normal.isEmpty() ? hot : normal;
   repaint();
+}
+
+QPixmap CHoverButton::FittingSize(const QList<QPixmap>& sizes) const {
+  // Inside the one-pixel border, with room for the pressed shift: the
+  // largest size that fits, else the smallest there is.
+  const int room_x = text().isEmpty() ? width() - 3 : width() - 5;
+  for (const QPixmap& image : sizes)
+    if (image.height() <= height() - 3 && image.width() <= room_x) return image;
+  return sizes.isEmpty() ? QPixmap() : sizes.last();
 }
 
 bool CHoverButton::LoadHoverCursor(int cursor_id) {
@@ -328,7 +366,8 @@ void CHoverButton::focusOutEvent(QFocusEvent* event) {
 }
 
 HoverButtonItemState CHoverButton::CurrentItemState() const {
-  return HoverButtonItemState{isDown(), hasFocus(), !isEnabled()};
+  const bool keyboard = hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
+  return HoverButtonItemState{isDown(), hasFocus(), !isEnabled(), keyboard};
 }
 
 void CHoverButton::paintEvent(QPaintEvent* event) {
@@ -389,13 +428,15 @@ void CHoverButton::DrawItem(QPainter& painter, const HoverButtonItemState& state
 
   const QString caption = text();
   QRect caption_rect = rect();
-  if (!m_hotIcon.isNull()) {
+  if (!m_hotSizes.isEmpty()) {
     DrawIcon(painter, state, hot, caption.isEmpty(), caption_rect);
   }
   if (!caption.isEmpty()) {
     DrawCaption(painter, state, hot, caption_rect);
   }
-  if (!m_flat && state.focused) {
+  // A flat button shows the mark only when the focus came with the keyboard:
+  // the operator tabbing through the window must see where he is.
+  if (state.focused && (!m_flat || state.keyboard_focus)) {
     DrawFocusRect(painter, face.adjusted(3, 3, -3, -3));
   }
 }
@@ -403,22 +444,24 @@ void CHoverButton::DrawItem(QPainter& painter, const HoverButtonItemState& state
 void CHoverButton::DrawIcon(QPainter& painter, const HoverButtonItemState& state, bool hot,
                             bool no_caption, QRect& caption_rect) const {
   const QRect item = rect();
+  const QPixmap icon = hot ? HotIcon() : NormalIcon();
+  const int icon_width = IconWidth();
+  const int icon_height = IconHeight();
   int left = item.left();
   int top = item.top();
   const int right = item.left() + item.width();
   const int bottom = item.top() + item.height();
   if (no_caption) {
-    left += (right - m_iconWidth - left) / 2;
+    left += (right - icon_width - left) / 2;
   } else {
     left += 3;
-    caption_rect.setLeft(caption_rect.left() + m_iconWidth + 3);
+    caption_rect.setLeft(caption_rect.left() + icon_width + 3);
   }
-  top += (bottom - m_iconHeight - top) / 2;
+  top += (bottom - icon_height - top) / 2;
   QRect image(left, top, right - left, bottom - top);
   if (state.pressed) {
     image.translate(1, 1);
   }
-  const QPixmap& icon = hot ? m_hotIcon : m_normalIcon;
   if (icon.isNull()) {
     return;
   }

@@ -3,6 +3,8 @@
 
 #include <QColor>
 #include <QCursor>
+#include <QIcon>
+#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QPushButton>
@@ -14,13 +16,22 @@ class QPainter;
 
 namespace korvel {
 
-// Colours as 0x00BBGGRR integers, so that a caller can add to all three
-// channels in one integer sum (carries spill into the next channel).
+// Colours as 0x00BBGGRR integers.
 std::uint32_t ToColorRef(const QColor& colour);
 QColor FromColorRef(std::uint32_t value);
 
+// `colour` with `amount` added to each of red, green and blue, each capped
+// at 255: a light face stays light (one integer sum would carry into the
+// next channel and turn a near-white face black).
+QColor Brightened(const QColor& colour, int amount);
+
 // Where the button's images live in the resources.
 QString IconResourcePath(int id);    // ":/images/icon<id>.png"
+// Every size of icon `id` in the resources (icon<id>.png, icon<id>-32.png,
+// icon<id>-16.png), largest first; empty for a missing icon.
+QList<QPixmap> IconSizes(int id);
+// Icon `id` with all its sizes, for a window icon.
+QIcon IconWithAllSizes(int id);
 QString CursorResourcePath(int id);  // ":/images/cursor<id>.png"
 // The hand cursor 130 points with the tip of its index finger.
 inline constexpr QPoint kHandCursorHotSpot{5, 0};
@@ -30,6 +41,7 @@ struct HoverButtonItemState {
   bool pressed = false;
   bool focused = false;
   bool disabled = false;
+  bool keyboard_focus = false;  // the focus came with the keyboard (Tab)
 };
 
 class CHoverButton : public QPushButton {
@@ -51,13 +63,16 @@ class CHoverButton : public QPushButton {
   bool IsDefaultButton() const { return m_isDefault; }
 
   // Icons from the resources; 0 for the normal icon means the hot one.  A
-  // missing resource leaves no icon.
+  // missing resource leaves no icon.  Of the sizes an icon has, the button
+  // draws the largest that fits inside its border (pressed too), and picks
+  // again when it is resized.
   void LoadIcons(int hot_icon_id, int normal_icon_id = 0);
   void SetIcons(const QPixmap& hot, const QPixmap& normal = QPixmap());
-  int IconWidth() const { return m_iconWidth; }
-  int IconHeight() const { return m_iconHeight; }
-  const QPixmap& HotIcon() const { return m_hotIcon; }
-  const QPixmap& NormalIcon() const { return m_normalIcon; }
+  // The sizes drawn at the button's present size.
+  int IconWidth() const { return HotIcon().width(); }
+  int IconHeight() const { return HotIcon().height(); }
+  QPixmap HotIcon() const { return FittingSize(m_hotSizes); }
+  QPixmap NormalIcon() const { return FittingSize(m_normalSizes); }
 
   // -1 drops the cursor and answers true; otherwise whether the resource loaded.
   bool LoadHoverCursor(int cursor_id);
@@ -96,6 +111,8 @@ class CHoverButton : public QPushButton {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  void SetIconSizes(const QList<QPixmap>& hot, const QList<QPixmap>& normal);
+  QPixmap FittingSize(const QList<QPixmap>& sizes) const;
   void TrackMouse(bool left_down, bool over);
   void LoseTracking();
   void Repaint(bool repaint);
@@ -110,7 +127,10 @@ class CHoverButton : public QPushButton {
   bool m_tracking = false;
   bool m_tipActive = false;
   std::optional<QCursor> m_cursor;
-  QPixmap m_hotIcon;
+  QList<QPixmap> m_hotSizes;     // every size loaded, largest first
+  QList<QPixmap> m_normalSizes;
+  QPixmap m_hotIcon;             // the sizes drawn
+
   QPixmap m_normalIcon;
   std::uint8_t m_iconHeight = 0;
   std::uint8_t m_iconWidth = 0;

@@ -1,8 +1,12 @@
 #include "controls/mask_edit.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <algorithm>
 #include <string_view>
 
@@ -13,7 +17,7 @@ namespace {
 
 constexpr int kBackspace = 8;
 // Stands for a control character made with Ctrl: never printable, never
-// Backspace, so the standard handling (cut, copy, paste, undo) gets it.
+// Backspace, so the standard handling gets it.
 constexpr int kControlChar = 0;
 
 bool IsPrintable(int ch) { return ch >= 0x20 && ch <= 0x7E; }
@@ -28,6 +32,11 @@ QString FromCp1251(std::string_view text) {
 int CodeOf1251(char c) {
   const QString s = FromCp1251(std::string_view(&c, 1));
   return s.isEmpty() ? 0 : s.at(0).unicode();
+}
+
+bool IsClipboardKey(const QKeyEvent* event) {
+  return event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Copy) ||
+         event->matches(QKeySequence::Paste);
 }
 
 }  // namespace
@@ -202,7 +211,11 @@ void CMaskEdit::keyPressEvent(QKeyEvent* event) {
   const Qt::KeyboardModifiers chord =
       event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   if (chord == Qt::ControlModifier) {
-    OnChar(kControlChar, text, event);
+    // Of the control characters only cut, copy and paste reach the standard
+    // handling; the others (Ctrl+K, Ctrl+U, undo, ...) would change the text
+    // behind the value's back.
+    event->accept();
+    if (IsClipboardKey(event)) OnChar(kControlChar, text, event);
     return;
   }
   // Ctrl+Alt is AltGr on some keyboards and types a character; Alt or Meta
@@ -217,6 +230,32 @@ void CMaskEdit::keyPressEvent(QKeyEvent* event) {
   }
   event->accept();
   for (char32_t cp : text.toUcs4()) OnChar(static_cast<int>(cp), QString::fromUcs4(&cp, 1), nullptr);
+}
+
+QMenu* CMaskEdit::CreateContextMenu() {
+  if (!m_maskActive || isReadOnly()) return createStandardContextMenu();
+  // As with the keys: only cut, copy and paste, in the standard edit's own words.
+  auto* menu = new QMenu(this);
+  const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled,
+                       auto slot) {
+    QAction* action = menu->addAction(
+        text + QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::NativeText));
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, slot);
+  };
+  const bool selected = hasSelectedText() && echoMode() == QLineEdit::Normal;
+  add(QLineEdit::tr("Cu&t"), QKeySequence::Cut, selected, &QLineEdit::cut);
+  add(QLineEdit::tr("&Copy"), QKeySequence::Copy, selected, &QLineEdit::copy);
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  add(QLineEdit::tr("&Paste"), QKeySequence::Paste, clipboard && !clipboard->text().isEmpty(),
+      &QLineEdit::paste);
+  return menu;
+}
+
+void CMaskEdit::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
 }
 
 void CMaskEdit::inputMethodEvent(QInputMethodEvent* event) {

@@ -10,7 +10,9 @@
 #include <functional>
 #include <string>
 
+class QContextMenuEvent;
 class QInputMethodEvent;
+class QMenu;
 class QKeyEvent;
 
 namespace korvel {
@@ -53,9 +55,14 @@ class CMaskEdit : public QLineEdit {
   // empty function silences the edit.
   void SetBeepHandler(std::function<void()> beep);
 
+  // The edit's context menu; while masking is on it offers only cut, copy
+  // and paste. The caller owns it.
+  QMenu* CreateContextMenu();
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
   bool m_maskActive = false;
   bool m_dateDigitRule = false;

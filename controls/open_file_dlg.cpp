@@ -10,6 +10,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QShowEvent>
+#include <QSplitter>
+#include <QStyle>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <filesystem>
 #include <system_error>
@@ -71,6 +74,11 @@ OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory12
     m_path_name.clear();
     m_chosen.clear();
   });
+  // The file list's own columns fit what the folder holds, once it is read.
+  if (auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"))) {
+    if (auto* model = qobject_cast<QFileSystemModel*>(view->model()))
+      connect(model, &QFileSystemModel::directoryLoaded, this, [this] { FitFileColumns(); });
+  }
 }
 
 void OpenFileDlg::ShowAllFiles() {
@@ -141,21 +149,95 @@ void OpenFileDlg::AlignList() {
     right = origin.x() + m_file_view->width();
   }
   m_list->setGeometry(left, fallback.y(), qMax(0, right - left), fallback.height());
+  if (m_columns_sized) SizeColumns();
+}
+
+// The widths the five columns need: their header or a typical value,
+// whichever is wider. Times and durations have a fixed form.
+QList<int> OpenFileDlg::ColumnsNeeded() const {
+  static const char* const kTypical[kSummaryColumnCount] = {"WWWWW", "WWWWW", "1000.000",
+                                                           "00:00:00.00 00.00.0000", "00:00:00.00"};
+  const QFontMetrics cells(m_list->font());
+  const QFontMetrics headers(m_list->header()->font());
+  const int padding = 2 * m_list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_list) + 8;
+  QList<int> widths;
+  for (int c = 0; c < kSummaryColumnCount; ++c)
+    widths << qMax(headers.horizontalAdvance(QString::fromUtf8(kSummaryHeaders[c])),
+                   cells.horizontalAdvance(QString::fromLatin1(kTypical[c]))) + padding;
+  return widths;
+}
+
+int OpenFileDlg::ListWidthNeeded() const {
+  int width = 2 * m_list->frameWidth() + m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_list);
+  for (int needed : ColumnsNeeded()) width += needed;
+  return width;
 }
 
 void OpenFileDlg::SizeColumns() {
-  // Every column a quarter of the list's right edge, as the panel was laid out once.
-  const int width = (m_list->geometry().x() + m_list->geometry().width()) / 4;
-  for (int c = 0; c < kSummaryColumnCount; ++c) m_list->setColumnWidth(c, width);
+  // Every column as wide as it needs; what room is left goes to the station
+  // and channel names. Nothing hides behind a horizontal scroll bar.
+  QList<int> widths = ColumnsNeeded();
+  int used = 0;
+  for (int needed : widths) used += needed;
+  // Room is kept for a vertical scroll bar, shown or not.
+  const int room = m_list->width() - 2 * m_list->frameWidth() -
+                   m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_list);
+  const int spare = qMax(0, room - used);
+  widths[0] += spare / 2;
+  widths[1] += spare - spare / 2;
+  for (int c = 0; c < kSummaryColumnCount; ++c) m_list->setColumnWidth(c, widths[c]);
+}
+
+void OpenFileDlg::SizeToContents() {
+  // Wide enough for the five summary columns, tall enough for a dozen files.
+  // The places on the left show their names whole.
+  auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"));
+  auto* places = findChild<QAbstractItemView*>(QStringLiteral("sidebar"));
+  if (splitter && places && splitter->count() == 2) {
+    const int side = places->sizeHintForColumn(0) + 2 * places->frameWidth() + 8;
+    QList<int> sizes = splitter->sizes();
+    if (sizes[0] < side) {
+      sizes[1] = qMax(0, sizes[1] - (side - sizes[0]));
+      sizes[0] = side;
+      splitter->setSizes(sizes);
+    }
+  }
+  QSize wanted = size();
+  if (m_file_view) {
+    const int margins = width() - m_file_view->width();
+    wanted.setWidth(qMax(wanted.width(), ListWidthNeeded() + margins));
+    const int rows = 12 * (QFontMetrics(m_file_view->font()).height() + 6);
+    wanted.setHeight(wanted.height() + qMax(0, rows - m_file_view->height()));
+  }
+  resize(wanted);
+}
+
+void OpenFileDlg::FitFileColumns() {
+  // Size, type and date as wide as what they show; the name takes the rest.
+  auto* details = findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (!details || details->model() == nullptr) return;
+  QHeaderView* header = details->header();
+  int others = 0;
+  for (int c = 1; c < header->count(); ++c) {
+    details->resizeColumnToContents(c);
+    others += header->sectionSize(c);
+  }
+  details->resizeColumnToContents(0);
+  const int room = details->viewport()->width() - others;
+  if (room > header->sectionSize(0)) header->resizeSection(0, room);
 }
 
 void OpenFileDlg::showEvent(QShowEvent* event) {
   QFileDialog::showEvent(event);
   if (m_columns_sized) return;
+  // Laid out by now: the margins around the file list are known.
+  if (layout()) layout()->activate();
+  SizeToContents();
   if (layout()) layout()->activate();
   AlignList();
-  SizeColumns();
   m_columns_sized = true;
+  SizeColumns();
+  FitFileColumns();
 }
 
 void OpenFileDlg::RefreshFromSelection() {

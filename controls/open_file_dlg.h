@@ -46,7 +46,11 @@ class OpenFileDlg : public QFileDialog {
   void BuildPanel();
   void ShowAllFiles();
   void AlignList();
+  QList<int> ColumnsNeeded() const;
+  int ListWidthNeeded() const;
   void SizeColumns();
+  void SizeToContents();
+  void FitFileColumns();
   void RefreshFromSelection();
   void ShowSummaryOf(const QString& path);
   void TakeChosen(const QStringList& files);

@@ -3,13 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 
 #include "config/settings.h"
@@ -18,6 +19,7 @@
 #include "controls/dialog_units.h"
 #include "controls/hover_button.h"
 #include "controls/mask_edit.h"
+#include "controls/multi_select_list_box.h"
 #include "database/chan_list.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
@@ -30,7 +32,6 @@ namespace {
 
 constexpr int kUnticked = 1;
 constexpr int kTicked = 2;
-constexpr int kStateImageWidth = 16;
 
 QString Text(const std::string& text1251) { return QString::fromStdString(Cp1251ToUtf8(text1251)); }
 std::string Text1251(const QString& text) { return Utf8ToCp1251(text.toStdString()); }
@@ -42,15 +43,18 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
     : QDialog(parent),
       m_database(database),
       m_writer(writer),
-      m_notifier(notifier),
+      m_operator(notifier),
       m_initial_station(std::move(initial_station)) {
   BuildControls();
-  // The window menu of the platform carries the About entry.
+  // The About entry: F1, and the context menu of the dialog's own background
+  // (the two lists have none, so a right click there never brings it up).
   auto* about = new QAction(QStringLiteral("&О Korvel2tqf..."), this);
-  connect(about, &QAction::triggered, this, [this] { CAboutDialog(this).exec(); });
+  about->setShortcut(QKeySequence(Qt::Key_F1));
+  about->setShortcutContext(Qt::WindowShortcut);
+  connect(about, &QAction::triggered, this, &CMainDialog::ShowAbout);
   addAction(about);
   setContextMenuPolicy(Qt::ActionsContextMenu);
-  setWindowIcon(QIcon(QStringLiteral(":/images/icon128.png")));
+  setWindowIcon(IconWithAllSizes(128));
   ConfigureHoverButtons();
   ConnectCommands();
 
@@ -68,6 +72,8 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
 
   PreselectStation(LoadStations());
 }
+
+void CMainDialog::ShowAbout() { CAboutDialog(this).exec(); }
 
 CMainDialog::~CMainDialog() = default;
 
@@ -94,10 +100,8 @@ void CMainDialog::BuildControls() {
   button(kIdConvertFiles, "Конв. файл(ы)...", 261, 42, 84, 20);
   button(kIdExit, "Выход", 261, 133, 84, 20);
 
-  m_station_list = new QListWidget(this);
+  m_station_list = new CMultiSelectListBox(this);
   place(m_station_list, kIdStationList, 12, 17, 61, 113);
-  m_station_list->setSortingEnabled(true);
-  m_station_list->setSelectionMode(QAbstractItemView::MultiSelection);
 
   m_start_edit = new CDateTimeEdit(this);
   place(m_start_edit, kIdStartEdit, 86, 114, 90, 14);
@@ -115,6 +119,10 @@ void CMainDialog::BuildControls() {
   m_channel_list->setUniformRowHeights(true);
   m_channel_list->setSelectionMode(QAbstractItemView::SingleSelection);
   m_channel_list->setItemDelegate(new CCheckListDelegate(m_channel_list));
+  // The painter draws the columns in their own order.
+  m_channel_list->header()->setSectionsMovable(false);
+  m_channel_list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  m_channel_list->setContextMenuPolicy(Qt::PreventContextMenu);
   m_channel_list->viewport()->installEventFilter(this);
 
   button(kIdSelectAllStations, "", 12, 135, 21, 14);
@@ -149,8 +157,7 @@ void CMainDialog::ConfigureHoverButtons() {
       CHoverButton* button = CHoverButton::Attach(slot);
       slot = button;
       button->SetTipText(QString::fromUtf8(setup.tip), true);
-      // One integer sum over the three channels, as the colour value is kept.
-      button->SetHotBackColor(FromColorRef(ToColorRef(button->GetNormalBackColor()) + 0x141414), false);
+      button->SetHotBackColor(Brightened(button->GetNormalBackColor(), 0x14), false);
       button->SetHotTextColor(QColor(255, 0, 0), false);
       button->LoadHoverCursor(130);
       button->SetFlatStyle(true);
@@ -181,7 +188,7 @@ QPushButton* CMainDialog::Button(int id) const {
 }
 
 int CMainDialog::LoadStations() {
-  for (const std::string& name : ReadStationNames()) m_station_list->addItem(Text(name));
+  for (const std::string& name : ReadStationNames()) m_station_list->AddSorted(Text(name));
 
   int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 2000;
   std::sscanf(ReadTimeWindowStart().c_str(), "%2d%*[:, ]%2d%*[,: ]%2d%*[:, ]%2d%*[:,// ]%2d%*[:,// ]%4d",
@@ -218,24 +225,37 @@ std::string CMainDialog::CurrentStation() const {
   return item != nullptr ? Text1251(item->text()).substr(0, 31) : std::string();
 }
 
+// The channel list follows the whole selection, however it came about: rows
+// of stations no longer selected go, stations newly selected add theirs at
+// the end, in list order. A click changes one station, which is the current
+// one.
 void CMainDialog::OnStationSelectionChange() {
   if (m_station_list->count() == 0 || m_station_list->currentItem() == nullptr) return;
   BeginWaitCursor();
-  const std::string station = CurrentStation();
+  std::vector<std::string> selected;
+  for (int i = 0; i < m_station_list->count(); ++i)
+    if (m_station_list->item(i)->isSelected()) selected.push_back(Text1251(m_station_list->item(i)->text()));
+  const auto is_selected = [&](const std::string& station) {
+    return std::find(selected.begin(), selected.end(), station) != selected.end();
+  };
+  for (const std::string& station : std::vector<std::string>(m_listed_stations))
+    if (!is_selected(station)) RemoveStationChannels(station);
   try {
-    if (m_station_list->currentItem()->isSelected())
-      AddStationChannels(station);
-    else
-      RemoveStationChannels(station);
+    for (const std::string& station : selected)
+      if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) == m_listed_stations.end())
+        AddStationChannels(station);
   } catch (const CDBException& e) {
-    m_notifier.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
+    m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
   }
   EndWaitCursor();
 }
 
 void CMainDialog::AddStationChannels(const std::string& station) {
-  // Each row joins the list as it is read: a database error part-way leaves
-  // the rows before it on show.
+  // Counted as listed before the query, and each row joins the list as it is
+  // read: a database error part-way leaves the rows before it on show, and a
+  // later change must not add them twice.
+  if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) == m_listed_stations.end())
+    m_listed_stations.push_back(station);
   CChanList(m_database).ListStation(station, [&](SiteChannelRow&& row) {
     char sps[64];
     std::snprintf(sps, sizeof sps, "%.3f", row.sps);
@@ -246,6 +266,8 @@ void CMainDialog::AddStationChannels(const std::string& station) {
 }
 
 void CMainDialog::RemoveStationChannels(const std::string& station) {
+  m_listed_stations.erase(std::remove(m_listed_stations.begin(), m_listed_stations.end(), station),
+                          m_listed_stations.end());
   const QString name = Text(station);
   for (int i = m_channel_list->topLevelItemCount() - 1; i >= 0; --i)
     if (m_channel_list->topLevelItem(i)->text(0) == name) delete m_channel_list->takeTopLevelItem(i);
@@ -261,7 +283,7 @@ void CMainDialog::SelectAllStations() {
     try {
       AddStationChannels(station);
     } catch (const CDBException& e) {
-      m_notifier.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
+      m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
       return;
     }
   }
@@ -288,15 +310,31 @@ int CMainDialog::StateImage(const QTreeWidgetItem* item) { return item->data(0, 
 void CMainDialog::SetStateImage(QTreeWidgetItem* item, int state) { item->setData(0, kStateImageRole, state); }
 
 bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_channel_list->viewport() && event->type() == QEvent::MouseButtonPress) {
-    const auto* mouse = static_cast<QMouseEvent*>(event);
+  if (watched == m_channel_list->viewport() && OnChannelListMouse(event)) return true;
+  return QDialog::eventFilter(watched, event);  // the list's own handling follows
+}
+
+// A left or right click on a row's check image flips its tick; the image is
+// where the painter puts it, wherever the list is scrolled. The right button
+// does nothing else.
+bool CMainDialog::OnChannelListMouse(QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+      type != QEvent::MouseButtonRelease)
+    return false;
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  if (type == QEvent::MouseButtonPress &&
+      (mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton)) {
     const QPoint at = mouse->position().toPoint();
-    if ((mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton) && at.x() <= kStateImageWidth) {
-      if (QTreeWidgetItem* item = m_channel_list->itemAt(at))
-        SetStateImage(item, StateImage(item) == kUnticked ? kTicked : kUnticked);
+    const QModelIndex index = m_channel_list->indexAt(at);
+    const auto* painter = static_cast<const CCheckListDelegate*>(m_channel_list->itemDelegate());
+    if (index.isValid() && painter->StateImageRect(*m_channel_list, index).contains(at)) {
+      const QModelIndex first = index.siblingAtColumn(0);
+      const int state = first.data(kStateImageRole).toInt();
+      m_channel_list->model()->setData(first, state == kUnticked ? kTicked : kUnticked, kStateImageRole);
     }
   }
-  return QDialog::eventFilter(watched, event);  // the list's own handling follows
+  return mouse->button() != Qt::LeftButton;
 }
 
 bool CMainDialog::CollectTickedChannels() {
@@ -317,7 +355,7 @@ void CMainDialog::ReadTimeWindow(EpochSeconds& start, double& length) const {
   length = hours * 3600.0 + minutes * 60.0 + seconds;
 }
 
-bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_notifier); }
+bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_operator); }
 
 void CMainDialog::CloseWindow() {
   if (m_closing) return;
@@ -326,9 +364,15 @@ void CMainDialog::CloseWindow() {
   QDialog::reject();
 }
 
-void CMainDialog::reject() { CloseWindow(); }
+void CMainDialog::reject() {
+  if (!m_busy) CloseWindow();
+}
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
+  if (m_busy) {  // as the Windows window's close box, it waits for the command
+    event->ignore();
+    return;
+  }
   CloseWindow();
   event->accept();
 }
@@ -338,13 +382,31 @@ void CMainDialog::SetStatusText(const std::string& text) {
   m_status_line->repaint();  // the scan runs on this thread: paint now
 }
 
+void CMainDialog::ExamineFile(const std::string& name, std::size_t position, std::size_t count) {
+  const QString place = QStringLiteral("  (%1 из %2)").arg(position).arg(count);
+  // A long name gives way in its middle, so that its end and the count stay.
+  const QFontMetrics metrics(m_status_line->font());
+  const int room = m_status_line->contentsRect().width() - metrics.horizontalAdvance(place);
+  const QString shown = metrics.elidedText(QString::fromStdString(name), Qt::ElideMiddle, qMax(room, 0));
+  SetStatusText((shown + place).toStdString());
+  RepaintNow();
+}
+
+void CMainDialog::RepaintNow() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
 void CMainDialog::DisableCommands() {
   for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory}) Button(id)->setEnabled(false);
+  m_busy = true;
+  // Whatever the command, the operator sees that the window is busy.
+  BeginWaitCursor();
+  RepaintNow();
 }
 
 void CMainDialog::EnableCommands() {
   for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory}) Button(id)->setEnabled(true);
   SetStatusText("");
+  if (m_busy) EndWaitCursor();
+  m_busy = false;
 }
 
 void CMainDialog::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -13,9 +13,9 @@
 #include "engine/conversion_host.h"
 #include "engine/output_writer.h"
 #include "engine/time_arithmetic.h"
+#include "mainwindow/arrow_cursor_notifier.h"
 
 class QLabel;
-class QListWidget;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -26,6 +26,7 @@ class CDatabase;
 class CHoverButton;
 class CDateTimeEdit;
 class CMaskEdit;
+class CMultiSelectListBox;
 
 class CMainDialog : public QDialog, public ConversionHost {
   Q_OBJECT
@@ -39,11 +40,14 @@ class CMainDialog : public QDialog, public ConversionHost {
   const SelectionList& Selection() const override { return m_selection; }
   bool ScanSubdirectories() const override { return m_scan_subdirectories != 0; }
   void SetStatusText(const std::string& text) override;
+  // "<name>  (3 из 12)", and the window repaints: the work runs on this thread.
+  void ExamineFile(const std::string& name, std::size_t position, std::size_t count) override;
   void DisableCommands() override;
   void EnableCommands() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
-  Notifier& Operator() override { return m_notifier; }
+  // Message boxes show the arrow even under the wait cursor.
+  Notifier& Operator() override { return m_operator; }
 
   // The window's own operations.
   void OnStationSelectionChange();
@@ -63,7 +67,7 @@ class CMainDialog : public QDialog, public ConversionHost {
   void ConvertChosenDirectoryCommand();
 
   std::string CurrentStation() const;
-  QListWidget* StationList() const { return m_station_list; }
+  CMultiSelectListBox* StationList() const { return m_station_list; }
   QTreeWidget* ChannelList() const { return m_channel_list; }
   CDateTimeEdit* StartEdit() const { return m_start_edit; }
   CMaskEdit* LengthEdit() const { return m_length_edit; }
@@ -84,25 +88,34 @@ class CMainDialog : public QDialog, public ConversionHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Paints what changed while a command keeps this thread busy; the
+  // operator's keys and clicks wait for the end of the command.
+  void RepaintNow();
   void BuildControls();
   void ConfigureHoverButtons();
   void ConnectCommands();
   int LoadStations();
   void PreselectStation(int index);
+  void ShowAbout();
+  bool OnChannelListMouse(QEvent* event);
   static int StateImage(const QTreeWidgetItem* item);
   static void SetStateImage(QTreeWidgetItem* item, int state);
 
   CDatabase& m_database;
   OutputWriter& m_writer;
-  Notifier& m_notifier;
+  ArrowCursorNotifier m_operator;
   std::string m_initial_station;
   int m_scan_subdirectories = 0;
   SelectionList m_selection;
+  // The stations whose channels the channel list holds, in the order they
+  // were added (code page 1251): always those of the selected entries.
+  std::vector<std::string> m_listed_stations;
   bool m_closing = false;
+  bool m_busy = false;  // a command runs: the close box waits
 
   CDateTimeEdit* m_start_edit = nullptr;
   CMaskEdit* m_length_edit = nullptr;
-  QListWidget* m_station_list = nullptr;
+  CMultiSelectListBox* m_station_list = nullptr;
   QTreeWidget* m_channel_list = nullptr;
   QLabel* m_status_line = nullptr;
   std::vector<QPushButton*> m_buttons;           // every push button, in tab order

@@ -2,7 +2,9 @@
 // collect the ticks, ask for files or a folder, then hand over to the shared
 // command module.
 #include <QFile>
-#include <QListWidget>
+#include <algorithm>
+
+#include "controls/multi_select_list_box.h"
 
 #include "config/settings.h"
 #include "controls/choose_folder.h"
@@ -24,10 +26,13 @@ void CMainDialog::ConvertSelectedStationsCommand() {
   EpochSeconds start = 0.0;
   double length = 0.0;
   ReadTimeWindow(start, length);
+  // The selected entries in list order; a name listed twice is converted once.
   std::vector<std::string> stations;
-  for (int i = 0; i < m_station_list->count(); ++i)
-    if (m_station_list->item(i)->isSelected())
-      stations.push_back(Utf8ToCp1251(m_station_list->item(i)->text().toStdString()));
+  for (int i = 0; i < m_station_list->count(); ++i) {
+    if (!m_station_list->item(i)->isSelected()) continue;
+    const std::string station = Utf8ToCp1251(m_station_list->item(i)->text().toStdString());
+    if (std::find(stations.begin(), stations.end(), station) == stations.end()) stations.push_back(station);
+  }
   if (stations.empty()) stations.push_back("");  // nothing selected: nothing found, reported as such
   ConvertSelectedStations(stations, start, length, *this, m_writer);
 }
@@ -39,6 +44,7 @@ void CMainDialog::ConvertChosenFilesCommand() {
     RefuseWithoutSelection("", *this);
     return;
   }
+  if (RefuseWithoutOutputRoot(*this)) return;  // before the operator picks anything
   std::vector<std::filesystem::path> paths;
   std::filesystem::path path_name;
   if (!ChooseFiles(ReadStationDataDir(station, DataDirUse::FilePicker), paths, path_name)) return;
@@ -51,6 +57,7 @@ void CMainDialog::ConvertChosenDirectoryCommand() {
     RefuseWithoutSelection("", *this);
     return;
   }
+  if (RefuseWithoutOutputRoot(*this)) return;
   const std::filesystem::path folder =
       ChooseDirectory(ReadStationDataDir(station, DataDirUse::FolderChooser));
   if (folder.empty()) return;

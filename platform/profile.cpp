@@ -1,5 +1,9 @@
 #include "platform/profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <fstream>
@@ -12,10 +16,17 @@
 namespace korvel {
 namespace {
 
+// One line of the file's bytes: its text [begin, end) and where the next
+// line starts (after "\n" or "\r\n"; at the end of the file for a last line
+// without a line end).
+struct LineSpan {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::size_t next = 0;
+};
+
 struct ProfileText {
   std::vector<std::string> lines;  // code page 1251, without line ends
-  bool utf8 = true;
-  bool crlf = false;
 };
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
@@ -26,21 +37,91 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
   return bytes.str();
 }
 
+std::vector<LineSpan> LinesOf(const std::string& bytes, bool utf8) {
+  std::vector<LineSpan> lines;
+  std::size_t at = utf8 && std::string_view(bytes).starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  while (at < bytes.size()) {
+    const std::size_t newline = bytes.find('\n', at);
+    LineSpan line;
+    line.begin = at;
+    line.end = newline == std::string::npos ? bytes.size() : newline;
+    line.next = newline == std::string::npos ? bytes.size() : newline + 1;
+    if (line.end > line.begin && bytes[line.end - 1] == '\r') --line.end;
+    lines.push_back(line);
+    at = line.next;
+  }
+  return lines;
+}
+
+// The line as code page 1251 text; a UTF-8 file's characters outside code
+// page 1251 read as '?', which is enough to find sections and keys.
+std::string LineText(const std::string& bytes, const LineSpan& line, bool utf8) {
+  const std::string_view text = std::string_view(bytes).substr(line.begin, line.end - line.begin);
+  return utf8 ? Utf8ToCp1251(text) : std::string(text);
+}
+
 ProfileText SplitProfile(const std::string& bytes) {
   ProfileText text;
-  text.utf8 = IsValidUtf8(bytes);
-  text.crlf = bytes.find("\r\n") != std::string::npos;
-  std::string_view rest = bytes;
-  if (text.utf8 && rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
-  while (!rest.empty()) {
-    const std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    text.lines.push_back(text.utf8 ? Utf8ToCp1251(line) : std::string(line));
-    if (end == std::string_view::npos) break;
-    rest.remove_prefix(end + 1);
-  }
+  const bool utf8 = IsValidUtf8(bytes);
+  for (const LineSpan& line : LinesOf(bytes, utf8)) text.lines.push_back(LineText(bytes, line, utf8));
   return text;
+}
+
+// The file a name stands for: symbolic links followed to their end, even to
+// a file that does not exist yet.
+std::filesystem::path LinkTarget(const std::filesystem::path& file) {
+  std::filesystem::path target = file;
+  std::error_code ec;
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(target, ec); ++hops) {
+    const std::filesystem::path link = std::filesystem::read_symlink(target, ec);
+    if (ec) break;
+    target = link.is_absolute() ? link : target.parent_path() / link;
+  }
+  return target;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Rewrites the file with `bytes` in place: the fallback where no file can
+// be made beside it.
+bool RewriteInPlace(const std::filesystem::path& target, const std::string& bytes) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes);
+  return ::close(fd) == 0 && written;
+}
+
+// Puts `bytes` in place of the file's contents `before`. Through a symbolic
+// link into the file it names; a new copy beside it takes the old one's mode
+// and owner and is renamed over it, so a crash never leaves half a file.
+bool ReplaceFileContents(const std::filesystem::path& file, const std::string& before,
+                         const std::string& bytes) {
+  const std::filesystem::path target = LinkTarget(file);
+  struct stat old {};
+  if (::stat(target.c_str(), &old) != 0) return RewriteInPlace(target, bytes);  // a new file
+  if (bytes == before) return true;
+  std::string temp = target.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return RewriteInPlace(target, bytes);
+  bool ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+  if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+    // Where we may; a file that cannot be given away stays ours.
+    [[maybe_unused]] const int given = ::fchown(fd, old.st_uid, old.st_gid);
+  }
+  ok = WriteAll(fd, bytes) && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
 }
 
 std::string_view Trim(std::string_view s) {
@@ -133,58 +214,43 @@ int GetProfileInt(std::string_view section, std::string_view key, int default_va
 
 bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
                         const std::filesystem::path& file) {
-  ProfileText text;
-  if (const auto bytes = ReadWholeFile(file)) text = SplitProfile(*bytes);
-  if (!text.lines.empty() && text.lines.back().empty()) text.lines.pop_back();
+  const std::string bytes = ReadWholeFile(file).value_or(std::string());
+  const bool utf8 = IsValidUtf8(bytes);
+  const char* eol = bytes.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  const auto encoded = [utf8](const std::string& text1251) {
+    return utf8 ? Cp1251ToUtf8(text1251) : text1251;
+  };
+  const std::string entry = encoded(std::string(Trim(key)) + "=" + std::string(value));
+  const std::vector<LineSpan> lines = LinesOf(bytes, utf8);
 
-  const std::string entry = std::string(Trim(key)) + "=" + std::string(value);
+  // Only the bytes of the one line written change; everything else stays as
+  // it is on disk, whatever its encoding.
+  std::string out;
   std::optional<std::size_t> section_line;
   std::optional<std::size_t> last_in_section;
-  bool replaced = false;
-  for (std::size_t i = 0; i < text.lines.size() && !replaced; ++i) {
-    if (const auto name = SectionOf(text.lines[i])) {
-      if (section_line && !replaced) break;  // the section ended without the key
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string line = LineText(bytes, lines[i], utf8);
+    if (const auto name = SectionOf(line)) {
+      if (section_line) break;  // the section ended without the key
       if (EqualNoCase1251(*name, Trim(section))) section_line = last_in_section = i;
       continue;
     }
     if (!section_line) continue;
-    if (const auto kv = KeyOf(text.lines[i]); kv && EqualNoCase1251(kv->key, Trim(key))) {
-      text.lines[i] = entry;
-      replaced = true;
-    } else if (!Trim(text.lines[i]).empty()) {
-      last_in_section = i;
+    if (const auto kv = KeyOf(line); kv && EqualNoCase1251(kv->key, Trim(key))) {
+      out = bytes.substr(0, lines[i].begin) + entry + bytes.substr(lines[i].end);
+      return ReplaceFileContents(file, bytes, out);
     }
+    if (!Trim(line).empty()) last_in_section = i;
   }
-  if (!replaced) {
-    if (section_line) {
-      text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(*last_in_section) + 1,
-                        entry);
-    } else {
-      text.lines.push_back("[" + std::string(Trim(section)) + "]");
-      text.lines.push_back(entry);
-    }
+  if (section_line) {
+    const LineSpan& after = lines[*last_in_section];
+    const bool ended = after.next != after.end;  // the line has its line end
+    out = bytes.substr(0, after.next) + (ended ? "" : eol) + entry + eol + bytes.substr(after.next);
+  } else {
+    const bool ended = bytes.empty() || bytes.back() == '\n';
+    out = bytes + (ended ? "" : eol) + encoded("[" + std::string(Trim(section)) + "]") + eol + entry + eol;
   }
-
-  std::string out;
-  const char* eol = text.crlf ? "\r\n" : "\n";
-  for (const std::string& line : text.lines) out += (text.utf8 ? Cp1251ToUtf8(line) : line) + eol;
-
-  // Written beside the file and renamed over it, so a crash never leaves half a file.
-  std::filesystem::path temp = file;
-  temp += ".tmp";
-  {
-    std::ofstream os(temp, std::ios::binary | std::ios::trunc);
-    if (!os.write(out.data(), static_cast<std::streamsize>(out.size())) || !os.flush())
-      return false;
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return false;
-  }
-  return true;
+  return ReplaceFileContents(file, bytes, out);
 }
 
 }  // namespace korvel

@@ -2,7 +2,10 @@
 // Profile (ini) files with the semantics of the Windows profile functions:
 // case-insensitive sections and keys, the default for a missing file, section
 // or key, values cut to the buffer length minus one, integers from the leading
-// decimal digits, and a write that keeps every other line of the file.
+// decimal digits, and a write that creates the file, section or key when it
+// is missing and changes only the bytes of the line it writes: every other
+// byte, a byte-order mark, a symbolic link (written through) and the file's
+// mode stay.
 //
 // Text passed in and returned is code page 1251. A file whose bytes are valid
 // UTF-8 is read as UTF-8 and written back in UTF-8.

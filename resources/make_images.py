@@ -167,56 +167,83 @@ def arrow(x0, cy, x1, shaft=3.0, head=7.0):
             (neck, cy + head), (neck, cy + shaft), (x0, cy + shaft)]
 
 
-def icon_select_all():
-    icon = Icon().add(rounded_rect(3, 2, 29, 30, 2), INK).add(rounded_rect(4.3, 3.3, 27.7, 28.7, 1.2), PAPER)
-    for cy in (8.5, 16, 23.5):
-        icon.add(rect(6, cy - 3, 12, cy + 3), INK).add(rect(7, cy - 2, 11, cy + 2), PAPER)
-        icon.add(stroke([(7.8, cy - 0.2), (9.3, cy + 1.6), (13.2, cy - 3.6)], 1.7), GREEN)
-        icon.add(rect(16, cy - 1.2, 26, cy + 1.2), NAVY)
+def icon_select_all(line):
+    # Three ticked boxes with their lines, on nothing: the button's face shows through.
+    icon = Icon()
+    for cy in (6, 16, 26):
+        icon.add(rect(2, cy - 4, 10, cy + 4), INK).add(rect(2 + line, cy - 4 + line, 10 - line, cy + 4 - line), PAPER)
+        icon.add(stroke([(4, cy - 0.5), (6, cy + 2), (11.5, cy - 4.5)], 0.8 + line), GREEN)
+        icon.add(rect(14, cy - 1.6, 30, cy + 1.6), NAVY)
     return icon
 
 
-def icon_cancel():
+# At 16 pixels the boxes are too small to draw by shapes: pixel by pixel.
+SELECT_ALL_16 = """
+................
+.KKKKK..........
+.KWWGK.NNNNNNNN.
+.KGWGK.NNNNNNNN.
+.KWGWK..........
+.KKKKK..........
+.KWWGK.NNNNNNNN.
+.KGWGK.NNNNNNNN.
+.KWGWK..........
+.KKKKK..........
+.KWWGK.NNNNNNNN.
+.KGWGK.NNNNNNNN.
+.KWGWK..........
+.KKKKK..........
+................
+................
+"""
+
+
+def pixel_art(art, colours):
+    return [[colours[ch] for ch in line] for line in art.strip("\n").split("\n")]
+
+
+def icon_cancel(line):
+    del line  # a cross of broad strokes reads at every size
     a = [(7, 7), (25, 25)]
     b = [(25, 7), (7, 25)]
     return (Icon().add(stroke(a, 7.5), DARK_RED).add(stroke(b, 7.5), DARK_RED)
             .add(stroke(a, 5.0), RED).add(stroke(b, 5.0), RED))
 
 
-def icon_exit():
+def icon_exit(line):
     icon = Icon().add(rect(5, 2, 21, 30), (90, 55, 25)).add(rect(7, 4, 19, 30), (30, 30, 34))
-    icon.outlined([(7, 4), (14, 7.5), (14, 31), (7, 30)], (185, 120, 55), (90, 55, 25))
+    icon.outlined([(7, 4), (14, 7.5), (14, 31), (7, 30)], (185, 120, 55), (90, 55, 25), line)
     icon.add(rect(11.5, 17, 13, 19.5), (250, 220, 90))
-    return icon.outlined(arrow(15, 16, 30.5), (40, 180, 60), DARK_GREEN)
+    return icon.outlined(arrow(15, 16, 30.5), (40, 180, 60), DARK_GREEN, line)
 
 
-def page(icon, x0, y0, x1, y1, fold=5):
-    icon.outlined([(x0, y0), (x1 - fold, y0), (x1, y0 + fold), (x1, y1), (x0, y1)], PAPER, INK)
-    icon.outlined([(x1 - fold, y0), (x1 - fold, y0 + fold), (x1, y0 + fold)], (200, 200, 210), INK, 1.0)
+def page(icon, x0, y0, x1, y1, line, fold=5):
+    icon.outlined([(x0, y0), (x1 - fold, y0), (x1, y0 + fold), (x1, y1), (x0, y1)], PAPER, INK, line)
+    icon.outlined([(x1 - fold, y0), (x1 - fold, y0 + fold), (x1, y0 + fold)], (200, 200, 210), INK, line * 0.8)
     return icon
 
 
-def icon_convert_files():
+def icon_convert_files(line):
     icon = Icon()
-    page(icon, 8, 1.5, 22, 19)        # the second page behind
-    page(icon, 3, 5, 17, 24)
+    page(icon, 8, 1.5, 22, 19, line)        # the second page behind
+    page(icon, 3, 5, 17, 24, line)
     for y in (11, 14.5, 18):
-        icon.add(rect(6, y - 0.6, 14, y + 0.6), (120, 120, 130))
-    return icon.outlined(arrow(13, 24, 30.5, 3.0, 6.5), BLUE, NAVY)
+        icon.add(rect(6, y - line / 2, 14, y + line / 2), (120, 120, 130))
+    return icon.outlined(arrow(13, 24, 30.5, 3.0, 6.5), BLUE, NAVY, line)
 
 
-def icon_convert():
+def icon_convert(line):
     icon = Icon()
-    icon.add(gear(12.5, 12.5, 8.3, 11.3, 1.8, 8, -0.45), INK)
+    icon.add(gear(12.5, 12.5, 7.0 + line, 10.0 + line, 3.2 - line, 8, -0.45), INK)
     icon.add(gear(12.5, 12.5, 7.0, 10.0, 3.2, 8), (150, 155, 170))
-    return icon.outlined(arrow(13, 24, 30.5, 3.0, 6.5), (40, 180, 60), DARK_GREEN)
+    return icon.outlined(arrow(13, 24, 30.5, 3.0, 6.5), (40, 180, 60), DARK_GREEN, line)
 
 
-def icon_convert_directory():
+def icon_convert_directory(line):
     icon = Icon()
-    icon.outlined([(2, 6), (10, 6), (12.5, 9), (25, 9), (25, 26), (2, 26)], (215, 165, 40), (120, 80, 10))
-    icon.outlined([(2, 12.5), (25, 12.5), (25, 26), (2, 26)], (250, 212, 85), (120, 80, 10))
-    return icon.outlined(arrow(13, 23, 30.5, 3.0, 6.5), BLUE, NAVY)
+    icon.outlined([(2, 6), (10, 6), (12.5, 9), (25, 9), (25, 26), (2, 26)], (215, 165, 40), (120, 80, 10), line)
+    icon.outlined([(2, 12.5), (25, 12.5), (25, 26), (2, 26)], (250, 212, 85), (120, 80, 10), line)
+    return icon.outlined(arrow(13, 23, 30.5, 3.0, 6.5), BLUE, NAVY, line)
 
 
 def icon_program():
@@ -305,19 +332,22 @@ def main(argv):
         preview_dir = argv[2]
         os.makedirs(preview_dir, exist_ok=True)
 
-    images = {
-        "icon131.png": (icon_select_all(), 32),
-        "icon132.png": (icon_cancel(), 32),
-        "icon133.png": (icon_exit(), 32),
-        "icon134.png": (icon_convert_files(), 32),
-        "icon135.png": (icon_convert(), 32),
-        "icon137.png": (icon_convert_directory(), 32),
-        "icon128.png": (icon_program(), 48),
-        "icon128-32.png": (icon_program(), 32),
-        "icon128-16.png": (icon_program(), 16),
-    }
+    # Each button icon at 32 and 16 pixels; at 16 the lines are drawn wider
+    # in the 32-unit design so that they stay a whole pixel.
+    images = {}
+    buttons = {131: icon_select_all, 132: icon_cancel, 133: icon_exit, 134: icon_convert_files,
+               135: icon_convert, 137: icon_convert_directory}
+    for number, draw in buttons.items():
+        images["icon%d.png" % number] = (draw(1.3), 32)
+        images["icon%d-16.png" % number] = (draw(2.2), 16)
+    images["icon131-16.png"] = (pixel_art(SELECT_ALL_16, {
+        ".": (0, 0, 0, 0), "K": INK + (255,), "W": PAPER + (255,), "G": GREEN + (255,),
+        "N": NAVY + (255,)}), 16)
+    images["icon128.png"] = (icon_program(), 48)
+    images["icon128-32.png"] = (icon_program(), 32)
+    images["icon128-16.png"] = (icon_program(), 16)
     for name, (icon, size) in images.items():
-        pixels = icon.render(size)
+        pixels = icon if isinstance(icon, list) else icon.render(size)
         write_rgba(os.path.join(HERE, name), pixels)
         if preview_dir:
             preview(os.path.join(preview_dir, name), pixels)

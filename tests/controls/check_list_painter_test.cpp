@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -267,6 +269,11 @@ TEST(ChooseFolder, DialogIsANonNativeDirectoryChooserWhoseStatusFollowsTheHighli
   EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
   EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
   EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+  // In Russian, as the rest of the window.
+  auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  ASSERT_NE(buttons, nullptr);
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Open)->text(), QStringLiteral("&Выбрать"));
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
   QLabel* status = FolderStatusLine(*dialog);
   ASSERT_NE(status, nullptr);
   EXPECT_EQ(QDir(status->text()).canonicalPath(), QDir(root.path()).canonicalPath());

@@ -111,10 +111,11 @@ TEST_F(HoverButtonTest, MainWindowSettingsGiveLightGreyRedAndNavy) {
   EXPECT_FALSE(m_button->IsDefaultButton());
   EXPECT_EQ(m_button->GetNormalBackColor(), kFace);
   EXPECT_EQ(m_button->GetHotTextColor(), kBlack);
-  const QColor hot_back = FromColorRef(ToColorRef(kFace) + 0x141414u);
+  const QColor hot_back = Brightened(kFace, 0x14);
   EXPECT_EQ(hot_back, QColor(212, 212, 212));
-  // One integer sum: a full red channel carries into green.
-  EXPECT_EQ(FromColorRef(ToColorRef(QColor(250, 0, 0)) + 0x141414u), QColor(0x0e, 0x15, 0x14));
+  // Each channel on its own, capped: nothing carries into the next channel.
+  EXPECT_EQ(Brightened(QColor(250, 0, 0), 0x14), QColor(255, 0x14, 0x14));
+  EXPECT_EQ(Brightened(QColor(239, 239, 239), 0x14), QColor(255, 255, 255));
 
   m_button->setText(QStringLiteral("OK"));
   m_button->SetHotBackColor(hot_back, false);
@@ -228,7 +229,27 @@ TEST_F(HoverButtonTest, FlatBorderIsSunkenWhenPressedRaisedWhenHoveredElseNone) 
   EXPECT_EQ(hot.pixelColor(0, 19), kShadow);
   EXPECT_EQ(hot.pixelColor(39, 0), kShadow);
   EXPECT_EQ(hot.pixelColor(1, 1), kFace);
-  EXPECT_EQ(Render({false, true, false}).pixelColor(4, 4), kFace);  // no focus mark when flat
+  // A flat button marks the focus only when it came with the keyboard.
+  EXPECT_EQ(Render({false, true, false}).pixelColor(4, 4), kFace);
+  EXPECT_EQ(Render({false, true, false, true}).pixelColor(3, 3), QColor(63, 63, 63));
+  EXPECT_EQ(Render({false, true, false, true}).pixelColor(4, 3), kFace);
+}
+
+TEST_F(HoverButtonTest, AFlatButtonReachedByTabShowsWhereTheFocusIs) {
+  auto* first = new QPushButton(QStringLiteral("A"), m_host.get());
+  first->setGeometry(60, 10, 40, 20);
+  QWidget::setTabOrder(first, m_button);
+  Activate();
+  // Given the focus by the program (or the mouse), the button shows no mark.
+  m_button->setFocus(Qt::OtherFocusReason);
+  const auto dots = [&] { return m_button->grab().toImage().pixelColor(3, 3); };
+  EXPECT_EQ(dots(), kFace);
+  first->setFocus(Qt::OtherFocusReason);
+  QTest::keyClick(first, Qt::Key_Tab);
+  ASSERT_TRUE(m_button->hasFocus());
+  EXPECT_EQ(dots(), QColor(63, 63, 63));
+  QTest::keyClick(m_button, Qt::Key_Tab);  // and it goes with the focus
+  EXPECT_EQ(dots(), kFace);
 }
 
 TEST_F(HoverButtonTest, NonFlatBorderFrameAndFocusDots) {
@@ -277,21 +298,49 @@ TEST_F(HoverButtonTest, PaintEventCopiesTheFaceDrawnOffScreen) {
   EXPECT_EQ(grabbed(), Render({false, false, true}));
 }
 
-TEST_F(HoverButtonTest, IconsAndCursorComeFromTheResources) {
+TEST_F(HoverButtonTest, IconsComeInTwoSizesWithTransparentBackgroundsAndTheFittingOneIsDrawn) {
   for (const int id : {131, 132, 133, 134, 135, 137}) {
+    const QList<QPixmap> sizes = IconSizes(id);
+    ASSERT_EQ(sizes.size(), 2) << id;
+    EXPECT_EQ(sizes[0].size(), QSize(32, 32)) << id;
+    EXPECT_EQ(sizes[1].size(), QSize(16, 16)) << id;
+    for (const QPixmap& size : sizes) {
+      // The face shows through: transparent corners and a good share of
+      // transparent pixels, and ink in the middle.
+      const QImage icon = size.toImage().convertToFormat(QImage::Format_ARGB32);
+      const int last = icon.width() - 1;
+      int clear = 0;
+      for (int y = 0; y <= last; ++y)
+        for (int x = 0; x <= last; ++x) clear += qAlpha(icon.pixel(x, y)) == 0;
+      EXPECT_EQ(qAlpha(icon.pixel(0, 0)) + qAlpha(icon.pixel(last, last)), 0) << id << " " << size.width();
+      EXPECT_GT(clear, icon.width() * icon.height() / 5) << id << " " << size.width();
+      EXPECT_GT(icon.width() * icon.height() - clear, icon.width() * icon.height() / 5) << id;
+    }
+    // 40 x 20: inside the border with the pressed shift only 16 pixels fit.
     m_button->LoadIcons(id);
-    EXPECT_EQ(QSize(m_button->IconWidth(), m_button->IconHeight()), QSize(32, 32)) << id;
+    EXPECT_EQ(QSize(m_button->IconWidth(), m_button->IconHeight()), QSize(16, 16)) << id;
     EXPECT_EQ(m_button->NormalIcon().cacheKey(), m_button->HotIcon().cacheKey());
-    const QImage icon = m_button->HotIcon().toImage().convertToFormat(QImage::Format_ARGB32);
-    EXPECT_TRUE(qAlpha(icon.pixel(0, 31)) < 255 || qAlpha(icon.pixel(31, 0)) < 255) << id;
-    EXPECT_EQ(qAlpha(icon.pixel(16, 16)), 255) << id;
   }
+  m_button->resize(40, 35);
+  EXPECT_EQ(m_button->IconHeight(), 32);
+  m_button->resize(40, 34);
+  EXPECT_EQ(m_button->IconHeight(), 16);
+  m_button->resize(12, 12);  // nothing fits: the smallest
+  EXPECT_EQ(m_button->IconHeight(), 16);
+  m_button->resize(40, 20);
   m_button->LoadIcons(131, 132);
   EXPECT_NE(m_button->NormalIcon().toImage(), m_button->HotIcon().toImage());
-  EXPECT_EQ(QPixmap(IconResourcePath(128)).size(), QSize(48, 48));
-  EXPECT_EQ(QPixmap(QStringLiteral(":/images/icon128-32.png")).size(), QSize(32, 32));
-  EXPECT_EQ(QPixmap(QStringLiteral(":/images/icon128-16.png")).size(), QSize(16, 16));
+  m_button->LoadIcons(9999);
+  EXPECT_TRUE(m_button->HotIcon().isNull());
+  EXPECT_EQ(m_button->IconWidth(), 0);
+  // The program's icon has three sizes, all in the window icon.
+  QList<int> sizes;
+  for (const QPixmap& size : IconSizes(128)) sizes << size.width();
+  EXPECT_EQ(sizes, (QList<int>{48, 32, 16}));
+  EXPECT_EQ(IconWithAllSizes(128).availableSizes(), (QList<QSize>{{48, 48}, {32, 32}, {16, 16}}));
+}
 
+TEST_F(HoverButtonTest, TheHandCursorComesFromTheResources) {
   ASSERT_TRUE(m_button->LoadHoverCursor(130));
   EXPECT_EQ(m_button->cursor().shape(), Qt::BitmapCursor);
   EXPECT_EQ(m_button->cursor().hotSpot(), kHandCursorHotSpot);
@@ -328,31 +377,92 @@ TEST_F(HoverButtonTest, TipTextIsShownOnlyWhileActiveAndInputReactivatesIt) {
   QToolTip::hideText();
 }
 
-TEST_F(HoverButtonTest, NormalHotAndPressedFacesSideBySide) {
-  // Three icon buttons as the main window configures them: the picture is
-  // for a person; the pixels checked here are the background of each state.
-  m_host->resize(3 * 148 + 20, 56);
-  std::vector<CHoverButton*> buttons{m_button, new CHoverButton(m_host.get()), new CHoverButton(m_host.get())};
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    CHoverButton* b = buttons[i];
-    b->setGeometry(10 + static_cast<int>(i) * 148, 10, 140, 36);
-    b->setFont(DialogFont());
-    b->setText(QStringLiteral("Конвертировать"));
-    b->SetHotBackColor(FromColorRef(ToColorRef(b->GetNormalBackColor()) + 0x141414), false);
-    b->SetHotTextColor(QColor(255, 0, 0), false);
-    b->SetNormalTextColor(QColor(0, 0, 128), false);
-    b->LoadIcons(135);
+// With the platform's own palette, as the operator sees the window: the
+// captioned buttons and the small icon-only ones (21 x 14 dialog units)
+// normal, hot and pressed. The picture is for a person; the pixels checked
+// are the face of each state, the border and the icon inside it.
+TEST(HoverButtonDefaultPalette, NormalHotAndPressedFacesStayReadable) {
+  QWidget host;
+  host.setFont(DialogFont());
+  const DialogBaseUnits units = BaseUnitsOf(host.font());
+  const QRect big = DialogRect(units, 0, 0, 84, 20);
+  const QRect small = DialogRect(units, 0, 0, 21, 14);
+  host.resize(3 * (big.width() + 8) + 12, big.height() + small.height() + 30);
+  std::vector<CHoverButton*> buttons;
+  for (int row = 0; row < 2; ++row) {
+    for (int i = 0; i < 3; ++i) {
+      auto* b = new CHoverButton(&host);
+      const QRect shape = row == 0 ? big : small;
+      b->setGeometry(QRect(QPoint(10 + i * (big.width() + 8), row == 0 ? 10 : big.height() + 20), shape.size()));
+      if (row == 0) b->setText(QStringLiteral("Конвертировать"));
+      b->SetHotBackColor(Brightened(b->GetNormalBackColor(), 0x14), false);
+      b->SetHotTextColor(QColor(255, 0, 0), false);
+      b->SetNormalTextColor(QColor(0, 0, 128), false);
+      b->LoadIcons(row == 0 ? 135 : 131);
+      buttons.push_back(b);
+    }
   }
-  Activate();
-  Move(buttons[1], QPoint(30, 10));
-  ASSERT_TRUE(buttons[1]->IsHovered());
-  buttons[2]->setDown(true);
-  const QImage faces = m_host->grab().toImage();
-  EXPECT_EQ(faces.pixelColor(buttons[0]->geometry().topLeft() + QPoint(3, 3)), kFace);
-  EXPECT_EQ(faces.pixelColor(buttons[1]->geometry().topLeft() + QPoint(3, 3)), QColor(212, 212, 212));
-  EXPECT_EQ(faces.pixelColor(buttons[2]->geometry().topLeft() + QPoint(3, 3)), QColor(212, 212, 212));
-  EXPECT_EQ(faces.pixelColor(buttons[2]->geometry().topLeft()), kShadow);  // sunken when pressed
-  EXPECT_FALSE(test::SaveScreenshot(*m_host, QStringLiteral("hover-buttons-normal-hot-pressed")).isEmpty());
+  host.show();
+  host.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+  QApplication::setActiveWindow(&host);
+  for (int row = 0; row < 2; ++row) {
+    Move(buttons[row * 3 + 1], QPoint(5, 5));
+    ASSERT_TRUE(buttons[row * 3 + 1]->IsHovered());
+    buttons[row * 3 + 2]->setDown(true);
+  }
+
+  const QPalette& palette = QApplication::palette();
+  const QRgb face = palette.color(QPalette::Active, QPalette::Button).rgb();
+  const QRgb hot = Brightened(QColor(face), 0x14).rgb();
+  const QRgb light = palette.color(QPalette::Active, QPalette::Light).rgb();
+  const QRgb dark = palette.color(QPalette::Active, QPalette::Dark).rgb();
+  EXPECT_EQ(buttons[0]->GetNormalBackColor().rgb(), face);
+  const QImage faces = host.grab().toImage();
+  const auto at = [&](const CHoverButton* b, QPoint p) { return faces.pixel(b->geometry().topLeft() + p); };
+  for (int row = 0; row < 2; ++row) {
+    const CHoverButton* normal = buttons[row * 3];
+    const CHoverButton* hovered = buttons[row * 3 + 1];
+    const CHoverButton* pressed = buttons[row * 3 + 2];
+    EXPECT_EQ(at(normal, {2, 2}), face) << row;
+    EXPECT_EQ(at(hovered, {2, 2}), hot) << row;
+    EXPECT_EQ(at(pressed, {2, 2}), hot) << row;
+    // Raised when hot, sunken when pressed, and the icon never draws over
+    // the border: every pixel of the pressed button's rim is the border's.
+    EXPECT_EQ(at(hovered, {0, 0}), light) << row;
+    const int w = pressed->width();
+    const int h = pressed->height();
+    const auto border = [&](QPoint p) { return at(pressed, p) == dark || at(pressed, p) == light; };
+    int rim = 0;
+    for (int x = 0; x < w; ++x) rim += border({x, 0}) + border({x, h - 1});
+    for (int y = 1; y < h - 1; ++y) rim += border({0, y}) + border({w - 1, y});
+    EXPECT_EQ(rim, 2 * w + 2 * (h - 2)) << row;
+    EXPECT_EQ(at(pressed, {0, 1}), dark) << row;
+    EXPECT_EQ(at(pressed, {1, h - 1}), light) << row;
+    // Ink of its own inside: the icon (and the caption) on the hot face.
+    QRect ink;
+    for (int y = 1; y < h - 1; ++y)
+      for (int x = 1; x < w - 1; ++x)
+        if (at(pressed, {x, y}) != hot) ink |= QRect(x, y, 1, 1);
+    EXPECT_GE(ink.height(), 12) << row;
+  }
+  // Small buttons draw the 16-pixel icon, its see-through corners on the hot face.
+  EXPECT_EQ(buttons[4]->IconHeight(), 16);
+  const int icon_left = (small.width() - 16) / 2;
+  const int icon_top = (small.height() - 16) / 2;
+  EXPECT_EQ(at(buttons[4], {icon_left, icon_top}), hot);
+  EXPECT_NE(at(buttons[4], {icon_left + 1, icon_top + 1}), hot);
+  EXPECT_EQ(at(buttons[5], {icon_left + 1, icon_top + 1}), hot);
+  // The hot caption is red on the light face.
+  const QImage caption = buttons[1]->grab().toImage();
+  int red = 0;
+  for (int y = 0; y < caption.height(); ++y)
+    for (int x = 0; x < caption.width(); ++x) {
+      const QColor c = caption.pixelColor(x, y);
+      red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+    }
+  EXPECT_GT(red, 20);
+  EXPECT_FALSE(test::SaveScreenshot(host, QStringLiteral("hover-buttons-normal-hot-pressed")).isEmpty());
 }
 
 TEST(HoverButtonAttach, TakesOverTheButtonsPlaceTextAndDefaultState) {

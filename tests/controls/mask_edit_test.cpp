@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QAction>
 #include <QInputMethodEvent>
+#include <QMenu>
 #include <QTest>
 #include <map>
+#include <memory>
 
 #include "controls/mask_edit.h"
 
@@ -21,7 +24,11 @@ const std::map<std::string, std::pair<Qt::Key, Qt::KeyboardModifiers>> kNamedKey
     {"Ins", {Qt::Key_Insert, {}}}, {"S-Del", {Qt::Key_Delete, Qt::ShiftModifier}},
     {"S-Ins", {Qt::Key_Insert, Qt::ShiftModifier}}, {"C-Ins", {Qt::Key_Insert, Qt::ControlModifier}},
     {"C-BS", {Qt::Key_Backspace, Qt::ControlModifier}}, {"A-5", {Qt::Key_5, Qt::AltModifier}},
-    {"C-V", {Qt::Key_V, Qt::ControlModifier}}, {"C-X", {Qt::Key_X, Qt::ControlModifier}}};
+    {"C-V", {Qt::Key_V, Qt::ControlModifier}}, {"C-X", {Qt::Key_X, Qt::ControlModifier}},
+    {"C-C", {Qt::Key_C, Qt::ControlModifier}}, {"C-K", {Qt::Key_K, Qt::ControlModifier}},
+    {"C-U", {Qt::Key_U, Qt::ControlModifier}}, {"C-Z", {Qt::Key_Z, Qt::ControlModifier}},
+    {"C-Y", {Qt::Key_Y, Qt::ControlModifier}}, {"C-E", {Qt::Key_E, Qt::ControlModifier}},
+    {"C-A", {Qt::Key_A, Qt::ControlModifier}}};
 
 // The duration box of the main window.
 class MaskEdit : public ::testing::Test {
@@ -74,6 +81,23 @@ TEST_F(MaskEdit, EditingKeysAreDroppedCaretKeysMoveFreely) {
        {"C-BS", "00:30:00", 4, 0},  {"A-5", "00:30:00", 4, 0},   {"Ret", "00:30:00", 4, 0},
        {"End", "00:30:00", 8, 0},   {"Left", "00:30:00", 7, 0},  {"Home", "00:30:00", 0, 0}});
   EXPECT_EQ(QApplication::clipboard()->text(), "clip");
+  // Of the control characters only cut, copy and paste get through: the
+  // line-editing ones (kill to the end, kill the line, undo, redo, end of
+  // line, select all) are dropped silently.
+  edit.setCursorPosition(4);
+  Run({{"C-K", "00:30:00", 4, 0}, {"C-U", "00:30:00", 4, 0}, {"C-Z", "00:30:00", 4, 0},
+       {"C-Y", "00:30:00", 4, 0}, {"C-E", "00:30:00", 4, 0}, {"C-A", "00:30:00", 4, 0}});
+  EXPECT_FALSE(edit.hasSelectedText());
+  EXPECT_EQ(QApplication::clipboard()->text(), "clip");
+  EXPECT_EQ(edit.ValueText(), "00:30:00");
+  // The context menu offers the same three.
+  edit.selectAll();
+  const std::unique_ptr<QMenu> menu(edit.CreateContextMenu());
+  QStringList entries;
+  for (const QAction* action : menu->actions()) entries << action->text().section('\t', 0, 0);
+  EXPECT_EQ(entries, (QStringList{QLineEdit::tr("Cu&t"), QLineEdit::tr("&Copy"), QLineEdit::tr("&Paste")}));
+  menu->actions()[1]->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), "00:30:00");
 }
 
 TEST_F(MaskEdit, ExtraCharactersAndSelection) {
@@ -91,6 +115,10 @@ TEST_F(MaskEdit, PasteCutAndCyrillicChangeOnlyTheWindowText) {
   edit.selectAll();
   Run({{"C-X", "", 0, 0}});
   EXPECT_EQ(QApplication::clipboard()->text(), "12:34:56");
+  edit.SetValueText("00:30:00");
+  edit.selectAll();
+  Run({{"C-C", "00:30:00", 8, 0}});
+  EXPECT_EQ(QApplication::clipboard()->text(), "00:30:00");
   edit.SetValueText("00:30:00");
   edit.setCursorPosition(0);
   // Inserted unfiltered; landing on a separator still steps over it.

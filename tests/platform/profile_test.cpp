@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "platform/profile.h"
 #include "platform/text1251.h"
 #include "tests/support/temp_dir.h"
@@ -98,6 +102,47 @@ TEST(Profile, WriteCreatesTheFileAndKeepsItsEncoding) {
   EXPECT_EQ(ReadFileBytes(dir / "c.ini"), "[A]\nX=\xB8\nY=\xCA\n");
 
   EXPECT_FALSE(WriteProfileString("A", "Y", "1", dir / "no-such-dir" / "x.ini"));
+}
+
+TEST(Profile, WriteChangesOnlyTheBytesOfItsLine) {
+  TempDir dir;
+  // A UTF-8 file with a byte-order mark, a line outside code page 1251 and
+  // a last line without its line end.
+  const std::string head = "\xEF\xBB\xBF[SYSTEM]\r\nNOTE=\xE6\x97\xA5\xE6\x9C\xAC \xD0\x9A\xD0\x98\xD0\xA0\r\n";
+  const auto ini = dir / "k.ini";
+  WriteFileBytes(ini, head + "TIME=old\r\n\r\n[STA0]\r\nNAME=KIR");
+  ASSERT_TRUE(WriteProfileString("SYSTEM", "TIME", "00:00:00 01/03/2007", ini));
+  ASSERT_TRUE(WriteProfileString("STA0", "DIR", "/raw", ini));
+  EXPECT_EQ(ReadFileBytes(ini), head + "TIME=00:00:00 01/03/2007\r\n\r\n[STA0]\r\nNAME=KIR\r\nDIR=/raw\r\n");
+  // A code page 1251 file stays one: the other lines' bytes as they were.
+  WriteFileBytes(ini, "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\n");
+  ASSERT_TRUE(WriteProfileString("SYSTEM", "TIMEQTY", "00:30:00", ini));
+  EXPECT_EQ(ReadFileBytes(ini), "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\nTIMEQTY=00:30:00\n");
+}
+
+TEST(Profile, WriteGoesThroughASymbolicLinkAndKeepsTheMode) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "shared");
+  const auto real = dir / "shared" / "korvel2tqf.ini";
+  WriteFileBytes(real, "[SYSTEM]\nTIME=old\n");
+  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+  const auto link = dir / "korvel2tqf.ini";
+  std::filesystem::create_symlink(std::filesystem::path("shared") / "korvel2tqf.ini", link);
+  ASSERT_TRUE(WriteProfileString("SYSTEM", "TIME", "12:00:00 01/01/2007", link));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(real), "[SYSTEM]\nTIME=12:00:00 01/01/2007\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  // Nothing is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "shared"),
+                          std::filesystem::directory_iterator()), 1);
+  // A link to a file not there yet creates that file.
+  const auto dangling = dir / "new.ini";
+  std::filesystem::create_symlink(dir / "shared" / "later.ini", dangling);
+  ASSERT_TRUE(WriteProfileString("A", "X", "1", dangling));
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(ReadFileBytes(dir / "shared" / "later.ini"), "[A]\nX=1\n");
 }
 
 }  // namespace

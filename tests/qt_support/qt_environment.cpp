@@ -1,8 +1,11 @@
-// One QApplication for a whole widget test program, on the offscreen platform.
+// One QApplication for a whole widget test program, on the offscreen platform
+// unless QT_QPA_PLATFORM names another, in Russian as the program runs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <memory>
+
+#include "controls/russian_translation.h"
 
 namespace {
 
@@ -14,6 +17,7 @@ class QtEnvironment : public ::testing::Environment {
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     m_app = std::make_unique<QApplication>(argc, argv);
+    korvel::InstallRussianTranslation(*m_app);
   }
   void TearDown() override { m_app.reset(); }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QWidget>
 
@@ -13,7 +14,10 @@ QString SaveScreenshot(QWidget& widget, const QString& name) {
   const QString folder = base.absoluteFilePath(QStringLiteral("screenshots"));
   if (!QDir().mkpath(folder)) return {};
   QCoreApplication::processEvents();  // let pending layout and paints settle
-  const QString path = folder + "/" + name + ".png";
+  // Pictures from a real window system are kept beside the offscreen ones.
+  const QString platform = QGuiApplication::platformName();
+  const QString suffix = platform == QLatin1String("offscreen") ? QString() : "-" + platform;
+  const QString path = folder + "/" + name + suffix + ".png";
   return widget.grab().save(path, "PNG") ? path : QString();
 }
 

@@ -7,8 +7,9 @@ class QWidget;
 
 namespace korvel::test {
 
-// Saves `widget` as build/screenshots/<name>.png (beside build/bin) and
-// returns the path; an empty path when the picture could not be written.
+// Saves `widget` as build/screenshots/<name>.png (beside build/bin), or
+// <name>-<platform>.png on a platform other than offscreen, and returns the
+// path; an empty path when the picture could not be written.
 QString SaveScreenshot(QWidget& widget, const QString& name);
 
 }  // namespace korvel::test

@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
-  qt6-base-dev fonts-dejavu-core fonts-liberation2)
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2)
 
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
