@@ -139,8 +139,10 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
   std::filesystem::path reported = path_name;
   int r = 0;
   host.DisableCommands();
-  for (const std::filesystem::path& path : paths) {
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::filesystem::path& path = paths[i];
     if (host.StopRequested()) break;
+    host.ExamineFile(DisplayPath(path.filename()), i + 1, paths.size());
     try {
       r = ConvertRawFile(current_station, path, host, writer);
     } catch (const CatalogueError& e) {

@@ -67,6 +67,12 @@ TEST(DirectoryScan, NameOrderStatusLineAndOneBeepPerScan) {
   EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3", "c.raw 1/1",
                                                    "d.raw 1/1", "", "", ""}));
 
+  // Hand-picked files are named one by one with their place among them too.
+  host.status.clear();
+  EXPECT_EQ(ConvertChosenFiles("KIR", {raw / "A.raw", raw / "b.raw"}, raw, host, writer).converted, 2);
+  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/2", "b.raw 2/2"}));
+  host.notifier.messages.clear();
+
   // A lower-case station matches nothing; a missing directory still beeps.
   EXPECT_EQ(ScanDirectory("kir", host, writer, 0, 0, raw.string()), 0);
   EXPECT_EQ(ScanDirectory("KIR", host, writer, 0, 0, (raw / "none").string()), 0);
