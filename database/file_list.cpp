@@ -17,6 +17,11 @@ namespace korvel {
 namespace {
 
 constexpr std::uint64_t kFreeSpaceCap = 4294967295ULL;
+// A gigabyte beyond the need lasts longer than a tenth of a second of
+// writing, ours or another program's: within that time the guard trusts its
+// last look instead of asking the disk at every flush.
+constexpr std::uint64_t kAmpleSpace = 1ULL << 30;
+constexpr std::chrono::milliseconds kAmpleSpaceValid{100};
 
 bool IsAbsoluteStoredPath(const std::string& cpath) {
   return !cpath.empty() && (cpath.front() == '/' || cpath.front() == '\\');
@@ -123,13 +128,25 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   insert.Execute();
 }
 
+bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {
+  return output_root == m_ample_root && std::chrono::steady_clock::now() < m_ample_until;
+}
+
 bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
                                const std::string& station) {
   const std::uint64_t need = extra_bytes + kSpaceReserve;
+  if (extra_bytes < kAmpleSpace && AmpleSpaceSeenLately(output_root)) return true;
   // A disk that cannot be measured is no reason to delete anything.
   auto free = FreeDiskSpace(output_root);
   if (!free) return false;
-  if (*free > need) return true;
+  if (*free > need) {
+    if (*free > need + kAmpleSpace) {
+      m_ample_root = output_root;
+      m_ample_until = std::chrono::steady_clock::now() + kAmpleSpaceValid;
+    }
+    return true;
+  }
+  m_ample_root.clear();
 
   // The whole result is read first, as a snapshot: the deletions below must
   // not disturb the walk.

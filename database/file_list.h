@@ -2,6 +2,7 @@
 // The file catalogue FILELIST: a row per file written, and the disk-space guard
 // that deletes the oldest files of the other acquisition program.
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -37,7 +38,13 @@ class CFileList : public Catalogue {
   // stored, names nothing.
   bool DeletePathlessRecords(const std::string& station, const std::string& stored_cpath);
 
+  // Free space far above any need, seen a moment ago: the disk is not
+  // asked again at every flush of the moment (one system call per block).
+  bool AmpleSpaceSeenLately(const std::string& output_root) const;
+
   CDatabase& m_database;
+  std::string m_ample_root;
+  std::chrono::steady_clock::time_point m_ample_until{};
   Notifier& m_notifier;
 };
 

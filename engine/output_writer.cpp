@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "engine/tqf_file.h"
 #include "platform/open_files.h"
@@ -158,9 +159,9 @@ void OutputWriter::FlushChannel(std::size_t station_index, std::size_t channel_i
   const bool continues = ContinuesCurrentFile(buffer);
   if (!continues) StartNewFile(station, buffer);
 
-  const bool written = WritePending(station, buffer, continues);
   const double written_duration = buffer.pending_duration;
   const auto written_samples = static_cast<std::uint64_t>(buffer.pending.size());
+  const bool written = WritePending(station, buffer, continues);
   // The samples are on disk (or dropped) before the catalogue is asked, so a
   // catalogue error can never make them be written twice.
   ClearPending(buffer);
@@ -210,11 +211,33 @@ bool OutputWriter::AppendToKeptFile(ChannelBuffer& buffer, const std::string& fu
     // Opened at once, so that a missing file is reported with this flush.
     if (!Succeeded(AppendTqfSamples(buffer.kept_fd, full_path, {}))) return false;
     buffer.kept_path = buffer.relative_path;
-    buffer.kept_unwritten.reserve(kKeptWriteSamples + kBlockSize);
   }
   buffer.kept_use = ++m_use_clock;
-  buffer.kept_unwritten.insert(buffer.kept_unwritten.end(), buffer.pending.begin(), buffer.pending.end());
-  return buffer.kept_unwritten.size() < kKeptWriteSamples || WriteOutKeptFile(buffer);
+  // The pending block itself joins the file's unwritten ones; pending gets a
+  // spare, so no sample is copied twice.
+  buffer.kept_samples += buffer.pending.size();
+  buffer.kept_blocks.push_back(std::exchange(buffer.pending, SpareBlock()));
+  return buffer.kept_samples < kKeptWriteSamples || WriteOutKeptFile(buffer);
+}
+
+std::vector<float> OutputWriter::SpareBlock() {
+  if (m_spare_blocks.empty()) {
+    std::vector<float> fresh;
+    fresh.reserve(kBlockSize);
+    return fresh;
+  }
+  std::vector<float> spare = std::move(m_spare_blocks.back());
+  m_spare_blocks.pop_back();
+  return spare;
+}
+
+void OutputWriter::RecycleKeptBlocks(ChannelBuffer& buffer) {
+  for (std::vector<float>& block : buffer.kept_blocks) {
+    block.clear();
+    m_spare_blocks.push_back(std::move(block));
+  }
+  buffer.kept_blocks.clear();
+  buffer.kept_samples = 0;
 }
 
 void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer) {
@@ -322,10 +345,10 @@ void OutputWriter::MakeRoomForKeptFile() {
 }
 
 bool OutputWriter::WriteOutKeptFile(ChannelBuffer& buffer) {
-  if (buffer.kept_unwritten.empty()) return true;
+  if (buffer.kept_blocks.empty()) return true;
   const FileResult result =
-      AppendTqfSamples(buffer.kept_fd, TqfFullPath(m_output_root, buffer.kept_path), buffer.kept_unwritten);
-  buffer.kept_unwritten.clear();
+      AppendTqfSampleBlocks(buffer.kept_fd, TqfFullPath(m_output_root, buffer.kept_path), buffer.kept_blocks);
+  RecycleKeptBlocks(buffer);
   if (Succeeded(result)) return true;
   // The failed write left the file as it was before it and closed it; the
   // row held back for it counted samples that are not there.
@@ -340,13 +363,12 @@ void OutputWriter::CloseKeptFile(ChannelBuffer& buffer) {
   if (!WriteOutKeptFile(buffer)) return;
   const std::string path = buffer.kept_path;
   buffer.kept_path.clear();
-  buffer.kept_unwritten = {};
   // What reached the disk is unknown when the close fails: back to what the row says.
   if (!Succeeded(CloseTqfFile(buffer.kept_fd, TqfFullPath(m_output_root, path)))) CutBackHeldRow(path);
 }
 
 void OutputWriter::DropKeptFile(ChannelBuffer& buffer) {
-  buffer.kept_unwritten = {};
+  RecycleKeptBlocks(buffer);
   buffer.kept_path.clear();
   if (buffer.kept_fd >= 0) (void)CloseTqfFile(buffer.kept_fd, {});
 }

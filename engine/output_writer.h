@@ -52,7 +52,8 @@ struct ChannelBuffer {
   int kept_fd = -1;                  // the file kept open for extending, when coalescing
   std::string kept_path;             // its path below the output root
   std::uint64_t kept_use = 0;        // when it was last written: the least recent is closed first
-  std::vector<float> kept_unwritten;  // its samples not yet written
+  std::vector<std::vector<float>> kept_blocks;  // its samples not yet written, block by block
+  std::size_t kept_samples = 0;                 // how many that is
 };
 
 struct StationBuffer {
@@ -147,6 +148,8 @@ class OutputWriter {
   // Closes a kept file whose unwritten samples are no longer wanted.
   void DropKeptFile(ChannelBuffer& buffer);
   void CutBackHeldRow(const std::string& relative_path);
+  void RecycleKeptBlocks(ChannelBuffer& buffer);
+  std::vector<float> SpareBlock();
   // The file of a row that the catalogue did not take goes back to what its
   // row says; its channel then starts a new file.
   void CutBackToRow(const std::string& relative_path, std::uint64_t confirmed_samples);
@@ -162,6 +165,9 @@ class OutputWriter {
   std::uint64_t m_output_failures = 0;
   std::size_t m_kept_limit = kMaxKeptFiles;
   std::uint64_t m_use_clock = 0;
+  // Blocks written out, kept for the next pending samples: a block moves to
+  // its kept file and back instead of being copied.
+  std::vector<std::vector<float>> m_spare_blocks;
 };
 
 }  // namespace korvel

@@ -2,8 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <climits>
+
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -43,6 +47,30 @@ bool WriteAll(int fd, const void* data, std::size_t count, std::size_t& done) {
     p += n;
     done += static_cast<std::size_t>(n);
     count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The pieces in order, as few calls as the system allows; a piece written
+// in part goes on where it stopped.
+bool WriteAllVectored(int fd, std::vector<iovec> pieces, std::size_t& done) {
+  std::size_t first = 0;
+  while (first < pieces.size()) {
+    const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
+    const ssize_t n = ::writev(fd, pieces.data() + first, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+    for (auto left = static_cast<std::size_t>(n); left > 0;) {
+      iovec& piece = pieces[first];
+      const std::size_t taken = std::min(left, piece.iov_len);
+      piece.iov_base = static_cast<unsigned char*>(piece.iov_base) + taken;
+      piece.iov_len -= taken;
+      left -= taken;
+      if (piece.iov_len == 0) ++first;
+    }
+    while (first < pieces.size() && pieces[first].iov_len == 0) ++first;
   }
   return true;
 }
@@ -122,17 +150,21 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
                          const TqfHeader& header, std::span<const float> samples,
                          std::string_view staging_suffix) {
   const std::string full = TqfFullPath(output_root, relative_path);
-  // The station and hour directories; the root itself must exist already.
-  const std::string root = WithTrailingSeparator(std::string(output_root));
-  for (std::size_t sep = relative_path.find(kPathSeparator), made = 0;
-       sep != std::string_view::npos && made < 2;
-       sep = relative_path.find(kPathSeparator, sep + 1), ++made) {
-    const auto directory = NativePath(root + std::string(relative_path.substr(0, sep)));
-    if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return Failed(FileOperation::kCreate, full, errno);
-  }
-
   const std::filesystem::path native = NativePath(full + std::string(staging_suffix));
-  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = ::open(native.c_str(), kCreate, 0666);
+  if (fd < 0 && errno == ENOENT) {
+    // The station and hour directories, made when first needed; the root
+    // itself must exist already.
+    const std::string root = WithTrailingSeparator(std::string(output_root));
+    for (std::size_t sep = relative_path.find(kPathSeparator), made = 0;
+         sep != std::string_view::npos && made < 2;
+         sep = relative_path.find(kPathSeparator, sep + 1), ++made) {
+      const auto directory = NativePath(root + std::string(relative_path.substr(0, sep)));
+      if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return Failed(FileOperation::kCreate, full, errno);
+    }
+    fd = ::open(native.c_str(), kCreate, 0666);
+  }
   if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
   int error = 0;
   std::size_t done = 0;
@@ -152,28 +184,57 @@ FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samp
   return CloseTqfFile(fd, full_path);
 }
 
-FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples) {
-  if (fd < 0) {
-    fd = ::open(NativePath(full_path).c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
-    // A kept file stays at its end: only a newly opened one is moved there.
-    if (::lseek(fd, 0, SEEK_END) < 0) {
-      const int error = errno;
-      ::close(fd);
-      fd = -1;
-      return Failed(FileOperation::kWrite, full_path, error);
-    }
-  }
-  std::size_t done = 0;
-  if (WriteSamples(fd, samples, done)) return std::nullopt;
+namespace {
+
+// Opens a kept file on first use and moves to its end; a kept one stays there.
+FileResult OpenAtEnd(int& fd, std::string_view full_path) {
+  if (fd >= 0) return std::nullopt;
+  fd = ::open(NativePath(full_path).c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
+  if (::lseek(fd, 0, SEEK_END) >= 0) return std::nullopt;
   const int error = errno;
-  // The file and its catalogue row must agree: nothing of this write stays.
+  ::close(fd);
+  fd = -1;
+  return Failed(FileOperation::kWrite, full_path, error);
+}
+
+// After a failed write: the file and its catalogue row must agree, so
+// nothing of this write stays; the file is closed.
+FileError UndoFailedAppend(int& fd, std::string_view full_path, std::size_t done) {
+  const int error = errno;
   if (const off_t now = ::lseek(fd, 0, SEEK_CUR); now >= 0) {
     [[maybe_unused]] const int cut = ::ftruncate(fd, now - static_cast<off_t>(done));
   }
   ::close(fd);
   fd = -1;
   return Failed(FileOperation::kWrite, full_path, error);
+}
+
+}  // namespace
+
+FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples) {
+  if (FileResult error = OpenAtEnd(fd, full_path)) return error;
+  std::size_t done = 0;
+  if (WriteSamples(fd, samples, done)) return std::nullopt;
+  return UndoFailedAppend(fd, full_path, done);
+}
+
+FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
+                                 std::span<const std::vector<float>> blocks) {
+  if (FileResult error = OpenAtEnd(fd, full_path)) return error;
+  std::size_t done = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::vector<iovec> pieces;
+    pieces.reserve(blocks.size());
+    for (const std::vector<float>& block : blocks)
+      if (!block.empty()) pieces.push_back({const_cast<float*>(block.data()), block.size() * sizeof(float)});
+    if (WriteAllVectored(fd, pieces, done)) return std::nullopt;
+  } else {
+    bool written = true;
+    for (const std::vector<float>& block : blocks) written = written && WriteSamples(fd, block, done);
+    if (written) return std::nullopt;
+  }
+  return UndoFailedAppend(fd, full_path, done);
 }
 
 FileResult CloseTqfFile(int& fd, std::string_view full_path) {

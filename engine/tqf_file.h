@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/file_error.h"
 #include "engine/time_arithmetic.h"
@@ -53,6 +54,9 @@ FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samp
 // opened on first use and stays open; a failed write leaves the file as it
 // was and closes it (fd -1).
 FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples);
+// The same for several pieces, written in as few calls as the system allows.
+FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
+                                 std::span<const std::vector<float>> blocks);
 // Closes a kept file (fd -1 afterwards); a failed close is a write error.
 FileResult CloseTqfFile(int& fd, std::string_view full_path);
 
