@@ -11,8 +11,11 @@
 namespace korvel {
 namespace {
 
-// A new file is written under its name plus this and moved into place once
-// its row is in the catalogue.
+// A new file whose name an older file holds is written under the name plus
+// this, and moved over the older one once its row is in the catalogue: a
+// refused row leaves the older file as its row says. A file of a new name is
+// written in place, so that a crash between file and row leaves a file
+// without a row, never a row without its file.
 constexpr const char* kStagingSuffix = ".part";
 
 bool SameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
@@ -199,7 +202,7 @@ bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buf
   if (!continues)
     return Succeeded(CreateTqfFile(m_output_root, buffer.relative_path,
                                    BuildHeader(station.name, buffer.name, buffer.sampling_rate, buffer.file_start),
-                                   buffer.pending, kStagingSuffix));
+                                   buffer.pending, kStagingSuffix, &buffer.staged));
   if (!m_coalesce) return Succeeded(ExtendTqfFile(full, buffer.pending));
   return AppendToKeptFile(buffer, full);
 }
@@ -253,11 +256,11 @@ void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& bu
   } catch (const CatalogueError&) {
     // No row, no file; and a file that an earlier row names is still whole,
     // since the new one never took its place.
-    Succeeded(RemoveTqfFile(staged));
+    Succeeded(RemoveTqfFile(buffer.staged ? staged : full));
     buffer.has_file = false;
     throw;
   }
-  if (!Succeeded(CommitTqfFile(staged, full))) {
+  if (buffer.staged && !Succeeded(CommitTqfFile(staged, full))) {
     buffer.has_file = false;
     return;
   }

@@ -45,6 +45,7 @@ struct ChannelBuffer {
   EpochSeconds file_start = 0.0;
   double file_duration = 0.0;
   std::string relative_path;            // below the output root, "/" between parts
+  bool staged = false;                  // new, waiting beside an older file of its name
   std::uint64_t file_samples = 0;       // on disk in the current file
   std::uint64_t confirmed_samples = 0;  // what its catalogue row says
   double confirmed_duration = 0.0;

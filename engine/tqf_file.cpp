@@ -146,13 +146,31 @@ std::string TqfFullPath(std::string_view output_root, std::string_view relative_
   return WithTrailingSeparator(std::string(output_root)) + std::string(relative_path);
 }
 
+namespace {
+
+// Opens the new file: in place, unless staging is asked for and a file of
+// the name is there already, which is then left alone until CommitTqfFile.
+int OpenNewFile(const std::string& full, std::string_view staging_suffix, std::filesystem::path& native,
+                bool* staged) {
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  native = NativePath(full);
+  if (staging_suffix.empty()) return ::open(native.c_str(), kCreate, 0666);
+  const int fd = ::open(native.c_str(), kCreate | O_EXCL, 0666);
+  if (fd >= 0 || errno != EEXIST) return fd;
+  native = NativePath(full + std::string(staging_suffix));
+  if (staged != nullptr) *staged = true;
+  return ::open(native.c_str(), kCreate, 0666);
+}
+
+}  // namespace
+
 FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
                          const TqfHeader& header, std::span<const float> samples,
-                         std::string_view staging_suffix) {
+                         std::string_view staging_suffix, bool* staged) {
   const std::string full = TqfFullPath(output_root, relative_path);
-  const std::filesystem::path native = NativePath(full + std::string(staging_suffix));
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
-  int fd = ::open(native.c_str(), kCreate, 0666);
+  if (staged != nullptr) *staged = false;
+  std::filesystem::path native;
+  int fd = OpenNewFile(full, staging_suffix, native, staged);
   if (fd < 0 && errno == ENOENT) {
     // The station and hour directories, made when first needed; the root
     // itself must exist already.
@@ -163,7 +181,7 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
       const auto directory = NativePath(root + std::string(relative_path.substr(0, sep)));
       if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return Failed(FileOperation::kCreate, full, errno);
     }
-    fd = ::open(native.c_str(), kCreate, 0666);
+    fd = OpenNewFile(full, staging_suffix, native, staged);
   }
   if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
   int error = 0;

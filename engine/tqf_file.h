@@ -38,12 +38,13 @@ std::string TqfFullPath(std::string_view output_root, std::string_view relative_
 
 // Creates the station and hour directories (not the root) and writes a new
 // file; an existing file of the name is emptied first. On failure nothing is
-// left on disk. With a staging suffix the bytes go to the path plus the
-// suffix, to be moved into place by CommitTqfFile once the file is
-// catalogued; a failure names the path itself.
+// left on disk. With a staging suffix an existing file of the name is left
+// alone instead: the bytes go to the path plus the suffix (`staged` is set),
+// to be moved over it by CommitTqfFile once the new file is catalogued. A
+// failure names the path itself.
 FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
                          const TqfHeader& header, std::span<const float> samples,
-                         std::string_view staging_suffix = {});
+                         std::string_view staging_suffix = {}, bool* staged = nullptr);
 // Moves a staged file over its path, replacing what was there in one step.
 FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path);
 
