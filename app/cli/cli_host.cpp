@@ -39,10 +39,11 @@ void CliNotifier::Message(const std::string& text, const std::string& caption, M
   }
 }
 
-CliHost::CliHost(SelectionList selection, bool scan_subdirectories)
+CliHost::CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory)
     : m_selection(std::move(selection)),
       m_scan_subdirectories(scan_subdirectories),
-      m_progress(isatty(STDERR_FILENO) != 0) {}
+      m_progress(isatty(STDERR_FILENO) != 0),
+      m_measure_memory(measure_memory) {}
 
 CliHost::~CliHost() {
   if (m_progress && m_examined > 0) std::fputc('\n', stderr);
@@ -62,7 +63,7 @@ void CliHost::EnableCommands() { ShowProgress(); }
 void CliHost::FileConverted(const std::filesystem::path&, std::uint64_t bytes) {
   ++m_converted;
   m_bytes += bytes;
-  m_resident_kib.push_back(ResidentKib());
+  if (m_measure_memory) m_resident_kib.push_back(ResidentKib());
   ShowProgress();
 }
 

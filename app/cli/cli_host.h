@@ -32,7 +32,9 @@ class CliNotifier : public Notifier {
 
 class CliHost : public ConversionHost {
  public:
-  CliHost(SelectionList selection, bool scan_subdirectories);
+  // With `measure_memory`, the resident memory is read after each raw file
+  // (for --stats; it costs a read of /proc each time).
+  CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory = false);
   ~CliHost() override;
 
   const SelectionList& Selection() const override { return m_selection; }
@@ -58,6 +60,7 @@ class CliHost : public ConversionHost {
   std::uint64_t m_examined = 0;
   std::uint64_t m_converted = 0;
   std::uint64_t m_bytes = 0;
+  bool m_measure_memory;
   std::vector<long> m_resident_kib;
   std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 };

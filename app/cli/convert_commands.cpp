@@ -69,7 +69,7 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     SelectionList selection;
     if (!BuildSelection(stations, options, selection)) return kUsage;
     CatchStopSignals();
-    CliHost host(std::move(selection), ReadScanSubdirectories() != 0);
+    CliHost host(std::move(selection), ReadScanSubdirectories() != 0, options.stats);
     CFileList catalogue(theDatabase, notifier);
     FileErrorMessages file_errors(notifier, /*with_reason=*/true);
     OutputWriter writer(catalogue, file_errors);
