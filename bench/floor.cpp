@@ -55,10 +55,13 @@ int main(int argc, char** argv) {
   Reused<float> samples;
   std::size_t written = 0;
   for (int a = 2; a < argc; ++a) {
-    for (const auto& entry : fs::directory_iterator(argv[a])) {
+    std::error_code listed;
+    for (const auto& entry : fs::directory_iterator(argv[a], listed)) {
       const int in = ::open(entry.path().c_str(), O_RDONLY);
       if (in < 0) continue;
-      const std::size_t size = fs::file_size(entry.path());
+      std::error_code sized;
+      const std::size_t size = fs::file_size(entry.path(), sized);
+      if (sized) continue;
       unsigned char* bytes = raw.Get(size);
       std::size_t got = 0;
       for (ssize_t r; got < size && (r = ::read(in, bytes + got, size - got)) > 0;) got += static_cast<std::size_t>(r);
