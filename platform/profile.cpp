@@ -244,7 +244,9 @@ bool WriteProfileString(std::string_view section, std::string_view key, std::str
   }
   if (section_line) {
     const LineSpan& after = lines[*last_in_section];
-    const bool ended = after.next != after.end;  // the line has its line end
+    // The line has its line end; a last line may end in a lone CR, which is
+    // no line end to a reader that splits lines at LF.
+    const bool ended = after.next > 0 && bytes[after.next - 1] == '\n';
     out = bytes.substr(0, after.next) + (ended ? "" : eol) + entry + eol + bytes.substr(after.next);
   } else {
     const bool ended = bytes.empty() || bytes.back() == '\n';

@@ -114,6 +114,12 @@ TEST(Profile, WriteChangesOnlyTheBytesOfItsLine) {
   ASSERT_TRUE(WriteProfileString("SYSTEM", "TIME", "00:00:00 01/03/2007", ini));
   ASSERT_TRUE(WriteProfileString("STA0", "DIR", "/raw", ini));
   EXPECT_EQ(ReadFileBytes(ini), head + "TIME=00:00:00 01/03/2007\r\n\r\n[STA0]\r\nNAME=KIR\r\nDIR=/raw\r\n");
+  // A last line ending in a lone CR has no line end for a reader that
+  // splits at LF: the new line must not be glued to it (found by fuzzing).
+  WriteFileBytes(ini, "[SYSTEM]\nA=1\r");
+  ASSERT_TRUE(WriteProfileString("SYSTEM", "TIME", "12:00:00 01/03/2007", ini));
+  EXPECT_EQ(ReadFileBytes(ini), "[SYSTEM]\nA=1\r\nTIME=12:00:00 01/03/2007\n");
+  EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, ini), "12:00:00 01/03/2007");
   // A code page 1251 file stays one: the other lines' bytes as they were.
   WriteFileBytes(ini, "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\n");
   ASSERT_TRUE(WriteProfileString("SYSTEM", "TIMEQTY", "00:30:00", ini));
