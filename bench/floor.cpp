@@ -64,32 +64,37 @@ int main(int argc, char** argv) {
       if (sized) continue;
       unsigned char* bytes = raw.Get(size);
       std::size_t got = 0;
-      for (ssize_t r; got < size && (r = ::read(in, bytes + got, size - got)) > 0;) got += static_cast<std::size_t>(r);
+      for (ssize_t r; got < size && (r = ::read(in, bytes + got, size - got)) > 0;)
+        got += static_cast<std::size_t>(r);
       ::close(in);
       if (got < korvel::kRawHeaderSize) continue;
-      const korvel::RawFileHeader header =
-          korvel::DecodeRawHeader(std::span<const unsigned char, korvel::kRawHeaderSize>(bytes, korvel::kRawHeaderSize));
+      const korvel::RawFileHeader header = korvel::DecodeRawHeader(
+          std::span<const unsigned char, korvel::kRawHeaderSize>(bytes, korvel::kRawHeaderSize));
       const int n = header.channel_count;
       const int w = korvel::RawSampleWidth(header);
-      const std::size_t table = korvel::kRawHeaderSize + korvel::kRawChannelRecordSize * static_cast<std::size_t>(n);
+      const std::size_t table =
+          korvel::kRawHeaderSize + korvel::kRawChannelRecordSize * static_cast<std::size_t>(n);
       if (n <= 0 || got < table) continue;
       const std::span<const unsigned char> data(bytes + table, got - table);
-      const std::size_t frames = data.size() / (static_cast<std::size_t>(n) * static_cast<std::size_t>(w));
+      const std::size_t frames =
+          data.size() / (static_cast<std::size_t>(n) * static_cast<std::size_t>(w));
       const std::string station = korvel::RawStationName(header);
       for (int c = 0; c < n; ++c) {
         const korvel::RawChannelRecord record = korvel::DecodeRawChannelRecord(
             std::span<const unsigned char, korvel::kRawChannelRecordSize>(
-                bytes + korvel::kRawHeaderSize + korvel::kRawChannelRecordSize * static_cast<std::size_t>(c),
+                bytes + korvel::kRawHeaderSize +
+                    korvel::kRawChannelRecordSize * static_cast<std::size_t>(c),
                 korvel::kRawChannelRecordSize));
         const std::string name = korvel::RawChannelName(record);
         if (name != "Z" && name != "N-S" && name != "E-W") continue;
         float* values = samples.Get(frames);
         korvel::DecodeChannelSamples(data, n, w, c, {values, frames});
-        const korvel::TqfHeader tqf = korvel::BuildHeader(station, name, 1.0 / header.sample_interval,
-                                                          korvel::RawStartTime(header));
+        const korvel::TqfHeader tqf = korvel::BuildHeader(
+            station, name, 1.0 / header.sample_interval, korvel::RawStartTime(header));
         const fs::path file = out / (std::to_string(written++) + ".tqf");
         const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || !WriteAll(fd, tqf.data(), tqf.size()) || !WriteAll(fd, values, frames * sizeof(float))) {
+        if (fd < 0 || !WriteAll(fd, tqf.data(), tqf.size()) ||
+            !WriteAll(fd, values, frames * sizeof(float))) {
           std::fprintf(stderr, "korvel-bench-floor: cannot write %s\n", file.c_str());
           return 1;
         }

@@ -26,7 +26,8 @@ int ReadScanSubdirectories() { return GetProfileInt("SYSTEM", "SCANDIR", 0, Prog
 std::vector<std::string> ReadStationNames() {
   const auto ini = ProgramIniPath();
   // NSTA is text read as a decimal number, like the window's sscanf of it.
-  const int count = std::atoi(GetProfileString("SYSTEM", "NSTA", "0", kStationEntryLength + 1, ini).c_str());
+  const int count =
+      std::atoi(GetProfileString("SYSTEM", "NSTA", "0", kStationEntryLength + 1, ini).c_str());
   std::vector<std::string> names;
   for (int i = 0; i < count; ++i) {
     char section[32];
@@ -38,11 +39,13 @@ std::vector<std::string> ReadStationNames() {
 }
 
 std::string ReadTimeWindowStart() {
-  return GetProfileString("SYSTEM", "TIME", kDefaultTimeWindowStart, kTimeWindowTextLength + 1, ProgramIniPath());
+  return GetProfileString("SYSTEM", "TIME", kDefaultTimeWindowStart, kTimeWindowTextLength + 1,
+                          ProgramIniPath());
 }
 
 std::string ReadTimeWindowLength() {
-  return GetProfileString("SYSTEM", "TIMEQTY", kDefaultTimeWindowLength, kTimeWindowTextLength + 1, ProgramIniPath());
+  return GetProfileString("SYSTEM", "TIMEQTY", kDefaultTimeWindowLength, kTimeWindowTextLength + 1,
+                          ProgramIniPath());
 }
 
 void WriteTimeWindow(const std::string& start, const std::string& length) {
@@ -55,9 +58,15 @@ std::string ReadStationDataDir(const std::string& station, DataDirUse use) {
   std::size_t buffer = kScanDirLength + 1;
   const char* shared_default = "";
   switch (use) {
-    case DataDirUse::FilePicker: buffer = kFilePickerDirLength + 1; break;
-    case DataDirUse::FolderChooser: buffer = kFolderChooserDirLength + 1; break;
-    case DataDirUse::DirectoryScan: shared_default = "Data"; break;
+    case DataDirUse::FilePicker:
+      buffer = kFilePickerDirLength + 1;
+      break;
+    case DataDirUse::FolderChooser:
+      buffer = kFolderChooserDirLength + 1;
+      break;
+    case DataDirUse::DirectoryScan:
+      shared_default = "Data";
+      break;
   }
   std::string dir = GetProfileString(station, "DIR", "", buffer, ini);
   if (dir.empty()) dir = GetProfileString("SYSTEM", "DIR", shared_default, buffer, ini);

@@ -8,15 +8,15 @@
 namespace korvel {
 
 // The longest value kept of each key, in characters; a longer value is cut.
-inline constexpr std::size_t kDataRootLength = 255;          // tqf.ini DATA/DIR
-inline constexpr std::size_t kDsnLength = 31;                // DATABASE/ODBC
-inline constexpr std::size_t kUserLength = 63;               // DATABASE/USER
-inline constexpr std::size_t kPasswordLength = 63;           // DATABASE/PASSWORD
-inline constexpr std::size_t kStationEntryLength = 63;       // SYSTEM/NSTA and STAn/NAME
-inline constexpr std::size_t kTimeWindowTextLength = 31;     // SYSTEM/TIME and SYSTEM/TIMEQTY
-inline constexpr std::size_t kFilePickerDirLength = 15999;   // a station's DIR, for the file picker
+inline constexpr std::size_t kDataRootLength = 255;         // tqf.ini DATA/DIR
+inline constexpr std::size_t kDsnLength = 31;               // DATABASE/ODBC
+inline constexpr std::size_t kUserLength = 63;              // DATABASE/USER
+inline constexpr std::size_t kPasswordLength = 63;          // DATABASE/PASSWORD
+inline constexpr std::size_t kStationEntryLength = 63;      // SYSTEM/NSTA and STAn/NAME
+inline constexpr std::size_t kTimeWindowTextLength = 31;    // SYSTEM/TIME and SYSTEM/TIMEQTY
+inline constexpr std::size_t kFilePickerDirLength = 15999;  // a station's DIR, for the file picker
 inline constexpr std::size_t kFolderChooserDirLength = 1599;  // ... for the folder chooser
-inline constexpr std::size_t kScanDirLength = 255;           // ... for the directory scan
+inline constexpr std::size_t kScanDirLength = 255;            // ... for the directory scan
 // A station's name as the conversion commands take it from the list.
 inline constexpr std::size_t kCommandStationLength = 31;
 

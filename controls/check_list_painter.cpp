@@ -1,10 +1,10 @@
 #include "controls/check_list_painter.h"
 
+#include <QHeaderView>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QTreeView>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 
 #include "controls/fit_text.h"
 #include "controls/focus_rect.h"
@@ -79,8 +79,8 @@ void DrawCheckListRow(QPainter& painter, const CheckListRow& row, int column_cou
                       bool highlight_selected) {
   const QPalette& palette = row.palette;
   const bool highlighted = row.selected && highlight_selected;
-  const QColor text_colour = palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText
-                                                                         : QPalette::Text);
+  const QColor text_colour =
+      palette.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text);
   const QColor back_colour =
       palette.color(QPalette::Active, highlighted ? QPalette::Highlight : QPalette::Base);
   painter.setPen(text_colour);
@@ -98,7 +98,9 @@ void DrawCheckListRow(QPainter& painter, const CheckListRow& row, int column_cou
     image_width = row.state_images.first().width();
   }
 
-  const auto text_of = [&](int column) { return row.texts.value(column).left(kRowTextCapacity - 1); };
+  const auto text_of = [&](int column) {
+    return row.texts.value(column).left(kRowTextCapacity - 1);
+  };
   int left = row.rect.left() + image_width;
   int right = row.rect.left() + row.column_widths.value(0);
   if (column_count > 0) {

@@ -28,14 +28,14 @@ QList<QPixmap> CheckBoxImages();
 
 // What the painter needs to know about one row.
 struct CheckListRow {
-  QRect rect;                  // the whole row, across all columns
-  QStringList texts;           // one per column
-  QList<int> column_widths;    // one per column, in pixels
-  QList<QPixmap> state_images; // empty: the list has no state images
+  QRect rect;                   // the whole row, across all columns
+  QStringList texts;            // one per column
+  QList<int> column_widths;     // one per column, in pixels
+  QList<QPixmap> state_images;  // empty: the list has no state images
   int state_image = 0;
   bool selected = false;
   bool focused = false;
-  QPalette palette;            // Text/Base, HighlightedText/Highlight
+  QPalette palette;  // Text/Base, HighlightedText/Highlight
 };
 
 // Fills `cell` with the painter's background colour and draws `text` in its

@@ -16,7 +16,8 @@ DialogBaseUnits BaseUnitsOf(const QFont& font) {
 QFont DialogFont() {
   static const bool substituted = [] {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+                               QStringList{QStringLiteral("Liberation Sans"),
+                                           QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     return true;
   }();
   (void)substituted;

@@ -105,8 +105,9 @@ QString IconResourcePath(int id) { return QStringLiteral(":/images/icon%1.png").
 
 QList<QPixmap> IconSizes(int id) {
   QList<QPixmap> sizes;
-  for (const QString& path : {IconResourcePath(id), QStringLiteral(":/images/icon%1-32.png").arg(id),
-                              QStringLiteral(":/images/icon%1-16.png").arg(id)}) {
+  for (const QString& path :
+       {IconResourcePath(id), QStringLiteral(":/images/icon%1-32.png").arg(id),
+        QStringLiteral(":/images/icon%1-16.png").arg(id)}) {
     const QPixmap image(path);
     if (!image.isNull()) sizes << image;
   }

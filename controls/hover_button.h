@@ -26,7 +26,7 @@ QColor FromColorRef(std::uint32_t value);
 QColor Brightened(const QColor& colour, int amount);
 
 // Where the button's images live in the resources.
-QString IconResourcePath(int id);    // ":/images/icon<id>.png"
+QString IconResourcePath(int id);  // ":/images/icon<id>.png"
 // Every size of icon `id` in the resources (icon<id>.png, icon<id>-32.png,
 // icon<id>-16.png), largest first; empty for a missing icon.
 QList<QPixmap> IconSizes(int id);
@@ -127,9 +127,9 @@ class CHoverButton : public QPushButton {
   bool m_tracking = false;
   bool m_tipActive = false;
   std::optional<QCursor> m_cursor;
-  QList<QPixmap> m_hotSizes;     // every size loaded, largest first
+  QList<QPixmap> m_hotSizes;  // every size loaded, largest first
   QList<QPixmap> m_normalSizes;
-  QPixmap m_hotIcon;             // the sizes drawn
+  QPixmap m_hotIcon;  // the sizes drawn
 
   QPixmap m_normalIcon;
   std::uint8_t m_iconHeight = 0;

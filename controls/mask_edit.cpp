@@ -24,9 +24,7 @@ bool IsPrintable(int ch) { return ch >= 0x20 && ch <= 0x7E; }
 bool IsDigit(int ch) { return ch >= '0' && ch <= '9'; }
 bool IsLetter(int ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
 
-QString FromCp1251(std::string_view text) {
-  return QString::fromStdString(Cp1251ToUtf8(text));
-}
+QString FromCp1251(std::string_view text) { return QString::fromStdString(Cp1251ToUtf8(text)); }
 
 // The Unicode code of one code page 1251 character of a template.
 int CodeOf1251(char c) {
@@ -97,14 +95,29 @@ bool CMaskEdit::ClassAccepts(char cls, int pos, int ch) {
       // The date digit rule refuses silently: the digit is fine, only the
       // date is not.
       return !m_dateDigitRule || DateDigitAllowed(pos, ch);
-    case '9': accepted = ch != ' '; break;
-    case '#': accepted = IsDigit(ch) || ch == ' ' || ch == 'k' || ch == 'm'; break;
-    case '?': accepted = IsLetter(ch) || ch == ' '; break;
-    case 'a': accepted = IsLetter(ch) || IsDigit(ch) || ch == ' '; break;
-    case 'A': accepted = IsLetter(ch) || IsDigit(ch); break;
-    case 'L': accepted = IsLetter(ch); break;
-    case '&': accepted = true; break;
-    default: break;
+    case '9':
+      accepted = ch != ' ';
+      break;
+    case '#':
+      accepted = IsDigit(ch) || ch == ' ' || ch == 'k' || ch == 'm';
+      break;
+    case '?':
+      accepted = IsLetter(ch) || ch == ' ';
+      break;
+    case 'a':
+      accepted = IsLetter(ch) || IsDigit(ch) || ch == ' ';
+      break;
+    case 'A':
+      accepted = IsLetter(ch) || IsDigit(ch);
+      break;
+    case 'L':
+      accepted = IsLetter(ch);
+      break;
+    case '&':
+      accepted = true;
+      break;
+    default:
+      break;
   }
   if (!accepted) Beep();
   return accepted;
@@ -115,11 +128,16 @@ bool CMaskEdit::ClassAccepts(char cls, int pos, int ch) {
 bool CMaskEdit::DateDigitAllowed(int pos, int ch) const {
   const auto at = [this](std::size_t i) { return i < m_text.size() ? m_text[i] : '\0'; };
   switch (pos) {
-    case 0: return ch <= '3';
-    case 1: return at(0) != '3' || ch <= '1';
-    case 3: return ch <= '1';
-    case 4: return at(3) != '1' || ch <= '2';
-    default: return true;
+    case 0:
+      return ch <= '3';
+    case 1:
+      return at(0) != '3' || ch <= '1';
+    case 3:
+      return ch <= '1';
+    case 4:
+      return at(3) != '1' || ch <= '2';
+    default:
+      return true;
   }
 }
 
@@ -229,7 +247,8 @@ void CMaskEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   event->accept();
-  for (char32_t cp : text.toUcs4()) OnChar(static_cast<int>(cp), QString::fromUcs4(&cp, 1), nullptr);
+  for (char32_t cp : text.toUcs4())
+    OnChar(static_cast<int>(cp), QString::fromUcs4(&cp, 1), nullptr);
 }
 
 QMenu* CMaskEdit::CreateContextMenu() {
@@ -238,8 +257,8 @@ QMenu* CMaskEdit::CreateContextMenu() {
   auto* menu = new QMenu(this);
   const auto add = [&](const QString& text, QKeySequence::StandardKey key, bool enabled,
                        auto slot) {
-    QAction* action = menu->addAction(
-        text + QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::NativeText));
+    QAction* action = menu->addAction(text + QLatin1Char('\t') +
+                                      QKeySequence(key).toString(QKeySequence::NativeText));
     action->setEnabled(enabled);
     connect(action, &QAction::triggered, this, slot);
   };
@@ -266,7 +285,8 @@ void CMaskEdit::inputMethodEvent(QInputMethodEvent* event) {
   // Composed characters are typed one by one like keyed ones; a pre-edit
   // string has no place inside the fixed layout and is not shown.
   const QString commit = event->commitString();
-  for (char32_t cp : commit.toUcs4()) OnChar(static_cast<int>(cp), QString::fromUcs4(&cp, 1), nullptr);
+  for (char32_t cp : commit.toUcs4())
+    OnChar(static_cast<int>(cp), QString::fromUcs4(&cp, 1), nullptr);
   event->accept();
 }
 

@@ -14,7 +14,8 @@ CMultiSelectListBox::CMultiSelectListBox(QWidget* parent) : QListWidget(parent) 
 
 int CMultiSelectListBox::AddSorted(const QString& text) {
   int row = 0;
-  while (row < count() && QString::compare(item(row)->text(), text, Qt::CaseInsensitive) <= 0) ++row;
+  while (row < count() && QString::compare(item(row)->text(), text, Qt::CaseInsensitive) <= 0)
+    ++row;
   insertItem(row, text);
   return row;
 }

@@ -69,7 +69,8 @@ OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory12
               [this] { RefreshFromSelection(); });
   }
   connect(this, &QFileDialog::currentChanged, this, [this] { RefreshFromSelection(); });
-  connect(this, &QFileDialog::filesSelected, this, [this](const QStringList& files) { TakeChosen(files); });
+  connect(this, &QFileDialog::filesSelected, this,
+          [this](const QStringList& files) { TakeChosen(files); });
   connect(this, &QDialog::rejected, this, [this] {
     m_path_name.clear();
     m_chosen.clear();
@@ -144,7 +145,8 @@ void OpenFileDlg::AlignList() {
   int right = m_panel->width() - fallback.x();
   if (m_file_view) {
     // The list takes the left and right edges of the dialog's file list.
-    const QPoint origin = m_file_view->mapTo(this, QPoint(0, 0)) - m_panel->mapTo(this, QPoint(0, 0));
+    const QPoint origin =
+        m_file_view->mapTo(this, QPoint(0, 0)) - m_panel->mapTo(this, QPoint(0, 0));
     left = origin.x();
     right = origin.x() + m_file_view->width();
   }
@@ -155,20 +157,23 @@ void OpenFileDlg::AlignList() {
 // The widths the five columns need: their header or a typical value,
 // whichever is wider. Times and durations have a fixed form.
 QList<int> OpenFileDlg::ColumnsNeeded() const {
-  static const char* const kTypical[kSummaryColumnCount] = {"WWWWW", "WWWWW", "1000.000",
-                                                           "00:00:00.00 00.00.0000", "00:00:00.00"};
+  static const char* const kTypical[kSummaryColumnCount] = {
+      "WWWWW", "WWWWW", "1000.000", "00:00:00.00 00.00.0000", "00:00:00.00"};
   const QFontMetrics cells(m_list->font());
   const QFontMetrics headers(m_list->header()->font());
-  const int padding = 2 * m_list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_list) + 8;
+  const int padding =
+      2 * m_list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_list) + 8;
   QList<int> widths;
   for (int c = 0; c < kSummaryColumnCount; ++c)
     widths << qMax(headers.horizontalAdvance(QString::fromUtf8(kSummaryHeaders[c])),
-                   cells.horizontalAdvance(QString::fromLatin1(kTypical[c]))) + padding;
+                   cells.horizontalAdvance(QString::fromLatin1(kTypical[c]))) +
+                  padding;
   return widths;
 }
 
 int OpenFileDlg::ListWidthNeeded() const {
-  int width = 2 * m_list->frameWidth() + m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_list);
+  int width = 2 * m_list->frameWidth() +
+              m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_list);
   for (int needed : ColumnsNeeded()) width += needed;
   return width;
 }

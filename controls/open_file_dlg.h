@@ -19,7 +19,7 @@ inline constexpr int kSummaryListId = 1026;
 inline constexpr int kSummaryColumnCount = 5;
 // UTF-8 headers of the summary list, in column order.
 inline constexpr const char* kSummaryHeaders[kSummaryColumnCount] = {"Станция", "Канал", "Отс/с",
-                                                                      "Время", "Длит."};
+                                                                     "Время", "Длит."};
 
 class OpenFileDlg : public QFileDialog {
   Q_OBJECT
@@ -57,7 +57,8 @@ class OpenFileDlg : public QFileDialog {
 
   QWidget* m_panel = nullptr;
   QTreeWidget* m_list = nullptr;
-  QWidget* m_file_view = nullptr;  // the dialog's own file list, whose edges the summary list shares
+  QWidget* m_file_view =
+      nullptr;  // the dialog's own file list, whose edges the summary list shares
   bool m_columns_sized = false;
   std::filesystem::path m_path_name;
   std::vector<std::filesystem::path> m_chosen;

@@ -80,29 +80,36 @@ void CreateCatalogueTables(CDatabase& database) {
   const std::string options = mysql ? " CHARACTER SET utf8mb4 COLLATE utf8mb4_bin" : "";
   database.ExecuteSQL(
       "CREATE TABLE IF NOT EXISTS FILELIST ("
-      "STA VARCHAR(16), SPS DOUBLE PRECISION, GAIN INT, CPATH VARCHAR(255), DATATYPE INT, CH VARCHAR(24), "
-      "CREATER VARCHAR(16), LDDATE " + timestamp + ", TBEGIN DOUBLE PRECISION, TQTY DOUBLE PRECISION, "
-      "CALIB DOUBLE PRECISION, CALPER DOUBLE PRECISION, FOFF INT, LCODE VARCHAR(8), TEND DOUBLE PRECISION)" +
+      "STA VARCHAR(16), SPS DOUBLE PRECISION, GAIN INT, CPATH VARCHAR(255), DATATYPE INT, CH "
+      "VARCHAR(24), "
+      "CREATER VARCHAR(16), LDDATE " +
+      timestamp +
+      ", TBEGIN DOUBLE PRECISION, TQTY DOUBLE PRECISION, "
+      "CALIB DOUBLE PRECISION, CALPER DOUBLE PRECISION, FOFF INT, LCODE VARCHAR(8), TEND DOUBLE "
+      "PRECISION)" +
       options);
   database.ExecuteSQL(
       "CREATE TABLE IF NOT EXISTS SITECHAN ("
       "STA VARCHAR(16), CHAN VARCHAR(24), NGROUP INT, CHANINDEX INT, EDEPH DOUBLE PRECISION, "
       "LAT DOUBLE PRECISION, LON DOUBLE PRECISION, SPS DOUBLE PRECISION, HANG DOUBLE PRECISION, "
-      "VANG DOUBLE PRECISION, DESCR VARCHAR(255), CALIBFILE VARCHAR(255), LDDATE " + timestamp + ")" + options);
+      "VANG DOUBLE PRECISION, DESCR VARCHAR(255), CALIBFILE VARCHAR(255), LDDATE " +
+      timestamp + ")" + options);
   for (const CatalogueIndex& index : kCatalogueIndexes)
-    database.ExecuteSQL(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.table + " (" +
-                        index.columns + ")");
+    database.ExecuteSQL(std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " +
+                        index.table + " (" + index.columns + ")");
 }
 
 std::vector<CatalogueIndex> MissingCatalogueIndexes(CDatabase& database) {
   std::map<std::string, std::vector<std::string>> by_table;
   for (const CatalogueIndex& index : kCatalogueIndexes)
-    if (!by_table.contains(index.table)) by_table[index.table] = IndexColumns(database, index.table);
+    if (!by_table.contains(index.table))
+      by_table[index.table] = IndexColumns(database, index.table);
   std::vector<CatalogueIndex> missing;
   for (const CatalogueIndex& index : kCatalogueIndexes) {
     bool found = false;
     for (const std::string& list : by_table[index.table])
-      found = found || list == index.columns || list.rfind(std::string(index.columns) + ", ", 0) == 0;
+      found =
+          found || list == index.columns || list.rfind(std::string(index.columns) + ", ", 0) == 0;
     if (!found) missing.push_back(index);
   }
   return missing;

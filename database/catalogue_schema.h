@@ -39,7 +39,8 @@ struct LossyColumn {
   std::string column;  // upper case
   std::string type;    // as the driver names it, with its size
 };
-inline constexpr const char* kDoubleColumns[] = {"TBEGIN", "TQTY", "SPS", "CALIB", "CALPER", "TEND"};
+inline constexpr const char* kDoubleColumns[] = {"TBEGIN", "TQTY",   "SPS",
+                                                 "CALIB",  "CALPER", "TEND"};
 // Asks the driver (SQLColumns); raises CDBException when it cannot tell.
 std::vector<LossyColumn> LossyFileListColumns(CDatabase& database);
 

@@ -17,7 +17,8 @@ std::string Cut(const std::string& text, std::size_t field) { return text.substr
 ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& user,
                                      const std::string& password) {
   const ConnectionKeys keys = ReadConnectionKeys();
-  return {dsn.empty() ? keys.dsn : Cut(dsn, kDsnLength), user.empty() ? keys.user : Cut(user, kUserLength),
+  return {dsn.empty() ? keys.dsn : Cut(dsn, kDsnLength),
+          user.empty() ? keys.user : Cut(user, kUserLength),
           password.empty() ? keys.password : Cut(password, kPasswordLength)};
 }
 

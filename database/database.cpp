@@ -92,7 +92,8 @@ void CDatabase::ExecuteSQL(const std::string& sql) {
 std::string CDatabase::DbmsName() {
   SQLCHAR name[256] = {};
   SQLSMALLINT length = 0;
-  if (!IsOpen() || !Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, name, sizeof name, &length))) return "";
+  if (!IsOpen() || !Succeeded(SQLGetInfo(m_hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+    return "";
   return reinterpret_cast<char*>(name);
 }
 

@@ -20,7 +20,9 @@ CDBException::CDBException(std::string error, std::string sql_state)
     : CDBException(std::vector<DiagnosticRecord>{{std::move(sql_state), 0, std::move(error)}}) {}
 
 CDBException::CDBException(std::vector<DiagnosticRecord> records)
-    : CatalogueError(JoinedMessages(records)), m_strError(JoinedMessages(records)), m_records(std::move(records)) {
+    : CatalogueError(JoinedMessages(records)),
+      m_strError(JoinedMessages(records)),
+      m_records(std::move(records)) {
   if (m_records.empty()) m_records.push_back({});
 }
 

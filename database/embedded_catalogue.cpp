@@ -14,10 +14,8 @@ namespace {
 // The driver options: WAL keeps each auto-committed statement cheap, and
 // synchronous NORMAL stays safe against a crash of the program.
 const std::pair<const char*, const char*> kDsnOptions[] = {
-    {"Driver", "SQLite3"},
-    {"Description", "korvel2tqf embedded catalogue"},
-    {"JournalMode", "WAL"},
-    {"SyncPragma", "NORMAL"},
+    {"Driver", "SQLite3"},  {"Description", "korvel2tqf embedded catalogue"},
+    {"JournalMode", "WAL"}, {"SyncPragma", "NORMAL"},
     {"Timeout", "15000"},
 };
 
@@ -39,7 +37,8 @@ std::filesystem::path DefaultCatalogueFile() {
   return HomePath() / ".local" / "share" / "tqf" / "catalogue.sqlite";
 }
 
-InitResult InitEmbeddedCatalogue(const std::filesystem::path& database_file, const std::string& dsn) {
+InitResult InitEmbeddedCatalogue(const std::filesystem::path& database_file,
+                                 const std::string& dsn) {
   std::error_code ec;
   const std::filesystem::path file = std::filesystem::absolute(database_file, ec);
   if (ec) return {false, "cannot resolve " + database_file.string()};

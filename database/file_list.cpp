@@ -79,16 +79,17 @@ bool FileExists(const std::string& path) {
 }
 
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
-                                const std::string& channel, double tbegin, double tqty,
-                                double sps, double calib, double calper, int gain, int datatype) {
+                                const std::string& channel, double tbegin, double tqty, double sps,
+                                double calib, double calper, int gain, int datatype) {
   const std::string path = Cp1251ToUtf8(cpath);
   // A file is catalogued once: every older row of the path goes.
   CStatement& remove = m_database.Prepared(kDeleteRow);
   remove.Bind(1, path);
   remove.Execute();
 
-  CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
-                                           ", CALIB, CALPER) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  CStatement& insert =
+      m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
+                          ", CALIB, CALPER) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
   insert.Bind(11, path);
   insert.Bind(12, calib);
@@ -97,8 +98,8 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
 }
 
 void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& station,
-                                 const std::string& channel, double tbegin, double tqty,
-                                 double sps, int gain, int datatype) {
+                                 const std::string& channel, double tbegin, double tqty, double sps,
+                                 int gain, int datatype) {
   const std::string path = Cp1251ToUtf8(cpath);
   // Only our own row of the path: another program's row keeps its values
   // (and its creator, by which the space guard may reclaim its file).
@@ -113,7 +114,8 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   if (update.RowCount() > 0) return;
   // MySQL's and MariaDB's drivers count only the rows whose values changed:
   // an update that changed nothing does not mean there is no row.
-  CStatement& ours = m_database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
+  CStatement& ours =
+      m_database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
   ours.Bind(1, path);
   ours.Bind(2, kOwnCreator);
   ours.Execute();
@@ -179,7 +181,8 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
   return free && *free >= need;
 }
 
-void CFileList::RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath) {
+void CFileList::RemoveCataloguedFile(const std::string& full_path,
+                                     const std::string& stored_cpath) {
   // A failed deletion is ignored: the row goes either way, as a missing file's does.
   if (FileExists(full_path)) ::unlink(full_path.c_str());
   DeleteFileRecord(stored_cpath);

@@ -38,11 +38,19 @@ std::string ChangeColumnStatement(const std::string& table, const std::string& c
   const char* type_word = " ";
   if (present) {
     switch (kind) {
-      case DbmsKind::Access: verb = "ALTER"; break;
-      case DbmsKind::MsSql: verb = "ALTER COLUMN"; break;
+      case DbmsKind::Access:
+        verb = "ALTER";
+        break;
+      case DbmsKind::MsSql:
+        verb = "ALTER COLUMN";
+        break;
       case DbmsKind::Oracle:
-      case DbmsKind::MySql: verb = "MODIFY"; break;
-      case DbmsKind::Postgres: verb = "ALTER", type_word = "TYPE"; break;
+      case DbmsKind::MySql:
+        verb = "MODIFY";
+        break;
+      case DbmsKind::Postgres:
+        verb = "ALTER", type_word = "TYPE";
+        break;
     }
   }
   return "ALTER TABLE " + table + " " + verb + " " + column + " " + type_word + " " + type;

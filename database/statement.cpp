@@ -10,7 +10,8 @@ CStatement::CStatement(CDatabase& database) : m_database(database) {
   ThrowOnFailure(rc, SQL_HANDLE_DBC, database.RawHandle(), "SQLAllocHandle");
   // Not every driver knows a query time-out; where it does, a hung server
   // cannot stall the operator for good.
-  SQLSetStmtAttr(m_hstmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+  SQLSetStmtAttr(m_hstmt, SQL_ATTR_QUERY_TIMEOUT,
+                 reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
 }
 
 CStatement::~CStatement() {
@@ -32,15 +33,19 @@ CStatement::Parameter& CStatement::Slot(int index) {
 }
 
 SQL_TIMESTAMP_STRUCT ToTimestamp(const std::tm& t) {
-  return {static_cast<SQLSMALLINT>(t.tm_year + 1900), static_cast<SQLUSMALLINT>(t.tm_mon + 1),
-          static_cast<SQLUSMALLINT>(t.tm_mday), static_cast<SQLUSMALLINT>(t.tm_hour),
-          static_cast<SQLUSMALLINT>(t.tm_min), static_cast<SQLUSMALLINT>(t.tm_sec), 0};
+  return {static_cast<SQLSMALLINT>(t.tm_year + 1900),
+          static_cast<SQLUSMALLINT>(t.tm_mon + 1),
+          static_cast<SQLUSMALLINT>(t.tm_mday),
+          static_cast<SQLUSMALLINT>(t.tm_hour),
+          static_cast<SQLUSMALLINT>(t.tm_min),
+          static_cast<SQLUSMALLINT>(t.tm_sec),
+          0};
 }
 
 void CStatement::BindSlot(int index, SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN column_size,
                           SQLPOINTER data, SQLLEN length, SQLLEN* indicator) {
-  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, c_type, sql_type,
-                         column_size, 0, data, length, indicator),
+  Check(SQLBindParameter(m_hstmt, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT, c_type,
+                         sql_type, column_size, 0, data, length, indicator),
         "SQLBindParameter");
 }
 
@@ -67,16 +72,16 @@ void CStatement::ExecDirect(const std::string& sql) {
 void CStatement::Columns(const std::string& table) {
   std::string name = table;
   m_database.CountStatement();
-  Check(SQLColumns(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()), SQL_NTS,
-                   nullptr, 0),
+  Check(SQLColumns(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()),
+                   SQL_NTS, nullptr, 0),
         "SQLColumns");
 }
 
 void CStatement::Statistics(const std::string& table) {
   std::string name = table;
   m_database.CountStatement();
-  Check(SQLStatistics(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()), SQL_NTS,
-                      SQL_INDEX_ALL, SQL_QUICK),
+  Check(SQLStatistics(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()),
+                      SQL_NTS, SQL_INDEX_ALL, SQL_QUICK),
         "SQLStatistics");
 }
 
@@ -97,7 +102,8 @@ void CStatement::CloseCursor() { SQLFreeStmt(m_hstmt, SQL_CLOSE); }
 
 bool CStatement::GetData(int column, SQLSMALLINT c_type, SQLPOINTER data, SQLLEN size) {
   SQLLEN indicator = 0;
-  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), c_type, data, size, &indicator), "SQLGetData");
+  Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), c_type, data, size, &indicator),
+        "SQLGetData");
   return indicator != SQL_NULL_DATA;
 }
 
@@ -112,9 +118,10 @@ std::optional<std::string> CStatement::Get<std::string>(int column) {
     if (rc == SQL_NO_DATA) break;
     Check(rc, "SQLGetData");
     if (indicator == SQL_NULL_DATA) return std::nullopt;
-    const std::size_t got = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer)
-                                ? sizeof buffer - 1
-                                : static_cast<std::size_t>(indicator);
+    const std::size_t got =
+        indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer)
+            ? sizeof buffer - 1
+            : static_cast<std::size_t>(indicator);
     value.append(buffer, got);
     if (rc == SQL_SUCCESS) break;  // with info: truncated, more to come
   }

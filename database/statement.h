@@ -76,8 +76,8 @@ class CStatement {
     SQLLEN indicator = 0;
   };
   Parameter& Slot(int index);
-  void BindSlot(int index, SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN column_size, SQLPOINTER data,
-                SQLLEN length, SQLLEN* indicator);
+  void BindSlot(int index, SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN column_size,
+                SQLPOINTER data, SQLLEN length, SQLLEN* indicator);
   // SQLGetData into `data`; false for NULL.
   bool GetData(int column, SQLSMALLINT c_type, SQLPOINTER data, SQLLEN size);
   void Check(SQLRETURN rc, const char* what);
@@ -92,8 +92,8 @@ void CStatement::Bind(int index, const T& value) {
   Parameter& p = Slot(index);
   p.value = value;
   p.indicator = 0;
-  BindSlot(index, OdbcType<T>::kCType, OdbcType<T>::kSqlType, OdbcType<T>::kColumnSize, &std::get<T>(p.value),
-           0, &p.indicator);
+  BindSlot(index, OdbcType<T>::kCType, OdbcType<T>::kSqlType, OdbcType<T>::kColumnSize,
+           &std::get<T>(p.value), 0, &p.indicator);
 }
 
 template <typename T>

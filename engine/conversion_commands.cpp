@@ -58,10 +58,17 @@ bool Refused(const std::string& station, ConversionHost& host, CommandOutcome& o
 std::string FileErrorText(const FileError& error) {
   const char* what = "write";
   switch (error.operation) {
-    case FileOperation::kCreate: what = "create"; break;
-    case FileOperation::kOpen: what = "open"; break;
-    case FileOperation::kWrite: break;
-    case FileOperation::kRead: what = "read"; break;
+    case FileOperation::kCreate:
+      what = "create";
+      break;
+    case FileOperation::kOpen:
+      what = "open";
+      break;
+    case FileOperation::kWrite:
+      break;
+    case FileOperation::kRead:
+      what = "read";
+      break;
   }
   // "File %s error '%s'": the path whole, however long.
   return std::string("File ") + what + " error '" + error.path + "'";
@@ -69,7 +76,8 @@ std::string FileErrorText(const FileError& error) {
 
 void FileErrorMessages::FileFailed(const FileError& error) {
   std::string text = FileErrorText(error);
-  if (m_with_reason && error.system_error != 0) text += "\n  " + std::string(std::strerror(error.system_error));
+  if (m_with_reason && error.system_error != 0)
+    text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
 }
 
@@ -86,7 +94,8 @@ bool RefuseWithoutOutputRoot(ConversionHost& host) {
   return true;
 }
 
-std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value_utf8) {
+std::string FormatWithin(std::size_t limit, const char* format_utf8,
+                         const std::string& value_utf8) {
   const std::string format = format_utf8;
   const std::size_t at = format.find("%s");
   const std::size_t fixed = Utf8CharacterCount(format) - 2;  // without the %s
@@ -109,7 +118,8 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
   for (const std::string& station : selected_stations) {
     if (host.StopRequested()) break;
     try {
-      outcome.converted += ScanDirectory(station.substr(0, kCommandStationLength), host, writer, start, length);
+      outcome.converted +=
+          ScanDirectory(station.substr(0, kCommandStationLength), host, writer, start, length);
     } catch (const CatalogueError& e) {
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;

@@ -39,9 +39,9 @@ class FileErrorMessages : public FileErrorSink {
 };
 
 struct CommandOutcome {
-  bool refused = false;         // nothing ticked, no station or no output root
-  bool no_output_root = false;  // refused for want of an output root
-  int converted = 0;     // raw files whose ticked channels all reached disk
+  bool refused = false;          // nothing ticked, no station or no output root
+  bool no_output_root = false;   // refused for want of an output root
+  int converted = 0;             // raw files whose ticked channels all reached disk
   bool catalogue_error = false;  // an error stopped (part of) the work
   bool output_failed = false;    // an output file could not be created or written
   bool stopped = false;          // the host asked to stop before the end

@@ -28,7 +28,8 @@ class ConversionHost {
   virtual void SetStatusText(const std::string& text) = 0;
   // A scan is examining a file: its name for display (UTF-8) and its place
   // among the files of the directory being listed (1-based).
-  virtual void ExamineFile(const std::string& name, std::size_t /*position*/, std::size_t /*count*/) {
+  virtual void ExamineFile(const std::string& name, std::size_t /*position*/,
+                           std::size_t /*count*/) {
     SetStatusText(name);
   }
   virtual void DisableCommands() = 0;

@@ -46,7 +46,8 @@ class ScratchBuffer {
 ScratchBuffer<unsigned char> g_raw_data;
 ScratchBuffer<float> g_channel_samples;
 
-bool IsSelected(const std::string& station, const std::string& channel, const SelectionList& selection) {
+bool IsSelected(const std::string& station, const std::string& channel,
+                const SelectionList& selection) {
   for (const SelectionEntry& pair : selection) {
     if (TraceEnabled()) Trace(Cp1251ToUtf8(pair.channel + " " + pair.station + "\n"));
     if (pair.channel == channel && pair.station == station) return true;
@@ -114,10 +115,13 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   }
   if (!any) return 0;
 
-  const std::span<unsigned char> memory = g_raw_data.Get(static_cast<std::size_t>(file.Remaining()));
-  const std::size_t frame_bytes = channels.size() * static_cast<std::size_t>(RawSampleWidth(header));
+  const std::span<unsigned char> memory =
+      g_raw_data.Get(static_cast<std::size_t>(file.Remaining()));
+  const std::size_t frame_bytes =
+      channels.size() * static_cast<std::size_t>(RawSampleWidth(header));
   const std::span<float> samples = g_channel_samples.Get(memory.size() / frame_bytes);
-  if ((memory.empty() && file.Remaining() > 0) || (samples.empty() && memory.size() >= frame_bytes)) {
+  if ((memory.empty() && file.Remaining() > 0) ||
+      (samples.empty() && memory.size() >= frame_bytes)) {
     writer.ReportFailure({FileOperation::kRead, DisplayPath(path), ENOMEM});
     return 0;
   }
@@ -126,7 +130,8 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   const std::uint64_t failures_before = writer.OutputFailures();
   bool whole = false;
   try {
-    whole = HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
+    whole =
+        HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
   } catch (const CatalogueError&) {
     writer.SettleAfterCatalogueError();
     throw;

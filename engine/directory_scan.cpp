@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Entry {
-  fs::path name;        // native, exactly as listed
+  fs::path name;         // native, exactly as listed
   std::string sort_key;  // upper case, code page 1251
   bool directory = false;
 };
@@ -118,8 +118,7 @@ int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter
   // Configured directories are names of the system (code page 1251); a
   // directory given by the operator is native already.
   const fs::path folder =
-      directory ? *directory
-                : NativePath(ReadStationDataDir(station, DataDirUse::DirectoryScan));
+      directory ? *directory : NativePath(ReadStationDataDir(station, DataDirUse::DirectoryScan));
   Visited visited;
   return ScanTree(station, host, writer, start, length, folder, visited);
 }

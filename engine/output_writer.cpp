@@ -180,8 +180,8 @@ void OutputWriter::FlushChannel(std::size_t station_index, std::size_t channel_i
 bool OutputWriter::ContinuesCurrentFile(const ChannelBuffer& buffer) const {
   // Within one sample interval of the file's end counts as continuing: the
   // recorder's clock and the sum of block lengths drift by a fraction of it.
-  return buffer.has_file && std::fabs(buffer.file_start + buffer.file_duration - buffer.pending_start) <=
-                                1.0 / buffer.sampling_rate;
+  return buffer.has_file && std::fabs(buffer.file_start + buffer.file_duration -
+                                      buffer.pending_start) <= 1.0 / buffer.sampling_rate;
 }
 
 void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buffer) {
@@ -197,12 +197,14 @@ void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buf
   buffer.confirmed_duration = 0.0;
 }
 
-bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buffer, bool continues) {
+bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buffer,
+                                bool continues) {
   const std::string full = TqfFullPath(m_output_root, buffer.relative_path);
   if (!continues)
-    return Succeeded(CreateTqfFile(m_output_root, buffer.relative_path,
-                                   BuildHeader(station.name, buffer.name, buffer.sampling_rate, buffer.file_start),
-                                   buffer.pending, kStagingSuffix, &buffer.staged));
+    return Succeeded(CreateTqfFile(
+        m_output_root, buffer.relative_path,
+        BuildHeader(station.name, buffer.name, buffer.sampling_rate, buffer.file_start),
+        buffer.pending, kStagingSuffix, &buffer.staged));
   if (!m_coalesce) return Succeeded(ExtendTqfFile(full, buffer.pending));
   return AppendToKeptFile(buffer, full);
 }
@@ -246,13 +248,15 @@ void OutputWriter::RecycleKeptBlocks(ChannelBuffer& buffer) {
 void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer) {
   // A file made again at the same path replaces the old one: an update
   // held back for the old file must not overwrite the new row later.
-  std::erase_if(m_stale_rows, [&](const StaleRow& row) { return row.relative_path == buffer.relative_path; });
+  std::erase_if(m_stale_rows,
+                [&](const StaleRow& row) { return row.relative_path == buffer.relative_path; });
   const std::string full = TqfFullPath(m_output_root, buffer.relative_path);
   const std::string staged = full + kStagingSuffix;
   try {
     m_catalogue.RegisterNewFile(buffer.relative_path, station.name, buffer.name, buffer.file_start,
-                                buffer.file_duration, buffer.sampling_rate, buffer.calibration_value,
-                                buffer.calibration_period, 1, kDataTypeFloat);
+                                buffer.file_duration, buffer.sampling_rate,
+                                buffer.calibration_value, buffer.calibration_period, 1,
+                                kDataTypeFloat);
   } catch (const CatalogueError&) {
     // No row, no file; and a file that an earlier row names is still whole,
     // since the new one never took its place.
@@ -271,9 +275,10 @@ void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& bu
 void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& buffer,
                                    double written_duration) {
   buffer.file_duration += written_duration;
-  const StaleRow latest{buffer.relative_path, station.name,          buffer.name,
-                        buffer.file_start,    buffer.file_duration,  buffer.sampling_rate,
-                        buffer.file_samples,  buffer.confirmed_samples, buffer.confirmed_duration};
+  const StaleRow latest{
+      buffer.relative_path,     station.name,         buffer.name,         buffer.file_start,
+      buffer.file_duration,     buffer.sampling_rate, buffer.file_samples, buffer.confirmed_samples,
+      buffer.confirmed_duration};
   // A file is closed once it holds more than an hour less one second, so
   // that a file which has reached a whole hour (36 blocks of 100 s) closes
   // at once instead of taking one block more; the next flush begins another.
@@ -290,9 +295,8 @@ void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& buffer
   }
   if (full) buffer.has_file = false;
   try {
-    m_catalogue.UpdateFileRecord(latest.relative_path, latest.station, latest.channel,
-                                 latest.start, latest.duration, latest.sampling_rate, 1,
-                                 kDataTypeFloat);
+    m_catalogue.UpdateFileRecord(latest.relative_path, latest.station, latest.channel, latest.start,
+                                 latest.duration, latest.sampling_rate, 1, kDataTypeFloat);
   } catch (const CatalogueError&) {
     CutBackToRow(latest.relative_path, latest.confirmed_samples);
     throw;
@@ -349,8 +353,8 @@ void OutputWriter::MakeRoomForKeptFile() {
 
 bool OutputWriter::WriteOutKeptFile(ChannelBuffer& buffer) {
   if (buffer.kept_blocks.empty()) return true;
-  const FileResult result =
-      AppendTqfSampleBlocks(buffer.kept_fd, TqfFullPath(m_output_root, buffer.kept_path), buffer.kept_blocks);
+  const FileResult result = AppendTqfSampleBlocks(
+      buffer.kept_fd, TqfFullPath(m_output_root, buffer.kept_path), buffer.kept_blocks);
   RecycleKeptBlocks(buffer);
   if (Succeeded(result)) return true;
   // The failed write left the file as it was before it and closed it; the
@@ -367,7 +371,8 @@ void OutputWriter::CloseKeptFile(ChannelBuffer& buffer) {
   const std::string path = buffer.kept_path;
   buffer.kept_path.clear();
   // What reached the disk is unknown when the close fails: back to what the row says.
-  if (!Succeeded(CloseTqfFile(buffer.kept_fd, TqfFullPath(m_output_root, path)))) CutBackHeldRow(path);
+  if (!Succeeded(CloseTqfFile(buffer.kept_fd, TqfFullPath(m_output_root, path))))
+    CutBackHeldRow(path);
 }
 
 void OutputWriter::DropKeptFile(ChannelBuffer& buffer) {
@@ -377,8 +382,9 @@ void OutputWriter::DropKeptFile(ChannelBuffer& buffer) {
 }
 
 void OutputWriter::CutBackHeldRow(const std::string& relative_path) {
-  const auto held = std::find_if(m_stale_rows.begin(), m_stale_rows.end(),
-                                 [&](const StaleRow& row) { return row.relative_path == relative_path; });
+  const auto held =
+      std::find_if(m_stale_rows.begin(), m_stale_rows.end(),
+                   [&](const StaleRow& row) { return row.relative_path == relative_path; });
   if (held == m_stale_rows.end()) return;
   const std::uint64_t confirmed = held->confirmed_samples;
   m_stale_rows.erase(held);

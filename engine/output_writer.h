@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "engine/catalogue.h"
-#include "engine/time_arithmetic.h"
 #include "engine/file_error.h"
+#include "engine/time_arithmetic.h"
 
 namespace korvel {
 
@@ -50,9 +50,9 @@ struct ChannelBuffer {
   std::uint64_t confirmed_samples = 0;  // what its catalogue row says
   double confirmed_duration = 0.0;
 
-  int kept_fd = -1;                  // the file kept open for extending, when coalescing
-  std::string kept_path;             // its path below the output root
-  std::uint64_t kept_use = 0;        // when it was last written: the least recent is closed first
+  int kept_fd = -1;            // the file kept open for extending, when coalescing
+  std::string kept_path;       // its path below the output root
+  std::uint64_t kept_use = 0;  // when it was last written: the least recent is closed first
   std::vector<std::vector<float>> kept_blocks;  // its samples not yet written, block by block
   std::size_t kept_samples = 0;                 // how many that is
 };

@@ -24,10 +24,9 @@ double Float64At(const unsigned char* p) {
 }
 
 std::int32_t Int32At(const unsigned char* p) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                   (static_cast<std::uint32_t>(p[1]) << 8) |
-                                   (static_cast<std::uint32_t>(p[2]) << 16) |
-                                   (static_cast<std::uint32_t>(p[3]) << 24));
+  return static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+      (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
 std::string FieldText(const char* field, std::size_t width) {
@@ -50,7 +49,8 @@ RawFileHeader DecodeRawHeader(std::span<const unsigned char, kRawHeaderSize> byt
   return h;
 }
 
-RawChannelRecord DecodeRawChannelRecord(std::span<const unsigned char, kRawChannelRecordSize> bytes) {
+RawChannelRecord DecodeRawChannelRecord(
+    std::span<const unsigned char, kRawChannelRecordSize> bytes) {
   const unsigned char* p = bytes.data();
   RawChannelRecord r;
   std::memcpy(r.name, p + raw_offset::kChannelName, sizeof r.name);
@@ -121,9 +121,11 @@ std::size_t DecodeChannelSamples(std::span<const unsigned char> block, int chann
   const unsigned char* data = block.data();
   const std::size_t first = static_cast<std::size_t>(channel) * w;
   if (w == 2) {
-    for (std::size_t k = 0; k < frames; ++k) out[k] = static_cast<float>(Int16At(data + first + k * frame));
+    for (std::size_t k = 0; k < frames; ++k)
+      out[k] = static_cast<float>(Int16At(data + first + k * frame));
   } else {
-    for (std::size_t k = 0; k < frames; ++k) out[k] = static_cast<float>(Int32At(data + first + k * frame));
+    for (std::size_t k = 0; k < frames; ++k)
+      out[k] = static_cast<float>(Int32At(data + first + k * frame));
   }
   return frames;
 }
@@ -192,16 +194,26 @@ std::span<unsigned char> RawFileReader::ReadRestInto(std::span<unsigned char> bu
 
 const char* RawFileRefusalText(RawFileRefusal refusal) {
   switch (refusal) {
-    case RawFileRefusal::kNone: return "a usable raw file";
-    case RawFileRefusal::kCannotOpen: return "cannot be opened as a regular file";
-    case RawFileRefusal::kHeaderCut: return "shorter than the 120-byte header";
-    case RawFileRefusal::kNoStartDate: return "no start date: month or day out of range";
-    case RawFileRefusal::kNoSampleInterval: return "no sampling rate: the interval is not a finite number above 0";
-    case RawFileRefusal::kNoTimeOfDay: return "no start time: the time of day is not finite";
-    case RawFileRefusal::kNegativeChannels: return "a negative channel count";
-    case RawFileRefusal::kChannelTableCut: return "shorter than its own channel table";
-    case RawFileRefusal::kSummaryChannelCount: return "no summary: the channel count is not 1 to 99";
-    case RawFileRefusal::kSummaryEarlyStart: return "no summary: the start is not after 1970-01-01 00:00:01";
+    case RawFileRefusal::kNone:
+      return "a usable raw file";
+    case RawFileRefusal::kCannotOpen:
+      return "cannot be opened as a regular file";
+    case RawFileRefusal::kHeaderCut:
+      return "shorter than the 120-byte header";
+    case RawFileRefusal::kNoStartDate:
+      return "no start date: month or day out of range";
+    case RawFileRefusal::kNoSampleInterval:
+      return "no sampling rate: the interval is not a finite number above 0";
+    case RawFileRefusal::kNoTimeOfDay:
+      return "no start time: the time of day is not finite";
+    case RawFileRefusal::kNegativeChannels:
+      return "a negative channel count";
+    case RawFileRefusal::kChannelTableCut:
+      return "shorter than its own channel table";
+    case RawFileRefusal::kSummaryChannelCount:
+      return "no summary: the channel count is not 1 to 99";
+    case RawFileRefusal::kSummaryEarlyStart:
+      return "no summary: the start is not after 1970-01-01 00:00:01";
   }
   return "unknown";
 }
@@ -220,10 +232,12 @@ RawFileRefusal ParseRawFile(const std::filesystem::path& path, RawFileReader& re
   if (!std::isfinite(h.time_of_day)) return RawFileRefusal::kNoTimeOfDay;
   if (h.channel_count < 0) return RawFileRefusal::kNegativeChannels;
   const auto n = static_cast<std::uint64_t>(h.channel_count);
-  if (parsed.size < kRawHeaderSize + kRawChannelRecordSize * n) return RawFileRefusal::kChannelTableCut;
+  if (parsed.size < kRawHeaderSize + kRawChannelRecordSize * n)
+    return RawFileRefusal::kChannelTableCut;
   parsed.channels.resize(n);
   for (RawChannelRecord& record : parsed.channels)
-    if (!reader.ReadChannelRecord(record)) return RawFileRefusal::kChannelTableCut;  // shrank meanwhile
+    if (!reader.ReadChannelRecord(record))
+      return RawFileRefusal::kChannelTableCut;  // shrank meanwhile
   return RawFileRefusal::kNone;
 }
 
@@ -236,8 +250,10 @@ RawSummary SummarizeRawFile(const std::filesystem::path& path) {
   // The summary's own refusals, beyond what makes a file usable.
   const int n = file.header.channel_count;
   const EpochSeconds start = RawStartTime(file.header);
-  if (n <= 0 || n >= 100) summary.refusal = RawFileRefusal::kSummaryChannelCount;
-  else if (!(start > 1.0)) summary.refusal = RawFileRefusal::kSummaryEarlyStart;
+  if (n <= 0 || n >= 100)
+    summary.refusal = RawFileRefusal::kSummaryChannelCount;
+  else if (!(start > 1.0))
+    summary.refusal = RawFileRefusal::kSummaryEarlyStart;
   if (summary.refusal != RawFileRefusal::kNone) return summary;
 
   char rate[400];  // room for the 309 digits of the largest double

@@ -82,7 +82,8 @@ struct RawChannelRecord {
 };
 
 RawFileHeader DecodeRawHeader(std::span<const unsigned char, kRawHeaderSize> bytes);
-RawChannelRecord DecodeRawChannelRecord(std::span<const unsigned char, kRawChannelRecordSize> bytes);
+RawChannelRecord DecodeRawChannelRecord(
+    std::span<const unsigned char, kRawChannelRecordSize> bytes);
 
 void TrimTrailingSpaces(char* field, std::size_t width);
 void CutAtSpaceOrDot(char* field, std::size_t width);
@@ -135,13 +136,13 @@ class RawFileReader {
 // Why a file is not a usable raw file.
 enum class RawFileRefusal {
   kNone,
-  kCannotOpen,         // missing, unreadable, or not a regular file
-  kHeaderCut,          // shorter than the 120-byte header
-  kNoStartDate,        // month outside 1 to 12 or day outside 1 to 31
-  kNoSampleInterval,   // the interval is not a finite number above 0
-  kNoTimeOfDay,        // the time of day is not finite
-  kNegativeChannels,   // a channel count below 0
-  kChannelTableCut,    // shorter than its own channel table
+  kCannotOpen,        // missing, unreadable, or not a regular file
+  kHeaderCut,         // shorter than the 120-byte header
+  kNoStartDate,       // month outside 1 to 12 or day outside 1 to 31
+  kNoSampleInterval,  // the interval is not a finite number above 0
+  kNoTimeOfDay,       // the time of day is not finite
+  kNegativeChannels,  // a channel count below 0
+  kChannelTableCut,   // shorter than its own channel table
   // The file-open dialog's summary refuses two more kinds of file:
   kSummaryChannelCount,  // a channel count outside 1 to 99
   kSummaryEarlyStart,    // a start at 1970-01-01 00:00:01 or earlier

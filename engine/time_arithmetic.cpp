@@ -23,7 +23,8 @@ double IntegralPart(double x) {
 
 }  // namespace
 
-const int CumulativeDaysBeforeMonth[13] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+const int CumulativeDaysBeforeMonth[13] = {0,   0,   31,  59,  90,  120, 151,
+                                           181, 212, 243, 273, 304, 334};
 int DaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
 int IsLeapYear(int year) {
@@ -113,7 +114,8 @@ std::string FormatTimeText(double t, int mode) {
                   static_cast<double>(seconds), day, month, year);
   } else if (mode == 0 || mode == 1) {
     // Without a date the start shows its time of day alone.
-    std::snprintf(text, sizeof text, "%02d:%02d:%02.2f", hour, minute, static_cast<double>(seconds));
+    std::snprintf(text, sizeof text, "%02d:%02d:%02.2f", hour, minute,
+                  static_cast<double>(seconds));
   } else {
     return {};
   }

@@ -18,7 +18,8 @@ std::optional<EpochSeconds> ParseWindowStart(const std::string& text) {
       f->hour > 23 || f->minute < 0 || f->minute > 59 || f->second < 0 || f->second > 59 ||
       f->year < 1970 || f->year > 9999)
     return std::nullopt;
-  return ToEpochSeconds(f->year, f->month, f->day, f->hour, f->minute, static_cast<float>(f->second));
+  return ToEpochSeconds(f->year, f->month, f->day, f->hour, f->minute,
+                        static_cast<float>(f->second));
 }
 
 double ParseWindowLength(const std::string& text) {

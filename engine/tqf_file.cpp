@@ -125,7 +125,8 @@ std::string FileNameSafe(std::string_view name, std::size_t max_length) {
   for (char& c : copy)
     if (IsUnsafeInName(static_cast<unsigned char>(c))) c = '_';
   // "." and ".." would name a folder other than the station's own.
-  if (!copy.empty() && copy.find_first_not_of('.') == std::string::npos) copy.assign(copy.size(), '_');
+  if (!copy.empty() && copy.find_first_not_of('.') == std::string::npos)
+    copy.assign(copy.size(), '_');
   return copy;
 }
 
@@ -135,10 +136,9 @@ std::string TqfRelativePath(std::string_view station, std::string_view channel,
   float seconds = 0.0f;
   SplitEpochSeconds(file_start, year, month, day, hour, minute, seconds);
   const std::string station_name = FileNameSafe(station, station.size());
-  const std::string name =
-      Format("%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute,
-             static_cast<int>(seconds), FileNameSafe(channel, channel.size()).c_str(),
-             station_name.c_str());
+  const std::string name = Format(
+      "%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute, static_cast<int>(seconds),
+      FileNameSafe(channel, channel.size()).c_str(), station_name.c_str());
   return station_name + kPathSeparator + Format("%02d", hour) + kPathSeparator + name;
 }
 
@@ -150,8 +150,8 @@ namespace {
 
 // Opens the new file: in place, unless staging is asked for and a file of
 // the name is there already, which is then left alone until CommitTqfFile.
-int OpenNewFile(const std::string& full, std::string_view staging_suffix, std::filesystem::path& native,
-                bool* staged) {
+int OpenNewFile(const std::string& full, std::string_view staging_suffix,
+                std::filesystem::path& native, bool* staged) {
   constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   native = NativePath(full);
   if (staging_suffix.empty()) return ::open(native.c_str(), kCreate, 0666);
@@ -179,14 +179,16 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
          sep != std::string_view::npos && made < 2;
          sep = relative_path.find(kPathSeparator, sep + 1), ++made) {
       const auto directory = NativePath(root + std::string(relative_path.substr(0, sep)));
-      if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return Failed(FileOperation::kCreate, full, errno);
+      if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
+        return Failed(FileOperation::kCreate, full, errno);
     }
     fd = OpenNewFile(full, staging_suffix, native, staged);
   }
   if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
   int error = 0;
   std::size_t done = 0;
-  if (!WriteAll(fd, header.data(), header.size(), done) || !WriteSamples(fd, samples, done)) error = errno;
+  if (!WriteAll(fd, header.data(), header.size(), done) || !WriteSamples(fd, samples, done))
+    error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
     // A half-written file is never catalogued, so it must not stay behind.
@@ -245,11 +247,13 @@ FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
     std::vector<iovec> pieces;
     pieces.reserve(blocks.size());
     for (const std::vector<float>& block : blocks)
-      if (!block.empty()) pieces.push_back({const_cast<float*>(block.data()), block.size() * sizeof(float)});
+      if (!block.empty())
+        pieces.push_back({const_cast<float*>(block.data()), block.size() * sizeof(float)});
     if (WriteAllVectored(fd, pieces, done)) return std::nullopt;
   } else {
     bool written = true;
-    for (const std::vector<float>& block : blocks) written = written && WriteSamples(fd, block, done);
+    for (const std::vector<float>& block : blocks)
+      written = written && WriteSamples(fd, block, done);
     if (written) return std::nullopt;
   }
   return UndoFailedAppend(fd, full_path, done);
@@ -270,7 +274,8 @@ FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples) {
 }
 
 FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path) {
-  if (::rename(NativePath(staged_path).c_str(), NativePath(full_path).c_str()) == 0) return std::nullopt;
+  if (::rename(NativePath(staged_path).c_str(), NativePath(full_path).c_str()) == 0)
+    return std::nullopt;
   const int error = errno;
   ::unlink(NativePath(staged_path).c_str());
   return Failed(FileOperation::kWrite, full_path, error);

@@ -16,7 +16,8 @@ namespace {
 
 std::filesystem::path ScratchIni() {
   static const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("korvel-profile-fuzz-" + std::to_string(getpid()) + ".ini");
+      std::filesystem::temp_directory_path() /
+      ("korvel-profile-fuzz-" + std::to_string(getpid()) + ".ini");
   return path;
 }
 
@@ -29,9 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::filesystem::path ini = "/proc/self/fd/" + std::to_string(fd);
 
   // A value never exceeds its buffer, whatever the file holds.
-  for (const auto& [section, key, buffer] : {std::tuple{"SYSTEM", "TIME", 32}, {"DATA", "DIR", 256},
-                                             {"STA0", "NAME", 64}, {"DATABASE", "ODBC", 32}})
-    if (korvel::GetProfileString(section, key, "default", buffer, ini).size() >= static_cast<std::size_t>(buffer))
+  for (const auto& [section, key, buffer] : {std::tuple{"SYSTEM", "TIME", 32},
+                                             {"DATA", "DIR", 256},
+                                             {"STA0", "NAME", 64},
+                                             {"DATABASE", "ODBC", 32}})
+    if (korvel::GetProfileString(section, key, "default", buffer, ini).size() >=
+        static_cast<std::size_t>(buffer))
       __builtin_trap();
   (void)korvel::GetProfileInt("SYSTEM", "NSTA", 0, ini);
 

@@ -114,7 +114,8 @@ void CMainDialog::BuildControls() {
   m_channel_list = new QTreeWidget(this);
   place(m_channel_list, kIdChannelList, 85, 18, 166, 74);
   m_channel_list->setColumnCount(3);
-  m_channel_list->setHeaderLabels({QStringLiteral("Станция"), QStringLiteral("Канал"), QStringLiteral("Отс./с.")});
+  m_channel_list->setHeaderLabels(
+      {QStringLiteral("Станция"), QStringLiteral("Канал"), QStringLiteral("Отс./с.")});
   m_channel_list->setRootIsDecorated(false);
   m_channel_list->setUniformRowHeights(true);
   m_channel_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -132,7 +133,6 @@ void CMainDialog::BuildControls() {
   button(kIdUntickAllChannels, "", 230, 94, 21, 14);
   // The group boxes are frames only: they stay behind the controls they hold.
   for (QGroupBox* box : findChildren<QGroupBox*>()) box->lower();
-
 }
 
 void CMainDialog::ConfigureHoverButtons() {
@@ -170,15 +170,22 @@ void CMainDialog::ConfigureHoverButtons() {
 
 // After the hover buttons took over: they are the ones that send the clicks.
 void CMainDialog::ConnectCommands() {
-  connect(m_station_list, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnStationSelectionChange);
-  connect(Button(kIdConvert), &QPushButton::clicked, this, &CMainDialog::ConvertSelectedStationsCommand);
-  connect(Button(kIdConvertFiles), &QPushButton::clicked, this, &CMainDialog::ConvertChosenFilesCommand);
-  connect(Button(kIdConvertDirectory), &QPushButton::clicked, this, &CMainDialog::ConvertChosenDirectoryCommand);
+  connect(m_station_list, &QListWidget::itemSelectionChanged, this,
+          &CMainDialog::OnStationSelectionChange);
+  connect(Button(kIdConvert), &QPushButton::clicked, this,
+          &CMainDialog::ConvertSelectedStationsCommand);
+  connect(Button(kIdConvertFiles), &QPushButton::clicked, this,
+          &CMainDialog::ConvertChosenFilesCommand);
+  connect(Button(kIdConvertDirectory), &QPushButton::clicked, this,
+          &CMainDialog::ConvertChosenDirectoryCommand);
   connect(Button(kIdExit), &QPushButton::clicked, this, &CMainDialog::CloseWindow);
-  connect(Button(kIdSelectAllStations), &QPushButton::clicked, this, &CMainDialog::SelectAllStations);
-  connect(Button(kIdDeselectAllStations), &QPushButton::clicked, this, &CMainDialog::DeselectAllStations);
+  connect(Button(kIdSelectAllStations), &QPushButton::clicked, this,
+          &CMainDialog::SelectAllStations);
+  connect(Button(kIdDeselectAllStations), &QPushButton::clicked, this,
+          &CMainDialog::DeselectAllStations);
   connect(Button(kIdTickAllChannels), &QPushButton::clicked, this, &CMainDialog::TickAllChannels);
-  connect(Button(kIdUntickAllChannels), &QPushButton::clicked, this, &CMainDialog::UntickAllChannels);
+  connect(Button(kIdUntickAllChannels), &QPushButton::clicked, this,
+          &CMainDialog::UntickAllChannels);
 }
 
 QPushButton* CMainDialog::Button(int id) const {
@@ -191,8 +198,9 @@ int CMainDialog::LoadStations() {
   for (const std::string& name : ReadStationNames()) m_station_list->AddSorted(Text(name));
 
   int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 2000;
-  std::sscanf(ReadTimeWindowStart().c_str(), "%2d%*[:, ]%2d%*[,: ]%2d%*[:, ]%2d%*[:,// ]%2d%*[:,// ]%4d",
-              &hour, &minute, &second, &day, &month, &year);
+  std::sscanf(ReadTimeWindowStart().c_str(),
+              "%2d%*[:, ]%2d%*[,: ]%2d%*[:, ]%2d%*[:,// ]%2d%*[:,// ]%4d", &hour, &minute, &second,
+              &day, &month, &year);
   m_start_edit->ShowDateTime(year, month, day, hour, minute, second);
   m_length_edit->setText(Text(ReadTimeWindowLength()));
 
@@ -234,7 +242,8 @@ void CMainDialog::OnStationSelectionChange() {
   BeginWaitCursor();
   std::vector<std::string> selected;
   for (int i = 0; i < m_station_list->count(); ++i)
-    if (m_station_list->item(i)->isSelected()) selected.push_back(Text1251(m_station_list->item(i)->text()));
+    if (m_station_list->item(i)->isSelected())
+      selected.push_back(Text1251(m_station_list->item(i)->text()));
   const auto is_selected = [&](const std::string& station) {
     return std::find(selected.begin(), selected.end(), station) != selected.end();
   };
@@ -242,7 +251,8 @@ void CMainDialog::OnStationSelectionChange() {
     if (!is_selected(station)) RemoveStationChannels(station);
   try {
     for (const std::string& station : selected)
-      if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) == m_listed_stations.end())
+      if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) ==
+          m_listed_stations.end())
         AddStationChannels(station);
   } catch (const CDBException& e) {
     m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
@@ -254,12 +264,14 @@ void CMainDialog::AddStationChannels(const std::string& station) {
   // Counted as listed before the query, and each row joins the list as it is
   // read: a database error part-way leaves the rows before it on show, and a
   // later change must not add them twice.
-  if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) == m_listed_stations.end())
+  if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) ==
+      m_listed_stations.end())
     m_listed_stations.push_back(station);
   CChanList(m_database).ListStation(station, [&](SiteChannelRow&& row) {
     char sps[64];
     std::snprintf(sps, sizeof sps, "%.3f", row.sps);
-    auto* item = new QTreeWidgetItem(m_channel_list, {Text(station), Text(row.chan), QString::fromLatin1(sps)});
+    auto* item = new QTreeWidgetItem(m_channel_list,
+                                     {Text(station), Text(row.chan), QString::fromLatin1(sps)});
     SetStateImage(item, IsTickedByDefault(row.chan) ? kTicked : kUnticked);
   });
   ReadBackFields();
@@ -270,7 +282,8 @@ void CMainDialog::RemoveStationChannels(const std::string& station) {
                           m_listed_stations.end());
   const QString name = Text(station);
   for (int i = m_channel_list->topLevelItemCount() - 1; i >= 0; --i)
-    if (m_channel_list->topLevelItem(i)->text(0) == name) delete m_channel_list->takeTopLevelItem(i);
+    if (m_channel_list->topLevelItem(i)->text(0) == name)
+      delete m_channel_list->takeTopLevelItem(i);
 }
 
 void CMainDialog::SelectAllStations() {
@@ -298,16 +311,22 @@ void CMainDialog::DeselectAllStations() {
 }
 
 void CMainDialog::TickAllChannels() {
-  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i) SetStateImage(m_channel_list->topLevelItem(i), kTicked);
+  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i)
+    SetStateImage(m_channel_list->topLevelItem(i), kTicked);
 }
 
 void CMainDialog::UntickAllChannels() {
-  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i) SetStateImage(m_channel_list->topLevelItem(i), kUnticked);
+  for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i)
+    SetStateImage(m_channel_list->topLevelItem(i), kUnticked);
 }
 
-int CMainDialog::StateImage(const QTreeWidgetItem* item) { return item->data(0, kStateImageRole).toInt(); }
+int CMainDialog::StateImage(const QTreeWidgetItem* item) {
+  return item->data(0, kStateImageRole).toInt();
+}
 
-void CMainDialog::SetStateImage(QTreeWidgetItem* item, int state) { item->setData(0, kStateImageRole, state); }
+void CMainDialog::SetStateImage(QTreeWidgetItem* item, int state) {
+  item->setData(0, kStateImageRole, state);
+}
 
 bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_channel_list->viewport() && OnChannelListMouse(event)) return true;
@@ -331,7 +350,8 @@ bool CMainDialog::OnChannelListMouse(QEvent* event) {
     if (index.isValid() && painter->StateImageRect(*m_channel_list, index).contains(at)) {
       const QModelIndex first = index.siblingAtColumn(0);
       const int state = first.data(kStateImageRole).toInt();
-      m_channel_list->model()->setData(first, state == kUnticked ? kTicked : kUnticked, kStateImageRole);
+      m_channel_list->model()->setData(first, state == kUnticked ? kTicked : kUnticked,
+                                       kStateImageRole);
     }
   }
   return mouse->button() != Qt::LeftButton;
@@ -341,7 +361,8 @@ bool CMainDialog::CollectTickedChannels() {
   m_selection.clear();
   for (int i = 0; i < m_channel_list->topLevelItemCount(); ++i) {
     const QTreeWidgetItem* item = m_channel_list->topLevelItem(i);
-    if (StateImage(item) == kTicked) m_selection.push_back({Text1251(item->text(0)), Text1251(item->text(1))});
+    if (StateImage(item) == kTicked)
+      m_selection.push_back({Text1251(item->text(0)), Text1251(item->text(1))});
   }
   return !m_selection.empty();
 }
@@ -351,7 +372,8 @@ void CMainDialog::ReadTimeWindow(EpochSeconds& start, double& length) const {
   m_start_edit->ReadDateTime(year, month, day, hour, minute, second);
   start = ToEpochSeconds(year, month, day, hour, minute, static_cast<float>(second));
   int hours = 0, minutes = 0, seconds = 0;
-  std::sscanf(Text1251(m_length_edit->text()).c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes, &seconds);
+  std::sscanf(Text1251(m_length_edit->text()).c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes,
+              &seconds);
   length = hours * 3600.0 + minutes * 60.0 + seconds;
 }
 
@@ -360,7 +382,8 @@ bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_op
 void CMainDialog::CloseWindow() {
   if (m_closing) return;
   m_closing = true;
-  WriteTimeWindow(Text1251(m_start_edit->text()).substr(0, 31), Text1251(m_length_edit->text()).substr(0, 31));
+  WriteTimeWindow(Text1251(m_start_edit->text()).substr(0, 31),
+                  Text1251(m_length_edit->text()).substr(0, 31));
   QDialog::reject();
 }
 
@@ -387,15 +410,19 @@ void CMainDialog::ExamineFile(const std::string& name, std::size_t position, std
   // A long name gives way in its middle, so that its end and the count stay.
   const QFontMetrics metrics(m_status_line->font());
   const int room = m_status_line->contentsRect().width() - metrics.horizontalAdvance(place);
-  const QString shown = metrics.elidedText(QString::fromStdString(name), Qt::ElideMiddle, qMax(room, 0));
+  const QString shown =
+      metrics.elidedText(QString::fromStdString(name), Qt::ElideMiddle, qMax(room, 0));
   SetStatusText((shown + place).toStdString());
   RepaintNow();
 }
 
-void CMainDialog::RepaintNow() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+void CMainDialog::RepaintNow() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 void CMainDialog::DisableCommands() {
-  for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory}) Button(id)->setEnabled(false);
+  for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory})
+    Button(id)->setEnabled(false);
   m_busy = true;
   // Whatever the command, the operator sees that the window is busy.
   BeginWaitCursor();
@@ -403,7 +430,8 @@ void CMainDialog::DisableCommands() {
 }
 
 void CMainDialog::EnableCommands() {
-  for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory}) Button(id)->setEnabled(true);
+  for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory})
+    Button(id)->setEnabled(true);
   SetStatusText("");
   if (m_busy) EndWaitCursor();
   m_busy = false;

@@ -118,8 +118,8 @@ class CMainDialog : public QDialog, public ConversionHost {
   CMultiSelectListBox* m_station_list = nullptr;
   QTreeWidget* m_channel_list = nullptr;
   QLabel* m_status_line = nullptr;
-  std::vector<QPushButton*> m_buttons;           // every push button, in tab order
-  std::vector<CHoverButton*> m_hover_buttons;    // the eight icon buttons, in creation order
+  std::vector<QPushButton*> m_buttons;         // every push button, in tab order
+  std::vector<CHoverButton*> m_hover_buttons;  // the eight icon buttons, in creation order
 };
 
 }  // namespace korvel

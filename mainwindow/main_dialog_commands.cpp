@@ -31,9 +31,11 @@ void CMainDialog::ConvertSelectedStationsCommand() {
   for (int i = 0; i < m_station_list->count(); ++i) {
     if (!m_station_list->item(i)->isSelected()) continue;
     const std::string station = Utf8ToCp1251(m_station_list->item(i)->text().toStdString());
-    if (std::find(stations.begin(), stations.end(), station) == stations.end()) stations.push_back(station);
+    if (std::find(stations.begin(), stations.end(), station) == stations.end())
+      stations.push_back(station);
   }
-  if (stations.empty()) stations.push_back("");  // nothing selected: nothing found, reported as such
+  if (stations.empty())
+    stations.push_back("");  // nothing selected: nothing found, reported as such
   ConvertSelectedStations(stations, start, length, *this, m_writer);
 }
 

@@ -9,10 +9,17 @@ void MessageBoxNotifier::Message(const std::string& text, const std::string& cap
                                  MessageIcon icon) {
   QMessageBox::Icon box_icon = QMessageBox::NoIcon;
   switch (icon) {
-    case MessageIcon::None: break;
-    case MessageIcon::Error: box_icon = QMessageBox::Critical; break;
-    case MessageIcon::Warning: box_icon = QMessageBox::Warning; break;
-    case MessageIcon::Information: box_icon = QMessageBox::Information; break;
+    case MessageIcon::None:
+      break;
+    case MessageIcon::Error:
+      box_icon = QMessageBox::Critical;
+      break;
+    case MessageIcon::Warning:
+      box_icon = QMessageBox::Warning;
+      break;
+    case MessageIcon::Information:
+      box_icon = QMessageBox::Information;
+      break;
   }
   QMessageBox box(box_icon, QString::fromStdString(caption), QString::fromStdString(text),
                   QMessageBox::Ok, m_owner);

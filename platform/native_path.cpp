@@ -10,7 +10,9 @@ std::filesystem::path NativePath(std::string_view text1251) {
 
 std::string PathText(const std::filesystem::path& path) { return Utf8ToCp1251(path.string()); }
 
-std::string DisplayPath(const std::filesystem::path& path) { return EscapeInvalidUtf8(path.string()); }
+std::string DisplayPath(const std::filesystem::path& path) {
+  return EscapeInvalidUtf8(path.string());
+}
 
 std::string WithTrailingSeparator(std::string text) {
   if (text.empty() || text.back() != kPathSeparator) text += kPathSeparator;

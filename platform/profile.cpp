@@ -63,7 +63,8 @@ std::string LineText(const std::string& bytes, const LineSpan& line, bool utf8) 
 ProfileText SplitProfile(const std::string& bytes) {
   ProfileText text;
   const bool utf8 = IsValidUtf8(bytes);
-  for (const LineSpan& line : LinesOf(bytes, utf8)) text.lines.push_back(LineText(bytes, line, utf8));
+  for (const LineSpan& line : LinesOf(bytes, utf8))
+    text.lines.push_back(LineText(bytes, line, utf8));
   return text;
 }
 
@@ -250,7 +251,8 @@ bool WriteProfileString(std::string_view section, std::string_view key, std::str
     out = bytes.substr(0, after.next) + (ended ? "" : eol) + entry + eol + bytes.substr(after.next);
   } else {
     const bool ended = bytes.empty() || bytes.back() == '\n';
-    out = bytes + (ended ? "" : eol) + encoded("[" + std::string(Trim(section)) + "]") + eol + entry + eol;
+    out = bytes + (ended ? "" : eol) + encoded("[" + std::string(Trim(section)) + "]") + eol +
+          entry + eol;
   }
   return ReplaceFileContents(file, bytes, out);
 }

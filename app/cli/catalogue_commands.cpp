@@ -13,8 +13,8 @@
 namespace korvel::cli {
 
 int RunInitCatalogue(const std::string& database_file) {
-  const InitResult result =
-      InitEmbeddedCatalogue(database_file.empty() ? DefaultCatalogueFile() : std::filesystem::path(database_file));
+  const InitResult result = InitEmbeddedCatalogue(
+      database_file.empty() ? DefaultCatalogueFile() : std::filesystem::path(database_file));
   std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
   return result.ok ? kConverted : kDatabaseOpenFailed;
 }
@@ -52,19 +52,21 @@ int RunUpgradeSchema(const ConnectionOptions& connection) {
     // administrator's call, as are its indexes.
     try {
       for (const LossyColumn& lossy : LossyFileListColumns(theDatabase))
-        std::printf("FILELIST.%s is %s, which does not keep every double: start times, rates and "
-                    "calibrations stored there are rounded; declare it DOUBLE PRECISION\n",
-                    lossy.column.c_str(), lossy.type.c_str());
+        std::printf(
+            "FILELIST.%s is %s, which does not keep every double: start times, rates and "
+            "calibrations stored there are rounded; declare it DOUBLE PRECISION\n",
+            lossy.column.c_str(), lossy.type.c_str());
     } catch (const CDBException& e) {
-      notifier.Message("cannot read the column types of FILELIST: " + e.ErrorText(), kApplicationTitle,
-                       MessageIcon::Error);
+      notifier.Message("cannot read the column types of FILELIST: " + e.ErrorText(),
+                       kApplicationTitle, MessageIcon::Error);
       unchecked = true;
     }
     try {
       for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
-        std::printf("%s has no index on (%s): each conversion statement would scan the whole table; "
-                    "add it with: CREATE INDEX %s ON %s (%s)\n",
-                    index.table, index.columns, index.name, index.table, index.columns);
+        std::printf(
+            "%s has no index on (%s): each conversion statement would scan the whole table; "
+            "add it with: CREATE INDEX %s ON %s (%s)\n",
+            index.table, index.columns, index.name, index.table, index.columns);
     } catch (const CDBException& e) {
       notifier.Message("cannot read the catalogue's indexes: " + e.ErrorText(), kApplicationTitle,
                        MessageIcon::Error);

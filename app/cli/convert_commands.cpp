@@ -46,10 +46,12 @@ void PrintStats(const OutputWriter& writer, const CliHost& host) {
   const auto statements = theDatabase.StatementCount();
   const auto flushes = writer.FlushCount();
   std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %.4f\n",
-               static_cast<unsigned long long>(statements), static_cast<unsigned long long>(flushes),
+               static_cast<unsigned long long>(statements),
+               static_cast<unsigned long long>(flushes),
                flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0);
   std::string resident;
-  for (const long kib : host.ResidentAfterEachFile()) resident += (resident.empty() ? "" : " ") + std::to_string(kib);
+  for (const long kib : host.ResidentAfterEachFile())
+    resident += (resident.empty() ? "" : " ") + std::to_string(kib);
   std::fprintf(stderr, "resident KiB after each raw file: %s\n", resident.c_str());
 }
 
@@ -96,16 +98,18 @@ int RunConvert(const ConnectionOptions& connection, const ConvertOptions& option
         options.start.empty() ? ReadTimeWindowStart() : Utf8ToCp1251(options.start);
     const auto parsed = ParseWindowStart(start_text);
     if (!parsed) {
-      std::fprintf(stderr, "Ошибка: Введено ошибочное время '%s'\n", Cp1251ToUtf8(start_text).c_str());
+      std::fprintf(stderr, "Ошибка: Введено ошибочное время '%s'\n",
+                   Cp1251ToUtf8(start_text).c_str());
       return kUsage;
     }
     start = *parsed;
     length = ParseWindowLength(options.length.empty() ? ReadTimeWindowLength()
                                                       : Utf8ToCp1251(options.length));
   }
-  return RunWithCatalogue(connection, options, stations, [&](ConversionHost& host, OutputWriter& writer) {
-    return ConvertSelectedStations(stations, start, length, host, writer);
-  });
+  return RunWithCatalogue(connection, options, stations,
+                          [&](ConversionHost& host, OutputWriter& writer) {
+                            return ConvertSelectedStations(stations, start, length, host, writer);
+                          });
 }
 
 int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options) {
@@ -113,19 +117,22 @@ int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options)
   // File names are taken exactly as given: on this platform a name is bytes.
   const std::vector<std::filesystem::path> files(options.files.begin(), options.files.end());
   // Like the file dialog: one file names itself, several name their folder.
-  const std::filesystem::path path_name =
-      files.size() == 1 ? files.front() : files.empty() ? std::filesystem::path() : files.front().parent_path();
-  return RunWithCatalogue(connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
-    return ConvertChosenFiles(station, files, path_name, host, writer);
-  });
+  const std::filesystem::path path_name = files.size() == 1 ? files.front()
+                                          : files.empty()   ? std::filesystem::path()
+                                                            : files.front().parent_path();
+  return RunWithCatalogue(connection, options, {station},
+                          [&](ConversionHost& host, OutputWriter& writer) {
+                            return ConvertChosenFiles(station, files, path_name, host, writer);
+                          });
 }
 
 int RunDir(const ConnectionOptions& connection, const ConvertOptions& options) {
   const std::string station = StationOption(options);
   const std::filesystem::path directory = options.directory;
-  return RunWithCatalogue(connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
-    return ConvertChosenDirectory(station, directory, host, writer);
-  });
+  return RunWithCatalogue(connection, options, {station},
+                          [&](ConversionHost& host, OutputWriter& writer) {
+                            return ConvertChosenDirectory(station, directory, host, writer);
+                          });
 }
 
 }  // namespace korvel::cli

@@ -67,9 +67,10 @@ int main(int argc, char** argv) {
 
   ConvertOptions convert_options;
   const auto channel_option = [&](CLI::App* command) {
-    command->add_option("--channel", convert_options.channels,
-                        "a STATION:CHANNEL pair to convert, as the window lists it (repeatable);\n"
-                        "default: the station's SITECHAN channels Z, N-S and E-W")
+    command
+        ->add_option("--channel", convert_options.channels,
+                     "a STATION:CHANNEL pair to convert, as the window lists it (repeatable);\n"
+                     "default: the station's SITECHAN channels Z, N-S and E-W")
         ->allow_extra_args(false);
     command->add_flag("--no-coalesce", convert_options.no_coalesce,
                       "send a file's catalogue row at every flush instead of once per raw file\n"
@@ -91,19 +92,23 @@ int main(int argc, char** argv) {
                       "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
   convert->add_option("--length", convert_options.length,
                       "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY)");
-  convert->add_flag("--all-times", convert_options.all_times, "no time filter: every file of the station");
+  convert->add_flag("--all-times", convert_options.all_times,
+                    "no time filter: every file of the station");
   channel_option(convert);
 
   CLI::App* files = app.add_subcommand(
-      "files", "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
-               "first file that gives nothing");
-  files->add_option("--station", convert_options.current_station, "the current station")->required();
+      "files",
+      "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
+      "first file that gives nothing");
+  files->add_option("--station", convert_options.current_station, "the current station")
+      ->required();
   files->add_option("FILE", convert_options.files, "raw files")->required();
   channel_option(files);
 
   CLI::App* dir = app.add_subcommand(
-      "dir", "what \"Конв. каталог(и)...\" does: every raw file of the station in DIR, whole\n"
-             "(sub-directories too when korvel2tqf.ini SYSTEM/SCANDIR is non-zero)");
+      "dir",
+      "what \"Конв. каталог(и)...\" does: every raw file of the station in DIR, whole\n"
+      "(sub-directories too when korvel2tqf.ini SYSTEM/SCANDIR is non-zero)");
   dir->add_option("--station", convert_options.current_station, "the current station")->required();
   dir->add_option("DIR", convert_options.directory, "directory")->required();
   channel_option(dir);

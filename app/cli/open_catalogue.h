@@ -10,6 +10,7 @@
 
 namespace korvel::cli {
 
-int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier, const std::function<int()>& work);
+int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier,
+                  const std::function<int()>& work);
 
 }  // namespace korvel::cli

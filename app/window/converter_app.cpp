@@ -10,12 +10,14 @@ namespace korvel {
 int CConverterApp::InitInstance(const std::string& command_line) {
   StartupOptions options;
   if (!command_line.empty()) ParseCommandLine(command_line, options);
-  if (!OpenDatabase(options.odbc_dsn, options.odbc_user, options.odbc_password, m_notifier)) return 0;
+  if (!OpenDatabase(options.odbc_dsn, options.odbc_user, options.odbc_password, m_notifier))
+    return 0;
   if (options.check_database) {
     m_schema_checked = true;
     UpgradeSchema(theDatabase, m_notifier);
   }
-  ReadDataRoot();  // read once here as the rest of the TQF system expects; re-read before each conversion
+  ReadDataRoot();  // read once here as the rest of the TQF system expects; re-read before each
+                   // conversion
   m_window_shown = true;
   m_run_window(options);
   CloseDatabase();

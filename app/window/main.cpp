@@ -24,11 +24,12 @@ int main(int argc, char** argv) {
   korvel::CFileList catalogue(korvel::theDatabase, during_commands);
   korvel::FileErrorMessages file_errors(during_commands);
   korvel::OutputWriter writer(catalogue, file_errors);  // lives for the whole process
-  writer.SetCoalesceUpdates(true);  // each raw file ends with every row current
+  writer.SetCoalesceUpdates(true);                      // each raw file ends with every row current
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
-  const std::string command_line = korvel::Utf8ToCp1251(arguments.join(QLatin1Char(' ')).toStdString());
+  const std::string command_line =
+      korvel::Utf8ToCp1251(arguments.join(QLatin1Char(' ')).toStdString());
 
   korvel::CConverterApp app(notifier, [&](const korvel::StartupOptions& options) {
     korvel::CMainDialog dialog(korvel::theDatabase, writer, notifier, options.initial_station);

@@ -69,7 +69,8 @@ TEST_P(ConversionTest, AnotherProgramsRowOfOurPathKeepsItsValues) {
       "INSERT INTO FILELIST (STA, CPATH, CH, CREATER, CALIB, TQTY) "
       "VALUES (NEW.STA, NEW.CPATH, 'OTHER', 'SEISMO', 42.5, 1); END");
   for (int i = 0; i < 3; ++i)
-    RawFile("KIR", {"Z"}, kMarch1 + i * 100.0, 100.0, 10000, i * 10000).WriteTo(Raw("KIR/f" + std::to_string(i) + ".raw"));
+    RawFile("KIR", {"Z"}, kMarch1 + i * 100.0, 100.0, 10000, i * 10000)
+        .WriteTo(Raw("KIR/f" + std::to_string(i) + ".raw"));
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   ASSERT_EQ(r.exit_status, 0) << r.err;
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "database/catalogue_schema.h"
+#include "database/chan_list.h"
 #include "database/database.h"
 #include "database/db_exception.h"
-#include "database/chan_list.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
@@ -69,7 +69,8 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
     s.ExecDirect("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
     std::vector<std::string> names;
     while (s.Fetch()) names.push_back(s.Get<std::string>(1).value_or(""));
-    EXPECT_EQ(names, (std::vector<std::string>{"FILELIST_CPATH", "FILELIST_STA_CREATER", "SITECHAN_STA"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"FILELIST_CPATH", "FILELIST_STA_CREATER", "SITECHAN_STA"}));
   }
 
   // Its own schema upgrade passes without a message.
@@ -89,7 +90,8 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
   }
 
   // A "TQF" that names another database is not overwritten.
-  const auto other = RunCommand("korvel2tqf-cli", {"init-catalogue", "--database", (dir / "other.sqlite").string()});
+  const auto other = RunCommand("korvel2tqf-cli",
+                                {"init-catalogue", "--database", (dir / "other.sqlite").string()});
   EXPECT_EQ(other.exit_status, 3);
   EXPECT_NE(other.err.find("already names"), std::string::npos) << other.err;
   EXPECT_EQ(ReadFileBytes(ini), registered);
@@ -110,10 +112,13 @@ TEST_P(CliCatalogueTest, ChannelsListsTheStationWithTheWindowsTicks) {
   m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 100)");
   m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KUDA', 'N-S', 50)");
   m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN) VALUES ('KIR', 'E-W')");
-  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "channels", "--station", "KIR"});
+  const auto r =
+      RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "channels", "--station", "KIR"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "SH Z\t20.000\t\nZ\t100.000\tx\nE-W\t0.000\tx\n");
-  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "channels", "--station", "NONE"}).exit_status, 1);
+  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "channels", "--station", "NONE"})
+                .exit_status,
+            1);
   EXPECT_EQ(RunCommand("korvel2tqf-cli", {"channels"}).exit_status, 2);
 }
 
@@ -133,7 +138,8 @@ TEST_P(CliCatalogueTest, UpgradeSchemaAddsToABareTableAndPassesAFullOne) {
   EXPECT_EQ(none.exit_status, 1);
   EXPECT_NE(none.err.find(m_db.IsSqlite() ? "Ошибка добавления поля TEND в таблицу FILELIST"
                                           : "Ошибка проверки поля TEND в таблице FILELIST: "),
-            std::string::npos) << none.err;
+            std::string::npos)
+      << none.err;
 }
 
 TEST_P(CliCatalogueTest, UpgradeSchemaNamesColumnsThatRoundDoublesAndLeavesThem) {
@@ -157,10 +163,13 @@ TEST_P(CliCatalogueTest, UpgradeSchemaNamesColumnsThatRoundDoublesAndLeavesThem)
   const auto lossy = LossyFileListColumns(m_db);
   ASSERT_EQ(lossy.size(), 2u);  // reported, not changed
   EXPECT_EQ(lossy[0].column, "TBEGIN");
-  EXPECT_NE(CharUpper1251(lossy[0].type).find(single == "FLOAT" ? "FLOAT" : "FLOAT4"), std::string::npos)
+  EXPECT_NE(CharUpper1251(lossy[0].type).find(single == "FLOAT" ? "FLOAT" : "FLOAT4"),
+            std::string::npos)
       << lossy[0].type;
-  EXPECT_NE(r.out.find("FILELIST.TBEGIN is " + lossy[0].type + ", which does not keep every double"),
-            std::string::npos) << r.out;
+  EXPECT_NE(
+      r.out.find("FILELIST.TBEGIN is " + lossy[0].type + ", which does not keep every double"),
+      std::string::npos)
+      << r.out;
 }
 
 TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissingOnes) {
@@ -170,19 +179,25 @@ TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissing
 
   m_db.ExecuteSQL("DROP TABLE FILELIST");
   m_db.ExecuteSQL("DROP TABLE SITECHAN");
-  m_db.ExecuteSQL("CREATE TABLE FILELIST (STA VARCHAR(16), CH VARCHAR(24), CPATH VARCHAR(255), CREATER VARCHAR(16))");
+  m_db.ExecuteSQL(
+      "CREATE TABLE FILELIST (STA VARCHAR(16), CH VARCHAR(24), CPATH VARCHAR(255), CREATER "
+      "VARCHAR(16))");
   m_db.ExecuteSQL("CREATE TABLE SITECHAN (STA VARCHAR(16), CHAN VARCHAR(24), SPS FLOAT)");
   m_db.ExecuteSQL("CREATE INDEX FILELIST_BY_STA ON FILELIST (STA)");  // STA alone is not enough
-  m_db.ExecuteSQL("CREATE INDEX FILELIST_BY_PATH_AND_CH ON FILELIST (CPATH, CH)");  // CPATH first will do
+  m_db.ExecuteSQL(
+      "CREATE INDEX FILELIST_BY_PATH_AND_CH ON FILELIST (CPATH, CH)");  // CPATH first will do
   const auto missing = MissingCatalogueIndexes(m_db);
   ASSERT_EQ(missing.size(), 2u);
   EXPECT_STREQ(missing[0].name, "FILELIST_STA_CREATER");
   EXPECT_STREQ(missing[1].name, "SITECHAN_STA");
 
   const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
-  EXPECT_NE(r.out.find("FILELIST has no index on (STA, CREATER): each conversion statement would scan the "
-                       "whole table; add it with: CREATE INDEX FILELIST_STA_CREATER ON FILELIST (STA, CREATER)"),
-            std::string::npos) << r.out;
+  EXPECT_NE(
+      r.out.find(
+          "FILELIST has no index on (STA, CREATER): each conversion statement would scan the "
+          "whole table; add it with: CREATE INDEX FILELIST_STA_CREATER ON FILELIST (STA, CREATER)"),
+      std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("SITECHAN has no index on (STA)"), std::string::npos);
   EXPECT_EQ(r.out.find("(CPATH)"), std::string::npos);
   EXPECT_EQ(MissingCatalogueIndexes(m_db).size(), 2u);  // reported, not created
@@ -190,7 +205,8 @@ TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissing
   const auto created = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"});
   EXPECT_EQ(created.exit_status, 0) << created.err;
   EXPECT_TRUE(MissingCatalogueIndexes(m_db).empty());
-  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"}).exit_status, 0);  // again: nothing to do
+  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"}).exit_status,
+            0);  // again: nothing to do
 }
 
 // The TQF_PG section of the test data sources again as `name`, with the
@@ -202,20 +218,25 @@ std::string RowByRowPgSource(const std::string& name) {
   if (start == std::string::npos) return "";
   const std::size_t body = start + std::string("[TQF_PG]\n").size();
   const std::size_t end = std::min(text.find("\n[", body), text.size());
-  return text + "\n[" + name + "]\n" + text.substr(body, end - body) + "\nUseDeclareFetch=1\nFetch=1\n";
+  return text + "\n[" + name + "]\n" + text.substr(body, end - body) +
+         "\nUseDeclareFetch=1\nFetch=1\n";
 }
 
 TEST_P(CliCatalogueTest, ChannelsReadBeforeAFailingRowStayOnShow) {
-  if (GetParam().find("PG") == std::string::npos) GTEST_SKIP() << "a row-by-row fetch on PostgreSQL";
+  if (GetParam().find("PG") == std::string::npos)
+    GTEST_SKIP() << "a row-by-row fetch on PostgreSQL";
   const test::SiteChanFailingOnThirdRow failing(m_db);
   TempDir dir;
   WriteFileBytes(dir / "odbc.ini", RowByRowPgSource("TQF_PG_ROWS"));
   OwnOdbcIni own((dir / "odbc.ini").string());
   CDatabase row_by_row;
-  ASSERT_EQ(row_by_row.OpenEx(test::RowByRowConnectString(GetParam())), CDatabase::OpenResult::Opened);
+  ASSERT_EQ(row_by_row.OpenEx(test::RowByRowConnectString(GetParam())),
+            CDatabase::OpenResult::Opened);
   std::vector<std::string> handed;
   try {
-    CChanList(row_by_row).ListStation("KIR", [&](SiteChannelRow&& row) { handed.push_back(row.chan); });
+    CChanList(row_by_row).ListStation("KIR", [&](SiteChannelRow&& row) {
+      handed.push_back(row.chan);
+    });
     FAIL() << "no error";
   } catch (const CDBException& e) {
     EXPECT_EQ(e.SqlState(), "22012") << e.ErrorText();  // division by zero
@@ -223,7 +244,8 @@ TEST_P(CliCatalogueTest, ChannelsReadBeforeAFailingRowStayOnShow) {
   EXPECT_EQ(handed, (std::vector<std::string>{"Z", "N-S"}));
   row_by_row.Close();
 
-  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", "TQF_PG_ROWS", "channels", "--station", "KIR"});
+  const auto r =
+      RunCommand("korvel2tqf-cli", {"--dsn", "TQF_PG_ROWS", "channels", "--station", "KIR"});
   EXPECT_EQ(r.exit_status, 4);
   EXPECT_EQ(r.out, "Z\t100.000\tx\nN-S\t50.000\tx\n");
   EXPECT_NE(r.err.find("division by zero"), std::string::npos) << r.err;
@@ -231,7 +253,8 @@ TEST_P(CliCatalogueTest, ChannelsReadBeforeAFailingRowStayOnShow) {
 
 TEST(CliCatalogue, AFailedConnectionExitsWithThree) {
   test::ConfigSandbox sandbox;
-  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", "NO_SUCH_DSN", "--password", "hush", "channels", "--station", "KIR"});
+  const auto r = RunCommand("korvel2tqf-cli", {"--dsn", "NO_SUCH_DSN", "--password", "hush",
+                                               "channels", "--station", "KIR"});
   EXPECT_EQ(r.exit_status, 3);
   EXPECT_NE(r.err.find("DSN=NO_SUCH_DSN;UID="), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("PWD=***;"), std::string::npos) << r.err;

@@ -22,13 +22,17 @@ TEST(CliInfo, OneTabSeparatedLinePerChannelInUtf8) {
       .Frames(100)
       .WriteTo(dir / "a.raw");
   RawFileBuilder().Channels({"Z"}).TruncateTo(100).WriteTo(dir / "short.raw");
-  RawFileBuilder().Station("KUDA").SampleFormat(32).SampleInterval(0.02).Channels({"Z"}).Frames(50)
+  RawFileBuilder()
+      .Station("KUDA")
+      .SampleFormat(32)
+      .SampleInterval(0.02)
+      .Channels({"Z"})
+      .Frames(50)
       .WriteTo(dir / "b.raw");
 
-  const auto r = RunCommand("korvel2tqf-cli", {"info", (dir / "a.raw").string(),
-                                               (dir / "short.raw").string(),
-                                               (dir / "missing.raw").string(),
-                                               (dir / "b.raw").string()});
+  const auto r =
+      RunCommand("korvel2tqf-cli", {"info", (dir / "a.raw").string(), (dir / "short.raw").string(),
+                                    (dir / "missing.raw").string(), (dir / "b.raw").string()});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out,
             "КИР\tSH Z\t100.000\t06:12:0.50 07.03.2007\t00:00:1.00\n"

@@ -17,14 +17,16 @@ namespace fs = std::filesystem;
 std::map<std::string, std::string> Tree(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
   return files;
 }
 
 unsigned long long StatementsSent(const std::string& err) {
   unsigned long long statements = 0;
   const auto at = err.find("catalogue statements: ");
-  if (at != std::string::npos) std::sscanf(err.c_str() + at, "catalogue statements: %llu", &statements);
+  if (at != std::string::npos)
+    std::sscanf(err.c_str() + at, "catalogue statements: %llu", &statements);
   return statements;
 }
 

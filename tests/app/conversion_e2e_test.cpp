@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "tests/app/conversion_fixture.h"
 #include "platform/text1251.h"
+#include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
 
 namespace korvel::test {
@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 TEST_P(ConversionTest, AnHourAtOneHundredSamplesPerSecondIsOneFile) {
   RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 360000).WriteTo(Raw("KIR/a.raw"));
   RawFile("KIR", {"Z", "N-S"}, kMarch1 + 3600.0, 100.0, 1000, 360000).WriteTo(Raw("KIR/b.raw"));
-  const auto r = Cli({"files", "--station", "KIR", "--channel", "KIR:Z", Raw("KIR/a.raw"), Raw("KIR/b.raw")});
+  const auto r =
+      Cli({"files", "--station", "KIR", "--channel", "KIR:Z", Raw("KIR/a.raw"), Raw("KIR/b.raw")});
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "Успешно завершена конверсия 2 файлов\n");
   EXPECT_EQ(ReadFileBytes(Out("KIR/00/01032007-000000-Z.KIR")),
@@ -39,10 +40,13 @@ TEST_P(ConversionTest, AnHourAtOneHundredSamplesPerSecondIsOneFile) {
 
 TEST_P(ConversionTest, RawFilesChainAcrossARunInNameOrder) {
   // Written last-first, so that the directory's own order is not time order.
-  RawFile("KIR", {"Z"}, kMarch1 + 200.0 + 0.5, 100.0, 5000, 30000).WriteTo(Raw("KIR/k3.raw"));  // 50 intervals late
-  RawFile("KIR", {"Z"}, kMarch1 + 100.0 + 0.01, 100.0, 10000, 20000).WriteTo(Raw("KIR/k2.raw"));  // one interval late
+  RawFile("KIR", {"Z"}, kMarch1 + 200.0 + 0.5, 100.0, 5000, 30000)
+      .WriteTo(Raw("KIR/k3.raw"));  // 50 intervals late
+  RawFile("KIR", {"Z"}, kMarch1 + 100.0 + 0.01, 100.0, 10000, 20000)
+      .WriteTo(Raw("KIR/k2.raw"));  // one interval late
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 10000).WriteTo(Raw("KIR/k1.raw"));
-  RawFile("KIR", {"Z"}, kMarch1 + 1000.0, 100.0, 100).WriteTo(Raw("KIR/K0.raw"));  // case-insensitive order: first
+  RawFile("KIR", {"Z"}, kMarch1 + 1000.0, 100.0, 100)
+      .WriteTo(Raw("KIR/K0.raw"));  // case-insensitive order: first
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "Успешно завершена конверсия 4 файлов\n");
@@ -60,7 +64,8 @@ TEST_P(ConversionTest, OnlyTickedPairsAndUpperCaseStationsConvert) {
   RawFile("kir", {"z", "N-S", "SH Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
   auto r = Cli({"files", "--station", "KIR", "--channel", "kir:Z", Raw("KIR/a.raw")});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_NE(r.err.find("Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'"), std::string::npos)
+      << r.err;
   EXPECT_TRUE(Rows().empty());
   // Without --channel the window's ticks apply: Z and N-S, never SH Z.
   r = Cli({"files", "--station", "KIR", Raw("KIR/a.raw")});
@@ -101,21 +106,26 @@ TEST_P(ConversionTest, AMissingOutputRootIsReportedAndTheRunGoesOn) {
   // The raw file did not reach the disk, so it is not converted; each error
   // carries the system's reason on the next line.
   const std::string reason = "'\n  No such file or directory\n";
-  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + z + reason + "Korvel->TQF: File create error '" + ns +
-                       reason + "Korvel->TQF: File open error '" + z + reason + "Korvel->TQF: File open error '" +
-                       ns + reason + "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'\n");
+  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + z + reason +
+                       "Korvel->TQF: File create error '" + ns + reason +
+                       "Korvel->TQF: File open error '" + z + reason +
+                       "Korvel->TQF: File open error '" + ns + reason +
+                       "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'\n");
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_TRUE(Rows().empty());
 }
 
 TEST_P(ConversionTest, TheTimeWindowSelectsWholeFiles) {
   // Window 01:00:00 + 1 h.
-  RawFile("KIR", {"Z"}, kMarch1 + 7200.0, 100.0, 100).WriteTo(Raw("KIR/at-end.raw"));    // begins at its end
-  RawFile("KIR", {"Z"}, kMarch1 + 3500.0, 100.0, 10000).WriteTo(Raw("KIR/to-start.raw"));  // ends at its start
+  RawFile("KIR", {"Z"}, kMarch1 + 7200.0, 100.0, 100)
+      .WriteTo(Raw("KIR/at-end.raw"));  // begins at its end
+  RawFile("KIR", {"Z"}, kMarch1 + 3500.0, 100.0, 10000)
+      .WriteTo(Raw("KIR/to-start.raw"));  // ends at its start
   RawFile("KIR", {"Z"}, kMarch1 + 7201.0, 100.0, 100).WriteTo(Raw("KIR/after.raw"));
   fs::create_directories(Raw("KIR/sub"));
   RawFile("KIR", {"Z"}, kMarch1 + 4000.0, 100.0, 100).WriteTo(Raw("KIR/sub/inside.raw"));
-  auto r = Cli({"convert", "--station", "KIR", "--start", "01:00:00 01/03/2007", "--length", "01:00:00"});
+  auto r = Cli(
+      {"convert", "--station", "KIR", "--start", "01:00:00 01/03/2007", "--length", "01:00:00"});
   EXPECT_EQ(r.out, "Успешно завершена конверсия 1 файлов\n") << r.err;
   auto rows = Rows();
   ASSERT_EQ(rows.size(), 1u);
@@ -123,18 +133,21 @@ TEST_P(ConversionTest, TheTimeWindowSelectsWholeFiles) {
 
   WriteProgramIni("SCANDIR=1\n");
   db.ExecuteSQL("DELETE FROM FILELIST");
-  r = Cli({"convert", "--station", "KIR", "--start", "01:00:00 01/03/2007", "--length", "01:00:00"});
+  r = Cli(
+      {"convert", "--station", "KIR", "--start", "01:00:00 01/03/2007", "--length", "01:00:00"});
   EXPECT_EQ(r.out, "Успешно завершена конверсия 2 файлов\n") << r.err;
   // A length of 0 takes every file of the station.
   db.ExecuteSQL("DELETE FROM FILELIST");
-  r = Cli({"convert", "--station", "KIR", "--start", "01:00:00 01/03/2007", "--length", "00:00:00"});
+  r = Cli(
+      {"convert", "--station", "KIR", "--start", "01:00:00 01/03/2007", "--length", "00:00:00"});
   EXPECT_EQ(r.out, "Успешно завершена конверсия 4 файлов\n") << r.err;
   EXPECT_EQ(Cli({"convert", "--station", "KIR", "--start", "01:00:00 41/03/2007"}).exit_status, 2);
 }
 
 TEST_P(ConversionTest, TheCommandsSummaries) {
   for (int i = 0; i < 3; ++i)
-    RawFile("KIR", {"Z"}, kMarch1 + i * 100.0, 100.0, 100).WriteTo(Raw("KIR/f" + std::to_string(i) + ".raw"));
+    RawFile("KIR", {"Z"}, kMarch1 + i * 100.0, 100.0, 100)
+        .WriteTo(Raw("KIR/f" + std::to_string(i) + ".raw"));
   RawFile("OTHER", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KUDA/o.raw"));
   auto r = Cli({"convert", "--all-times"});
   EXPECT_EQ(r.out, "Успешно завершена конверсия 3 файлов\n") << r.err;
@@ -167,9 +180,13 @@ TEST_P(ConversionTest, TheCommandsSummaries) {
 
 TEST_P(ConversionTest, DamagedRawFilesAreSkippedAndTheGoodOnesConvert) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a-good.raw"));
-  RawFile("KIR", {"Z"}, kMarch1 + 10.0, 100.0, 100).TruncateTo(150).WriteTo(Raw("KIR/b-truncated.raw"));
+  RawFile("KIR", {"Z"}, kMarch1 + 10.0, 100.0, 100)
+      .TruncateTo(150)
+      .WriteTo(Raw("KIR/b-truncated.raw"));
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).ChannelCountField(0).WriteTo(Raw("KIR/c-zero.raw"));
-  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).ChannelCountField(30000).WriteTo(Raw("KIR/d-many.raw"));
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100)
+      .ChannelCountField(30000)
+      .WriteTo(Raw("KIR/d-many.raw"));
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).SampleInterval(0.0).WriteTo(Raw("KIR/e-interval.raw"));
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).Date(1, 13, 7).WriteTo(Raw("KIR/f-month.raw"));
   WriteFileBytes(Raw("KIR/g-empty.raw"), "");
@@ -181,7 +198,8 @@ TEST_P(ConversionTest, DamagedRawFilesAreSkippedAndTheGoodOnesConvert) {
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   // As root the closed file can still be read, and converts too.
   const int expected = geteuid() == 0 ? 3 : 2;
-  EXPECT_EQ(r.out, "Успешно завершена конверсия " + std::to_string(expected) + " файлов\n") << r.err;
+  EXPECT_EQ(r.out, "Успешно завершена конверсия " + std::to_string(expected) + " файлов\n")
+      << r.err;
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_TRUE(fs::exists(Out("KIR/00/01032007-000000-Z.KIR")));
   EXPECT_TRUE(fs::exists(Out("KIR/00/01032007-001640-Z.KIR")));

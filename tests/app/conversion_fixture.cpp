@@ -39,7 +39,8 @@ std::vector<CatalogueRow> ConversionTest::Rows() {
   CDatabase reader;
   EXPECT_EQ(reader.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
   CStatement s(reader);
-  s.ExecDirect("SELECT STA, CH, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER FROM FILELIST ORDER BY CPATH");
+  s.ExecDirect(
+      "SELECT STA, CH, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER FROM FILELIST ORDER BY CPATH");
   std::vector<CatalogueRow> rows;
   while (s.Fetch()) {
     CatalogueRow r;
@@ -69,7 +70,8 @@ void ConversionTest::ExpectFilesAgreeWithRows() {
       ADD_FAILURE() << rel << " is on disk without a row";
       continue;
     }
-    const auto samples = static_cast<std::uintmax_t>(std::llround(row->second.tqty * row->second.sps));
+    const auto samples =
+        static_cast<std::uintmax_t>(std::llround(row->second.tqty * row->second.sps));
     EXPECT_EQ(entry.file_size(), 512 + 4 * samples) << rel;
   }
   EXPECT_EQ(files, rows.size()) << "a row names a file that is not on disk";
@@ -80,29 +82,36 @@ void ConversionTest::RefuseStatements(Refusal what, int inserts_allowed) {
   const std::string count = std::to_string(inserts_allowed);
   if (dbms.find("SQLite") != std::string::npos) {
     db.ExecuteSQL(what == Refusal::Updates
-                      ? "CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST BEGIN SELECT RAISE(ABORT, 'refused'); END"
-                      : "CREATE TRIGGER refuse BEFORE INSERT ON FILELIST WHEN (SELECT COUNT(*) FROM FILELIST) >= " +
+                      ? "CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST BEGIN SELECT RAISE(ABORT, "
+                        "'refused'); END"
+                      : "CREATE TRIGGER refuse BEFORE INSERT ON FILELIST WHEN (SELECT COUNT(*) "
+                        "FROM FILELIST) >= " +
                             count + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
   } else if (dbms.find("PostgreSQL") != std::string::npos) {
-    db.ExecuteSQL("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
-                  std::string(what == Refusal::Updates ? "RAISE EXCEPTION 'refused';"
-                                                       : "IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
-                                                             " THEN RAISE EXCEPTION 'refused'; END IF;") +
-                  " RETURN NEW; END $$");
-    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") + (what == Refusal::Updates ? "UPDATE" : "INSERT") +
+    db.ExecuteSQL(
+        "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
+        std::string(what == Refusal::Updates ? "RAISE EXCEPTION 'refused';"
+                                             : "IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
+                                                   " THEN RAISE EXCEPTION 'refused'; END IF;") +
+        " RETURN NEW; END $$");
+    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") +
+                  (what == Refusal::Updates ? "UPDATE" : "INSERT") +
                   " ON FILELIST FOR EACH ROW EXECUTE FUNCTION refuse()");
   } else {  // MariaDB and MySQL
-    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") + (what == Refusal::Updates ? "UPDATE" : "INSERT") +
-                  " ON FILELIST FOR EACH ROW " +
-                  (what == Refusal::Updates ? "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'"
-                                            : "BEGIN IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
-                                                  " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END"));
+    db.ExecuteSQL(
+        std::string("CREATE TRIGGER refuse BEFORE ") +
+        (what == Refusal::Updates ? "UPDATE" : "INSERT") + " ON FILELIST FOR EACH ROW " +
+        (what == Refusal::Updates
+             ? "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'"
+             : "BEGIN IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
+                   " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END"));
   }
 }
 
-RawFileBuilder ConversionTest::RawFile(const std::string& station, const std::vector<std::string>& channels,
-                                       EpochSeconds start, double rate, std::int64_t frames,
-                                       std::int64_t first_frame, int width) {
+RawFileBuilder ConversionTest::RawFile(const std::string& station,
+                                       const std::vector<std::string>& channels, EpochSeconds start,
+                                       double rate, std::int64_t frames, std::int64_t first_frame,
+                                       int width) {
   int y, m, d, h, mi;
   float s;
   SplitEpochSeconds(start, y, m, d, h, mi, s);
@@ -114,13 +123,15 @@ RawFileBuilder ConversionTest::RawFile(const std::string& station, const std::ve
       .SampleFormat(width == 2 ? 16 : 32)
       .Channels(channels)
       .Frames(frames)
-      .Samples([first_frame, width](int c, std::int64_t k) { return DefaultSample(c, first_frame + k, width); });
+      .Samples([first_frame, width](int c, std::int64_t k) {
+        return DefaultSample(c, first_frame + k, width);
+      });
   return b;
 }
 
-std::string ConversionTest::ExpectedTqf(const std::string& station, const std::string& channel, int c,
-                                        double rate, EpochSeconds start, std::int64_t first_frame,
-                                        std::int64_t frames, int width) {
+std::string ConversionTest::ExpectedTqf(const std::string& station, const std::string& channel,
+                                        int c, double rate, EpochSeconds start,
+                                        std::int64_t first_frame, std::int64_t frames, int width) {
   const TqfHeader header = BuildHeader(station, channel, rate, start);
   std::string bytes(header.data(), header.size());
   for (std::int64_t k = 0; k < frames; ++k) {

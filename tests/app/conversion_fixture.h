@@ -39,7 +39,9 @@ class ConversionTest : public ::testing::TestWithParam<std::string> {
   enum class Refusal { Updates, InsertsAfter };
   void RefuseStatements(Refusal what, int inserts_allowed = 0);
   std::string Out(const std::string& relative) const { return out + relative; }
-  std::string Raw(const std::string& relative) const { return (sandbox.path() / "raw").string() + "/" + relative; }
+  std::string Raw(const std::string& relative) const {
+    return (sandbox.path() / "raw").string() + "/" + relative;
+  }
 
   // A raw file of `frames` frames at `rate` from `start`, samples counting on
   // from `first_frame` so that consecutive files continue one ramp.

@@ -42,7 +42,8 @@ TEST_P(ConversionTest, ARecorderClockResetTo1970ConvertsWhole) {
   RawFile("KIR", {"Z"}, 0.0, 100.0, 15000).WriteTo(Raw("KIR/reset.raw"));
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.out, "Успешно завершена конверсия 1 файлов\n") << r.err;
-  EXPECT_EQ(ReadFileBytes(Out("KIR/00/01011970-000000-Z.KIR")), ExpectedTqf("KIR", "Z", 0, 100.0, 0.0, 0, 15000));
+  EXPECT_EQ(ReadFileBytes(Out("KIR/00/01011970-000000-Z.KIR")),
+            ExpectedTqf("KIR", "Z", 0, 100.0, 0.0, 0, 15000));
   const auto rows = Rows();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].tbegin, 0.0);
@@ -51,8 +52,10 @@ TEST_P(ConversionTest, ARecorderClockResetTo1970ConvertsWhole) {
 
 TEST_P(ConversionTest, RawFilesAreFoundAndOpenedByTheirOwnNames) {
   // UTF-8 with no place in code page 1251, a Latin-1 byte that is no UTF-8, and Cyrillic.
-  const std::vector<std::string> names = {"donn\xC3\xA9""es.dat", "\xE6\x97\xA5\xE6\x9C\xAC.raw", "caf\xE9.raw",
-                                          "\xD0\xBA\xD0\xB8\xD1\x80.raw"};
+  const std::vector<std::string> names = {
+      "donn\xC3\xA9"
+      "es.dat",
+      "\xE6\x97\xA5\xE6\x9C\xAC.raw", "caf\xE9.raw", "\xD0\xBA\xD0\xB8\xD1\x80.raw"};
   for (std::size_t i = 0; i < names.size(); ++i)
     RawFile("KIR", {"Z"}, kMarch1 + i * 1000.0, 100.0, 100).WriteTo(Raw("KIR/" + names[i]));
   auto r = Cli({"convert", "--station", "KIR", "--all-times"});
@@ -76,8 +79,8 @@ TEST_P(ConversionTest, LinkedDirectoriesAreScannedOnceEachLoopsIncluded) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
   RawFile("KIR", {"Z"}, kMarch1 + 100.0, 100.0, 100).WriteTo(Raw("KIR/sub/b.raw"));
   RawFile("KIR", {"Z"}, kMarch1 + 200.0, 100.0, 100).WriteTo(Raw("elsewhere/c.raw"));
-  fs::create_directory_symlink(Raw("KIR"), Raw("KIR/sub/loop"));        // back up the tree
-  fs::create_directory_symlink(Raw("elsewhere"), Raw("KIR/link"));      // out of it
+  fs::create_directory_symlink(Raw("KIR"), Raw("KIR/sub/loop"));         // back up the tree
+  fs::create_directory_symlink(Raw("elsewhere"), Raw("KIR/link"));       // out of it
   fs::create_directory_symlink(Raw("elsewhere"), Raw("KIR/sub/again"));  // the same folder twice
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.out, "Успешно завершена конверсия 3 файлов\n") << r.err;
@@ -90,12 +93,13 @@ TEST_P(ConversionTest, WithoutAnOutputRootNothingIsWrittenAnywhere) {
   for (const std::string& tqf_ini : {std::string("[DATABASE]\nODBC=") + GetParam() + "\n",
                                      "[DATA]\nDIR=\n[DATABASE]\nODBC=" + GetParam() + "\n"}) {
     sandbox.WriteTqfIni(tqf_ini);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"convert", "--all-times"}, {"files", "--station", "KIR", Raw("KIR/a.raw")},
-          {"dir", "--station", "KIR", Raw("KIR")}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"convert", "--all-times"},
+                                                 {"files", "--station", "KIR", Raw("KIR/a.raw")},
+                                                 {"dir", "--station", "KIR", Raw("KIR")}}) {
       const auto r = Cli(args);
       EXPECT_EQ(r.exit_status, 5) << args[0];
-      EXPECT_EQ(r.err, "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n");
+      EXPECT_EQ(r.err,
+                "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n");
       EXPECT_EQ(r.out, "");
     }
   }
@@ -110,9 +114,11 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 5);
-  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + out + "plain/KIR/00/01032007-000000-Z.KIR'\n"
-                   "  Not a directory\n"
-                   "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
+  EXPECT_EQ(r.err,
+            "Korvel->TQF: File create error '" + out +
+                "plain/KIR/00/01032007-000000-Z.KIR'\n"
+                "  Not a directory\n"
+                "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
   EXPECT_TRUE(Rows().empty());
 }
 
@@ -122,8 +128,10 @@ TEST_P(ConversionTest, ARefusingCatalogueLeavesEveryFileAsItsRowSays) {
   const struct {
     Refusal refusal;
     bool coalesce;
-  } cases[] = {{Refusal::Updates, true}, {Refusal::Updates, false},
-               {Refusal::InsertsAfter, true}, {Refusal::InsertsAfter, false}};
+  } cases[] = {{Refusal::Updates, true},
+               {Refusal::Updates, false},
+               {Refusal::InsertsAfter, true},
+               {Refusal::InsertsAfter, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.refusal == Refusal::Updates ? "updates" : "third insert") +
                  (c.coalesce ? ", coalescing" : ", --no-coalesce"));
@@ -134,11 +142,12 @@ TEST_P(ConversionTest, ARefusingCatalogueLeavesEveryFileAsItsRowSays) {
     fs::create_directories(Raw("KIR"));
     // Two channels, each raw file 25 000 frames; the gap before d starts new files.
     for (int i = 0; i < 5; ++i)
-      RawFile("KIR", {"Z", "N-S"}, kMarch1 + i * 250.0 + (i >= 3 ? 1000.0 : 0.0), 100.0, 25000, i * 25000)
+      RawFile("KIR", {"Z", "N-S"}, kMarch1 + i * 250.0 + (i >= 3 ? 1000.0 : 0.0), 100.0, 25000,
+              i * 25000)
           .WriteTo(Raw("KIR/" + std::string(1, static_cast<char>('a' + i)) + ".raw"));
     RefuseStatements(c.refusal, 2);
-    std::vector<std::string> args = {"convert", "--station", "KIR", "--all-times", "--channel", "KIR:Z",
-                                     "--channel", "KIR:N-S"};
+    std::vector<std::string> args = {"convert",   "--station", "KIR",       "--all-times",
+                                     "--channel", "KIR:Z",     "--channel", "KIR:N-S"};
     if (!c.coalesce) args.push_back("--no-coalesce");
     const auto r = Cli(args);
     EXPECT_EQ(r.exit_status, 4) << r.err;
@@ -150,16 +159,17 @@ TEST_P(ConversionTest, AnInterruptStopsCleanlyWithFilesAndRowsInAgreement) {
   for (int i = 0; i < 300; ++i)
     RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1 + i * 60.0, 100.0, 6000, i * 6000)
         .WriteTo(Raw("KIR/f" + std::to_string(1000 + i) + ".raw"));
-  const auto r = RunCommand("korvel2tqf-cli", {"convert", "--station", "KIR", "--all-times"}, [&](pid_t pid) {
-    // Part-way: once the first output file is there. Stopped while the signal
-    // is sent, so that it lands in the middle of the work whatever the speed.
-    const auto first = Out("KIR/00/01032007-000000-Z.KIR");
-    for (int waited = 0; !fs::exists(first) && waited < 20000; ++waited)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    kill(pid, SIGSTOP);
-    kill(pid, SIGINT);
-    kill(pid, SIGCONT);
-  });
+  const auto r =
+      RunCommand("korvel2tqf-cli", {"convert", "--station", "KIR", "--all-times"}, [&](pid_t pid) {
+        // Part-way: once the first output file is there. Stopped while the signal
+        // is sent, so that it lands in the middle of the work whatever the speed.
+        const auto first = Out("KIR/00/01032007-000000-Z.KIR");
+        for (int waited = 0; !fs::exists(first) && waited < 20000; ++waited)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        kill(pid, SIGSTOP);
+        kill(pid, SIGINT);
+        kill(pid, SIGCONT);
+      });
   EXPECT_EQ(r.exit_status, 130) << r.err;
   EXPECT_TRUE(r.out.starts_with("Конверсия прервана, конвертировано ")) << r.out;
   EXPECT_EQ(r.out.find("конвертировано 300 "), std::string::npos) << r.out;
@@ -170,8 +180,12 @@ TEST_P(ConversionTest, AnInterruptStopsCleanlyWithFilesAndRowsInAgreement) {
 // A raw file with more channels than the process may keep files open.
 TEST_P(ConversionTest, ManyChannelsConvertUnderALowDescriptorLimit) {
   std::vector<std::string> channels;
-  std::vector<std::string> args = {"-c", "ulimit -n 32 && exec \"$0\" \"$@\"", BinDir() + "/korvel2tqf-cli",
-                                   "files", "--station", "KIR"};
+  std::vector<std::string> args = {"-c",
+                                   "ulimit -n 32 && exec \"$0\" \"$@\"",
+                                   BinDir() + "/korvel2tqf-cli",
+                                   "files",
+                                   "--station",
+                                   "KIR"};
   for (int c = 0; c < 40; ++c) {
     channels.push_back("C" + std::to_string(c));
     args.insert(args.end(), {"--channel", "KIR:" + channels.back()});

@@ -29,7 +29,8 @@ fs::path ServerControl(const std::string& dsn) {
 }
 
 int ServerControl(const std::string& dsn, const std::string& action) {
-  return std::system(("'" + ServerControl(dsn).string() + "' " + action + " >/dev/null 2>&1").c_str());
+  return std::system(
+      ("'" + ServerControl(dsn).string() + "' " + action + " >/dev/null 2>&1").c_str());
 }
 
 // Starts the server again however the test ends.
@@ -64,7 +65,8 @@ class TestHost : public ConversionHost {
 std::map<std::string, std::string> Tree(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
   return files;
 }
 
@@ -101,7 +103,8 @@ TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
 
   // The server goes away once the first file is in.
   ServerBack back{GetParam()};
-  auto [broken, messages] = run(out + "broken/", [&] { back.stopped = ServerControl(GetParam(), "stop") == 0; });
+  auto [broken, messages] =
+      run(out + "broken/", [&] { back.stopped = ServerControl(GetParam(), "stop") == 0; });
   ASSERT_TRUE(back.stopped);
   EXPECT_TRUE(broken.catalogue_error);
   EXPECT_EQ(broken.converted, 1);

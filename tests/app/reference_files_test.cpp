@@ -34,10 +34,11 @@ std::string Number(std::optional<double> value, const char* format) {
 TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
   ASSERT_FALSE(DataDir().empty()) << "KORVEL_TEST_DATA is not set; run the tests with ctest";
   fs::copy(DataDir() / "raw", Raw(""));
-  auto r = Cli({"files", "--station", "KIR", "--channel", "KIR:Z", "--channel", "KIR:N-S", Raw("kir-a.raw"),
-                Raw("kir-b.raw")});
+  auto r = Cli({"files", "--station", "KIR", "--channel", "KIR:Z", "--channel", "KIR:N-S",
+                Raw("kir-a.raw"), Raw("kir-b.raw")});
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  r = Cli({"files", "--station", "КИР", "--channel", "КИР:SH Z", "--channel", "КИР:Z", Raw("kir-cyrillic.raw")});
+  r = Cli({"files", "--station", "КИР", "--channel", "КИР:SH Z", "--channel", "КИР:Z",
+           Raw("kir-cyrillic.raw")});
   EXPECT_EQ(r.exit_status, 0) << r.err;
 
   // The output tree, file by file and byte by byte.
@@ -55,18 +56,28 @@ TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
 
   // The rows, as text in the columns' order.
   CStatement s(db);
-  s.ExecDirect("SELECT STA, CH, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER, GAIN, DATATYPE, FOFF, CREATER FROM FILELIST");
+  s.ExecDirect(
+      "SELECT STA, CH, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER, GAIN, DATATYPE, FOFF, CREATER FROM "
+      "FILELIST");
   std::vector<std::string> rows;
   while (s.Fetch()) {
-    std::string line = s.Get<std::string>(1).value_or("NULL") + "\t" + s.Get<std::string>(2).value_or("NULL") + "\t" +
+    std::string line = s.Get<std::string>(1).value_or("NULL") + "\t" +
+                       s.Get<std::string>(2).value_or("NULL") + "\t" +
                        s.Get<std::string>(3).value_or("NULL");
-    for (const auto& [column, format] : {std::pair{4, "%.6f"}, {5, "%.6f"}, {6, "%.6f"}, {7, "%.7f"}, {8, "%.6f"},
-                                         {9, "%.0f"}, {10, "%.0f"}, {11, "%.0f"}})
+    for (const auto& [column, format] : {std::pair{4, "%.6f"},
+                                         {5, "%.6f"},
+                                         {6, "%.6f"},
+                                         {7, "%.7f"},
+                                         {8, "%.6f"},
+                                         {9, "%.0f"},
+                                         {10, "%.0f"},
+                                         {11, "%.0f"}})
       line += "\t" + Number(s.Get<double>(column), format);
     rows.push_back(line + "\t" + s.Get<std::string>(12).value_or("NULL") + "\n");
   }
   std::sort(rows.begin(), rows.end());
-  std::string text = "STA\tCH\tCPATH\tTBEGIN\tTQTY\tSPS\tCALIB\tCALPER\tGAIN\tDATATYPE\tFOFF\tCREATER\n";
+  std::string text =
+      "STA\tCH\tCPATH\tTBEGIN\tTQTY\tSPS\tCALIB\tCALPER\tGAIN\tDATATYPE\tFOFF\tCREATER\n";
   for (const std::string& row : rows) text += row;
   EXPECT_EQ(text, ReadFileBytes(DataDir() / "expected" / "rows.tsv"));
 }

@@ -186,7 +186,9 @@ TEST(CheckList, FocusRectangleIsDottedAndLeavesTheImageOut) {
   const QImage before = Paint(row);
   row.focused = true;
   const QImage after = Paint(row);
-  const auto inverted = [&](int x, int y) { return (after.pixel(x, y) ^ before.pixel(x, y)) == 0xffffffu; };
+  const auto inverted = [&](int x, int y) {
+    return (after.pixel(x, y) ^ before.pixel(x, y)) == 0xffffffu;
+  };
   EXPECT_TRUE(inverted(16, 0));
   EXPECT_EQ(after.pixel(17, 0), before.pixel(17, 0));
   EXPECT_TRUE(inverted(16, 2));
@@ -204,7 +206,8 @@ QImage PaintCell(const QString& text, const QRect& cell, bool by_hand = false) {
   painter.setBackground(Qt::white);
   if (by_hand) {
     painter.fillRect(cell, Qt::white);
-    painter.drawText(QPoint(cell.left() + 2, cell.top() + 1 + painter.fontMetrics().ascent()), text);
+    painter.drawText(QPoint(cell.left() + 2, cell.top() + 1 + painter.fontMetrics().ascent()),
+                     text);
   } else {
     DrawCellText(painter, text, cell);
   }
@@ -213,7 +216,8 @@ QImage PaintCell(const QString& text, const QRect& cell, bool by_hand = false) {
 
 TEST(CheckList, CellTextIsPlacedShortenedOrClipped) {
   const QRect wide(10, 2, 120, 16);
-  EXPECT_EQ(PaintCell(QStringLiteral("KIROV"), wide), PaintCell(QStringLiteral("KIROV"), wide, true));
+  EXPECT_EQ(PaintCell(QStringLiteral("KIROV"), wide),
+            PaintCell(QStringLiteral("KIROV"), wide, true));
   const QString text = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
   QString fitted = text;
   ASSERT_TRUE(Fit(fitted, 80));
@@ -237,9 +241,11 @@ TEST(CheckList, DelegatePaintsTreeWidgetRowsFromTheStateRole) {
   tree.resize(320, 160);
   tree.header()->setStretchLastSection(false);
   for (int column = 0; column < 3; ++column) tree.setColumnWidth(column, 90 + 15 * (column > 0));
-  auto* ticked = new QTreeWidgetItem(&tree, {QStringLiteral("KIR"), QStringLiteral("Z"), QStringLiteral("1.000")});
+  auto* ticked = new QTreeWidgetItem(
+      &tree, {QStringLiteral("KIR"), QStringLiteral("Z"), QStringLiteral("1.000")});
   ticked->setData(0, kStateImageRole, kStateTicked);
-  auto* unticked = new QTreeWidgetItem(&tree, {QStringLiteral("KIR"), QStringLiteral("BHZ"), QStringLiteral("1.000")});
+  auto* unticked = new QTreeWidgetItem(
+      &tree, {QStringLiteral("KIR"), QStringLiteral("BHZ"), QStringLiteral("1.000")});
   unticked->setData(0, kStateImageRole, kStateUnticked);
   tree.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&tree));
@@ -317,7 +323,8 @@ TEST(ChooseFolder, CancelGivesAnEmptyPathAndConfirmTheFullPath) {
   });
   EXPECT_EQ(ChooseFolder(nullptr, root.path()), wanted);
   WhenDialogShows([](QDialog* dialog) { dialog->accept(); });
-  EXPECT_EQ(QDir(ChooseFolder(nullptr, root.path())).canonicalPath(), QDir(root.path()).canonicalPath());
+  EXPECT_EQ(QDir(ChooseFolder(nullptr, root.path())).canonicalPath(),
+            QDir(root.path()).canonicalPath());
 }
 
 }  // namespace

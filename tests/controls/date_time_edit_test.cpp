@@ -69,7 +69,8 @@ TEST(DateTimeEdit, RangeCheck) {
   }
   edit.SelectLayout(1);
   for (const auto& [text, valid] : {std::pair{"2008.366 23:59:59", true},
-                                    {"2007.366 23:59:59", false}, {"2007.100 23:59", false}}) {
+                                    {"2007.366 23:59:59", false},
+                                    {"2007.100 23:59", false}}) {
     edit.SetValueText(text);
     EXPECT_EQ(edit.IsValidDateTime(), valid) << text;
   }

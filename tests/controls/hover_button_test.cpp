@@ -45,7 +45,8 @@ QPixmap BlueSquare() {
 
 void Send(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons,
           Qt::MouseButton button = Qt::NoButton) {
-  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+  QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, buttons,
+                    Qt::NoModifier);
   QApplication::sendEvent(widget, &event);
 }
 
@@ -292,7 +293,9 @@ TEST_F(HoverButtonTest, PaintEventCopiesTheFaceDrawnOffScreen) {
   m_button->setText(QStringLiteral("&Go"));
   m_host->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(m_host.get()));
-  const auto grabbed = [&] { return m_button->grab().toImage().convertToFormat(QImage::Format_ARGB32); };
+  const auto grabbed = [&] {
+    return m_button->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  };
   EXPECT_EQ(grabbed(), Render(m_button->CurrentItemState()));
   m_button->setEnabled(false);
   EXPECT_EQ(grabbed(), Render({false, false, true}));
@@ -312,7 +315,8 @@ TEST_F(HoverButtonTest, IconsComeInTwoSizesWithTransparentBackgroundsAndTheFitti
       int clear = 0;
       for (int y = 0; y <= last; ++y)
         for (int x = 0; x <= last; ++x) clear += qAlpha(icon.pixel(x, y)) == 0;
-      EXPECT_EQ(qAlpha(icon.pixel(0, 0)) + qAlpha(icon.pixel(last, last)), 0) << id << " " << size.width();
+      EXPECT_EQ(qAlpha(icon.pixel(0, 0)) + qAlpha(icon.pixel(last, last)), 0)
+          << id << " " << size.width();
       EXPECT_GT(clear, icon.width() * icon.height() / 5) << id << " " << size.width();
       EXPECT_GT(icon.width() * icon.height() - clear, icon.width() * icon.height() / 5) << id;
     }
@@ -393,7 +397,8 @@ TEST(HoverButtonDefaultPalette, NormalHotAndPressedFacesStayReadable) {
     for (int i = 0; i < 3; ++i) {
       auto* b = new CHoverButton(&host);
       const QRect shape = row == 0 ? big : small;
-      b->setGeometry(QRect(QPoint(10 + i * (big.width() + 8), row == 0 ? 10 : big.height() + 20), shape.size()));
+      b->setGeometry(QRect(QPoint(10 + i * (big.width() + 8), row == 0 ? 10 : big.height() + 20),
+                           shape.size()));
       if (row == 0) b->setText(QStringLiteral("Конвертировать"));
       b->SetHotBackColor(Brightened(b->GetNormalBackColor(), 0x14), false);
       b->SetHotTextColor(QColor(255, 0, 0), false);
@@ -419,7 +424,9 @@ TEST(HoverButtonDefaultPalette, NormalHotAndPressedFacesStayReadable) {
   const QRgb dark = palette.color(QPalette::Active, QPalette::Dark).rgb();
   EXPECT_EQ(buttons[0]->GetNormalBackColor().rgb(), face);
   const QImage faces = host.grab().toImage();
-  const auto at = [&](const CHoverButton* b, QPoint p) { return faces.pixel(b->geometry().topLeft() + p); };
+  const auto at = [&](const CHoverButton* b, QPoint p) {
+    return faces.pixel(b->geometry().topLeft() + p);
+  };
   for (int row = 0; row < 2; ++row) {
     const CHoverButton* normal = buttons[row * 3];
     const CHoverButton* hovered = buttons[row * 3 + 1];
@@ -462,7 +469,8 @@ TEST(HoverButtonDefaultPalette, NormalHotAndPressedFacesStayReadable) {
       red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
     }
   EXPECT_GT(red, 20);
-  EXPECT_FALSE(test::SaveScreenshot(host, QStringLiteral("hover-buttons-normal-hot-pressed")).isEmpty());
+  EXPECT_FALSE(
+      test::SaveScreenshot(host, QStringLiteral("hover-buttons-normal-hot-pressed")).isEmpty());
 }
 
 TEST(HoverButtonAttach, TakesOverTheButtonsPlaceTextAndDefaultState) {

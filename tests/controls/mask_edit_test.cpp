@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QAction>
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QTest>
@@ -15,19 +15,36 @@ namespace korvel {
 namespace {
 
 // One key, then the text, caret and beep count it must leave.
-struct Step { std::string key; const char* text; int caret; int beeps; };
+struct Step {
+  std::string key;
+  const char* text;
+  int caret;
+  int beeps;
+};
 
 const std::map<std::string, std::pair<Qt::Key, Qt::KeyboardModifiers>> kNamedKeys = {
-    {"Home", {Qt::Key_Home, {}}}, {"End", {Qt::Key_End, {}}}, {"Left", {Qt::Key_Left, {}}},
-    {"Right", {Qt::Key_Right, {}}}, {"S-Right", {Qt::Key_Right, Qt::ShiftModifier}},
-    {"Ret", {Qt::Key_Return, {}}}, {"BS", {Qt::Key_Backspace, {}}}, {"Del", {Qt::Key_Delete, {}}},
-    {"Ins", {Qt::Key_Insert, {}}}, {"S-Del", {Qt::Key_Delete, Qt::ShiftModifier}},
-    {"S-Ins", {Qt::Key_Insert, Qt::ShiftModifier}}, {"C-Ins", {Qt::Key_Insert, Qt::ControlModifier}},
-    {"C-BS", {Qt::Key_Backspace, Qt::ControlModifier}}, {"A-5", {Qt::Key_5, Qt::AltModifier}},
-    {"C-V", {Qt::Key_V, Qt::ControlModifier}}, {"C-X", {Qt::Key_X, Qt::ControlModifier}},
-    {"C-C", {Qt::Key_C, Qt::ControlModifier}}, {"C-K", {Qt::Key_K, Qt::ControlModifier}},
-    {"C-U", {Qt::Key_U, Qt::ControlModifier}}, {"C-Z", {Qt::Key_Z, Qt::ControlModifier}},
-    {"C-Y", {Qt::Key_Y, Qt::ControlModifier}}, {"C-E", {Qt::Key_E, Qt::ControlModifier}},
+    {"Home", {Qt::Key_Home, {}}},
+    {"End", {Qt::Key_End, {}}},
+    {"Left", {Qt::Key_Left, {}}},
+    {"Right", {Qt::Key_Right, {}}},
+    {"S-Right", {Qt::Key_Right, Qt::ShiftModifier}},
+    {"Ret", {Qt::Key_Return, {}}},
+    {"BS", {Qt::Key_Backspace, {}}},
+    {"Del", {Qt::Key_Delete, {}}},
+    {"Ins", {Qt::Key_Insert, {}}},
+    {"S-Del", {Qt::Key_Delete, Qt::ShiftModifier}},
+    {"S-Ins", {Qt::Key_Insert, Qt::ShiftModifier}},
+    {"C-Ins", {Qt::Key_Insert, Qt::ControlModifier}},
+    {"C-BS", {Qt::Key_Backspace, Qt::ControlModifier}},
+    {"A-5", {Qt::Key_5, Qt::AltModifier}},
+    {"C-V", {Qt::Key_V, Qt::ControlModifier}},
+    {"C-X", {Qt::Key_X, Qt::ControlModifier}},
+    {"C-C", {Qt::Key_C, Qt::ControlModifier}},
+    {"C-K", {Qt::Key_K, Qt::ControlModifier}},
+    {"C-U", {Qt::Key_U, Qt::ControlModifier}},
+    {"C-Z", {Qt::Key_Z, Qt::ControlModifier}},
+    {"C-Y", {Qt::Key_Y, Qt::ControlModifier}},
+    {"C-E", {Qt::Key_E, Qt::ControlModifier}},
     {"C-A", {Qt::Key_A, Qt::ControlModifier}}};
 
 // The duration box of the main window.
@@ -61,13 +78,24 @@ class MaskEdit : public ::testing::Test {
 };
 
 TEST_F(MaskEdit, TypingOverwritesStepsOverSeparatorsAndRefuses) {
-  Run({{"Home", "00:30:00", 0, 0}, {"1", "10:30:00", 1, 0}, {"2", "12:30:00", 3, 0},
-       {"3", "12:30:00", 4, 0},    {"4", "12:34:00", 6, 0}, {"5", "12:34:50", 7, 0},
-       {"6", "12:34:56", 8, 0},    {"7", "12:34:56", 8, 1}, {":", "12:34:56", 8, 2},
-       {"Home", "12:34:56", 0, 2}, {"a", "12:34:56", 0, 3}, {" ", "12:34:56", 0, 4},
-       {"Right", "12:34:56", 1, 4}, {"Right", "12:34:56", 2, 4},
+  Run({{"Home", "00:30:00", 0, 0},
+       {"1", "10:30:00", 1, 0},
+       {"2", "12:30:00", 3, 0},
+       {"3", "12:30:00", 4, 0},
+       {"4", "12:34:00", 6, 0},
+       {"5", "12:34:50", 7, 0},
+       {"6", "12:34:56", 8, 0},
+       {"7", "12:34:56", 8, 1},
+       {":", "12:34:56", 8, 2},
+       {"Home", "12:34:56", 0, 2},
+       {"a", "12:34:56", 0, 3},
+       {" ", "12:34:56", 0, 4},
+       {"Right", "12:34:56", 1, 4},
+       {"Right", "12:34:56", 2, 4},
        // On a separator: it is rewritten, stepped past, and the digit lands behind it.
-       {"9", "12:94:56", 4, 4},    {"Left", "12:94:56", 3, 4}, {"Left", "12:94:56", 2, 4},
+       {"9", "12:94:56", 4, 4},
+       {"Left", "12:94:56", 3, 4},
+       {"Left", "12:94:56", 2, 4},
        // The separator is stepped over before the letter is refused.
        {"x", "12:94:56", 3, 5}});
   EXPECT_EQ(edit.ValueText(), "12:94:56");
@@ -76,17 +104,29 @@ TEST_F(MaskEdit, TypingOverwritesStepsOverSeparatorsAndRefuses) {
 TEST_F(MaskEdit, EditingKeysAreDroppedCaretKeysMoveFreely) {
   QApplication::clipboard()->setText("clip");
   edit.setCursorPosition(4);
-  Run({{"BS", "00:30:00", 4, 0},    {"Del", "00:30:00", 4, 0},   {"Ins", "00:30:00", 4, 0},
-       {"S-Del", "00:30:00", 4, 0}, {"S-Ins", "00:30:00", 4, 0}, {"C-Ins", "00:30:00", 4, 0},
-       {"C-BS", "00:30:00", 4, 0},  {"A-5", "00:30:00", 4, 0},   {"Ret", "00:30:00", 4, 0},
-       {"End", "00:30:00", 8, 0},   {"Left", "00:30:00", 7, 0},  {"Home", "00:30:00", 0, 0}});
+  Run({{"BS", "00:30:00", 4, 0},
+       {"Del", "00:30:00", 4, 0},
+       {"Ins", "00:30:00", 4, 0},
+       {"S-Del", "00:30:00", 4, 0},
+       {"S-Ins", "00:30:00", 4, 0},
+       {"C-Ins", "00:30:00", 4, 0},
+       {"C-BS", "00:30:00", 4, 0},
+       {"A-5", "00:30:00", 4, 0},
+       {"Ret", "00:30:00", 4, 0},
+       {"End", "00:30:00", 8, 0},
+       {"Left", "00:30:00", 7, 0},
+       {"Home", "00:30:00", 0, 0}});
   EXPECT_EQ(QApplication::clipboard()->text(), "clip");
   // Of the control characters only cut, copy and paste get through: the
   // line-editing ones (kill to the end, kill the line, undo, redo, end of
   // line, select all) are dropped silently.
   edit.setCursorPosition(4);
-  Run({{"C-K", "00:30:00", 4, 0}, {"C-U", "00:30:00", 4, 0}, {"C-Z", "00:30:00", 4, 0},
-       {"C-Y", "00:30:00", 4, 0}, {"C-E", "00:30:00", 4, 0}, {"C-A", "00:30:00", 4, 0}});
+  Run({{"C-K", "00:30:00", 4, 0},
+       {"C-U", "00:30:00", 4, 0},
+       {"C-Z", "00:30:00", 4, 0},
+       {"C-Y", "00:30:00", 4, 0},
+       {"C-E", "00:30:00", 4, 0},
+       {"C-A", "00:30:00", 4, 0}});
   EXPECT_FALSE(edit.hasSelectedText());
   EXPECT_EQ(QApplication::clipboard()->text(), "clip");
   EXPECT_EQ(edit.ValueText(), "00:30:00");
@@ -95,14 +135,18 @@ TEST_F(MaskEdit, EditingKeysAreDroppedCaretKeysMoveFreely) {
   const std::unique_ptr<QMenu> menu(edit.CreateContextMenu());
   QStringList entries;
   for (const QAction* action : menu->actions()) entries << action->text().section('\t', 0, 0);
-  EXPECT_EQ(entries, (QStringList{QLineEdit::tr("Cu&t"), QLineEdit::tr("&Copy"), QLineEdit::tr("&Paste")}));
+  EXPECT_EQ(entries,
+            (QStringList{QLineEdit::tr("Cu&t"), QLineEdit::tr("&Copy"), QLineEdit::tr("&Paste")}));
   menu->actions()[1]->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), "00:30:00");
 }
 
 TEST_F(MaskEdit, ExtraCharactersAndSelection) {
-  Run({{"Home", "00:30:00", 0, 0}, {":", ":0:30:00", 1, 0}, {":", ":::30:00", 3, 0},
-       {"S-Right", ":::30:00", 4, 0}, {"S-Right", ":::30:00", 5, 0},
+  Run({{"Home", "00:30:00", 0, 0},
+       {":", ":0:30:00", 1, 0},
+       {":", ":::30:00", 3, 0},
+       {"S-Right", ":::30:00", 4, 0},
+       {"S-Right", ":::30:00", 5, 0},
        {"7", ":::70:00", 4, 0}});  // only the first selected character is replaced
   EXPECT_FALSE(edit.hasSelectedText());
   EXPECT_EQ(edit.ValueText(), ":::70:00");
@@ -176,9 +220,15 @@ TEST_F(MaskEdit, DateDigitRuleRefusesSilently) {
   edit.SetDateDigitRule(true);
   edit.SetValueText("01.01.2007");
   edit.setCursorPosition(0);
-  Run({{"4", "01.01.2007", 0, 0}, {"x", "01.01.2007", 0, 1}, {"3", "31.01.2007", 1, 1},
-       {"2", "31.01.2007", 1, 1}, {"1", "31.01.2007", 3, 1}, {"2", "31.01.2007", 3, 1},
-       {"1", "31.11.2007", 4, 1}, {"3", "31.11.2007", 4, 1}, {"2", "31.12.2007", 6, 1},
+  Run({{"4", "01.01.2007", 0, 0},
+       {"x", "01.01.2007", 0, 1},
+       {"3", "31.01.2007", 1, 1},
+       {"2", "31.01.2007", 1, 1},
+       {"1", "31.01.2007", 3, 1},
+       {"2", "31.01.2007", 3, 1},
+       {"1", "31.11.2007", 4, 1},
+       {"3", "31.11.2007", 4, 1},
+       {"2", "31.12.2007", 6, 1},
        {"9", "31.12.9007", 7, 1}});
 }
 

@@ -11,8 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "controls/open_file_dlg.h"
-#include "tests/qt_support/screenshot.h"
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "tests/qt_support/screenshot.h"
 #include "tests/support/raw_file_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -90,7 +90,8 @@ std::string Text1251(const std::filesystem::path& path) { return PathText(path);
 
 class OpenFileDlgTest : public ::testing::Test {
  protected:
-  std::filesystem::path Raw(const std::string& name, std::vector<std::string> channels = {"Z", "N-S"},
+  std::filesystem::path Raw(const std::string& name,
+                            std::vector<std::string> channels = {"Z", "N-S"},
                             const std::string& station = "KIR") const {
     const auto path = m_dir / name;
     RawFileBuilder().Station(station).Channels(channels).Frames(100).WriteTo(path);
@@ -116,8 +117,9 @@ TEST_F(OpenFileDlgTest, IsTheFrameworksDialogForSeveralExistingFiles) {
 
   QTreeWidget* list = dlg.SummaryList();
   ASSERT_EQ(list->columnCount(), 5);
-  const QStringList headers = {QStringLiteral("Станция"), QStringLiteral("Канал"), QStringLiteral("Отс/с"),
-                               QStringLiteral("Время"), QStringLiteral("Длит.")};
+  const QStringList headers = {QStringLiteral("Станция"), QStringLiteral("Канал"),
+                               QStringLiteral("Отс/с"), QStringLiteral("Время"),
+                               QStringLiteral("Длит.")};
   for (int c = 0; c < 5; ++c) EXPECT_EQ(list->headerItem()->text(c), headers[c]) << c;
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
   EXPECT_FALSE(list->isSortingEnabled());
@@ -144,7 +146,8 @@ TEST_F(OpenFileDlgTest, NamesWithoutADotAreListed) {
   const QModelIndex root = model->index(Q(m_dir.path()));
   ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 2; }, 5000));
   QStringList names;
-  for (int i = 0; i < model->rowCount(root); ++i) names << model->index(i, 0, root).data().toString();
+  for (int i = 0; i < model->rowCount(root); ++i)
+    names << model->index(i, 0, root).data().toString();
   names.sort();
   EXPECT_EQ(names, (QStringList{QStringLiteral("nodot"), QStringLiteral("with.dat")}));
 }
@@ -180,10 +183,12 @@ TEST_F(OpenFileDlgTest, OpensReadableInRussian) {
   QTreeWidget* list = dlg.SummaryList();
   // The dialog lists its folder in the background; the operator clicks the
   // file once it is there (the name line has the focus and takes no text).
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    SelectInView(dlg, {raw});
-    return list->topLevelItemCount() == 3;
-  }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        SelectInView(dlg, {raw});
+        return list->topLevelItemCount() == 3;
+      },
+      5000));
   QCoreApplication::processEvents();
   EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
   const QFontMetrics cells(list->font());
@@ -226,7 +231,8 @@ TEST_F(OpenFileDlgTest, OnlyASingleRawFileHasASummary) {
   std::filesystem::create_directory(folder);
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
   // Each case follows a raw file, so a list that is not cleared shows up.
-  const std::vector<std::vector<std::filesystem::path>> empty_cases = {{text}, {folder}, {two, one}, {}};
+  const std::vector<std::vector<std::filesystem::path>> empty_cases = {
+      {text}, {folder}, {two, one}, {}};
   for (const auto& selection : empty_cases) {
     SelectInView(dlg, {two});
     ASSERT_EQ(ListRows(dlg).size(), 2u);
@@ -239,7 +245,8 @@ TEST_F(OpenFileDlgTest, OnlyASingleRawFileHasASummary) {
 
 TEST_F(OpenFileDlgTest, OneChosenFileIsThePathNameAsOnDisk) {
   const auto raw = Raw(Cp1251ToUtf8("\xEA\xE8\xF0.dat"));  // кир.dat
-  const auto japanese = Raw("\xE6\x97\xA5\xE6\x9C\xAC.dat");  // 日本.dat: no place in code page 1251
+  const auto japanese =
+      Raw("\xE6\x97\xA5\xE6\x9C\xAC.dat");  // 日本.dat: no place in code page 1251
   for (const auto& chosen : {raw, japanese}) {
     OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
     dlg.selectFile(Q(chosen));
@@ -308,7 +315,8 @@ TEST_F(OpenFileDlgTest, PanelSitsBelowTheDialogWithTheFileListsEdges) {
   int total = 0;
   for (int c = 0; c < 5; ++c) total += list->columnWidth(c);
   EXPECT_LE(total, list->viewport()->width());
-  EXPECT_GE(total, list->viewport()->width() - list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 2);
+  EXPECT_GE(total,
+            list->viewport()->width() - list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 2);
 
   // The edges follow the file list when the dialog grows.
   dlg.resize(900, 520);

@@ -19,8 +19,10 @@ TEST(Connection, SettingsComeFromTheCommandLineThenTqfIniThenDefaults) {
   sandbox.WriteTqfIni("[DATABASE]\nODBC=SEISM\nUSER=" + std::string(70, 'u') + "\nPASSWORD=pw\n");
   EXPECT_EQ(ConnectString(ResolveConnection("", "", "")),
             "DSN=SEISM;UID=" + std::string(63, 'u') + ";PWD=pw;");
-  EXPECT_EQ(ConnectString(ResolveConnection("OTHER", "me", "secret")), "DSN=OTHER;UID=me;PWD=secret;");
-  EXPECT_EQ(MaskedConnectString(ResolveConnection("OTHER", "me", "secret")), "DSN=OTHER;UID=me;PWD=***;");
+  EXPECT_EQ(ConnectString(ResolveConnection("OTHER", "me", "secret")),
+            "DSN=OTHER;UID=me;PWD=secret;");
+  EXPECT_EQ(MaskedConnectString(ResolveConnection("OTHER", "me", "secret")),
+            "DSN=OTHER;UID=me;PWD=***;");
   EXPECT_EQ(ResolveConnection(std::string(40, 'd'), "", "").dsn, std::string(31, 'd'));
 }
 
@@ -68,9 +70,10 @@ TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
     SQLINTEGER native;  // 0: not checked
   };
   const std::string dsn = GetParam();
-  const Expected expected = dsn.find("PG") != std::string::npos        ? Expected{DbmsKind::Postgres, "42703", 0}
-                            : dsn.find("MARIADB") != std::string::npos ? Expected{DbmsKind::MySql, "42S22", 1054}
-                                                                        : Expected{DbmsKind::Access, "HY000", 1};
+  const Expected expected =
+      dsn.find("PG") != std::string::npos        ? Expected{DbmsKind::Postgres, "42703", 0}
+      : dsn.find("MARIADB") != std::string::npos ? Expected{DbmsKind::MySql, "42S22", 1054}
+                                                 : Expected{DbmsKind::Access, "HY000", 1};
   EXPECT_EQ(database.GetDbmsKind(), expected.kind) << database.DbmsName();
   EXPECT_EQ(database.IsSqlite(), expected.kind == DbmsKind::Access);
   database.ExecuteSQL("CREATE TABLE IF NOT EXISTS PROBE_T (A INT)");
@@ -79,7 +82,8 @@ TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
     FAIL() << "no error";
   } catch (const CDBException& e) {
     // PostgreSQL folds the name to lower case.
-    EXPECT_NE(CharUpper1251(e.ErrorText()).find("NO_SUCH_COLUMN"), std::string::npos) << e.ErrorText();
+    EXPECT_NE(CharUpper1251(e.ErrorText()).find("NO_SUCH_COLUMN"), std::string::npos)
+        << e.ErrorText();
     EXPECT_EQ(e.SqlState(), expected.sql_state) << e.ErrorText();
     if (expected.native != 0) {
       EXPECT_EQ(e.NativeError(), expected.native);
@@ -99,7 +103,8 @@ TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
   EXPECT_EQ(notifier.messages[0].text.rfind("DSN=" + GetParam() + ";UID=TQF;PWD=***;\n", 0), 0u);
   EXPECT_EQ(notifier.messages[0].text.find("wrong-password"), std::string::npos);
   // "password authentication failed", "Access denied for user ... (using password: YES)"
-  EXPECT_NE(notifier.messages[0].text.find("password"), std::string::npos) << notifier.messages[0].text;
+  EXPECT_NE(notifier.messages[0].text.find("password"), std::string::npos)
+      << notifier.messages[0].text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, LiveConnectionTest, ::testing::ValuesIn(test::TestDsns()),

@@ -88,8 +88,9 @@ class FileListTest : public ::testing::TestWithParam<std::string> {
   void InsertForeign(const std::string& sta, const std::string& cpath, const std::string& creater,
                      const char* lddate, double tbegin) {
     CStatement s(m_db);
-    s.Prepare("INSERT INTO FILELIST (STA, CPATH, CREATER, LDDATE, TBEGIN, CALIB, CALPER) "
-              "VALUES (?, ?, ?, ?, ?, 7, 8)");
+    s.Prepare(
+        "INSERT INTO FILELIST (STA, CPATH, CREATER, LDDATE, TBEGIN, CALIB, CALPER) "
+        "VALUES (?, ?, ?, ?, ?, 7, 8)");
     s.Bind(1, sta);
     s.Bind(2, cpath);
     s.Bind(3, creater);
@@ -132,7 +133,8 @@ TEST_P(FileListTest, RegisteringAFileTwiceLeavesOneFreshRow) {
   EXPECT_EQ(r.lddate->fraction, 0u);
   EXPECT_EQ(CountRows(), 1);
   // Paths are compared byte for byte: one that differs in case is another file.
-  catalogue.RegisterNewFile("kir/06/07032007-061200-z.kir", "KIR", "Z", 1.0, 2.0, 100.0, 3.0, 4.0, 1, 3);
+  catalogue.RegisterNewFile("kir/06/07032007-061200-z.kir", "KIR", "Z", 1.0, 2.0, 100.0, 3.0, 4.0,
+                            1, 3);
   EXPECT_EQ(Rows("KIR/06/07032007-061200-Z.KIR").size(), 1u);
   EXPECT_EQ(CountRows(), 2);
 }
@@ -248,7 +250,8 @@ void WriteMegabytes(const std::string& path, int megabytes) {
 
 TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   SmallDisk disk;
-  if (!disk.mounted()) GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
+  if (!disk.mounted())
+    GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
   CFileList catalogue(m_db, m_notifier);
   const std::string root = disk.root();
   WriteMegabytes(root + "KIR/a.dat", 12);
@@ -295,7 +298,8 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
 
 TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
   SmallDisk disk;
-  if (!disk.mounted()) GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
+  if (!disk.mounted())
+    GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
   const std::string root = disk.root();
   // A fixed-width column gives every path back padded to its width: on
   // PostgreSQL CHAR(255) does; elsewhere the blanks are stored as written.

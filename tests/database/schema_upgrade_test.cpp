@@ -14,18 +14,23 @@ TEST(SchemaUpgrade, StatementsCharacterForCharacter) {
   const auto present = [](const char* column, const char* type, DbmsKind kind) {
     return ChangeColumnStatement("FILELIST", column, type, true, kind);
   };
-  EXPECT_EQ(present("LCODE", "VARCHAR(8)", DbmsKind::Access), "ALTER TABLE FILELIST ALTER LCODE   VARCHAR(8)");
+  EXPECT_EQ(present("LCODE", "VARCHAR(8)", DbmsKind::Access),
+            "ALTER TABLE FILELIST ALTER LCODE   VARCHAR(8)");
   EXPECT_EQ(present("LCODE", "VARCHAR(8)", DbmsKind::MsSql),
             "ALTER TABLE FILELIST ALTER COLUMN LCODE   VARCHAR(8)");
-  EXPECT_EQ(present("LCODE", "VARCHAR(8)", DbmsKind::Oracle), "ALTER TABLE FILELIST MODIFY LCODE   VARCHAR(8)");
-  EXPECT_EQ(present("CALPER", "FLOAT", DbmsKind::MySql), "ALTER TABLE FILELIST MODIFY CALPER   FLOAT");
+  EXPECT_EQ(present("LCODE", "VARCHAR(8)", DbmsKind::Oracle),
+            "ALTER TABLE FILELIST MODIFY LCODE   VARCHAR(8)");
+  EXPECT_EQ(present("CALPER", "FLOAT", DbmsKind::MySql),
+            "ALTER TABLE FILELIST MODIFY CALPER   FLOAT");
   EXPECT_EQ(present("FOFF", "INT", DbmsKind::Postgres), "ALTER TABLE FILELIST ALTER FOFF TYPE INT");
-  EXPECT_EQ(present("TEND", "DOUBLE", DbmsKind::Access), "ALTER TABLE FILELIST ALTER TEND   DOUBLE");
+  EXPECT_EQ(present("TEND", "DOUBLE", DbmsKind::Access),
+            "ALTER TABLE FILELIST ALTER TEND   DOUBLE");
   for (DbmsKind kind : {DbmsKind::Access, DbmsKind::Postgres, DbmsKind::MsSql})
     EXPECT_EQ(ChangeColumnStatement("FILELIST", "CALIB", "FLOAT", false, kind),
               "ALTER TABLE FILELIST ADD CALIB   FLOAT");
   // MySQL and MariaDB get DOUBLE: their FLOAT is single precision.
-  EXPECT_EQ(present("CALIB", "DOUBLE", DbmsKind::MySql), "ALTER TABLE FILELIST MODIFY CALIB   DOUBLE");
+  EXPECT_EQ(present("CALIB", "DOUBLE", DbmsKind::MySql),
+            "ALTER TABLE FILELIST MODIFY CALIB   DOUBLE");
   EXPECT_EQ(ChangeColumnStatement("FILELIST", "TEND", "DOUBLE", false, DbmsKind::MySql),
             "ALTER TABLE FILELIST ADD TEND   DOUBLE");
 }
@@ -56,7 +61,8 @@ TEST_P(SchemaUpgradeTest, AddsMissingColumnsWithoutTouchingRows) {
   EXPECT_TRUE(m_notifier.messages.empty());
   for (const char* column : {"LCODE", "CALPER", "CALIB", "FOFF", "TEND"})
     EXPECT_TRUE(ColumnExists(m_db, "FILELIST", column)) << column;
-  m_db.ExecuteSQL("UPDATE FILELIST SET CALIB = 1.5, FOFF = 512, LCODE = 'ab' WHERE CPATH = 'KIR/x'");
+  m_db.ExecuteSQL(
+      "UPDATE FILELIST SET CALIB = 1.5, FOFF = 512, LCODE = 'ab' WHERE CPATH = 'KIR/x'");
 }
 
 TEST_P(SchemaUpgradeTest, PresentColumnsAreDeclaredAgainOnServersAndLeftAloneOnSqlite) {
@@ -99,7 +105,8 @@ TEST_P(SchemaUpgradeTest, AMissingTableIsAFailedProbeWhereTheDriverSaysSo) {
   if (m_sqlite) {
     // The probes count as missing columns: five ADD statements fail.
     EXPECT_EQ(m_db.StatementCount() - before, 10u);
-    EXPECT_EQ(m_notifier.messages[4].text.rfind("Ошибка добавления поля TEND в таблицу FILELIST", 0), 0u);
+    EXPECT_EQ(
+        m_notifier.messages[4].text.rfind("Ошибка добавления поля TEND в таблицу FILELIST", 0), 0u);
   } else {
     // No ADD is sent where the probe failed for another reason than the column.
     EXPECT_EQ(m_db.StatementCount() - before, 5u);

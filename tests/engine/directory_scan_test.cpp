@@ -64,12 +64,13 @@ TEST(DirectoryScan, NameOrderStatusLineAndOneBeepPerScan) {
   host.status.clear();
   EXPECT_EQ(ScanDirectory("KIR", host, writer, 0, 0, raw.string()), 4);
   EXPECT_EQ(host.notifier.beeps, 1 + 3);  // the scan and its two nested ones
-  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3", "c.raw 1/1",
-                                                   "d.raw 1/1", "", "", ""}));
+  EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3",
+                                                   "c.raw 1/1", "d.raw 1/1", "", "", ""}));
 
   // Hand-picked files are named one by one with their place among them too.
   host.status.clear();
-  EXPECT_EQ(ConvertChosenFiles("KIR", {raw / "A.raw", raw / "b.raw"}, raw, host, writer).converted, 2);
+  EXPECT_EQ(ConvertChosenFiles("KIR", {raw / "A.raw", raw / "b.raw"}, raw, host, writer).converted,
+            2);
   EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/2", "b.raw 2/2"}));
   host.notifier.messages.clear();
 

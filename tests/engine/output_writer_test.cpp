@@ -34,7 +34,8 @@ class OutputWriterTest : public ::testing::Test {
   void Append(const std::string& channel, double rate, EpochSeconds t, int count, int k0 = 0,
               double cal = 1000.0, double per = 1.0) {
     std::vector<float> samples(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) samples[static_cast<std::size_t>(i)] = static_cast<float>(k0 + i);
+    for (int i = 0; i < count; ++i)
+      samples[static_cast<std::size_t>(i)] = static_cast<float>(k0 + i);
     writer.AppendBlock("KIR", channel, rate, cal, per, t, count, samples.data());
   }
   std::size_t SamplesIn(const std::string& rel) {
@@ -82,7 +83,8 @@ TEST_F(OutputWriterTest, ShortBlocksMergeAndGapsSplit) {
   Append("Z", 100.0, kT0, 4000);
   Append("Z", 100.0, kT0 + 40.0, 4000);  // continues: merged, nothing written yet
   EXPECT_EQ(catalogue.Count("register"), 0);
-  Append("Z", 100.0, kT0 + 80.0 + 0.01, 4000);  // one interval late still continues, but 12000 > 9900
+  Append("Z", 100.0, kT0 + 80.0 + 0.01,
+         4000);  // one interval late still continues, but 12000 > 9900
   EXPECT_EQ(catalogue.Count("register"), 1);
   writer.FlushAll();
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 12000u);
@@ -108,7 +110,8 @@ TEST_F(OutputWriterTest, AnotherRateOrCalibrationStartsAFileOfItsOwn) {
   writer.FlushAll();
   ASSERT_EQ(catalogue.Count("register"), 2);
   EXPECT_EQ(writer.Stations()[0].channels.size(), 1u);
-  EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000010-Z.KIR").find("SpS=50.000000\r\n"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000010-Z.KIR").find("SpS=50.000000\r\n"),
+            std::string::npos);
   Append("Z", 50.0, kT0 + 20.0, 500, 0, 2000.0, 1.0);  // another calibration value
   Append("Z", 50.0, kT0 + 30.0, 500, 0, 2000.0, 0.5);  // another period
   writer.FlushAll();
@@ -134,7 +137,8 @@ TEST_F(OutputWriterTest, AFailedCreateIsReportedThenItsExtensionToo) {
   const std::string path = root + "missing/KIR/00/01032007-000000-Z.KIR";
   EXPECT_EQ(notifier.messages[0].text, "File create error '" + path + "'");
   EXPECT_EQ(notifier.messages[1].text, "File open error '" + path + "'");
-  EXPECT_EQ(catalogue.Count("register") + catalogue.Count("update"), 0);  // nothing on disk, nothing told
+  EXPECT_EQ(catalogue.Count("register") + catalogue.Count("update"),
+            0);  // nothing on disk, nothing told
   EXPECT_EQ(catalogue.Count("guard"), 3);
 }
 
@@ -190,7 +194,8 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathDropsTheOldFilesHeldBackRow) {
 
 std::size_t OpenDescriptors() {
   std::size_t n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+    ++n;
   return n;
 }
 
@@ -218,13 +223,15 @@ TEST_F(OutputWriterTest, WhileCoalescingAnExtendedFileStaysOpenUntilClosedOnPurp
 // or a trigger that rejects a row would.
 class RefusingCatalogue : public RecordingCatalogue {
  public:
-  void RegisterNewFile(const std::string& cpath, const std::string& sta, const std::string& ch, double tbegin,
-                       double tqty, double sps, double calib, double calper, int gain, int datatype) override {
+  void RegisterNewFile(const std::string& cpath, const std::string& sta, const std::string& ch,
+                       double tbegin, double tqty, double sps, double calib, double calper,
+                       int gain, int datatype) override {
     if (Count("register") == refuse_register_after) throw CatalogueError("insert refused");
-    RecordingCatalogue::RegisterNewFile(cpath, sta, ch, tbegin, tqty, sps, calib, calper, gain, datatype);
+    RecordingCatalogue::RegisterNewFile(cpath, sta, ch, tbegin, tqty, sps, calib, calper, gain,
+                                        datatype);
   }
-  void UpdateFileRecord(const std::string& cpath, const std::string& sta, const std::string& ch, double tbegin,
-                        double tqty, double sps, int gain, int datatype) override {
+  void UpdateFileRecord(const std::string& cpath, const std::string& sta, const std::string& ch,
+                        double tbegin, double tqty, double sps, int gain, int datatype) override {
     if (Count("update") == refuse_update_after) throw CatalogueError("update refused");
     RecordingCatalogue::UpdateFileRecord(cpath, sta, ch, tbegin, tqty, sps, gain, datatype);
   }
@@ -243,7 +250,8 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
   void Blocks(const char* channel, int from, int to, int count = 10000) {
     std::vector<float> samples(static_cast<std::size_t>(count), 1.0f);
     for (int b = from; b < to; ++b)
-      writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * count / 100.0, count, samples.data());
+      writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * count / 100.0, count,
+                         samples.data());
   }
   // What ConvertRawFile does with a raw file's blocks: hand them over, flush,
   // close, send the rows; on a catalogue error drop what is pending and
@@ -271,12 +279,15 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
       ++files;
       const std::string rel = std::filesystem::relative(entry.path(), root).string();
       ASSERT_TRUE(tqty.contains(rel)) << rel << " has no row";
-      EXPECT_EQ((entry.file_size() - 512) / 4, static_cast<std::uintmax_t>(std::llround(tqty[rel] * 100.0))) << rel;
+      EXPECT_EQ((entry.file_size() - 512) / 4,
+                static_cast<std::uintmax_t>(std::llround(tqty[rel] * 100.0)))
+          << rel;
     }
     EXPECT_EQ(files, tqty.size());
   }
   std::uintmax_t Samples(const std::string& channel) {
-    return (std::filesystem::file_size(root + "KIR/00/01032007-000000-" + channel + ".KIR") - 512) / 4;
+    return (std::filesystem::file_size(root + "KIR/00/01032007-000000-" + channel + ".KIR") - 512) /
+           4;
   }
 
   TempDir dir;
@@ -317,7 +328,8 @@ TEST_P(OutputWriterAgreement, ARefusedRegistrationLeavesNoFileAndAnOlderOneWhole
   // A new path refused: nothing stays on disk.
   again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + 1000.0, 5000, other.data());
   EXPECT_THROW(again.FlushAll(), CatalogueError);
-  EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(root + "KIR"), {}), 2);  // 00 and the first file
+  EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(root + "KIR"), {}),
+            2);  // 00 and the first file
 }
 
 TEST_P(OutputWriterAgreement, AFailedWriteLeavesTheFileAsItsRowSays) {
@@ -330,7 +342,8 @@ TEST_P(OutputWriterAgreement, AFailedWriteLeavesTheFileAsItsRowSays) {
   }
   EXPECT_GE(writer.OutputFailures(), 2u);
   ASSERT_FALSE(notifier.messages.empty());
-  EXPECT_EQ(notifier.messages[0].text, "File write error '" + root + "KIR/00/01032007-000000-Z.KIR'");
+  EXPECT_EQ(notifier.messages[0].text,
+            "File write error '" + root + "KIR/00/01032007-000000-Z.KIR'");
   ExpectFilesAgreeWithRows();
 }
 
@@ -371,7 +384,8 @@ TEST_F(OutputWriterTest, NamesThatMeetInAFileNameStayApart) {
   EXPECT_TRUE(std::filesystem::exists(root + "A_B/00/01032007-000000-Z.A_B"));
   EXPECT_TRUE(std::filesystem::exists(root + "A_B~2/00/01032007-000000-Z.A_B~2"));
   // The header still names the channel as the raw file does.
-  EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000000-SH_Z~2.KIR").find("Channel=\"SH Z\""), std::string::npos);
+  EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000000-SH_Z~2.KIR").find("Channel=\"SH Z\""),
+            std::string::npos);
 }
 
 // While coalescing, at most KeptFileLimit() extended files stay open; the
@@ -381,7 +395,8 @@ TEST_F(OutputWriterTest, KeptFilesAreBounded) {
   const std::size_t before = OpenDescriptors();
   const int channels = static_cast<int>(writer.KeptFileLimit()) + 6;
   for (int round = 0; round < 3; ++round)
-    for (int c = 0; c < channels; ++c) Append("C" + std::to_string(c), 100.0, kT0 + round * 100.0, 10000);
+    for (int c = 0; c < channels; ++c)
+      Append("C" + std::to_string(c), 100.0, kT0 + round * 100.0, 10000);
   writer.FlushAll();
   EXPECT_EQ(OpenDescriptors(), before + writer.KeptFileLimit());
   writer.CloseKeptFiles();

@@ -16,7 +16,8 @@ using test::TempDir;
 
 RawFileHeader HeaderOf(const RawFileBuilder& builder) {
   const auto bytes = builder.Build();
-  return DecodeRawHeader(std::span<const unsigned char, kRawHeaderSize>(bytes.data(), kRawHeaderSize));
+  return DecodeRawHeader(
+      std::span<const unsigned char, kRawHeaderSize>(bytes.data(), kRawHeaderSize));
 }
 
 TEST(RawFile, DecodesEveryHeaderFieldFromItsBytes) {
@@ -72,21 +73,28 @@ TEST(RawFile, NamesWidthsAndYears) {
   TrimTrailingSpaces(all_spaces, 4);
   EXPECT_EQ(all_spaces[0], '\0');
 
-  for (int format : {16, 0}) EXPECT_EQ(RawSampleWidth(HeaderOf(RawFileBuilder().SampleFormat(format))), 2);
-  for (int format : {24, 32, -1}) EXPECT_EQ(RawSampleWidth(HeaderOf(RawFileBuilder().SampleFormat(format))), 4);
+  for (int format : {16, 0})
+    EXPECT_EQ(RawSampleWidth(HeaderOf(RawFileBuilder().SampleFormat(format))), 2);
+  for (int format : {24, 32, -1})
+    EXPECT_EQ(RawSampleWidth(HeaderOf(RawFileBuilder().SampleFormat(format))), 4);
   EXPECT_EQ(RawAdjustedYear(HeaderOf(RawFileBuilder().Date(1, 1, 1999))), 1999);
   EXPECT_EQ(RawAdjustedYear(HeaderOf(RawFileBuilder().Date(1, 1, 99))), 2099);
 }
 
 TEST(RawFile, FramesDurationAndDecodedSamples) {
   RawFileBuilder b;
-  b.Channels({"Z", "N-S", "E-W"}).SampleFormat(16).SampleInterval(0.01).Frames(100).ExtraDataBytes(4);
+  b.Channels({"Z", "N-S", "E-W"})
+      .SampleFormat(16)
+      .SampleInterval(0.01)
+      .Frames(100)
+      .ExtraDataBytes(4);
   b.Samples([](int c, std::int64_t k) { return static_cast<std::int32_t>(k * 300 - 30000 + c); });
   const auto bytes = b.Build();
   const RawFileHeader h = HeaderOf(b);
   EXPECT_DOUBLE_EQ(RawDuration(h, bytes.size()), (100.0 + 4.0 / 6.0) * 0.01);
 
-  const std::span<const unsigned char> block(bytes.data() + 120 + 3 * 72, bytes.size() - 120 - 3 * 72);
+  const std::span<const unsigned char> block(bytes.data() + 120 + 3 * 72,
+                                             bytes.size() - 120 - 3 * 72);
   std::vector<float> out(block.size() / 6);
   ASSERT_EQ(DecodeChannelSamples(block, 3, 2, 1, out), 100u);
   for (int k = 0; k < 100; ++k) ASSERT_EQ(out[k], static_cast<float>(k * 300 - 30000 + 1));
@@ -94,7 +102,8 @@ TEST(RawFile, FramesDurationAndDecodedSamples) {
   // 32-bit samples keep their sign and their magnitude, rounded to float only.
   RawFileBuilder w;
   w.Channels({"Z", "N-S"}).SampleFormat(32).Frames(4);
-  const std::int32_t values[] = {std::numeric_limits<std::int32_t>::min(), -1, 16777217, 2147483647};
+  const std::int32_t values[] = {std::numeric_limits<std::int32_t>::min(), -1, 16777217,
+                                 2147483647};
   w.Samples([&](int c, std::int64_t k) { return c == 0 ? values[k] : values[3 - k]; });
   const auto wide = w.Build();
   std::vector<float> z(4);
@@ -149,8 +158,8 @@ TEST(RawFile, RefusalsNameTheirReason) {
       {"time NaN", good().TimeOfDay(nan), R::kNoTimeOfDay, R::kNoTimeOfDay},
       {"channels -3", good().ChannelCountField(-3), R::kNegativeChannels, R::kNegativeChannels},
       {"channels 0", good().ChannelCountField(0), R::kNone, R::kSummaryChannelCount},
-      {"channels 100", good().ChannelCountField(100).Channels(std::vector<std::string>(100, "Z")), R::kNone,
-       R::kSummaryChannelCount},
+      {"channels 100", good().ChannelCountField(100).Channels(std::vector<std::string>(100, "Z")),
+       R::kNone, R::kSummaryChannelCount},
       {"start at 1.0 s", good().Date(1, 1, 1970).TimeOfDay(1.0), R::kNone, R::kSummaryEarlyStart},
   };
   for (const auto& c : cases) {

@@ -100,7 +100,8 @@ TEST(TimeArithmetic, EveryDayFrom1969To2400MatchesTheReferenceCount) {
       for (int day = 1; day <= last; ++day, ++expected) {
         ASSERT_EQ(ReferenceDays(year, month, day), expected);
         const double t = ToEpochSeconds(year, month, day, 23, 59, 59.5f);
-        ASSERT_EQ(t, static_cast<double>(expected) * 86400.0 + 86399.5) << year << "-" << month << "-" << day;
+        ASSERT_EQ(t, static_cast<double>(expected) * 86400.0 + 86399.5)
+            << year << "-" << month << "-" << day;
         const Split s = SplitOf(static_cast<double>(expected) * 86400.0);
         ASSERT_EQ(s.ok, 1);
         ASSERT_EQ(s.year, year);

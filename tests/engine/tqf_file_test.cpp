@@ -90,7 +90,8 @@ TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
   ASSERT_FALSE(CommitTqfFile(TqfFullPath(root, rel) + ".part", TqfFullPath(root, rel)));
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 524u);
   ASSERT_FALSE(CutBackTqfFile(TqfFullPath(root, rel), 1));
-  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)), std::string(header.data(), 512) + FloatBytes({1.0f}));
+  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)),
+            std::string(header.data(), 512) + FloatBytes({1.0f}));
 }
 
 // Each failure comes back as a value: the operation, the path and the
@@ -114,7 +115,8 @@ TEST(TqfFile, FailuresComeBackWithPathAndReason) {
   EXPECT_EQ(extended->system_error, ENOENT);
   // The root is a plain file: its folders cannot be made.
   test::WriteFileBytes(dir / "plain", "x");
-  const FileResult under_file = CreateTqfFile((dir / "plain").string(), "STA/06/f.STA", header, samples);
+  const FileResult under_file =
+      CreateTqfFile((dir / "plain").string(), "STA/06/f.STA", header, samples);
   ASSERT_TRUE(under_file);
   EXPECT_EQ(under_file->operation, FileOperation::kCreate);
   EXPECT_EQ(under_file->system_error, ENOTDIR);

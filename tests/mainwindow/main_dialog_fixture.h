@@ -53,7 +53,7 @@ class TestDialog : public CMainDialog {
   using CMainDialog::CMainDialog;
   std::vector<std::filesystem::path> files;
   std::filesystem::path folder;
-  int choices = 0;  // how often the operator was asked for files or a folder
+  int choices = 0;                // how often the operator was asked for files or a folder
   std::vector<Moment> examined;   // at each file a scan examines
   std::vector<Moment> converted;  // at each raw file converted
   std::vector<std::filesystem::path> converted_paths;
@@ -102,8 +102,10 @@ class MainDialogFixture : public ::testing::TestWithParam<std::string> {
     std::filesystem::create_directories(sandbox.path() / "raw");
     sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "\n");
     sandbox.WriteProgramIni(
-        "[SYSTEM]\nNSTA=4\nTIME=1:2:3 4/5/2006\nTIMEQTY=99:99:99\n[STA0]\nNAME=KUDA\n[STA1]\nNAME=KIR\n"
-        "[STA2]\nNAME=\n[STA3]\nNAME=KIROV\n[KIR]\nDIR=" + (sandbox.path() / "raw").string() + "\n");
+        "[SYSTEM]\nNSTA=4\nTIME=1:2:3 "
+        "4/5/2006\nTIMEQTY=99:99:99\n[STA0]\nNAME=KUDA\n[STA1]\nNAME=KIR\n"
+        "[STA2]\nNAME=\n[STA3]\nNAME=KIROV\n[KIR]\nDIR=" +
+        (sandbox.path() / "raw").string() + "\n");
   }
   std::unique_ptr<TestDialog> Open(const std::string& initial = "") {
     auto dialog = std::make_unique<TestDialog>(db, writer, notifier, initial);
@@ -116,7 +118,8 @@ class MainDialogFixture : public ::testing::TestWithParam<std::string> {
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
       const QTreeWidgetItem* item = list->topLevelItem(i);
       rows.push_back((item->text(0) + "/" + item->text(1) + "/" + item->text(2) + "/" +
-                      QString::number(item->data(0, kStateImageRole).toInt())).toStdString());
+                      QString::number(item->data(0, kStateImageRole).toInt()))
+                         .toStdString());
     }
     return rows;
   }

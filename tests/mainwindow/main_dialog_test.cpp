@@ -31,12 +31,12 @@
 #include "mainwindow/control_ids.h"
 #include "mainwindow/main_dialog.h"
 #include "platform/profile.h"
-#include "tests/support/databases/live_database.h"
+#include "tests/mainwindow/main_dialog_fixture.h"
 #include "tests/qt_support/screenshot.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/raw_file_builder.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
-#include "tests/mainwindow/main_dialog_fixture.h"
 
 namespace korvel {
 namespace {
@@ -79,7 +79,8 @@ TEST_P(MainDialogTest, StationsBringTheirChannelsWithTheirInitialTicks) {
   CMultiSelectListBox* stations = d->StationList();
   const QRect kir = stations->visualItemRect(stations->item(0));
   QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, kir.center());
-  EXPECT_EQ(Rows(*d), (std::vector<std::string>{"KIR/Z/100.000/2", "KIR/SH Z/100.000/1", "KIR/N-S/100.000/2"}));
+  EXPECT_EQ(Rows(*d), (std::vector<std::string>{"KIR/Z/100.000/2", "KIR/SH Z/100.000/1",
+                                                "KIR/N-S/100.000/2"}));
   const QRect kirov = stations->visualItemRect(stations->item(1));
   QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, kirov.center());
   EXPECT_EQ(Rows(*d).size(), 5u);
@@ -92,17 +93,18 @@ TEST_P(MainDialogTest, ClicksOnTheCheckImageToggleAndNowhereElse) {
   auto d = Open("KIR");  // preselects KIROV (searched from the second entry)
   const auto kirov = Rows(*d);
   ASSERT_EQ(kirov.size(), 2u);
-  QTest::mouseClick(d->ChannelList()->viewport(), Qt::LeftButton, {}, QPoint(8, d->ChannelList()->viewport()->height() - 2));
+  QTest::mouseClick(d->ChannelList()->viewport(), Qt::LeftButton, {},
+                    QPoint(8, d->ChannelList()->viewport()->height() - 2));
   EXPECT_EQ(Rows(*d), kirov);  // below the last row: nothing
   d->SelectAllStations();
   ASSERT_EQ(Rows(*d).size(), 6u);
   QTreeWidget* list = d->ChannelList();
   list->setCurrentItem(list->topLevelItem(2));
-  ClickRow(*d, 0, 8);  // KIR Z, ticked -> unticked
+  ClickRow(*d, 0, 8);                    // KIR Z, ticked -> unticked
   ClickRow(*d, 1, 15, Qt::RightButton);  // SH Z, unticked -> ticked, the image's last column
   EXPECT_EQ(list->currentItem(), list->topLevelItem(0));  // the list's own handling of a left click
-  ClickRow(*d, 2, 60);  // right of the image: nothing
-  ClickRow(*d, 2, 16);  // just right of it: nothing
+  ClickRow(*d, 2, 60);                                    // right of the image: nothing
+  ClickRow(*d, 2, 16);                                    // just right of it: nothing
   // The right button ticks and does nothing more: the current row stays.
   ClickRow(*d, 3, 4, Qt::RightButton);  // KIROV z, unticked -> ticked
   EXPECT_EQ(list->currentItem(), list->topLevelItem(2));
@@ -140,7 +142,11 @@ TEST_P(MainDialogTest, ClicksOnTheCheckImageToggleAndNowhereElse) {
 
 TEST_P(MainDialogTest, ConvertsTheSelectedStationsOverTheWindow) {
   test::RawFileBuilder()
-      .Station("KIR").Date(4, 5, 6).TimeOfDay(3723.0).Channels({"Z", "SH Z"}).Frames(100)
+      .Station("KIR")
+      .Date(4, 5, 6)
+      .TimeOfDay(3723.0)
+      .Channels({"Z", "SH Z"})
+      .Frames(100)
       .WriteTo(sandbox.path() / "raw" / "a.raw");
   auto d = Open();
   d->ConvertSelectedStationsCommand();  // nothing selected, nothing ticked
@@ -170,7 +176,8 @@ TEST_P(MainDialogTest, ConvertsTheSelectedStationsOverTheWindow) {
   EXPECT_EQ(notifier.messages.back().text, "Успешно завершена конверсия 1 файлов");
   d->folder = out;
   d->ConvertChosenDirectoryCommand();
-  EXPECT_EQ(notifier.messages.back().text.rfind("Ошибка конверсии !!!\n В каталоге: " + out, 0), 0u);
+  EXPECT_EQ(notifier.messages.back().text.rfind("Ошибка конверсии !!!\n В каталоге: " + out, 0),
+            0u);
 }
 
 TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
@@ -185,8 +192,9 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
   // A shared korvel2tqf.ini behind a link, with a byte-order mark, a line
   // outside code page 1251 and mode 0640: only the two lines change.
   const auto real = sandbox.path() / "raw" / "shared.ini";
-  const std::string before = "\xEF\xBB\xBF; \xE6\x97\xA5\xE6\x9C\xAC\n[SYSTEM]\nNSTA=1\nTIME=1:2:3 4/5/2006\n"
-                             "TIMEQTY=00:30:00\n[STA0]\nNAME=KIR\n";
+  const std::string before =
+      "\xEF\xBB\xBF; \xE6\x97\xA5\xE6\x9C\xAC\n[SYSTEM]\nNSTA=1\nTIME=1:2:3 4/5/2006\n"
+      "TIMEQTY=00:30:00\n[STA0]\nNAME=KIR\n";
   test::WriteFileBytes(real, before);
   ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
   std::filesystem::remove(sandbox.path() / "korvel2tqf.ini");
@@ -196,18 +204,22 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
   std::string after = before;
   after.replace(after.find("TIME=1:2:3 4/5/2006"), 19, "TIME=01:02:03 04/05/2006");
   EXPECT_EQ(test::ReadFileBytes(real), after);
-  EXPECT_EQ(std::filesystem::status(real).permissions(),
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                std::filesystem::perms::group_read);
+  EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_write |
+                                                             std::filesystem::perms::group_read);
 }
 
 TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {
   auto d = Open();
   const std::vector<std::pair<int, QString>> expected = {
-      {kIdSelectAllStations, "Выбрать все станции"}, {kIdDeselectAllStations, "Отменить выбор"},
-      {kIdExit, "Завершить работу программы"},        {kIdConvert, "Конвертировать"},
-      {kIdConvertFiles, "Конвертировать файл(ы) ..."}, {kIdConvertDirectory, "Конвертировать каталог(и) ..."},
-      {kIdUntickAllChannels, "Отменить выбор"},        {kIdTickAllChannels, "Выбрать все каналы"}};
+      {kIdSelectAllStations, "Выбрать все станции"},
+      {kIdDeselectAllStations, "Отменить выбор"},
+      {kIdExit, "Завершить работу программы"},
+      {kIdConvert, "Конвертировать"},
+      {kIdConvertFiles, "Конвертировать файл(ы) ..."},
+      {kIdConvertDirectory, "Конвертировать каталог(и) ..."},
+      {kIdUntickAllChannels, "Отменить выбор"},
+      {kIdTickAllChannels, "Выбрать все каналы"}};
   ASSERT_EQ(d->HoverButtons().size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     CHoverButton* b = d->HoverButtons()[i];
@@ -244,7 +256,8 @@ TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {
 
 TEST_P(MainDialogTest, StationNamesTimeTextAndPreselectionEdgeCases) {
   // NSTA counts entries, not names: STA1 missing, STA3 beyond the count.
-  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=3\nTIME=12:00:00\n[STA0]\nNAME=KIR\n[STA2]\nNAME=BAR\n[STA3]\nNAME=KUDA\n");
+  sandbox.WriteProgramIni(
+      "[SYSTEM]\nNSTA=3\nTIME=12:00:00\n[STA0]\nNAME=KIR\n[STA2]\nNAME=BAR\n[STA3]\nNAME=KUDA\n");
   {
     auto d = Open("kir");
     ASSERT_EQ(d->StationList()->count(), 2);
@@ -273,7 +286,8 @@ TEST_P(MainDialogTest, StationNamesTimeTextAndPreselectionEdgeCases) {
 }
 
 TEST_P(MainDialogTest, AnInvalidStartTimeIsReportedOncePerStationAdded) {
-  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=2\nTIME=25:00:00 01/01/2006\n[STA0]\nNAME=KIR\n[STA1]\nNAME=KUDA\n");
+  sandbox.WriteProgramIni(
+      "[SYSTEM]\nNSTA=2\nTIME=25:00:00 01/01/2006\n[STA0]\nNAME=KIR\n[STA1]\nNAME=KUDA\n");
   auto d = Open();
   EXPECT_TRUE(notifier.messages.empty());
   d->SelectAllStations();
@@ -306,7 +320,8 @@ TEST_P(MainDialogTest, ADatabaseErrorWhileListingChannelsShowsTheDriversText) {
 TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   auto d = Open("KUDA");
   CMultiSelectListBox* stations = d->StationList();
-  QTest::mouseClick(stations->viewport(), Qt::LeftButton, {}, stations->visualItemRect(stations->item(0)).center());
+  QTest::mouseClick(stations->viewport(), Qt::LeftButton, {},
+                    stations->visualItemRect(stations->item(0)).center());
   EXPECT_EQ(Rows(*d).size(), 4u);
   EXPECT_EQ(d->StationList()->selectedItems().size(), 2);
   d->activateWindow();
@@ -323,7 +338,8 @@ TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   ASSERT_FALSE(shot.isEmpty());
   const QImage image(shot);
   EXPECT_EQ(image.size(), d->size() * image.devicePixelRatio());
-  EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)), Brightened(face, 0x14).rgb());
+  EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
+            Brightened(face, 0x14).rgb());
 }
 
 TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {
@@ -332,8 +348,9 @@ TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {
   EXPECT_EQ(about.windowTitle(), "О Korvel2tqf");
   bool version = false;
   for (const QLabel* label : about.findChildren<QLabel*>())
-    version = version || (label->text().contains("TQF4.0") && label->text().contains("Version 1.20") &&
-                          label->text().contains(QStringLiteral("Конвертер")));
+    version =
+        version || (label->text().contains("TQF4.0") && label->text().contains("Version 1.20") &&
+                    label->text().contains(QStringLiteral("Конвертер")));
   EXPECT_TRUE(version);
   const auto boxes = about.findChildren<QDialogButtonBox*>();
   ASSERT_EQ(boxes.size(), 1);

@@ -30,7 +30,8 @@ class WindowInUseTest : public test::MainDialogFixture {
   void WriteStations(const std::vector<std::string>& names) {
     std::string ini = "[SYSTEM]\nNSTA=" + std::to_string(names.size()) +
                       "\nTIME=06:00:00 07/03/2007\nTIMEQTY=01:00:00\n";
-    for (std::size_t i = 0; i < names.size(); ++i) ini += "[STA" + std::to_string(i) + "]\nNAME=" + names[i] + "\n";
+    for (std::size_t i = 0; i < names.size(); ++i)
+      ini += "[STA" + std::to_string(i) + "]\nNAME=" + names[i] + "\n";
     for (const std::string& name : names) {
       const auto dir = sandbox.path() / "data" / name;
       std::filesystem::create_directories(dir);
@@ -38,9 +39,13 @@ class WindowInUseTest : public test::MainDialogFixture {
     }
     sandbox.WriteProgramIni(ini);
   }
-  void WriteRaw(const std::string& station, const std::string& file, std::vector<std::string> channels,
-                double time_of_day = 6 * 3600.0 + 12 * 60.0) {
-    test::RawFileBuilder().Station(station).Channels(channels).TimeOfDay(time_of_day).Frames(100)
+  void WriteRaw(const std::string& station, const std::string& file,
+                std::vector<std::string> channels, double time_of_day = 6 * 3600.0 + 12 * 60.0) {
+    test::RawFileBuilder()
+        .Station(station)
+        .Channels(channels)
+        .TimeOfDay(time_of_day)
+        .Frames(100)
         .WriteTo(sandbox.path() / "data" / station / file);
   }
   std::set<std::string> CataloguedStations() {
@@ -52,7 +57,8 @@ class WindowInUseTest : public test::MainDialogFixture {
   }
   static std::vector<std::string> Selected(const CMainDialog& d) {
     std::vector<std::string> names;
-    for (const QListWidgetItem* item : d.StationList()->selectedItems()) names.push_back(item->text().toStdString());
+    for (const QListWidgetItem* item : d.StationList()->selectedItems())
+      names.push_back(item->text().toStdString());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -99,7 +105,10 @@ TEST_P(WindowInUseTest, TheStationsConvertedAreTheStationsShownSelected) {
     std::vector<std::string> shown;  // the stations of the channel rows, in row order
   };
   const std::vector<Gesture> gestures = {
-      {"a click", [](TestDialog& d) { QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, {}, At(d, kKirov)); },
+      {"a click",
+       [](TestDialog& d) {
+         QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, {}, At(d, kKirov));
+       },
        {"KIROV"}},
       {"a drag across three stations",
        [](TestDialog& d) {
@@ -118,14 +127,17 @@ TEST_P(WindowInUseTest, TheStationsConvertedAreTheStationsShownSelected) {
        {"KUDA"}},
       {"Shift with a click, twice",
        [](TestDialog& d) {
-         QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, Qt::ShiftModifier, At(d, kKuda));
-         QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, Qt::ShiftModifier, At(d, kKir));
+         QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                           At(d, kKuda));
+         QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                           At(d, kKir));
        },
        {"KUDA", "KIR"}},
       {"Ctrl with a click, three times",
        [](TestDialog& d) {
          for (int row : {kKirov, kKir, kKirov})
-           QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, Qt::ControlModifier, At(d, row));
+           QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                             At(d, row));
        },
        {"KIR"}},
       {"the keyboard: arrows move, Space toggles",
@@ -151,14 +163,16 @@ TEST_P(WindowInUseTest, TheStationsConvertedAreTheStationsShownSelected) {
          QTest::mouseClick(d.StationList()->viewport(), Qt::LeftButton, {}, At(d, kKuda));
        },
        {"KUDA"}},
-      {"the select-all button", [](TestDialog& d) { QTest::mouseClick(d.Button(kIdSelectAllStations), Qt::LeftButton); },
+      {"the select-all button",
+       [](TestDialog& d) { QTest::mouseClick(d.Button(kIdSelectAllStations), Qt::LeftButton); },
        {"KIR", "KIROV", "KUDA"}},
   };
   for (const Gesture& gesture : gestures) {
     SCOPED_TRACE(gesture.name);
     test::ResetCatalogue(db);
-    db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 100), ('KIR', 'SH Z', 100), "
-                  "('KIR', 'N-S', 100), ('KIROV', 'z', 20), ('KIROV', 'E-W', 20), ('KUDA', 'BHZ', 40)");
+    db.ExecuteSQL(
+        "INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 100), ('KIR', 'SH Z', 100), "
+        "('KIR', 'N-S', 100), ('KIROV', 'z', 20), ('KIROV', 'E-W', 20), ('KUDA', 'BHZ', 40)");
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
     notifier.messages.clear();
@@ -170,7 +184,8 @@ TEST_P(WindowInUseTest, TheStationsConvertedAreTheStationsShownSelected) {
     gesture.act(d);
 
     std::vector<std::string> expected_rows;
-    for (const std::string& station : gesture.shown) expected_rows.insert(expected_rows.end(), rows_of.at(station), station);
+    for (const std::string& station : gesture.shown)
+      expected_rows.insert(expected_rows.end(), rows_of.at(station), station);
     EXPECT_EQ(RowStations(d), expected_rows);
     std::vector<std::string> shown = gesture.shown;
     std::sort(shown.begin(), shown.end());
@@ -182,8 +197,9 @@ TEST_P(WindowInUseTest, TheStationsConvertedAreTheStationsShownSelected) {
     QTest::mouseClick(d.Button(kIdConvert), Qt::LeftButton);
     ASSERT_FALSE(notifier.messages.empty());
     EXPECT_EQ(notifier.messages.back().text,
-              shown.empty() ? "Не выбрана станция/каналы !!!"
-                            : "Успешно завершена конверсия " + std::to_string(shown.size()) + " файлов");
+              shown.empty()
+                  ? "Не выбрана станция/каналы !!!"
+                  : "Успешно завершена конверсия " + std::to_string(shown.size()) + " файлов");
     EXPECT_EQ(CataloguedStations(), std::set<std::string>(shown.begin(), shown.end()));
   }
 }
@@ -198,16 +214,19 @@ TEST_P(WindowInUseTest, StationsSortWithoutRegardToCaseAndEverythingFollowsThatO
   WriteRaw("KUDA", "a.raw", {"BHZ"});
   auto d = Open("KI");  // sought from the second entry
   std::vector<std::string> listed;
-  for (int i = 0; i < d->StationList()->count(); ++i) listed.push_back(d->StationList()->item(i)->text().toStdString());
+  for (int i = 0; i < d->StationList()->count(); ++i)
+    listed.push_back(d->StationList()->item(i)->text().toStdString());
   EXPECT_EQ(listed, (std::vector<std::string>{"BAR", "KIR", "kira", "Kira", "KUDA"}));
   EXPECT_EQ(d->CurrentStation(), "KIR");
   EXPECT_EQ(RowStations(*d), (std::vector<std::string>{"KIR", "KIR", "KIR"}));
   d->SelectAllStations();
-  EXPECT_EQ(RowStations(*d), (std::vector<std::string>{"BAR", "KIR", "KIR", "KIR", "kira", "Kira", "KUDA"}));
+  EXPECT_EQ(RowStations(*d),
+            (std::vector<std::string>{"BAR", "KIR", "KIR", "KIR", "kira", "Kira", "KUDA"}));
   d->TickAllChannels();
   QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);
   std::vector<std::string> order;
-  for (const auto& path : d->converted_paths) order.push_back(path.parent_path().filename().string());
+  for (const auto& path : d->converted_paths)
+    order.push_back(path.parent_path().filename().string());
   EXPECT_EQ(order, (std::vector<std::string>{"BAR", "KIR", "KUDA"}));
 }
 
@@ -241,7 +260,8 @@ TEST_P(WindowInUseTest, AboutComesWithF1AndTheBackgroundsMenuNeverOverTheLists) 
 
 TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) {
   WriteStations({"KIR"});
-  for (const char* name : {"a.raw", "b.raw", "c.raw"}) WriteRaw("KIR", name, {"Z"}, 6 * 3600.0 + (name[0] - 'a') * 60.0);
+  for (const char* name : {"a.raw", "b.raw", "c.raw"})
+    WriteRaw("KIR", name, {"Z"}, 6 * 3600.0 + (name[0] - 'a') * 60.0);
   auto d = Open("KIR");
   ASSERT_EQ(RowStations(*d).size(), 3u);
   bool events_ran = false;
@@ -289,7 +309,8 @@ TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) 
   ASSERT_EQ(d->examined.size(), 4u);
   const QString last = QString::fromStdString(d->examined[3].status);
   EXPECT_TRUE(last.endsWith(QStringLiteral("x.raw  (4 из 4)"))) << d->examined[3].status;
-  EXPECT_LE(d->StatusLine()->fontMetrics().horizontalAdvance(last), d->StatusLine()->contentsRect().width());
+  EXPECT_LE(d->StatusLine()->fontMetrics().horizontalAdvance(last),
+            d->StatusLine()->contentsRect().width());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

@@ -108,12 +108,14 @@ TEST(Profile, WriteChangesOnlyTheBytesOfItsLine) {
   TempDir dir;
   // A UTF-8 file with a byte-order mark, a line outside code page 1251 and
   // a last line without its line end.
-  const std::string head = "\xEF\xBB\xBF[SYSTEM]\r\nNOTE=\xE6\x97\xA5\xE6\x9C\xAC \xD0\x9A\xD0\x98\xD0\xA0\r\n";
+  const std::string head =
+      "\xEF\xBB\xBF[SYSTEM]\r\nNOTE=\xE6\x97\xA5\xE6\x9C\xAC \xD0\x9A\xD0\x98\xD0\xA0\r\n";
   const auto ini = dir / "k.ini";
   WriteFileBytes(ini, head + "TIME=old\r\n\r\n[STA0]\r\nNAME=KIR");
   ASSERT_TRUE(WriteProfileString("SYSTEM", "TIME", "00:00:00 01/03/2007", ini));
   ASSERT_TRUE(WriteProfileString("STA0", "DIR", "/raw", ini));
-  EXPECT_EQ(ReadFileBytes(ini), head + "TIME=00:00:00 01/03/2007\r\n\r\n[STA0]\r\nNAME=KIR\r\nDIR=/raw\r\n");
+  EXPECT_EQ(ReadFileBytes(ini),
+            head + "TIME=00:00:00 01/03/2007\r\n\r\n[STA0]\r\nNAME=KIR\r\nDIR=/raw\r\n");
   // A last line ending in a lone CR has no line end for a reader that
   // splits at LF: the new line must not be glued to it (found by fuzzing).
   WriteFileBytes(ini, "[SYSTEM]\nA=1\r");
@@ -123,7 +125,8 @@ TEST(Profile, WriteChangesOnlyTheBytesOfItsLine) {
   // A code page 1251 file stays one: the other lines' bytes as they were.
   WriteFileBytes(ini, "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\n");
   ASSERT_TRUE(WriteProfileString("SYSTEM", "TIMEQTY", "00:30:00", ini));
-  EXPECT_EQ(ReadFileBytes(ini), "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\nTIMEQTY=00:30:00\n");
+  EXPECT_EQ(ReadFileBytes(ini),
+            "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\nTIMEQTY=00:30:00\n");
 }
 
 TEST(Profile, WriteGoesThroughASymbolicLinkAndKeepsTheMode) {
@@ -142,7 +145,8 @@ TEST(Profile, WriteGoesThroughASymbolicLinkAndKeepsTheMode) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   // Nothing is left beside it.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "shared"),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
   // A link to a file not there yet creates that file.
   const auto dangling = dir / "new.ini";
   std::filesystem::create_symlink(dir / "shared" / "later.ini", dangling);

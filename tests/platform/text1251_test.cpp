@@ -37,10 +37,10 @@ TEST(Text1251, ConvertsToAndFromUtf8) {
 TEST(Text1251, RecognisesUtf8) {
   EXPECT_TRUE(IsValidUtf8("plain ascii"));
   EXPECT_TRUE(IsValidUtf8("КИР"));
-  EXPECT_FALSE(IsValidUtf8("\xCA\xC8\xD0"));      // the same name in code page 1251
-  EXPECT_FALSE(IsValidUtf8("\xC0\x80"));          // overlong NUL
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // a surrogate
-  EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut short
+  EXPECT_FALSE(IsValidUtf8("\xCA\xC8\xD0"));  // the same name in code page 1251
+  EXPECT_FALSE(IsValidUtf8("\xC0\x80"));      // overlong NUL
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // a surrogate
+  EXPECT_FALSE(IsValidUtf8("\xE2\x82"));      // cut short
 }
 
 TEST(Text1251, ComparesWithoutCase) {

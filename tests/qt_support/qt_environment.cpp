@@ -15,7 +15,8 @@ class QtEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "korvel-widget-tests";
     static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     m_app = std::make_unique<QApplication>(argc, argv);
     korvel::InstallRussianTranslation(*m_app);
   }

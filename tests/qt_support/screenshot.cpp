@@ -10,7 +10,8 @@ namespace korvel::test {
 
 QString SaveScreenshot(QWidget& widget, const QString& name) {
   const QByteArray bin_dir = qgetenv("KORVEL_BIN_DIR");
-  const QDir base(bin_dir.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(bin_dir) + "/..");
+  const QDir base(bin_dir.isEmpty() ? QDir::currentPath()
+                                    : QString::fromLocal8Bit(bin_dir) + "/..");
   const QString folder = base.absoluteFilePath(QStringLiteral("screenshots"));
   if (!QDir().mkpath(folder)) return {};
   QCoreApplication::processEvents();  // let pending layout and paints settle

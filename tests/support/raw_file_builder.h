@@ -29,9 +29,9 @@ class RawFileBuilder {
 
   RawFileBuilder();
 
-  RawFileBuilder& Station(std::string_view name);  // padded with spaces to 16 bytes
+  RawFileBuilder& Station(std::string_view name);              // padded with spaces to 16 bytes
   RawFileBuilder& StationField(const std::string& exactly16);  // the 16 bytes as given
-  RawFileBuilder& Date(int day, int month, int year);  // year as stored (7 means 2007)
+  RawFileBuilder& Date(int day, int month, int year);          // year as stored (7 means 2007)
   RawFileBuilder& TimeOfDay(double seconds);
   RawFileBuilder& SampleInterval(double seconds);
   RawFileBuilder& SampleFormat(int value);  // 16 or 0: 2-byte samples, else 4-byte

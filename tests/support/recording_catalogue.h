@@ -18,18 +18,20 @@ struct Call {
 
 class RecordingCatalogue : public Catalogue {
  public:
-  bool DiskSpaceGuard(const std::string& root, std::uint64_t extra, const std::string& station) override {
+  bool DiskSpaceGuard(const std::string& root, std::uint64_t extra,
+                      const std::string& station) override {
     calls.push_back({"guard " + station + " " + std::to_string(extra), root});
     return true;
   }
-  void RegisterNewFile(const std::string& cpath, const std::string&, const std::string&, double tbegin,
-                       double tqty, double sps, double calib, double calper, int gain, int datatype) override {
+  void RegisterNewFile(const std::string& cpath, const std::string&, const std::string&,
+                       double tbegin, double tqty, double sps, double calib, double calper,
+                       int gain, int datatype) override {
     EXPECT_EQ(gain, 1);
     EXPECT_EQ(datatype, 3);
     calls.push_back({"register", cpath, tbegin, tqty, sps, calib, calper});
   }
-  void UpdateFileRecord(const std::string& cpath, const std::string&, const std::string&, double tbegin,
-                        double tqty, double sps, int, int) override {
+  void UpdateFileRecord(const std::string& cpath, const std::string&, const std::string&,
+                        double tbegin, double tqty, double sps, int, int) override {
     calls.push_back({"update", cpath, tbegin, tqty, sps});
   }
   int Count(const std::string& what) const {

@@ -16,7 +16,8 @@ namespace korvel::test {
 
 std::string BinDir() {
   const char* dir = std::getenv("KORVEL_BIN_DIR");
-  if (dir == nullptr) throw std::runtime_error("KORVEL_BIN_DIR is not set; run the tests with ctest");
+  if (dir == nullptr)
+    throw std::runtime_error("KORVEL_BIN_DIR is not set; run the tests with ctest");
   return dir;
 }
 
@@ -27,8 +28,10 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
   const std::string err_path = (capture / "err").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   std::vector<char*> argv;
   std::string path = program.find('/') == std::string::npos ? BinDir() + "/" + program : program;
   argv.push_back(path.data());

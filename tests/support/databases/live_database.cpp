@@ -36,12 +36,15 @@ SiteChanFailingOnThirdRow::SiteChanFailingOnThirdRow(CDatabase& database) : m_da
   // A new table is scanned in the order its rows went in; there is no sort,
   // which would compute every row before the first is sent.
   database.ExecuteSQL("DROP TABLE SITECHAN");
-  database.ExecuteSQL("CREATE TABLE SITECHAN_ROWS (STA VARCHAR(16), CHAN VARCHAR(24), DIVISOR INT)");
-  database.ExecuteSQL("INSERT INTO SITECHAN_ROWS VALUES ('KIR', 'Z', 1), ('KIR', 'N-S', 2), ('KIR', 'E-W', 0), "
-                      "('KIR', 'SH Z', 1)");
-  database.ExecuteSQL("CREATE VIEW SITECHAN AS SELECT STA, CHAN, 0 AS NGROUP, 0 AS CHANINDEX, 0.0 AS EDEPH, "
-                      "0.0 AS LAT, 0.0 AS LON, 100.0 / DIVISOR AS SPS, 0.0 AS HANG, 0.0 AS VANG, '' AS DESCR, "
-                      "'' AS CALIBFILE, NULL::TIMESTAMP AS LDDATE FROM SITECHAN_ROWS");
+  database.ExecuteSQL(
+      "CREATE TABLE SITECHAN_ROWS (STA VARCHAR(16), CHAN VARCHAR(24), DIVISOR INT)");
+  database.ExecuteSQL(
+      "INSERT INTO SITECHAN_ROWS VALUES ('KIR', 'Z', 1), ('KIR', 'N-S', 2), ('KIR', 'E-W', 0), "
+      "('KIR', 'SH Z', 1)");
+  database.ExecuteSQL(
+      "CREATE VIEW SITECHAN AS SELECT STA, CHAN, 0 AS NGROUP, 0 AS CHANINDEX, 0.0 AS EDEPH, "
+      "0.0 AS LAT, 0.0 AS LON, 100.0 / DIVISOR AS SPS, 0.0 AS HANG, 0.0 AS VANG, '' AS DESCR, "
+      "'' AS CALIBFILE, NULL::TIMESTAMP AS LDDATE FROM SITECHAN_ROWS");
 }
 
 SiteChanFailingOnThirdRow::~SiteChanFailingOnThirdRow() {

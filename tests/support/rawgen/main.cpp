@@ -9,7 +9,8 @@
 #include "tests/support/raw_file_builder.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"korvel-rawgen: writes consecutive Korvel raw files of one station", "korvel-rawgen"};
+  CLI::App app{"korvel-rawgen: writes consecutive Korvel raw files of one station",
+               "korvel-rawgen"};
   std::string out = ".";
   std::string station = "KIR";
   std::string channels = "Z,N-S,E-W";
