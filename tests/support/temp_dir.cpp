@@ -57,4 +57,12 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
   if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
+std::map<std::string, std::string> ReadTree(const std::filesystem::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    if (entry.is_regular_file())
+      files[std::filesystem::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
+  return files;
+}
+
 }  // namespace korvel::test

@@ -378,6 +378,18 @@ start_test_databases() {
   export KORVEL_TEST_PG_PORT KORVEL_TEST_PG_DIR
 }
 
+# _korvel_keep_log_and_remove DIR LOG PREFIX: keeps DIR/LOG next to odbc.ini
+# for a look after the run, then removes DIR when it is one of ours (PREFIX*).
+_korvel_keep_log_and_remove() {
+  local dir="$1" log="$2" prefix="$3"
+  if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$dir/$log" ]; then
+    cp -f "$dir/$log" "$_korvel_test_db_dir/$log" 2>/dev/null || true
+  fi
+  case "$dir" in
+    "$prefix"*) rm -rf "$dir" ;;
+  esac
+}
+
 _korvel_stop_postgres() {
   local pg_dir="${KORVEL_TEST_PG_DIR:-}"
   if [ -n "$pg_dir" ] && [ -d "$pg_dir" ]; then
@@ -397,13 +409,7 @@ _korvel_stop_postgres() {
         waited=$((waited + 1))
       done
     fi
-    # Keep the server log next to odbc.ini for a look after the run.
-    if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$pg_dir/postgresql.log" ]; then
-      cp -f "$pg_dir/postgresql.log" "$_korvel_test_db_dir/postgresql.log" 2>/dev/null || true
-    fi
-    case "$pg_dir" in
-      /tmp/korvel-test-pg.*) rm -rf "$pg_dir" ;;
-    esac
+    _korvel_keep_log_and_remove "$pg_dir" postgresql.log /tmp/korvel-test-pg.
   fi
   KORVEL_TEST_PG_DIR=""
   KORVEL_TEST_PG_PORT=""
@@ -413,12 +419,7 @@ _korvel_stop_mariadb() {
   local dir="${KORVEL_TEST_MARIADB_DIR:-}"
   if [ -n "$dir" ] && [ -d "$dir" ]; then
     [ -x "$dir/control" ] && "$dir/control" stop >/dev/null 2>&1
-    if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$dir/mariadb.log" ]; then
-      cp -f "$dir/mariadb.log" "$_korvel_test_db_dir/mariadb.log" 2>/dev/null || true
-    fi
-    case "$dir" in
-      /tmp/korvel-test-mariadb.*) rm -rf "$dir" ;;
-    esac
+    _korvel_keep_log_and_remove "$dir" mariadb.log /tmp/korvel-test-mariadb.
   fi
   KORVEL_TEST_MARIADB_DIR=""
   KORVEL_TEST_MARIADB_PORT=""
