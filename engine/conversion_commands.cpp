@@ -15,12 +15,9 @@ namespace {
 
 constexpr std::size_t kSummaryLimit = 127;
 constexpr std::size_t kDirectorySummaryLimit = 255;
-constexpr std::size_t kErrorLimit = 255;
 
 void ShowError(ConversionHost& host, const std::string& text_utf8) {
-  // At most 255 characters, cut on a character boundary.
-  const std::string text = Cp1251ToUtf8(Utf8ToCp1251(text_utf8).substr(0, kErrorLimit));
-  host.Operator().Message(text, kErrorCaption, MessageIcon::Error);
+  host.Operator().Message(ErrorTextForOperator(text_utf8), kErrorCaption, MessageIcon::Error);
 }
 
 void ShowSuccess(ConversionHost& host, int count) {
@@ -79,6 +76,14 @@ void FileErrorMessages::FileFailed(const FileError& error) {
   if (m_with_reason && error.system_error != 0)
     text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
+}
+
+std::string ErrorTextForOperator(const std::string& text_utf8) {
+  const std::size_t characters = Utf8CharacterCount(text_utf8);
+  if (characters <= kErrorTextLength) return text_utf8;
+  // The first 255 characters: all but the last (characters - 255) of them.
+  const std::string tail = LastUtf8Characters(text_utf8, characters - kErrorTextLength);
+  return text_utf8.substr(0, text_utf8.size() - tail.size());
 }
 
 bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {

@@ -70,6 +70,11 @@ bool RefuseWithoutSelection(const std::string& station, ConversionHost& host);
 // stop before anything is written. Each command checks it next.
 bool RefuseWithoutOutputRoot(ConversionHost& host);
 
+// An error's own text as the operator is shown it: at most 255 characters,
+// cut on a character boundary.
+inline constexpr std::size_t kErrorTextLength = 255;
+std::string ErrorTextForOperator(const std::string& text_utf8);
+
 // printf with one %s (UTF-8) filled so that the text keeps within `limit`
 // characters: a long value loses its beginning to "...".
 std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value_utf8);
