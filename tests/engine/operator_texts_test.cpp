@@ -8,7 +8,6 @@ namespace korvel {
 namespace {
 
 TEST(OperatorTexts, KeepWithinTheirLengthByCharacters) {
-  const std::string cyrillic(300, 'x');
   std::string long_error;
   for (int i = 0; i < 150; ++i) long_error += "Ж日";  // two and three bytes, 300 characters
   const std::string cut = ErrorTextForOperator(long_error);
