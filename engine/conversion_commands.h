@@ -45,6 +45,7 @@ struct CommandOutcome {
   bool catalogue_error = false;  // an error stopped (part of) the work
   bool output_failed = false;    // an output file could not be created or written
   bool stopped = false;          // the host asked to stop before the end
+  bool station_locked = false;   // a station was left: another converter was writing it
 };
 
 CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_stations,

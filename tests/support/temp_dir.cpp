@@ -1,5 +1,7 @@
 #include "tests/support/temp_dir.h"
 
+#include "engine/output_writer.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -60,7 +62,7 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 std::map<std::string, std::string> ReadTree(const std::filesystem::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
-    if (entry.is_regular_file())
+    if (entry.is_regular_file() && entry.path().filename() != kStationLockFile)
       files[std::filesystem::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
   return files;
 }

@@ -39,7 +39,8 @@ class ConfigSandbox {
 };
 
 std::string ReadFileBytes(const std::filesystem::path& path);
-// Every file below a folder, by its path relative to it, with its bytes.
+// Every file below a folder, by its path relative to it, with its bytes; the
+// stations' lock files are left out, being no output.
 std::map<std::string, std::string> ReadTree(const std::filesystem::path& root);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 

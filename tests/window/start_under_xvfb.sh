@@ -93,4 +93,9 @@ else
   echo "FAIL: no message box within 15 s"; cat "$work/app2.log"; fail=1
 fi
 app_pid=""
+if [ "$fail" -ne 0 ]; then
+  echo "--- the X server's log"
+  cat "$work/xvfb.log"
+  kill -0 "$xvfb_pid" 2>/dev/null || echo "(the X server is no longer running)"
+fi
 exit "$fail"
