@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
       "Exit status: 0 at least one file gave a result, 1 none did, 2 usage error,\n"
       "3 the database cannot be opened, 4 a conversion stopped on a database error,\n"
       "5 some output could not be written (an output file could not be created or\n"
-      "written, or tqf.ini names no output root DATA/DIR), 130 or 143 stopped by\n"
+      "written, or tqf.ini names no output root DATA/DIR), 6 a station was left\n"
+      "because another converter was writing it, 130 or 143 stopped by\n"
       "SIGINT or SIGTERM (the files and rows written so far agree; a second signal\n"
       "kills at once).",
       "korvel2tqf-cli"};
@@ -75,6 +76,12 @@ int main(int argc, char** argv) {
     command->add_flag("--no-coalesce", convert_options.no_coalesce,
                       "send a file's catalogue row at every flush instead of once per raw file\n"
                       "(the same final rows, more statements; for comparison runs)");
+    command
+        ->add_option("--lock-wait", convert_options.lock_wait,
+                     "seconds to wait for a station that another converter is writing (its\n"
+                     "lock file .korvel2tqf.lock in the station's output folder) before leaving\n"
+                     "it with exit status 6; default: korvel2tqf.ini SYSTEM/LOCKWAIT, else 0")
+        ->check(CLI::NonNegativeNumber);
     command->add_flag("--stats", convert_options.stats,
                       "at the end, print to standard error the catalogue statements sent, the\n"
                       "flushes and the statements per flush");
