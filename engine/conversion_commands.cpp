@@ -63,6 +63,17 @@ bool Refused(const std::string& station, ConversionHost& host, OutputWriter& wri
   return outcome.refused;
 }
 
+// Greys the commands and takes the current station's lock; when another
+// converter holds it, the command ends there, commands restored.
+bool BeginOnStation(const std::string& station, ConversionHost& host, OutputWriter& writer,
+                    CommandOutcome& outcome) {
+  host.DisableCommands();
+  if (HoldStation(station.substr(0, kCommandStationLength), host, writer)) return true;
+  outcome.station_locked = true;
+  host.EnableCommands();
+  return false;
+}
+
 }  // namespace
 
 std::string FileErrorText(const FileError& error) {
@@ -168,12 +179,7 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
   if (Refused(current_station, host, writer, outcome)) return outcome;
   const WriterCounts before(writer);
   const StationLocksHeld locks(writer);
-  host.DisableCommands();
-  if (!HoldStation(current_station.substr(0, kCommandStationLength), host, writer)) {
-    outcome.station_locked = true;
-    host.EnableCommands();
-    return outcome;
-  }
+  if (!BeginOnStation(current_station, host, writer, outcome)) return outcome;
   std::filesystem::path reported = path_name;
   int r = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -216,12 +222,7 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
   if (folder.empty()) return outcome;
   const WriterCounts before(writer);
   const StationLocksHeld locks(writer);
-  host.DisableCommands();
-  if (!HoldStation(current_station.substr(0, kCommandStationLength), host, writer)) {
-    outcome.station_locked = true;
-    host.EnableCommands();
-    return outcome;
-  }
+  if (!BeginOnStation(current_station, host, writer, outcome)) return outcome;
   try {
     outcome.converted = ScanDirectory(current_station, host, writer, 0.0, 0.0, folder);
     before.Note(outcome, writer);
