@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/cli/cli_commands.h"
+#include "korvel_version.h"
 
 int main(int argc, char** argv) {
   using namespace korvel::cli;
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
       "kills at once).",
       "korvel2tqf-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("korvel2tqf-cli ") + korvel::kBuildVersion);
 
   ConnectionOptions connection;
   app.add_option("--dsn", connection.dsn,
