@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
       "korvel2tqf-cli"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("korvel2tqf-cli ") + korvel::kBuildVersion);
+  app.set_help_all_flag("--help-all", "Print the help of every command and exit");
 
   ConnectionOptions connection;
   app.add_option("--dsn", connection.dsn,
