@@ -1,6 +1,10 @@
 #include "database/embedded_catalogue.h"
 
 #include <cstdlib>
+#if __has_include(<pwd.h>)
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 #include "database/catalogue_schema.h"
 #include "database/database.h"
@@ -24,11 +28,23 @@ std::filesystem::path HomePath() {
   return home != nullptr ? std::filesystem::path(home) : std::filesystem::path("/");
 }
 
+// The home folder of the account, where unixODBC looks for ~/.odbc.ini: it
+// asks the password database, not $HOME, and the two differ under sudo -E,
+// in some containers and wherever HOME is set by hand.
+std::filesystem::path AccountHomePath() {
+#if __has_include(<pwd.h>)
+  if (const passwd* account = getpwuid(getuid());
+      account != nullptr && account->pw_dir != nullptr && *account->pw_dir != '\0')
+    return account->pw_dir;
+#endif
+  return HomePath();
+}
+
 }  // namespace
 
 std::filesystem::path UserOdbcIni() {
   if (const char* ini = std::getenv("ODBCINI"); ini != nullptr && *ini != '\0') return ini;
-  return HomePath() / ".odbc.ini";
+  return AccountHomePath() / ".odbc.ini";
 }
 
 std::filesystem::path DefaultCatalogueFile() {

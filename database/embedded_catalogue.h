@@ -7,7 +7,8 @@
 
 namespace korvel {
 
-// unixODBC's user data source file: $ODBCINI, else ~/.odbc.ini.
+// unixODBC's user data source file: $ODBCINI, else .odbc.ini in the home
+// folder of the user's account (as unixODBC finds it, whatever $HOME says).
 std::filesystem::path UserOdbcIni();
 
 // The default place of the database file: $XDG_DATA_HOME/tqf/catalogue.sqlite

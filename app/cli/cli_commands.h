@@ -32,6 +32,10 @@ int RunInitCatalogue(const std::string& database_file);
 // The SITECHAN rows of a station: channel, rate, "x" where the window ticks it.
 int RunChannels(const ConnectionOptions& connection, const std::string& station);
 
+// The SITECHAN rows that the raw files' channels are missing, added; exit 1
+// when a file was refused.
+int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::string>& files);
+
 // FILELIST, SITECHAN and their indexes on the data source, where missing.
 int RunCreateTables(const ConnectionOptions& connection);
 // The CHKDB schema upgrade.

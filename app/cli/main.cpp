@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/cli/cli_commands.h"
+#include "korvel_version.h"
 
 int main(int argc, char** argv) {
   using namespace korvel::cli;
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
       "kills at once).",
       "korvel2tqf-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("korvel2tqf-cli ") + korvel::kBuildVersion);
+  app.set_help_all_flag("--help-all", "Print the help of every command and exit");
 
   ConnectionOptions connection;
   app.add_option("--dsn", connection.dsn,
@@ -54,6 +57,20 @@ int main(int argc, char** argv) {
       "list a station's SITECHAN rows: channel, sampling rate, and x where the window\n"
       "ticks the channel when the station is picked (Z, N-S, E-W)");
   channels->add_option("--station", channels_station, "station name")->required();
+
+  std::vector<std::string> channel_files;
+  CLI::App* add_channels = app.add_subcommand(
+      "add-channels",
+      "add to SITECHAN the channels of raw files that it does not list: for each file,\n"
+      "a row (station, channel, rate) per channel whose station has no row of that\n"
+      "channel, names upper-cased as the conversion compares them, LDDATE now, the\n"
+      "other columns NULL; rows already there are never changed. Prints the rows\n"
+      "added (station, channel, rate, tab-separated); a file that is not a usable raw\n"
+      "file is named on standard error with the reason, and the other files go on.\n"
+      "Exit status 0 every file was read (also when nothing was missing), 1 a file\n"
+      "was refused, 3 and 4 as for every command (rows added before a database error\n"
+      "stay)");
+  add_channels->add_option("FILE", channel_files, "raw files")->required();
 
   CLI::App* create_tables = app.add_subcommand(
       "create-tables",
@@ -130,6 +147,7 @@ int main(int argc, char** argv) {
   if (info->parsed()) return RunInfo(info_files);
   if (init->parsed()) return RunInitCatalogue(database_file);
   if (channels->parsed()) return RunChannels(connection, channels_station);
+  if (add_channels->parsed()) return RunAddChannels(connection, channel_files);
   if (create_tables->parsed()) return RunCreateTables(connection);
   if (upgrade->parsed()) return RunUpgradeSchema(connection);
   if (convert->parsed()) return RunConvert(connection, convert_options);
