@@ -66,6 +66,7 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   m_length_edit->SetValueText("00:30:00");
 
   m_scan_subdirectories = ReadScanSubdirectories();
+  m_writer.SetContinueAcrossRuns(ReadContinueOutput() != 0);
   const int width = m_channel_list->contentsRect().width();  // the client width: no scroll bar yet
   m_channel_list->setColumnWidth(0, static_cast<int>(width * 0.30));
   m_channel_list->setColumnWidth(1, static_cast<int>(width * 0.35));

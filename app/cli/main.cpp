@@ -99,6 +99,9 @@ int main(int argc, char** argv) {
                      "lock file .korvel2tqf.lock in the station's output folder) before leaving\n"
                      "it with exit status 6; default: korvel2tqf.ini SYSTEM/LOCKWAIT, else 0")
         ->check(CLI::NonNegativeNumber);
+    command->add_flag("--continue", convert_options.continue_output,
+                      "let a channel continue the output file of an earlier run that ends where\n"
+                      "its samples begin (as korvel2tqf.ini SYSTEM/CONTINUE=1 does)");
     command->add_flag("--stats", convert_options.stats,
                       "at the end, print to standard error the catalogue statements sent, the\n"
                       "flushes and the statements per flush");
