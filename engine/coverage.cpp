@@ -165,8 +165,7 @@ std::string FormatCoverageLines(const CoverageReport& report) {
       lines += names + (s.kind == StretchKind::kGap ? "gap" : "overlap") + "\t" +
                FormatCoverageTime(s.start) + "\t" + FormatCoverageTime(s.end) + "\t" +
                FixedNumber(s.end - s.start, 2) + "\n";
-    lines +=
-        names + "coverage\t" + FixedNumber(c.percent, 1) + "\t" + std::to_string(c.files) + "\n";
+    lines += names + "coverage\t" + PercentText(c.percent) + "\t" + std::to_string(c.files) + "\n";
   }
   return lines;
 }
