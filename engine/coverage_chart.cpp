@@ -10,7 +10,7 @@ namespace korvel {
 namespace {
 
 constexpr double kFontSize = 12;
-constexpr double kCharWidth = 7.2;  // an average character of a 12-pixel sans-serif face
+constexpr double kCharWidth = 7.6;  // about a capital of a 12-pixel sans-serif face
 constexpr double kMargin = 10;
 constexpr double kRowHeight = 24;
 constexpr double kBarHeight = 14;
@@ -176,7 +176,7 @@ CoverageChart LayOutCoverageChart(const CoverageReport& report, double width,
       chart.boxes.push_back(
           {x, bar - 2, w, kBarHeight + 4, gap ? ChartInk::kGap : ChartInk::kOverlap,
            (gap ? words.gap : words.overlap) + " " + Moment(s.start) + " \u2013 " + Moment(s.end) +
-               " (" + FixedNumber(s.end - s.start, 2) + " s)"});
+               " (" + FixedNumber(s.end - s.start, 2) + " " + words.seconds + ")"});
     }
     if (c.channel.empty())
       chart.texts.push_back({left + 6, baseline, words.nothing, ChartAnchor::kStart, true});

@@ -57,6 +57,7 @@ struct ChartWords {
   std::string overlap = "overlap";
   std::string files = "files";
   std::string nothing = "no files";
+  std::string seconds = "s";
 };
 
 // Times on the axis read as hh:mm (hh:mm:ss for short windows, dd.mm.yyyy
