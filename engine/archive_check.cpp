@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/coverage.h"
+#include "engine/output_writer.h"
 #include "engine/tqf_file.h"
 #include "platform/native_path.h"
 
@@ -122,6 +123,8 @@ std::vector<OrphanFile> FindOrphans(const std::string& output_root, const std::s
                                       fs::directory_options::skip_permission_denied, ec);
   for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->symlink_status(ec).type() != fs::file_type::regular) continue;
+    // The station's lock file belongs to the converters, not to the archive.
+    if (it.depth() == 0 && it->path().filename() == kStationLockFile) continue;
     const std::string relative = PathText(it->path().lexically_relative(root));
     if (named.contains(relative)) continue;
     OrphanFile orphan;

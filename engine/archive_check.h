@@ -53,8 +53,9 @@ struct OrphanFile {
   bool ours = false;
 };
 
-// Every regular file below root/folder (links are not followed) whose path
-// below the root is not among `named` (code page 1251, "/").
+// Every regular file below root/folder (links are not followed, the
+// station's lock file is left out) whose path below the root is not among
+// `named` (code page 1251, "/").
 std::vector<OrphanFile> FindOrphans(const std::string& output_root, const std::string& folder,
                                     const std::set<std::string>& named);
 

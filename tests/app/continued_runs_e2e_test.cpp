@@ -13,15 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every file below the output root with its bytes.
-std::map<std::string, std::string> Tree(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file())
-      files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
-  return files;
-}
-
 void ExpectSameRows(const std::vector<CatalogueRow>& got, const std::vector<CatalogueRow>& want) {
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < got.size(); ++i) {
@@ -44,7 +35,7 @@ TEST_P(ConversionTest, ThreeRunsThatContinueGiveTheFilesAndRowsOfOne) {
   RawFile("KIR", {"Z", "N-S"}, kMarch1 + 3000.0, 100.0, 150000, 300000).WriteTo(Raw("KIR/c.raw"));
   auto r = Cli({"files", "--station", "KIR", Raw("KIR/a.raw"), Raw("KIR/b.raw"), Raw("KIR/c.raw")});
   ASSERT_EQ(r.exit_status, 0) << r.err;
-  const auto one_run = Tree(out);
+  const auto one_run = ReadTree(out);
   const auto one_run_rows = Rows();
   ASSERT_EQ(one_run.size(), 4u);  // an hour and 15 minutes of each channel
 
@@ -61,7 +52,7 @@ TEST_P(ConversionTest, ThreeRunsThatContinueGiveTheFilesAndRowsOfOne) {
   r = Cli(
       {"convert", "--station", "KIR", "--start", "00:50:00 01/03/2007", "--length", "00:05:00"});
   ASSERT_EQ(r.out, "Успешно завершена конверсия 1 файлов\n") << r.err;  // c.raw alone
-  EXPECT_EQ(Tree(out), one_run);
+  EXPECT_EQ(ReadTree(out), one_run);
   ExpectSameRows(Rows(), one_run_rows);
   ExpectFilesAgreeWithRows();
 }
@@ -95,7 +86,7 @@ TEST_P(ConversionTest, OnlyAnExactFileOfOursAtTheSameRateAndCalibrationIsContinu
   fs::resize_file(Out(z), fs::file_size(Out(z)) - 4);                          // cut short
   db.ExecuteSQL("UPDATE FILELIST SET TQTY = 149.0 WHERE CH = 'N-S'");          // the row changed
   db.ExecuteSQL("UPDATE FILELIST SET CREATER = 'DRANOVEX' WHERE CH = 'E-W'");  // not ours
-  const auto before = Tree(out);
+  const auto before = ReadTree(out);
   RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1 + 150.0, 100.0, 15000, 15000)
       .WriteTo(Raw("KIR/b.raw"));
   const auto r = Cli(all({"files", "--continue", "--station", "KIR", Raw("KIR/b.raw")}));

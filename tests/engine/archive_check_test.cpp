@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/archive_check.h"
+#include "engine/output_writer.h"
 #include "engine/tqf_file.h"
 #include "tests/support/temp_dir.h"
 
@@ -116,7 +117,8 @@ TEST(ArchiveCheck, OrphansAreTheFilesNoRowNamesAndOnlyExactOnesAreOurs) {
   WriteFileBytes(dir / "KIR/01/renamed.KIR", ours);                 // not our name
   WriteFileBytes(dir / "KIR/01/01032007-010000-Z.KIR", Tqf("KIR", "Z", 100.0, kT0 + 3600, 3) + "x");
   WriteFileBytes(dir / "KIR/01/notes.txt", "text");
-  WriteFileBytes(dir / "OTHER/elsewhere.KIR", ours);                         // another folder
+  WriteFileBytes(dir / "KIR" / kStationLockFile, "");  // a converter's, not an orphan
+  WriteFileBytes(dir / "OTHER/elsewhere.KIR", ours);   // another folder
   fs::create_symlink(dir / "OTHER/elsewhere.KIR", dir / "KIR/01/link.KIR");  // not followed
   const std::vector<OrphanFile> orphans =
       FindOrphans(root, "KIR", {"KIR/00/01032007-000000-Z.KIR"});
