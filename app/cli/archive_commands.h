@@ -34,7 +34,8 @@ struct VerifyOptions {
 };
 CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options);
 // 0 every file and row agree, 1 something does not, 2 usage, 3 no
-// connection, 4 a database error, 5 no output root.
+// connection, 4 a database error, 5 no output root, 6 --fix left a station
+// alone because another converter was writing it.
 int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options);
 
 }  // namespace korvel::cli

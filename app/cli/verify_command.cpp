@@ -13,7 +13,9 @@
 #include "engine/conversion_commands.h"
 #include "engine/coverage.h"
 #include "engine/output_writer.h"
+#include "engine/station_lock.h"
 #include "engine/tqf_file.h"
+#include "platform/file_lock.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 
@@ -35,6 +37,21 @@ class Verification {
       : m_root(std::move(root)), m_fix(fix), m_catalogue(theDatabase, notifier) {}
 
   void CheckStation(const std::string& station) {
+    // Mending waits for a converter writing the station, as another
+    // converter would: its new file has no row yet, its rows lag its files.
+    FileLock lock;
+    m_mend = m_fix;
+    const std::string folder = FileNameSafe(station, station.size());
+    const std::filesystem::path station_folder = NativePath(m_root + folder);
+    std::error_code ec;
+    if (m_fix && std::filesystem::is_directory(station_folder, ec) &&
+        lock.Acquire(station_folder / kStationLockFile, ReadLockWaitSeconds()) ==
+            FileLock::Result::kHeldElsewhere) {
+      std::fprintf(stderr, "%s: %s\n", kCommandCaption,
+                   FormatWithin(kErrorTextLength, kStationLockedText, Utf8(station)).c_str());
+      m_mend = false;
+      m_locked_out = true;
+    }
     std::set<std::string> named;
     for (const FileListRow& row : ReadStationFileRows(theDatabase, station)) {
       const std::optional<std::string> below = PathBelowRoot(m_root, row.cpath);
@@ -49,6 +66,8 @@ class Verification {
 
   int Problems() const { return m_problems; }
   int Fixed() const { return m_fixed; }
+  // A station was checked but not mended: another converter held it.
+  bool LockedOut() const { return m_locked_out; }
 
  private:
   void CheckRow(const FileListRow& row, const std::string& below) {
@@ -65,7 +84,7 @@ class Verification {
           line = "missing\t" + names;
           // Only a path where nothing is at all: a folder or an unreadable
           // file at the path is no reason to forget the row.
-          if (ours && problem.absent && m_fix) {
+          if (ours && problem.absent && m_mend) {
             DeleteOwnFileRow(theDatabase, row.stored_cpath);
             action = "deleted";
           }
@@ -78,7 +97,7 @@ class Verification {
               static_cast<double>(static_cast<std::uint64_t>(problem.file_samples));
           // Fewer samples than the row says: the row takes what is there.
           // More is left: they may be another writer's, still on its way.
-          if (ours && m_fix && problem.row_samples && row.sps &&
+          if (ours && m_mend && problem.row_samples && row.sps &&
               whole < static_cast<double>(*problem.row_samples)) {
             const double tqty = whole / *row.sps;
             SetOwnFileLength(theDatabase, row.stored_cpath, tqty);
@@ -101,7 +120,7 @@ class Verification {
                              "\t" + Utf8(orphan.header ? orphan.header->channel : "") + "\t" +
                              Utf8(orphan.relative_path) + "\t";
     std::string action = "left";
-    if (orphan.ours && orphan.header->station == station && m_fix) {
+    if (orphan.ours && orphan.header->station == station && m_mend) {
       const TqfHeaderFields& f = *orphan.header;
       // With no calibration: the file does not tell it.
       m_catalogue.UpdateFileRecord(orphan.relative_path, f.station, f.channel, f.start,
@@ -119,6 +138,8 @@ class Verification {
 
   std::string m_root;
   bool m_fix;
+  bool m_mend = false;  // m_fix, unless another converter holds the station
+  bool m_locked_out = false;
   CFileList m_catalogue;
   int m_problems = 0;
   int m_fixed = 0;
@@ -164,6 +185,7 @@ int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options)
     for (const std::string& station : stations) verification.CheckStation(station);
     std::printf("problems\t%d\n", verification.Problems());
     if (options.fix) std::printf("fixed\t%d\n", verification.Fixed());
+    if (verification.LockedOut()) return kStationLocked;
     return verification.Problems() > 0 ? kNothing : kConverted;
   });
 }

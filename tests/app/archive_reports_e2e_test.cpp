@@ -7,7 +7,9 @@
 #include <map>
 
 #include "database/statement.h"
+#include "engine/output_writer.h"
 #include "engine/tqf_file.h"
+#include "platform/file_lock.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
 
@@ -36,14 +38,6 @@ void InsertRow(CDatabase& db, const std::string& sta, const std::string& ch,
   insert.Bind(6, tqty);
   insert.Bind(7, sps);
   insert.Execute();
-}
-
-std::map<std::string, std::string> Tree(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file())
-      files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
-  return files;
 }
 
 // Every row as one line of text, in path and creator order.
@@ -184,7 +178,7 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   EXPECT_EQ(r.out, kir_lines + "\n" + kir_missing + "\n" + kir_orphan + "\n" + kuda_lines +
                        "problems\t7\n");
 
-  const auto files = Tree(out);
+  const auto files = ReadTree(out);
   const auto rows = RowTexts(db);
   r = Cli({"verify", "--fix"});
   EXPECT_EQ(r.exit_status, 1) << r.err;
@@ -193,7 +187,7 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
     left.replace(at, 1, "\tleft\n");
   EXPECT_EQ(r.out, kir_lines + "\ttqty=90.000000\n" + kir_missing + "\tdeleted\n" + kir_orphan +
                        "\tregistered\n" + left + "problems\t7\nfixed\t3\n");
-  EXPECT_EQ(Tree(out), files);  // not a byte of any file changed
+  EXPECT_EQ(ReadTree(out), files);  // not a byte of any file changed
 
   // Our KIR rows tell the truth now; everything at KUDA is as it was.
   r = Cli({"verify", "--station", "KIR"});
@@ -226,6 +220,29 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err,
             "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n");
+}
+
+// While another converter holds the station, its rows lag its files: --fix
+// reports what it finds and mends nothing there.
+TEST_P(ConversionTest, VerifyMendsNothingWhileAConverterHoldsTheStation) {
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 1000).WriteTo(Raw("KIR/a.raw"));
+  ASSERT_EQ(Cli({"files", "--station", "KIR", Raw("KIR/a.raw")}).exit_status, 0);
+  fs::remove(Out("KIR/00/01032007-000000-Z.KIR"));
+  const std::string missing = "missing\tKIR\tZ\tKIR/00/01032007-000000-Z.KIR\tkorvel2TQF";
+  {
+    FileLock held;
+    ASSERT_EQ(held.Acquire(Out("KIR") + "/" + kStationLockFile, 0), FileLock::Result::kLocked);
+    const auto r = Cli({"verify", "--station", "KIR", "--fix"});
+    EXPECT_EQ(r.exit_status, 6);
+    EXPECT_EQ(r.err, "KORVEL->TQF: Станция KIR уже конвертируется другой программой\n");
+    EXPECT_EQ(r.out, missing + "\tleft\nproblems\t1\nfixed\t0\n");
+  }
+  auto r = Cli({"verify", "--station", "KIR", "--fix"});
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_EQ(r.out, missing + "\tdeleted\nproblems\t1\nfixed\t1\n");
+  r = Cli({"verify", "--station", "KIR"});
+  EXPECT_EQ(r.out, "problems\t0\n");  // the lock file is no orphan
+  EXPECT_EQ(r.exit_status, 0);
 }
 
 }  // namespace
