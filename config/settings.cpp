@@ -28,6 +28,8 @@ double ReadLockWaitSeconds() {
   return std::max(0, GetProfileInt("SYSTEM", "LOCKWAIT", 0, ProgramIniPath()));
 }
 
+int ReadContinueOutput() { return GetProfileInt("SYSTEM", "CONTINUE", 0, ProgramIniPath()); }
+
 std::vector<std::string> ReadStationNames() {
   const auto ini = ProgramIniPath();
   // NSTA is text read as a decimal number, like the window's sscanf of it.

@@ -40,6 +40,10 @@ int ReadScanSubdirectories();
 // for a station that another converter is writing; default 0, never below.
 double ReadLockWaitSeconds();
 
+// "korvel2tqf.ini" SYSTEM/CONTINUE: non-zero lets output files of earlier runs
+// be continued (off by default).
+int ReadContinueOutput();
+
 // The names of STA0 .. STA(n-1) with n = SYSTEM/NSTA; empty names skipped.
 std::vector<std::string> ReadStationNames();
 

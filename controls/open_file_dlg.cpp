@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "controls/dialog_units.h"
+#include "controls/waveform_view.h"
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
@@ -25,9 +26,11 @@
 namespace korvel {
 namespace {
 
-// Panel and list geometry in dialog units.
-constexpr int kPanelHeight = 105;
+// Panel and list geometry in dialog units: the list as the Windows panel
+// had it, the channel's picture below it.
 constexpr int kListX = 7, kListY = 7, kListHeight = 91;
+constexpr int kWaveformY = kListY + kListHeight + 4, kWaveformHeight = 48;
+constexpr int kPanelHeight = kWaveformY + kWaveformHeight + 5;
 
 std::filesystem::path FsPath(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -112,6 +115,9 @@ void OpenFileDlg::BuildPanel() {
   m_list->setFrameShape(QFrame::StyledPanel);
   m_list->setFocusPolicy(Qt::StrongFocus);
 
+  m_waveform = new CWaveformView(m_panel);
+  connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { ShowPickedChannel(); });
+
   const DialogBaseUnits units = BaseUnitsOf(m_panel->font());
   m_panel->setFixedHeight(DialogRect(units, 0, 0, 0, kPanelHeight).height());
   m_list->setGeometry(DialogRect(units, kListX, kListY, 0, kListHeight));
@@ -138,7 +144,7 @@ bool OpenFileDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void OpenFileDlg::AlignList() {
-  if (!m_panel || !m_list) return;
+  if (!m_panel || !m_list || !m_waveform) return;
   const DialogBaseUnits units = BaseUnitsOf(m_panel->font());
   const QRect fallback = DialogRect(units, kListX, kListY, 0, kListHeight);
   int left = fallback.x();
@@ -151,6 +157,8 @@ void OpenFileDlg::AlignList() {
     right = origin.x() + m_file_view->width();
   }
   m_list->setGeometry(left, fallback.y(), qMax(0, right - left), fallback.height());
+  const QRect waveform = DialogRect(units, kListX, kWaveformY, 0, kWaveformHeight);
+  m_waveform->setGeometry(left, waveform.y(), qMax(0, right - left), waveform.height());
   if (m_columns_sized) SizeColumns();
 }
 
@@ -256,7 +264,11 @@ void OpenFileDlg::RefreshFromSelection() {
 
 void OpenFileDlg::ShowSummaryOf(const QString& path) {
   m_list->clear();
-  if (path.isEmpty()) return;
+  m_summary_path = path.isEmpty() ? std::filesystem::path() : FsPath(path);
+  if (path.isEmpty()) {
+    ShowPickedChannel();
+    return;
+  }
   // Folders, FIFOs and unreadable files are refused inside the reader.
   const std::vector<RawSummaryRow> rows = ReadRawSummary(FsPath(path));
   QList<QTreeWidgetItem*> items;
@@ -267,6 +279,17 @@ void OpenFileDlg::ShowSummaryOf(const QString& path) {
                                              FromText1251(row.duration)});
   }
   m_list->addTopLevelItems(items);
+  ShowPickedChannel();
+}
+
+void OpenFileDlg::ShowPickedChannel() {
+  if (m_list->topLevelItemCount() == 0) {
+    m_waveform->Clear();
+    return;
+  }
+  const QList<QTreeWidgetItem*> picked = m_list->selectedItems();
+  QTreeWidgetItem* item = picked.isEmpty() ? m_list->topLevelItem(0) : picked.front();
+  m_waveform->ShowChannel(m_summary_path, m_list->indexOfTopLevelItem(item), item->text(1));
 }
 
 void OpenFileDlg::TakeChosen(const QStringList& files) {

@@ -1,8 +1,9 @@
 #pragma once
 // The Open dialog of the "convert chosen files" command: the framework's own
 // (non-native) file dialog for several existing files, with a panel below it
-// listing the channels of the raw file under the selection. The panel only
-// informs; it changes nothing of what the dialog returns.
+// listing the channels of the raw file under the selection and drawing the
+// channel picked in that list (the first one until another is picked). The
+// panel only informs; it changes nothing of what the dialog returns.
 
 #include <QFileDialog>
 #include <QStringList>
@@ -14,6 +15,8 @@ class QTreeWidget;
 class QWidget;
 
 namespace korvel {
+
+class CWaveformView;
 
 inline constexpr int kSummaryListId = 1026;
 inline constexpr int kSummaryColumnCount = 5;
@@ -37,6 +40,7 @@ class OpenFileDlg : public QFileDialog {
 
   QTreeWidget* SummaryList() const { return m_list; }
   QWidget* SummaryPanel() const { return m_panel; }
+  CWaveformView* Waveform() const { return m_waveform; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -53,10 +57,13 @@ class OpenFileDlg : public QFileDialog {
   void FitFileColumns();
   void RefreshFromSelection();
   void ShowSummaryOf(const QString& path);
+  void ShowPickedChannel();
   void TakeChosen(const QStringList& files);
 
   QWidget* m_panel = nullptr;
   QTreeWidget* m_list = nullptr;
+  CWaveformView* m_waveform = nullptr;
+  std::filesystem::path m_summary_path;  // the file the list shows
   QWidget* m_file_view =
       nullptr;  // the dialog's own file list, whose edges the summary list shares
   bool m_columns_sized = false;

@@ -130,6 +130,33 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   insert.Execute();
 }
 
+std::vector<CataloguedFile> CFileList::OwnFilesStartingBetween(const std::string& station,
+                                                               const std::string& channel,
+                                                               double earliest, double latest) {
+  CStatement& select = m_database.Prepared(
+      "SELECT CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER FROM FILELIST WHERE STA = ? AND CH = ? "
+      "AND CREATER = ? AND TBEGIN >= ? AND TBEGIN <= ?");
+  select.Bind(1, Cp1251ToUtf8(station));
+  select.Bind(2, Cp1251ToUtf8(channel));
+  select.Bind(3, kOwnCreator);
+  select.Bind(4, earliest);
+  select.Bind(5, latest);
+  select.Execute();
+  std::vector<CataloguedFile> files;
+  while (select.Fetch()) {
+    const auto cpath = select.Get<std::string>(1);
+    const auto tbegin = select.Get<double>(2);
+    const auto tqty = select.Get<double>(3);
+    const auto sps = select.Get<double>(4);
+    if (!cpath || !tbegin || !tqty || !sps) continue;  // a row that names no whole file
+    // A fixed-width column pads the path with blanks.
+    files.push_back({Utf8ToCp1251(cpath->substr(0, cpath->find_last_not_of(' ') + 1)), *tbegin,
+                     *tqty, *sps, select.Get<double>(5), select.Get<double>(6)});
+  }
+  select.CloseCursor();
+  return files;
+}
+
 bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {
   return output_root == m_ample_root && std::chrono::steady_clock::now() < m_ample_until;
 }

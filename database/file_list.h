@@ -7,6 +7,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "database/database.h"
 #include "engine/catalogue.h"
@@ -28,6 +29,9 @@ class CFileList : public Catalogue {
   void UpdateFileRecord(const std::string& cpath, const std::string& station,
                         const std::string& channel, double tbegin, double tqty, double sps,
                         int gain, int datatype) override;
+  std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
+                                                      const std::string& channel, double earliest,
+                                                      double latest) override;
 
   // Paths as stored: UTF-8, exactly the bytes of the catalogue.
   void RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath);

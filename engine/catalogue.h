@@ -3,8 +3,10 @@
 // implements it over ODBC; the engine never sees a driver.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -18,6 +20,16 @@ class CatalogueError : public std::runtime_error {
 inline constexpr const char* kOwnCreator = "korvel2TQF";
 inline constexpr const char* kDeletableCreator = "DRANOVEX";
 inline constexpr std::uint64_t kSpaceReserve = 10485760;  // 10 MiB
+
+// One of our own rows, as a later run may find it to continue its file.
+struct CataloguedFile {
+  std::string cpath;  // code page 1251, as stored without trailing blanks
+  double tbegin = 0.0;
+  double tqty = 0.0;
+  double sps = 0.0;
+  std::optional<double> calib;  // nothing for NULL
+  std::optional<double> calper;
+};
 
 class Catalogue {
  public:
@@ -35,6 +47,13 @@ class Catalogue {
   virtual void UpdateFileRecord(const std::string& cpath, const std::string& station,
                                 const std::string& channel, double tbegin, double tqty, double sps,
                                 int gain, int datatype) = 0;
+
+  // Our own rows (CREATER "korvel2TQF") of the station and channel whose
+  // TBEGIN lies in [earliest, latest], with a TBEGIN, TQTY and SPS each;
+  // texts in code page 1251.
+  virtual std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
+                                                              const std::string& channel,
+                                                              double earliest, double latest) = 0;
 };
 
 }  // namespace korvel

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/tqf_file.h"
+#include "engine/tqf_header.h"
 #include "platform/native_path.h"
 #include "platform/open_files.h"
 #include "platform/text1251.h"
@@ -160,7 +161,8 @@ void OutputWriter::FlushChannel(std::size_t station_index, std::size_t channel_i
     return;
   }
 
-  const bool continues = ContinuesCurrentFile(buffer);
+  bool continues = ContinuesCurrentFile(buffer);
+  if (!continues && m_continue) continues = TakeUpEarlierFile(station, buffer);
   if (!continues) StartNewFile(station, buffer);
 
   const double written_duration = buffer.pending_duration;
@@ -183,6 +185,78 @@ bool OutputWriter::ContinuesCurrentFile(const ChannelBuffer& buffer) const {
   // recorder's clock and the sum of block lengths drift by a fraction of it.
   return buffer.has_file && std::fabs(buffer.file_start + buffer.file_duration -
                                       buffer.pending_start) <= 1.0 / buffer.sampling_rate;
+}
+
+namespace {
+
+// A stored path that names a file below the output root, and only there.
+bool StaysBelowRoot(const std::string& cpath) {
+  if (cpath.empty() || cpath.front() == '/' || cpath.front() == '\\') return false;
+  for (std::size_t start = 0; start <= cpath.size();) {
+    const std::size_t end = std::min(cpath.find_first_of("/\\", start), cpath.size());
+    if (cpath.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool OutputWriter::InUseHere(const std::string& relative_path) const {
+  for (const StationBuffer& station : m_stations)
+    for (const ChannelBuffer& channel : station.channels)
+      if ((channel.has_file && channel.relative_path == relative_path) ||
+          channel.kept_path == relative_path)
+        return true;
+  return std::any_of(m_stale_rows.begin(), m_stale_rows.end(),
+                     [&](const StaleRow& row) { return row.relative_path == relative_path; });
+}
+
+bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer& buffer) {
+  const double longest = station.max_file_minutes * 60 - 1;
+  const double interval = 1.0 / buffer.sampling_rate;
+  const EpochSeconds start = buffer.pending_start;
+  // A file that these samples continue began at most its longest length and
+  // an interval (or two, for a rate a hair apart) before them.
+  const std::vector<CataloguedFile> rows = m_catalogue.OwnFilesStartingBetween(
+      station.name, buffer.name, start - longest - 2 * interval, start);
+  const CataloguedFile* latest = nullptr;
+  for (const CataloguedFile& row : rows) {
+    // The tests of an in-process file, applied to the row: it ends where
+    // the samples begin and was not yet closed, with their rate and
+    // calibration.
+    if (!std::isfinite(row.tbegin) || !std::isfinite(row.tqty) || !(row.sps > 0.0) ||
+        !std::isfinite(row.sps) || row.tqty < 0.0 || row.tqty > longest ||
+        std::fabs(row.tbegin + row.tqty - start) > 1.0 / row.sps || !row.calib || !row.calper ||
+        TakesOtherValues(buffer, row.sps, *row.calib, *row.calper))
+      continue;
+    if (latest == nullptr || row.tbegin > latest->tbegin) latest = &row;
+  }
+  if (latest == nullptr || !StaysBelowRoot(latest->cpath) || InUseHere(latest->cpath)) return false;
+
+  // The file must be exactly what the row says and what this writer would
+  // have made of it; anything else (cut short, grown, another header) is
+  // left alone.
+  const double exact_samples = latest->tqty * latest->sps;
+  if (exact_samples > 9.0e15) return false;
+  const auto samples = static_cast<std::uint64_t>(std::llround(exact_samples));
+  const std::optional<TqfFileHead> head =
+      ReadTqfFileHead(NativePath(TqfFullPath(m_output_root, latest->cpath)));
+  if (!head || !head->header || head->size != kTqfHeaderSize + 4 * samples ||
+      *head->header != BuildHeader(station.name, buffer.name, latest->sps, latest->tbegin))
+    return false;
+
+  CloseKeptFile(buffer);
+  buffer.has_file = true;
+  buffer.sampling_rate = latest->sps;  // as the earlier run's buffer kept it
+  buffer.file_start = latest->tbegin;
+  buffer.file_duration = latest->tqty;
+  buffer.relative_path = latest->cpath;
+  buffer.staged = false;
+  buffer.file_samples = samples;
+  buffer.confirmed_samples = samples;
+  buffer.confirmed_duration = latest->tqty;
+  return true;
 }
 
 void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buffer) {

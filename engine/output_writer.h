@@ -105,6 +105,14 @@ class OutputWriter {
   // file is registered at once either way, and the guard runs at every flush.
   void SetCoalesceUpdates(bool on) { m_coalesce = on; }
   bool CoalescesUpdates() const { return m_coalesce; }
+  // With continuing across runs on, samples that do not continue their
+  // channel's current file may continue a file of an earlier run instead:
+  // the latest of our catalogued files of the channel that ends where they
+  // begin, with their rate and calibration, under an hour long, and whose
+  // length and header on disk are exactly what its row and this writer say.
+  // It is then extended and its row updated as if that run had gone on.
+  void SetContinueAcrossRuns(bool on) { m_continue = on; }
+  bool ContinuesAcrossRuns() const { return m_continue; }
   // While coalescing, an extended file also stays open between flushes (at
   // most KeptFileLimit() of them); this closes every kept file. A file whose
   // close fails is reported and cut back to what its row says.
@@ -149,6 +157,12 @@ class OutputWriter {
   std::size_t FindChannel(std::size_t station, const std::string& channel, double rate, double cal,
                           double per);
   bool ContinuesCurrentFile(const ChannelBuffer& buffer) const;
+  // Makes a file of an earlier run the channel's current file; false when
+  // there is none to continue.
+  bool TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer& buffer);
+  // A file this process is filling, keeps open or owes a row: its state
+  // here is newer than its row.
+  bool InUseHere(const std::string& relative_path) const;
   void StartNewFile(const StationBuffer& station, ChannelBuffer& buffer);
   bool WritePending(const StationBuffer& station, ChannelBuffer& buffer, bool continues);
   // True when the operation succeeded; a failure is counted and reported.
@@ -177,6 +191,7 @@ class OutputWriter {
   std::string m_output_root;
   std::vector<StationBuffer> m_stations;
   bool m_coalesce = false;
+  bool m_continue = false;
   std::vector<StaleRow> m_stale_rows;
   std::uint64_t m_flushes = 0;
   std::uint64_t m_output_failures = 0;

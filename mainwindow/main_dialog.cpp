@@ -20,12 +20,14 @@
 #include "controls/hover_button.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
+#include "database/catalogue_rows.h"
 #include "database/chan_list.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "engine/conversion_commands.h"
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/coverage_dialog.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -48,12 +50,16 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
       m_initial_station(std::move(initial_station)) {
   BuildControls();
   // The About entry: F1, and the context menu of the dialog's own background
-  // (the two lists have none, so a right click there never brings it up).
+  // (the two lists have none, so a right click there never brings it up);
+  // the coverage picture beside it.
   auto* about = new QAction(QStringLiteral("&О Korvel2tqf..."), this);
   about->setShortcut(QKeySequence(Qt::Key_F1));
   about->setShortcutContext(Qt::WindowShortcut);
   connect(about, &QAction::triggered, this, &CMainDialog::ShowAbout);
   addAction(about);
+  auto* coverage = new QAction(QStringLiteral("Покрытие данных..."), this);
+  connect(coverage, &QAction::triggered, this, &CMainDialog::ShowCoverage);
+  addAction(coverage);
   setContextMenuPolicy(Qt::ActionsContextMenu);
   setWindowIcon(IconWithAllSizes(128));
   ConfigureHoverButtons();
@@ -66,6 +72,7 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   m_length_edit->SetValueText("00:30:00");
 
   m_scan_subdirectories = ReadScanSubdirectories();
+  m_writer.SetContinueAcrossRuns(ReadContinueOutput() != 0);
   const int width = m_channel_list->contentsRect().width();  // the client width: no scroll bar yet
   m_channel_list->setColumnWidth(0, static_cast<int>(width * 0.30));
   m_channel_list->setColumnWidth(1, static_cast<int>(width * 0.35));
@@ -75,6 +82,46 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
 }
 
 void CMainDialog::ShowAbout() { CAboutDialog(this).exec(); }
+
+std::optional<CoverageReport> CMainDialog::CoverageOfSelection() {
+  if (!ReadBackFields()) return std::nullopt;
+  std::vector<std::string> stations;
+  for (int i = 0; i < m_station_list->count(); ++i) {
+    const std::string station = Text1251(m_station_list->item(i)->text());
+    if (m_station_list->item(i)->isSelected() &&
+        std::find(stations.begin(), stations.end(), station) == stations.end())
+      stations.push_back(station);
+  }
+  if (stations.empty()) {
+    m_operator.Beep();
+    m_operator.Message("Не выбрана станция !!!", kCommandCaption, MessageIcon::Error);
+    return std::nullopt;
+  }
+  EpochSeconds start = 0.0;
+  double length = 0.0;
+  ReadTimeWindow(start, length);
+  std::vector<CoverageFile> files;
+  BeginWaitCursor();
+  try {
+    for (const std::string& station : stations)
+      for (const FileListRow& row : ReadStationFileRows(m_database, station))
+        if (row.tbegin && row.tqty)
+          files.push_back({station, row.channel, *row.tbegin, *row.tqty, row.sps.value_or(0)});
+  } catch (const CDBException& e) {
+    EndWaitCursor();
+    m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
+    return std::nullopt;
+  }
+  EndWaitCursor();
+  return ComputeCoverage(
+      stations, files,
+      length > 0 ? std::optional<TimeSpan>(TimeSpan{start, start + length}) : std::nullopt);
+}
+
+void CMainDialog::ShowCoverage() {
+  if (std::optional<CoverageReport> report = CoverageOfSelection())
+    CCoverageDialog(std::move(*report), this).exec();
+}
 
 CMainDialog::~CMainDialog() = default;
 

@@ -7,10 +7,12 @@
 #include <QDialog>
 #include <QStringList>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/conversion_host.h"
+#include "engine/coverage.h"
 #include "engine/output_writer.h"
 #include "engine/time_arithmetic.h"
 #include "mainwindow/arrow_cursor_notifier.h"
@@ -61,6 +63,13 @@ class CMainDialog : public QDialog, public ConversionHost {
   void ReadTimeWindow(EpochSeconds& start, double& length) const;
   bool ReadBackFields();  // the data exchange: validates the start time
   void CloseWindow();
+
+  // "Покрытие данных...": what the catalogue's files cover of the time
+  // window (a length of 0: all times) for the selected stations. Nothing,
+  // with the operator told why, when no station is selected, the start time
+  // is refused or the catalogue cannot be read.
+  std::optional<CoverageReport> CoverageOfSelection();
+  void ShowCoverage();
 
   void ConvertSelectedStationsCommand();
   void ConvertChosenFilesCommand();

@@ -78,6 +78,7 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     FileErrorMessages file_errors(notifier, /*with_reason=*/true);
     OutputWriter writer(catalogue, file_errors);
     writer.SetCoalesceUpdates(!options.no_coalesce);
+    writer.SetContinueAcrossRuns(options.continue_output || ReadContinueOutput() != 0);
     const int status = ExitStatus(command(host, writer));
     if (options.stats) PrintStats(writer, host);
     return status;

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/cli/archive_commands.h"
 #include "app/cli/cli_commands.h"
 #include "korvel_version.h"
 
@@ -99,6 +100,9 @@ int main(int argc, char** argv) {
                      "lock file .korvel2tqf.lock in the station's output folder) before leaving\n"
                      "it with exit status 6; default: korvel2tqf.ini SYSTEM/LOCKWAIT, else 0")
         ->check(CLI::NonNegativeNumber);
+    command->add_flag("--continue", convert_options.continue_output,
+                      "let a channel continue the output file of an earlier run that ends where\n"
+                      "its samples begin (as korvel2tqf.ini SYSTEM/CONTINUE=1 does)");
     command->add_flag("--stats", convert_options.stats,
                       "at the end, print to standard error the catalogue statements sent, the\n"
                       "flushes and the statements per flush");
@@ -137,6 +141,11 @@ int main(int argc, char** argv) {
   dir->add_option("DIR", convert_options.directory, "directory")->required();
   channel_option(dir);
 
+  CoverageOptions coverage_options;
+  CLI::App* coverage = AddCoverageCommand(app, coverage_options);
+  VerifyOptions verify_options;
+  CLI::App* verify = AddVerifyCommand(app, verify_options);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -153,5 +162,7 @@ int main(int argc, char** argv) {
   if (convert->parsed()) return RunConvert(connection, convert_options);
   if (files->parsed()) return RunFiles(connection, convert_options);
   if (dir->parsed()) return RunDir(connection, convert_options);
+  if (coverage->parsed()) return RunCoverage(connection, coverage_options);
+  if (verify->parsed()) return RunVerify(connection, verify_options);
   return kUsage;
 }

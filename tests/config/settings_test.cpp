@@ -20,6 +20,7 @@ TEST(Settings, DefaultsWhenNeitherFileExists) {
   EXPECT_EQ(keys.user, "TQF");
   EXPECT_EQ(keys.password, "KXM");
   EXPECT_EQ(ReadScanSubdirectories(), 0);
+  EXPECT_EQ(ReadContinueOutput(), 0);  // files of earlier runs are never continued unasked
   EXPECT_TRUE(ReadStationNames().empty());
   EXPECT_EQ(ReadTimeWindowStart(), "00:00:00 01/01/2007");
   EXPECT_EQ(ReadTimeWindowLength(), "00:30:00");
@@ -61,11 +62,12 @@ TEST(Settings, DataRootAndConnectionKeys) {
 TEST(Settings, StationListReadsOnlyTheCountedSections) {
   ConfigSandbox sandbox;
   sandbox.WriteProgramIni(
-      "[SYSTEM]\nNSTA=3\nSCANDIR=1\nTIME=12:00:00 01/03/2007\nDIR=/raw\n"
+      "[SYSTEM]\nNSTA=3\nSCANDIR=1\nCONTINUE=1\nTIME=12:00:00 01/03/2007\nDIR=/raw\n"
       "[STA0]\nNAME=KIR\n[STA2]\nNAME=КУДА\n[STA3]\nNAME=NEVER\n[STA1]\nNAME=\n"
       "[KIR]\nDIR=/raw/kir\n");
   EXPECT_EQ(ReadStationNames(), (std::vector<std::string>{"KIR", Utf8ToCp1251("КУДА")}));
   EXPECT_EQ(ReadScanSubdirectories(), 1);
+  EXPECT_EQ(ReadContinueOutput(), 1);
   EXPECT_EQ(ReadTimeWindowStart(), "12:00:00 01/03/2007");
   EXPECT_EQ(ReadTimeWindowLength(), "00:30:00");
   EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "/raw/kir/");

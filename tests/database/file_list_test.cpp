@@ -2,6 +2,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <fstream>
@@ -191,6 +192,36 @@ TEST_P(FileListTest, ApostrophesAndCyrillicAreJustCharacters) {
   EXPECT_EQ(rows[0].ch, "Z'1");
   EXPECT_EQ(rows[0].tqty, 5.0);
   EXPECT_EQ(rows[0].calib, 3.0);
+}
+
+// What a later run looks up to continue a file: our rows of one station and
+// channel whose start lies in a range, as stored.
+TEST_P(FileListTest, OwnFilesOfAChannelAreFoundByTheirStart) {
+  const bool fixed_width = m_db.GetDbmsKind() == DbmsKind::Postgres;
+  if (fixed_width) m_db.ExecuteSQL("ALTER TABLE FILELIST ALTER CPATH TYPE CHAR(255)");
+  CFileList catalogue(m_db, m_notifier);
+  const std::string kir = "\xCA\xC8\xD0";  // КИР in code page 1251
+  catalogue.RegisterNewFile(kir + "/00/a", kir, "Z", 1000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
+  catalogue.RegisterNewFile(kir + "/00/b", kir, "Z", 2000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
+  catalogue.RegisterNewFile(kir + "/00/n", kir, "N-S", 1000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
+  catalogue.RegisterNewFile("KUDA/00/k", "KUDA", "Z", 1000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
+  catalogue.UpdateFileRecord(kir + "/00/c", kir, "Z", 1500.0, 100.0, 100.0, 1, 3);
+  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS) VALUES ('" +
+                  Cp1251ToUtf8(kir) + "', 'Z', 'x', 'DRANOVEX', 1200, 10, 100)");
+  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN) VALUES ('" +
+                  Cp1251ToUtf8(kir) + "', 'Z', 'y', 'korvel2TQF', 1300)");  // no length
+  std::vector<CataloguedFile> found = catalogue.OwnFilesStartingBetween(kir, "Z", 1000.0, 1500.0);
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.tbegin < b.tbegin; });
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].cpath, kir + "/00/a");  // without a fixed-width column's blanks
+  EXPECT_EQ(found[0].tqty, 100.0);
+  EXPECT_EQ(found[0].sps, 100.0);
+  EXPECT_EQ(found[0].calib, 2500.0);
+  EXPECT_EQ(found[0].calper, 0.5);
+  EXPECT_EQ(found[1].cpath, kir + "/00/c");
+  EXPECT_FALSE(found[1].calib);  // catalogued without calibration
+  EXPECT_TRUE(catalogue.OwnFilesStartingBetween(kir, "Z", 1000.5, 1499.5).empty());
 }
 
 TEST_P(FileListTest, ErrorsCarryTheDriversText) {

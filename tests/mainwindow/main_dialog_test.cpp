@@ -62,10 +62,20 @@ TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
   EXPECT_EQ(d->ChannelList()->headerItem()->text(2), "Отс./с.");
   EXPECT_TRUE(Rows(*d).empty());  // nothing preselected
   EXPECT_TRUE(d->ScanSubdirectories() == false);
-  ASSERT_EQ(d->actions().size(), 1);  // the About entry: F1 and the background's context menu
+  // The About entry (F1 and the background's context menu), the coverage beside it.
+  ASSERT_EQ(d->actions().size(), 2);
   EXPECT_EQ(d->actions()[0]->text(), "&О Korvel2tqf...");
   EXPECT_EQ(d->actions()[0]->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(d->actions()[1]->text(), "Покрытие данных...");
+  EXPECT_TRUE(d->actions()[1]->shortcut().isEmpty());
+  EXPECT_FALSE(writer.ContinuesAcrossRuns());  // korvel2tqf.ini has no CONTINUE=1
   EXPECT_EQ(d->windowIcon().availableSizes(), (QList<QSize>{{48, 48}, {32, 32}, {16, 16}}));
+}
+
+TEST_P(MainDialogTest, CONTINUEInTheIniLetsOutputContinueEarlierRuns) {
+  sandbox.WriteProgramIni("[SYSTEM]\nNSTA=1\nCONTINUE=1\n[STA0]\nNAME=KIR\n");
+  auto d = Open();
+  EXPECT_TRUE(writer.ContinuesAcrossRuns());
 }
 
 TEST_P(MainDialogTest, TheInitialStationIsSoughtFromTheSecondEntry) {

@@ -34,12 +34,24 @@ class RecordingCatalogue : public Catalogue {
                         double tbegin, double tqty, double sps, int, int) override {
     calls.push_back({"update", cpath, tbegin, tqty, sps});
   }
+  // Answers from `own_files` (those of the asked range), as the real
+  // catalogue would from its rows.
+  std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
+                                                      const std::string& channel, double earliest,
+                                                      double latest) override {
+    calls.push_back({"lookup " + station + " " + channel, "", earliest, latest});
+    std::vector<CataloguedFile> found;
+    for (const CataloguedFile& file : own_files)
+      if (file.tbegin >= earliest && file.tbegin <= latest) found.push_back(file);
+    return found;
+  }
   int Count(const std::string& what) const {
     int n = 0;
     for (const Call& c : calls) n += c.what.rfind(what, 0) == 0;
     return n;
   }
   std::vector<Call> calls;
+  std::vector<CataloguedFile> own_files;
 };
 
 }  // namespace korvel::test

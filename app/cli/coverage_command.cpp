@@ -1,0 +1,110 @@
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "app/cli/archive_commands.h"
+#include "app/cli/open_catalogue.h"
+#include "config/settings.h"
+#include "database/catalogue_rows.h"
+#include "database/connection.h"
+#include "engine/coverage.h"
+#include "engine/coverage_chart.h"
+#include "engine/coverage_svg.h"
+#include "engine/time_window.h"
+#include "platform/text1251.h"
+
+namespace korvel::cli {
+namespace {
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+std::vector<std::string> ReportStations(const std::vector<std::string>& asked) {
+  std::vector<std::string> stations;
+  if (asked.empty()) {
+    stations = ReadStationNames();
+  } else {
+    for (const std::string& station : asked) stations.push_back(Utf8ToCp1251(station));
+  }
+  std::vector<std::string> once;
+  for (const std::string& station : stations)
+    if (std::find(once.begin(), once.end(), station) == once.end()) once.push_back(station);
+  return once;
+}
+
+CLI::App* AddCoverageCommand(CLI::App& app, CoverageOptions& options) {
+  CLI::App* coverage = app.add_subcommand(
+      "coverage",
+      "what the catalogue's files (every creator's) cover of the time window, per station\n"
+      "and channel: one line per gap or overlap longer than a sample interval (station,\n"
+      "channel, gap|overlap, start, end, seconds), then per channel: station, channel,\n"
+      "coverage, percent covered, files; exit 1 when anything is missing or doubled");
+  coverage
+      ->add_option("--station", options.stations,
+                   "station (repeatable; default: every station listed in korvel2tqf.ini)")
+      ->allow_extra_args(false);
+  coverage->add_option(
+      "--start", options.start,
+      "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
+  CLI::Option* length = coverage->add_option(
+      "--length", options.length,
+      "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY; 00:00:00: all times)");
+  CLI::Option* all_times = coverage->add_flag("--all-times", options.all_times,
+                                              "from the first start to the last end of the files");
+  length->excludes(all_times);
+  coverage->add_option("--svg", options.svg,
+                       "also draw the report as a timeline into this SVG file");
+  return coverage;
+}
+
+int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& options) {
+  const std::vector<std::string> stations = ReportStations(options.stations);
+  if (stations.empty()) {
+    std::fprintf(stderr,
+                 "korvel2tqf-cli: no station: give --station or list stations in korvel2tqf.ini\n");
+    return kUsage;
+  }
+  std::optional<TimeSpan> window;
+  if (!options.all_times) {
+    const std::string start_text =
+        options.start.empty() ? ReadTimeWindowStart() : Utf8ToCp1251(options.start);
+    const auto start = ParseWindowStart(start_text);
+    if (!start) {
+      std::fprintf(stderr, "Ошибка: Введено ошибочное время '%s'\n",
+                   Cp1251ToUtf8(start_text).c_str());
+      return kUsage;
+    }
+    // A length of 0 takes every file, as it does for convert.
+    const double length = ParseWindowLength(options.length.empty() ? ReadTimeWindowLength()
+                                                                   : Utf8ToCp1251(options.length));
+    if (length > 0) window = TimeSpan{*start, *start + length};
+  }
+  StderrNotifier notifier;
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    std::vector<CoverageFile> files;
+    for (const std::string& station : stations)
+      for (const FileListRow& row : ReadStationFileRows(theDatabase, station))
+        if (row.tbegin && row.tqty)
+          files.push_back({station, row.channel, *row.tbegin, *row.tqty, row.sps.value_or(0)});
+    const CoverageReport report = ComputeCoverage(stations, files, window);
+    std::fputs(FormatCoverageLines(report).c_str(), stdout);
+    std::fflush(stdout);
+    if (!options.svg.empty() &&
+        !WriteText(options.svg, CoverageChartSvg(LayOutCoverageChart(report)))) {
+      std::fprintf(stderr, "korvel2tqf-cli: cannot write '%s': %s\n", options.svg.c_str(),
+                   std::strerror(errno));
+      return kOutputFailed;
+    }
+    return report.HasProblems() ? kNothing : kConverted;
+  });
+}
+
+}  // namespace korvel::cli

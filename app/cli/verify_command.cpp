@@ -1,0 +1,193 @@
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "app/cli/archive_commands.h"
+#include "app/cli/open_catalogue.h"
+#include "config/settings.h"
+#include "database/catalogue_rows.h"
+#include "database/connection.h"
+#include "database/file_list.h"
+#include "engine/archive_check.h"
+#include "engine/catalogue.h"
+#include "engine/conversion_commands.h"
+#include "engine/coverage.h"
+#include "engine/output_writer.h"
+#include "engine/station_lock.h"
+#include "engine/tqf_file.h"
+#include "platform/file_lock.h"
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+
+namespace korvel::cli {
+namespace {
+
+std::string Utf8(const std::string& text1251) { return Cp1251ToUtf8(text1251); }
+
+std::string SampleCount(double samples) {
+  // Whole samples as an integer; a partial last one shows as its fraction.
+  return samples == static_cast<double>(static_cast<std::uint64_t>(samples))
+             ? std::to_string(static_cast<std::uint64_t>(samples))
+             : FixedNumber(samples, 2);
+}
+
+class Verification {
+ public:
+  Verification(std::string root, bool fix, Notifier& notifier)
+      : m_root(std::move(root)), m_fix(fix), m_catalogue(theDatabase, notifier) {}
+
+  void CheckStation(const std::string& station) {
+    // Mending waits for a converter writing the station, as another
+    // converter would: its new file has no row yet, its rows lag its files.
+    FileLock lock;
+    m_mend = m_fix;
+    const std::string folder = FileNameSafe(station, station.size());
+    const std::filesystem::path station_folder = NativePath(m_root + folder);
+    std::error_code ec;
+    if (m_fix && std::filesystem::is_directory(station_folder, ec) &&
+        lock.Acquire(station_folder / kStationLockFile, ReadLockWaitSeconds()) ==
+            FileLock::Result::kHeldElsewhere) {
+      std::fprintf(stderr, "%s: %s\n", kCommandCaption,
+                   FormatWithin(kErrorTextLength, kStationLockedText, Utf8(station)).c_str());
+      m_mend = false;
+      m_locked_out = true;
+    }
+    std::set<std::string> named;
+    for (const FileListRow& row : ReadStationFileRows(theDatabase, station)) {
+      const std::optional<std::string> below = PathBelowRoot(m_root, row.cpath);
+      if (!below) continue;  // names no file below the output root
+      named.insert(*below);
+      CheckRow(row, *below);
+    }
+    for (const OrphanFile& orphan :
+         FindOrphans(m_root, FileNameSafe(station, station.size()), named))
+      Orphan(station, orphan);
+  }
+
+  int Problems() const { return m_problems; }
+  int Fixed() const { return m_fixed; }
+  // A station was checked but not mended: another converter held it.
+  bool LockedOut() const { return m_locked_out; }
+
+ private:
+  void CheckRow(const FileListRow& row, const std::string& below) {
+    const bool ours = row.creator == kOwnCreator;
+    const std::string names = Utf8(row.station) + "\t" + Utf8(row.channel) + "\t" +
+                              Utf8(row.cpath) + "\t" + Utf8(row.creator);
+    const RowClaim claim{row.station, row.channel, row.tbegin, row.tqty, row.sps};
+    for (const FileProblem& problem : CheckCataloguedFile(NativePath(m_root + below), claim)) {
+      ++m_problems;
+      std::string line;
+      std::string action = "left";
+      switch (problem.kind) {
+        case FileProblemKind::kMissing:
+          line = "missing\t" + names;
+          // Only a path where nothing is at all: a folder or an unreadable
+          // file at the path is no reason to forget the row.
+          if (ours && problem.absent && m_mend) {
+            DeleteOwnFileRow(theDatabase, row.stored_cpath);
+            action = "deleted";
+          }
+          break;
+        case FileProblemKind::kLength: {
+          line = "length\t" + names + "\t" +
+                 (problem.row_samples ? std::to_string(*problem.row_samples) : "-") + "\t" +
+                 SampleCount(problem.file_samples);
+          const double whole =
+              static_cast<double>(static_cast<std::uint64_t>(problem.file_samples));
+          // Fewer samples than the row says: the row takes what is there.
+          // More is left: they may be another writer's, still on its way.
+          if (ours && m_mend && problem.row_samples && row.sps &&
+              whole < static_cast<double>(*problem.row_samples)) {
+            const double tqty = whole / *row.sps;
+            SetOwnFileLength(theDatabase, row.stored_cpath, tqty);
+            action = "tqty=" + FixedNumber(tqty, 6);
+          }
+          break;
+        }
+        case FileProblemKind::kHeader:
+          line = "header\t" + names + "\t" + problem.field + "\t" + Utf8(problem.row_value) + "\t" +
+                 Utf8(problem.file_value);
+          break;
+      }
+      Report(line, action);
+    }
+  }
+
+  void Orphan(const std::string& station, const OrphanFile& orphan) {
+    ++m_problems;
+    const std::string line = "orphan\t" + Utf8(orphan.header ? orphan.header->station : station) +
+                             "\t" + Utf8(orphan.header ? orphan.header->channel : "") + "\t" +
+                             Utf8(orphan.relative_path) + "\t";
+    std::string action = "left";
+    if (orphan.ours && orphan.header->station == station && m_mend) {
+      const TqfHeaderFields& f = *orphan.header;
+      // With no calibration: the file does not tell it.
+      m_catalogue.UpdateFileRecord(orphan.relative_path, f.station, f.channel, f.start,
+                                   static_cast<double>(orphan.samples) / f.sampling_rate,
+                                   f.sampling_rate, 1, kDataTypeFloat);
+      action = "registered";
+    }
+    Report(line, action);
+  }
+
+  void Report(const std::string& line, const std::string& action) {
+    if (m_fix && action != "left") ++m_fixed;
+    std::printf("%s%s\n", line.c_str(), m_fix ? ("\t" + action).c_str() : "");
+  }
+
+  std::string m_root;
+  bool m_fix;
+  bool m_mend = false;  // m_fix, unless another converter holds the station
+  bool m_locked_out = false;
+  CFileList m_catalogue;
+  int m_problems = 0;
+  int m_fixed = 0;
+};
+
+}  // namespace
+
+CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options) {
+  CLI::App* verify = app.add_subcommand(
+      "verify",
+      "check the archive against its catalogue: every FILELIST row of the stations (every\n"
+      "creator's) whose file lies below tqf.ini DATA/DIR must name a file that is there,\n"
+      "holds 512 + 4 x TQTY x SPS bytes and whose header names the row's station, channel,\n"
+      "rate and start second; files below the stations' folders that no row names are\n"
+      "orphans. One line per problem (missing, length, header, orphan), then the count;\n"
+      "exit 1 when anything does not agree");
+  verify
+      ->add_option("--station", options.stations,
+                   "station (repeatable; default: every station listed in korvel2tqf.ini)")
+      ->allow_extra_args(false);
+  verify->add_flag("--fix", options.fix,
+                   "correct the catalogue, never a file, and only our own rows (korvel2TQF):\n"
+                   "delete a row whose file is missing, set TQTY of a row whose file holds fewer\n"
+                   "samples, register an orphan with a valid header of ours; the rest is left");
+  return verify;
+}
+
+int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options) {
+  const std::vector<std::string> stations = ReportStations(options.stations);
+  if (stations.empty()) {
+    std::fprintf(stderr,
+                 "korvel2tqf-cli: no station: give --station or list stations in korvel2tqf.ini\n");
+    return kUsage;
+  }
+  const std::string root = ReadDataRoot();
+  if (root.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kCommandCaption, kNoOutputRootText);
+    return kOutputFailed;
+  }
+  StderrNotifier notifier;
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    Verification verification(root, options.fix, notifier);
+    for (const std::string& station : stations) verification.CheckStation(station);
+    std::printf("problems\t%d\n", verification.Problems());
+    if (options.fix) std::printf("fixed\t%d\n", verification.Fixed());
+    if (verification.LockedOut()) return kStationLocked;
+    return verification.Problems() > 0 ? kNothing : kConverted;
+  });
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,34 @@
+#pragma once
+// The coverage picture painted with Qt: the same boxes, lines and texts that
+// the SVG holds, laid out at the widget's width; a box's tooltip tells the
+// stretch it stands for.
+
+#include <QWidget>
+
+#include "engine/coverage.h"
+#include "engine/coverage_chart.h"
+
+namespace korvel {
+
+class CCoverageChartView : public QWidget {
+  Q_OBJECT
+
+ public:
+  CCoverageChartView(CoverageReport report, ChartWords words, QWidget* parent = nullptr);
+
+  // The picture at the current width, as painted.
+  CoverageChart Chart() const;
+  const CoverageReport& Report() const { return m_report; }
+  const ChartWords& Words() const { return m_words; }
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  CoverageReport m_report;
+  ChartWords m_words;
+};
+
+}  // namespace korvel

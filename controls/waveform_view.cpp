@@ -1,0 +1,89 @@
+#include "controls/waveform_view.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace korvel {
+namespace {
+
+constexpr int kFrame = 1;
+
+// A number as a recorder counts: whole, with a minus sign.
+QString Count(float value) {
+  return QString::number(static_cast<double>(value), 'f', 0)
+      .replace(QLatin1Char('-'), QChar(0x2212));
+}
+
+}  // namespace
+
+CWaveformView::CWaveformView(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("waveform"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CWaveformView::ShowChannel(const std::filesystem::path& path, int channel,
+                                const QString& name) {
+  if (path == m_path && channel == m_channel) return;
+  m_path = path;
+  m_channel = channel;
+  m_name = name;
+  m_envelope.clear();
+  m_envelope_width = -1;
+  update();
+}
+
+void CWaveformView::Clear() { ShowChannel({}, -1, {}); }
+
+QRect CWaveformView::DrawingArea() const {
+  // A line of text above the trace, so that no label hides a sample.
+  return rect().adjusted(kFrame + 1, kFrame + 1 + fontMetrics().height(), -kFrame - 1, -kFrame - 1);
+}
+
+const std::vector<EnvelopeColumn>& CWaveformView::Envelope() {
+  const int width = DrawingArea().width();
+  if (m_envelope_width != width) {
+    m_envelope_width = width;
+    m_envelope = m_channel >= 0 && width > 0 ? RawChannelEnvelope(m_path, m_channel, width)
+                                             : std::vector<EnvelopeColumn>();
+  }
+  return m_envelope;
+}
+
+void CWaveformView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().base());
+  painter.setPen(palette().mid().color());
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  const std::vector<EnvelopeColumn>& envelope = Envelope();
+  if (envelope.empty()) return;
+
+  const QRect area = DrawingArea();
+  float low = envelope.front().min, high = envelope.front().max;
+  for (const EnvelopeColumn& column : envelope) {
+    low = std::min(low, column.min);
+    high = std::max(high, column.max);
+  }
+  // The whole range of the channel fills the height; a flat channel lies
+  // along the middle.
+  const double span = static_cast<double>(high) - static_cast<double>(low);
+  const int middle = area.top() + (area.height() - 1) / 2;
+  const auto y_of = [&](float value) -> double {
+    if (span <= 0.0) return middle;
+    return area.bottom() - (static_cast<double>(value) - low) / span * (area.height() - 1);
+  };
+  painter.setPen(QPen(palette().midlight().color(), 1, Qt::DotLine));
+  painter.drawLine(area.left(), middle, area.right(), middle);
+  painter.setPen(QPen(QColor(0x1F, 0x4E, 0x9A), 1));
+  for (std::size_t c = 0; c < envelope.size(); ++c) {
+    const int x = area.left() + static_cast<int>(c);
+    painter.drawLine(x, qRound(y_of(envelope[c].max)), x, qRound(y_of(envelope[c].min)));
+  }
+  // The channel and its extremes: a clipped channel shows its full-scale
+  // counts here.
+  const QString range = QStringLiteral("%1  мин %2  макс %3").arg(m_name, Count(low), Count(high));
+  const QRect text(area.left() + 2, kFrame + 1, area.width() - 4, area.top() - kFrame - 1);
+  painter.setPen(palette().text().color());
+  painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, range);
+}
+
+}  // namespace korvel

@@ -1,0 +1,74 @@
+#include "mainwindow/coverage_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "controls/coverage_chart_view.h"
+#include "engine/coverage_chart.h"
+#include "engine/coverage_svg.h"
+
+namespace korvel {
+
+ChartWords RussianChartWords() {
+  ChartWords words;
+  words.title = "Покрытие данных";
+  words.covered = "есть данные";
+  words.gap = "пропуск";
+  words.overlap = "перекрытие";
+  words.files = "файлов";
+  words.nothing = "нет файлов";
+  words.seconds = "с";
+  return words;
+}
+
+CCoverageDialog::CCoverageDialog(CoverageReport report, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Покрытие данных"));
+  m_chart = new CCoverageChartView(std::move(report), RussianChartWords());
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidget(m_chart);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  m_save = buttons->addButton(QStringLiteral("Сохранить как SVG..."), QDialogButtonBox::ActionRole);
+  buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
+  connect(m_save, &QPushButton::clicked, this, &CCoverageDialog::Save);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(scroll, 1);
+  layout->addWidget(buttons);
+  // The whole picture where the screen has room, else a scroll bar.
+  const QSize wanted = m_chart->sizeHint();
+  resize(wanted.width() + 2 * layout->contentsMargins().left() + 4,
+         qMin(wanted.height(), 600) + buttons->sizeHint().height() + 3 * layout->spacing() +
+             2 * layout->contentsMargins().top() + 4);
+}
+
+bool CCoverageDialog::SaveSvg(const QString& path) const {
+  const std::string svg = CoverageChartSvg(m_chart->Chart());
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const auto written = file.write(svg.data(), static_cast<qint64>(svg.size()));
+  return file.flush() && written == static_cast<qint64>(svg.size()) &&
+         file.error() == QFileDevice::NoError;
+}
+
+QString CCoverageDialog::ChooseSvgPath() {
+  return QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить как SVG"),
+                                      QStringLiteral("coverage.svg"), QStringLiteral("SVG (*.svg)"),
+                                      nullptr, QFileDialog::DontUseNativeDialog);
+}
+
+void CCoverageDialog::Save() {
+  const QString path = ChooseSvgPath();
+  if (path.isEmpty()) return;
+  if (!SaveSvg(path))
+    QMessageBox::critical(this, windowTitle(),
+                          QStringLiteral("Не удалось записать файл '%1'").arg(path));
+}
+
+}  // namespace korvel

@@ -1,0 +1,43 @@
+#pragma once
+// "Покрытие данных": what the catalogue's files cover of the time window for
+// the selected stations, drawn as the command line's coverage picture, with
+// a button that saves it as SVG.
+
+#include <QDialog>
+#include <QString>
+
+#include "engine/coverage.h"
+#include "engine/coverage_chart.h"
+
+class QPushButton;
+
+namespace korvel {
+
+class CCoverageChartView;
+
+// The picture's words in the window's language.
+ChartWords RussianChartWords();
+
+class CCoverageDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CCoverageDialog(CoverageReport report, QWidget* parent = nullptr);
+
+  CCoverageChartView* Chart() const { return m_chart; }
+  QPushButton* SaveButton() const { return m_save; }
+  // Writes the picture as shown; false when the file cannot be written.
+  bool SaveSvg(const QString& path) const;
+
+ protected:
+  // The file to save to; empty when the operator gives none. Tests answer it.
+  virtual QString ChooseSvgPath();
+
+ private:
+  void Save();
+
+  CCoverageChartView* m_chart = nullptr;
+  QPushButton* m_save = nullptr;
+};
+
+}  // namespace korvel

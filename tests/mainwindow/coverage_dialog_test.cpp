@@ -1,0 +1,168 @@
+// "Покрытие данных...": the selected stations' coverage over the window's
+// time, read from a real catalogue, painted, and saved as SVG.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+#include "controls/coverage_chart_view.h"
+#include "controls/date_time_edit.h"
+#include "controls/mask_edit.h"
+#include "controls/multi_select_list_box.h"
+#include "database/statement.h"
+#include "engine/coverage_svg.h"
+#include "mainwindow/coverage_dialog.h"
+#include "tests/mainwindow/main_dialog_fixture.h"
+#include "tests/qt_support/screenshot.h"
+
+namespace korvel {
+namespace {
+
+constexpr EpochSeconds kMarch1 = 1172707200.0;  // 2007-03-01 00:00:00
+
+class CoverageDialogTest : public test::MainDialogFixture {
+ protected:
+  void Row(const char* sta, const char* ch, const char* cpath, double from, double to,
+           const char* creator) {
+    CStatement insert(db);
+    insert.Prepare(
+        "INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS) VALUES (?, ?, ?, ?, "
+        "?, ?, 100)");
+    insert.Bind(1, sta);
+    insert.Bind(2, ch);
+    insert.Bind(3, cpath);
+    insert.Bind(4, creator);
+    insert.Bind(5, kMarch1 + from);
+    insert.Bind(6, to - from);
+    insert.Execute();
+  }
+  // The window open on 00:00 01.03.2007 for an hour, with `stations` selected.
+  std::unique_ptr<test::TestDialog> OpenOn(const std::vector<QString>& stations) {
+    auto d = Open();
+    d->StartEdit()->ShowDateTime(2007, 3, 1, 0, 0, 0);
+    d->LengthEdit()->setText(QStringLiteral("01:00:00"));
+    for (int i = 0; i < d->StationList()->count(); ++i)
+      d->StationList()->item(i)->setSelected(
+          std::find(stations.begin(), stations.end(), d->StationList()->item(i)->text()) !=
+          stations.end());
+    return d;
+  }
+  void Fill() {
+    Row("KIR", "Z", "KIR/00/a", 300, 1200, "korvel2TQF");
+    Row("KIR", "Z", "KIR/00/b", 900, 2400, "DRANOVEX");
+    Row("KIR", "Z", "KIR/00/c", 2400, 3600, "korvel2TQF");
+    Row("KIR", "N-S", "KIR/00/d", 0, 1800, "korvel2TQF");
+    Row("KIR", "N-S", "KIR/00/e", 2100, 3600, "korvel2TQF");
+    Row("KIROV", "E-W", "KIROV/00/f", 0, 3600, "korvel2TQF");
+  }
+};
+
+class SavingCoverageDialog : public CCoverageDialog {
+ public:
+  using CCoverageDialog::CCoverageDialog;
+  QString path;
+
+ protected:
+  QString ChooseSvgPath() override { return path; }
+};
+
+TEST_P(CoverageDialogTest, TheSelectedStationsOverTheWindowsTime) {
+  Fill();
+  auto d = OpenOn({"KIR", "KUDA"});
+  const std::optional<CoverageReport> report = d->CoverageOfSelection();
+  ASSERT_TRUE(report);
+  EXPECT_EQ(FormatCoverageLines(*report),
+            "KIR\tN-S\tgap\t2007-03-01T00:30:00.00\t2007-03-01T00:35:00.00\t300.00\n"
+            "KIR\tN-S\tcoverage\t91.6\t2\n"
+            "KIR\tZ\tgap\t2007-03-01T00:00:00.00\t2007-03-01T00:05:00.00\t300.00\n"
+            "KIR\tZ\toverlap\t2007-03-01T00:15:00.00\t2007-03-01T00:20:00.00\t300.00\n"
+            "KIR\tZ\tcoverage\t91.6\t3\n"
+            "KUDA\t\tgap\t2007-03-01T00:00:00.00\t2007-03-01T01:00:00.00\t3600.00\n"
+            "KUDA\t\tcoverage\t0.0\t0\n");
+  EXPECT_TRUE(notifier.messages.empty());
+
+  // A length of 0: all the time of the stations' files.
+  d->LengthEdit()->setText(QStringLiteral("00:00:00"));
+  EXPECT_EQ(d->CoverageOfSelection()->window.end, kMarch1 + 3600);
+
+  // No station: a beep and the reason; a catalogue that cannot be read: the driver's text.
+  d = OpenOn({});
+  EXPECT_FALSE(d->CoverageOfSelection());
+  EXPECT_EQ(notifier.beeps, 1);
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text, "Не выбрана станция !!!");
+  d = OpenOn({"KIR"});
+  db.ExecuteSQL("DROP TABLE FILELIST");
+  EXPECT_FALSE(d->CoverageOfSelection());
+  ASSERT_EQ(notifier.messages.size(), 2u);
+  EXPECT_EQ(notifier.messages[1].caption, "korvel2tqf");
+  EXPECT_FALSE(notifier.messages[1].text.empty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the wait cursor is gone again
+}
+
+TEST_P(CoverageDialogTest, TheEntryBesideAboutOpensThePictureThatSavesAsSvg) {
+  Fill();
+  auto d = OpenOn({"KIR", "KIROV", "KUDA"});
+  QAction* entry = nullptr;
+  for (QAction* action : d->actions())
+    if (action->text() == QStringLiteral("Покрытие данных...")) entry = action;
+  ASSERT_NE(entry, nullptr);
+  QString shown;
+  QTimer::singleShot(0, d.get(), [&shown] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      shown = box->windowTitle();
+      box->close();
+    }
+  });
+  entry->trigger();
+  EXPECT_EQ(shown, QStringLiteral("Покрытие данных"));
+
+  SavingCoverageDialog dialog(*d->CoverageOfSelection(), d.get());
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  // As painted: the bars in their colours where the report puts them.
+  CCoverageChartView* view = dialog.Chart();
+  const QImage image = view->grab().toImage();
+  const CoverageChart chart = view->Chart();
+  int gaps = 0, overlaps = 0;
+  for (const ChartBox& box : chart.boxes) {
+    if (box.ink != ChartInk::kGap && box.ink != ChartInk::kOverlap) continue;
+    (box.ink == ChartInk::kGap ? gaps : overlaps) += 1;
+    const QPoint inside(static_cast<int>(box.x + box.width / 2), static_cast<int>(box.y + 3));
+    EXPECT_EQ(image.pixel(inside * image.devicePixelRatio()), 0xFF000000 | ChartInkColour(box.ink))
+        << box.tip;
+  }
+  EXPECT_EQ(gaps, 1 + 3);  // the legend's, N-S's, Z's first, KUDA's
+  EXPECT_EQ(overlaps, 1 + 1);
+  EXPECT_FALSE(test::SaveScreenshot(dialog, QStringLiteral("coverage-dialog")).isEmpty());
+
+  // Saved: the picture as shown, a document in its own right, in Russian.
+  dialog.path = QString::fromStdString((sandbox.path() / "coverage.svg").string());
+  dialog.SaveButton()->click();
+  QFile file(dialog.path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray saved = file.readAll();
+  EXPECT_EQ(saved.toStdString(), CoverageChartSvg(view->Chart()));
+  QXmlStreamReader xml(saved);
+  QStringList texts;
+  while (!xml.atEnd())
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"text")
+      texts << xml.readElementText();
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  for (const char* text : {"пропуск", "перекрытие", "есть данные", "нет файлов", "KIROV  E-W"})
+    EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
+  EXPECT_FALSE(dialog.SaveSvg(QString::fromStdString((sandbox.path() / "no/such.svg").string())));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, CoverageDialogTest, ::testing::ValuesIn(test::TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CoverageDialogTest);
+
+}  // namespace
+}  // namespace korvel
