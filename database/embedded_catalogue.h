@@ -7,11 +7,8 @@
 
 namespace korvel {
 
-// unixODBC's user data source file: $ODBCINI, else ~/.odbc.ini.
-std::filesystem::path UserOdbcIni();
-
-// The default place of the database file: $XDG_DATA_HOME/tqf/catalogue.sqlite
-// (~/.local/share/tqf/catalogue.sqlite).
+// The default place of the database file: POSIX $XDG_DATA_HOME/tqf
+// (~/.local/share/tqf), Windows %LOCALAPPDATA%\tqf; named catalogue.sqlite.
 std::filesystem::path DefaultCatalogueFile();
 
 struct InitResult {
@@ -23,5 +20,12 @@ struct InitResult {
 // the tables; running it again changes nothing.
 InitResult InitEmbeddedCatalogue(const std::filesystem::path& database_file,
                                  const std::string& dsn = "TQF");
+
+// The registration alone: the user data source `dsn` of the SQLite driver
+// for `file` (absolute), unless it names that file already; refused when it
+// names another. POSIX: unixODBC's user file ($ODBCINI, else ~/.odbc.ini),
+// written line by line. Windows: the ODBC installer's user data sources,
+// through the driver's own setup ("SQLite3 ODBC Driver").
+InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file);
 
 }  // namespace korvel
