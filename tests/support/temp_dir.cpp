@@ -1,16 +1,33 @@
 #include "tests/support/temp_dir.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "tests/support/environment.h"
 
 namespace korvel::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = pattern;
+  // A name nobody else has taken, made by this process alone.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const auto base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "korvel-test-%012llx",
+                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    std::error_code ec;
+    if (std::filesystem::create_directory(base / name, ec)) {
+      m_path = base / name;
+      return;
+    }
+    if (ec) throw std::runtime_error("cannot make a folder in " + base.string());
+  }
+  throw std::runtime_error("no free folder name in " + base.string());
 }
 
 TempDir::~TempDir() {
@@ -23,16 +40,16 @@ ConfigSandbox::ConfigSandbox() : m_old_cwd(std::filesystem::current_path()) {
     m_old_config = old;
     m_had_config = true;
   }
-  setenv("TQF_CONFIG_DIR", m_dir.path().c_str(), 1);
+  SetEnv("TQF_CONFIG_DIR", m_dir.path().string());
   std::filesystem::current_path(m_dir.path());
 }
 
 ConfigSandbox::~ConfigSandbox() {
   std::filesystem::current_path(m_old_cwd);
   if (m_had_config)
-    setenv("TQF_CONFIG_DIR", m_old_config.c_str(), 1);
+    SetEnv("TQF_CONFIG_DIR", m_old_config);
   else
-    unsetenv("TQF_CONFIG_DIR");
+    UnsetEnv("TQF_CONFIG_DIR");
 }
 
 void ConfigSandbox::WriteTqfIni(const std::string& text) const {
