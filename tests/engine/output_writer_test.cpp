@@ -1,5 +1,8 @@
 // The writer's own logic, against a catalogue that records its calls.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -193,28 +196,41 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathDropsTheOldFilesHeldBackRow) {
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
 }
 
-std::size_t OpenDescriptors() {
+// Files this process holds open: its descriptors on POSIX. Windows (and
+// Wine) give no count of a process's handles everywhere; there it is the
+// files below `root` that cannot be opened without sharing them.
+std::size_t OpenDescriptors([[maybe_unused]] const std::string& root) {
   std::size_t n = 0;
+#ifdef _WIN32
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    const HANDLE alone = CreateFileW(entry.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (alone == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) ++n;
+    if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
+  }
+#else
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
     ++n;
+#endif
   return n;
 }
 
 TEST_F(OutputWriterTest, WhileCoalescingAnExtendedFileStaysOpenUntilClosedOnPurpose) {
   writer.SetCoalesceUpdates(true);
-  const std::size_t before = OpenDescriptors();
+  const std::size_t before = OpenDescriptors(root);
   for (const char* channel : {"Z", "N-S"})
     for (int b = 0; b < 3; ++b) Append(channel, 100.0, kT0 + b * 100.0, 10000, b * 10000);
   writer.FlushAll();
-  EXPECT_EQ(OpenDescriptors(), before + 2);  // one kept per extended file
+  EXPECT_EQ(OpenDescriptors(root), before + 2);  // one kept per extended file
   writer.CloseKeptFiles();
-  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(OpenDescriptors(root), before);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 30000u);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-N-S.KIR"), 30000u);
   // A new file for the channel closes the kept one first.
   for (int b = 0; b < 2; ++b) Append("Z", 100.0, kT0 + 1000.0 + b * 100.0, 10000);
   writer.FlushAll();
-  EXPECT_EQ(OpenDescriptors(), before + 1);
+  EXPECT_EQ(OpenDescriptors(root), before + 1);
   writer.CloseKeptFiles();
   EXPECT_EQ(SamplesIn("KIR/00/01032007-001640-Z.KIR"), 20000u);
   EXPECT_TRUE(notifier.messages.empty());
@@ -394,13 +410,13 @@ TEST_F(OutputWriterTest, NamesThatMeetInAFileNameStayApart) {
 // least recently written is closed first and opened again when needed.
 TEST_F(OutputWriterTest, KeptFilesAreBounded) {
   writer.SetCoalesceUpdates(true);
-  const std::size_t before = OpenDescriptors();
+  const std::size_t before = OpenDescriptors(root);
   const int channels = static_cast<int>(writer.KeptFileLimit()) + 6;
   for (int round = 0; round < 3; ++round)
     for (int c = 0; c < channels; ++c)
-      Append("C" + std::to_string(c), 100.0, kT0 + round * 100.0, 10000);
+      Append(std::string("C").append(std::to_string(c)), 100.0, kT0 + round * 100.0, 10000);
   writer.FlushAll();
-  EXPECT_EQ(OpenDescriptors(), before + writer.KeptFileLimit());
+  EXPECT_EQ(OpenDescriptors(root), before + writer.KeptFileLimit());
   writer.CloseKeptFiles();
   writer.BringRowsUpToDate();
   EXPECT_TRUE(notifier.messages.empty());

@@ -58,11 +58,11 @@ prepare_wine() {
   _korvel_ensure_russian_locale
   export WINEPREFIX="$KORVEL_WINDOWS_BUILD/wine-prefix"
   export WINEDEBUG=-all
-  mkdir -p "$KORVEL_WINDOWS_BUILD"
+  mkdir -p "$WINEPREFIX"
   # One server for every program that follows, instead of one per program;
   # it holds none of the caller's output open.
   _korvel_wine ru_RU.UTF-8 wineserver -p </dev/null >>"$KORVEL_WINDOWS_BUILD/wineserver.log" 2>&1
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  if [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
     echo "==> a Wine prefix in $WINEPREFIX"
     _korvel_wine ru_RU.UTF-8 wineboot --init </dev/null >"$KORVEL_WINDOWS_BUILD/wineboot.log" 2>&1 \
       || { cat "$KORVEL_WINDOWS_BUILD/wineboot.log"; return 1; }
