@@ -9,17 +9,12 @@ std::string Cut(std::string_view text, std::size_t field) {
   return std::string(text.substr(0, std::min(text.size(), field)));
 }
 
-}  // namespace
-
-bool ParseCommandLine(std::string_view command_line, StartupOptions& options) {
+// The tokens of the working buffer, cut at every space; runs of spaces give
+// no empty tokens.
+template <typename Visit>
+void ForEachToken(std::string_view command_line, Visit visit) {
   const std::string_view buffer =
       command_line.substr(0, std::min(command_line.size(), kCommandLineBuffer));
-  options.odbc_dsn.clear();
-  options.odbc_user.clear();
-  options.odbc_password.clear();
-  options.check_database = false;
-  bool station_found = false;
-
   std::size_t pos = 0;
   while (pos < buffer.size()) {
     if (buffer[pos] == ' ') {
@@ -27,9 +22,21 @@ bool ParseCommandLine(std::string_view command_line, StartupOptions& options) {
       continue;
     }
     const std::size_t end = std::min(buffer.find(' ', pos), buffer.size());
-    const std::string_view token = buffer.substr(pos, end - pos);
+    visit(buffer.substr(pos, end - pos));
     pos = end;
+  }
+}
 
+}  // namespace
+
+bool ParseCommandLine(std::string_view command_line, StartupOptions& options) {
+  options.odbc_dsn.clear();
+  options.odbc_user.clear();
+  options.odbc_password.clear();
+  options.check_database = false;
+  bool station_found = false;
+
+  ForEachToken(command_line, [&](std::string_view token) {
     if (token.front() == '/' || token.front() == '-') {
       if (token.substr(1).find("CHKDB") != std::string_view::npos) options.check_database = true;
     } else if (token.find("ODBC=") != std::string_view::npos) {
@@ -44,8 +51,18 @@ bool ParseCommandLine(std::string_view command_line, StartupOptions& options) {
       options.initial_station = CharUpper1251(Cut(token, kStationToken));
       station_found = true;
     }
-  }
+  });
   return station_found;
+}
+
+InformationRequest FindInformationRequest(std::string_view command_line) {
+  InformationRequest request = InformationRequest::kNone;
+  ForEachToken(command_line, [&](std::string_view token) {
+    if (request != InformationRequest::kNone) return;
+    if (token == "--version") request = InformationRequest::kVersion;
+    if (token == "--help") request = InformationRequest::kHelp;
+  });
+  return request;
 }
 
 }  // namespace korvel

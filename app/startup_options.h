@@ -27,4 +27,11 @@ inline constexpr std::size_t kStationToken = 19;
 // Returns whether a station name was found.
 bool ParseCommandLine(std::string_view command_line, StartupOptions& options);
 
+// "--version" or "--help" as a token of its own (the first that comes): the
+// window program then prints and ends without connecting or opening a window.
+// Both begin with "-", a form that ParseCommandLine ignores unless it holds
+// CHKDB, so no token that the window acts on is taken away from it.
+enum class InformationRequest { kNone, kVersion, kHelp };
+InformationRequest FindInformationRequest(std::string_view command_line);
+
 }  // namespace korvel

@@ -1,5 +1,6 @@
 #include "config/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,6 +23,10 @@ ConnectionKeys ReadConnectionKeys() {
 }
 
 int ReadScanSubdirectories() { return GetProfileInt("SYSTEM", "SCANDIR", 0, ProgramIniPath()); }
+
+double ReadLockWaitSeconds() {
+  return std::max(0, GetProfileInt("SYSTEM", "LOCKWAIT", 0, ProgramIniPath()));
+}
 
 std::vector<std::string> ReadStationNames() {
   const auto ini = ProgramIniPath();

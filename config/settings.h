@@ -36,6 +36,10 @@ ConnectionKeys ReadConnectionKeys();
 // "korvel2tqf.ini" SYSTEM/SCANDIR.
 int ReadScanSubdirectories();
 
+// "korvel2tqf.ini" SYSTEM/LOCKWAIT: how long a conversion waits, in seconds,
+// for a station that another converter is writing; default 0, never below.
+double ReadLockWaitSeconds();
+
 // The names of STA0 .. STA(n-1) with n = SYSTEM/NSTA; empty names skipped.
 std::vector<std::string> ReadStationNames();
 

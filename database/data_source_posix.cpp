@@ -1,3 +1,6 @@
+#include <pwd.h>
+#include <unistd.h>
+
 #include "database/embedded_catalogue.h"
 #include "platform/config_folder.h"
 #include "platform/profile.h"
@@ -14,14 +17,23 @@ const std::pair<const char*, const char*> kDsnOptions[] = {
     {"Timeout", "15000"},
 };
 
-// unixODBC's user data source file: $ODBCINI, else ~/.odbc.ini.
-std::filesystem::path UserOdbcIni() {
-  if (auto ini = EnvironmentPath("ODBCINI"); !ini.empty()) return ini;
-  if (auto home = EnvironmentPath("HOME"); !home.empty()) return home / ".odbc.ini";
-  return "/.odbc.ini";
+// The home folder of the account, where unixODBC looks for ~/.odbc.ini: it
+// asks the password database, not $HOME, and the two differ under sudo -E,
+// in some containers and wherever HOME is set by hand.
+std::filesystem::path AccountHomePath() {
+  if (const passwd* account = getpwuid(getuid());
+      account != nullptr && account->pw_dir != nullptr && *account->pw_dir != '\0')
+    return account->pw_dir;
+  if (auto home = EnvironmentPath("HOME"); !home.empty()) return home;
+  return "/";
 }
 
 }  // namespace
+
+std::filesystem::path UserOdbcIni() {
+  if (auto ini = EnvironmentPath("ODBCINI"); !ini.empty()) return ini;
+  return AccountHomePath() / ".odbc.ini";
+}
 
 InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file) {
   const std::filesystem::path ini = UserOdbcIni();

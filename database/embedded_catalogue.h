@@ -7,6 +7,12 @@
 
 namespace korvel {
 
+#ifndef _WIN32
+// unixODBC's user data source file: $ODBCINI, else .odbc.ini in the home
+// folder of the user's account (as unixODBC finds it, whatever $HOME says).
+std::filesystem::path UserOdbcIni();
+#endif
+
 // The default place of the database file: POSIX $XDG_DATA_HOME/tqf
 // (~/.local/share/tqf), Windows %LOCALAPPDATA%\tqf; named catalogue.sqlite.
 std::filesystem::path DefaultCatalogueFile();

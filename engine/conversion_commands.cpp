@@ -7,6 +7,7 @@
 #include "engine/catalogue.h"
 #include "engine/convert_raw_file.h"
 #include "engine/directory_scan.h"
+#include "engine/station_lock.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 
@@ -15,12 +16,9 @@ namespace {
 
 constexpr std::size_t kSummaryLimit = 127;
 constexpr std::size_t kDirectorySummaryLimit = 255;
-constexpr std::size_t kErrorLimit = 255;
 
 void ShowError(ConversionHost& host, const std::string& text_utf8) {
-  // At most 255 characters, cut on a character boundary.
-  const std::string text = Cp1251ToUtf8(Utf8ToCp1251(text_utf8).substr(0, kErrorLimit));
-  host.Operator().Message(text, kErrorCaption, MessageIcon::Error);
+  host.Operator().Message(ErrorTextForOperator(text_utf8), kErrorCaption, MessageIcon::Error);
 }
 
 void ShowSuccess(ConversionHost& host, int count) {
@@ -36,21 +34,44 @@ void ShowStopped(ConversionHost& host, int count) {
   host.Operator().Message(text, kCommandCaption, MessageIcon::None);
 }
 
-// What the writer's failure count says about the work since `failures_before`.
-void NoteOutputFailures(CommandOutcome& outcome, const OutputWriter& writer,
-                        std::uint64_t failures_before) {
-  outcome.output_failed = outcome.output_failed || writer.OutputFailures() != failures_before;
-}
+// What the writer's counts tell of the work since a command began.
+class WriterCounts {
+ public:
+  explicit WriterCounts(const OutputWriter& writer)
+      : m_failures(writer.OutputFailures()), m_locked_out(writer.StationsLockedOut()) {}
+  void Note(CommandOutcome& outcome, const OutputWriter& writer) const {
+    outcome.output_failed = outcome.output_failed || writer.OutputFailures() != m_failures;
+    outcome.station_locked = outcome.station_locked || writer.StationsLockedOut() != m_locked_out;
+  }
+
+ private:
+  std::uint64_t m_failures;
+  std::uint64_t m_locked_out;
+};
 
 // The checks every command makes before it touches anything.
-bool Refused(const std::string& station, ConversionHost& host, CommandOutcome& outcome) {
+// Also sets the writer's output root, as it is now, when the command may go on.
+bool Refused(const std::string& station, ConversionHost& host, OutputWriter& writer,
+             CommandOutcome& outcome) {
   if (RefuseWithoutSelection(station, host)) {
     outcome.refused = true;
   } else if (RefuseWithoutOutputRoot(host)) {
     outcome.refused = true;
     outcome.no_output_root = true;
   }
+  if (!outcome.refused) writer.SetOutputRoot(ReadDataRoot());
   return outcome.refused;
+}
+
+// Greys the commands and takes the current station's lock; when another
+// converter holds it, the command ends there, commands restored.
+bool BeginOnStation(const std::string& station, ConversionHost& host, OutputWriter& writer,
+                    CommandOutcome& outcome) {
+  host.DisableCommands();
+  if (HoldStation(station.substr(0, kCommandStationLength), host, writer)) return true;
+  outcome.station_locked = true;
+  host.EnableCommands();
+  return false;
 }
 
 }  // namespace
@@ -79,6 +100,14 @@ void FileErrorMessages::FileFailed(const FileError& error) {
   if (m_with_reason && error.system_error != 0)
     text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
+}
+
+std::string ErrorTextForOperator(const std::string& text_utf8) {
+  const std::size_t characters = Utf8CharacterCount(text_utf8);
+  if (characters <= kErrorTextLength) return text_utf8;
+  // The first 255 characters: all but the last (characters - 255) of them.
+  const std::string tail = LastUtf8Characters(text_utf8, characters - kErrorTextLength);
+  return text_utf8.substr(0, text_utf8.size() - tail.size());
 }
 
 bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {
@@ -111,22 +140,25 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
                                        EpochSeconds start, double length, ConversionHost& host,
                                        OutputWriter& writer) {
   CommandOutcome outcome;
-  if (Refused(selected_stations.empty() ? "" : selected_stations.front(), host, outcome))
+  if (Refused(selected_stations.empty() ? "" : selected_stations.front(), host, writer, outcome))
     return outcome;
-  const std::uint64_t failures_before = writer.OutputFailures();
+  const WriterCounts before(writer);
+  const StationLocksHeld locks(writer);
   host.DisableCommands();
-  for (const std::string& station : selected_stations) {
+  for (const std::string& listed : selected_stations) {
     if (host.StopRequested()) break;
+    const std::string station = listed.substr(0, kCommandStationLength);
+    // A station another converter is writing is left; the others go on.
+    if (!HoldStation(station, host, writer)) continue;
     try {
-      outcome.converted +=
-          ScanDirectory(station.substr(0, kCommandStationLength), host, writer, start, length);
+      outcome.converted += ScanDirectory(station, host, writer, start, length);
     } catch (const CatalogueError& e) {
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;
       ShowError(host, e.what());
     }
   }
-  NoteOutputFailures(outcome, writer, failures_before);
+  before.Note(outcome, writer);
   outcome.stopped = host.StopRequested();
   if (outcome.stopped)
     ShowStopped(host, outcome.converted);
@@ -144,11 +176,12 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
                                   const std::filesystem::path& path_name, ConversionHost& host,
                                   OutputWriter& writer) {
   CommandOutcome outcome;
-  if (Refused(current_station, host, outcome)) return outcome;
-  const std::uint64_t failures_before = writer.OutputFailures();
+  if (Refused(current_station, host, writer, outcome)) return outcome;
+  const WriterCounts before(writer);
+  const StationLocksHeld locks(writer);
+  if (!BeginOnStation(current_station, host, writer, outcome)) return outcome;
   std::filesystem::path reported = path_name;
   int r = 0;
-  host.DisableCommands();
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::filesystem::path& path = paths[i];
     if (host.StopRequested()) break;
@@ -167,7 +200,7 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
     }
     ++outcome.converted;
   }
-  NoteOutputFailures(outcome, writer, failures_before);
+  before.Note(outcome, writer);
   outcome.stopped = host.StopRequested();
   host.EnableCommands();
   if (outcome.stopped)
@@ -185,13 +218,14 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
                                       const std::filesystem::path& folder, ConversionHost& host,
                                       OutputWriter& writer) {
   CommandOutcome outcome;
-  if (Refused(current_station, host, outcome)) return outcome;
+  if (Refused(current_station, host, writer, outcome)) return outcome;
   if (folder.empty()) return outcome;
-  const std::uint64_t failures_before = writer.OutputFailures();
-  host.DisableCommands();
+  const WriterCounts before(writer);
+  const StationLocksHeld locks(writer);
+  if (!BeginOnStation(current_station, host, writer, outcome)) return outcome;
   try {
     outcome.converted = ScanDirectory(current_station, host, writer, 0.0, 0.0, folder);
-    NoteOutputFailures(outcome, writer, failures_before);
+    before.Note(outcome, writer);
     outcome.stopped = host.StopRequested();
     if (outcome.stopped) {
       ShowStopped(host, outcome.converted);
@@ -209,7 +243,7 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
     }
   } catch (const CatalogueError& e) {
     outcome.catalogue_error = true;
-    NoteOutputFailures(outcome, writer, failures_before);
+    before.Note(outcome, writer);
     ShowError(host, e.what());
   }
   host.EnableCommands();

@@ -45,6 +45,7 @@ struct CommandOutcome {
   bool catalogue_error = false;  // an error stopped (part of) the work
   bool output_failed = false;    // an output file could not be created or written
   bool stopped = false;          // the host asked to stop before the end
+  bool station_locked = false;   // a station was left: another converter was writing it
 };
 
 CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_stations,
@@ -69,6 +70,11 @@ bool RefuseWithoutSelection(const std::string& station, ConversionHost& host);
 // No output root in tqf.ini: the message, and true when the command must
 // stop before anything is written. Each command checks it next.
 bool RefuseWithoutOutputRoot(ConversionHost& host);
+
+// An error's own text as the operator is shown it: at most 255 characters,
+// cut on a character boundary.
+inline constexpr std::size_t kErrorTextLength = 255;
+std::string ErrorTextForOperator(const std::string& text_utf8);
 
 // printf with one %s (UTF-8) filled so that the text keeps within `limit`
 // characters: a long value loses its beginning to "...".

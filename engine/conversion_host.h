@@ -43,6 +43,9 @@ class ConversionHost {
   // engine finishes the flush in progress, brings files and rows into
   // agreement and returns without starting anything new.
   virtual bool StopRequested() const { return false; }
+  // How long to wait for a station that another converter is writing:
+  // korvel2tqf.ini SYSTEM/LOCKWAIT unless the host says otherwise.
+  virtual double LockWaitSeconds() const;
 };
 
 }  // namespace korvel

@@ -8,6 +8,7 @@
 
 #include "config/settings.h"
 #include "engine/raw_file.h"
+#include "engine/station_lock.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 #include "platform/trace.h"
@@ -114,6 +115,9 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
     any = any || channel.selected;
   }
   if (!any) return 0;
+  // A hand-picked file may belong to another station than the command's:
+  // its own station's folder must be ours too before anything is written.
+  if (!HoldStation(station, host, writer)) return 0;
 
   const std::span<unsigned char> memory =
       g_raw_data.Get(static_cast<std::size_t>(file.Remaining()));

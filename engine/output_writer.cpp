@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/tqf_file.h"
+#include "platform/native_path.h"
 #include "platform/open_files.h"
 #include "platform/text1251.h"
 
@@ -427,6 +428,34 @@ void OutputWriter::SettleAfterCatalogueError() {
   } catch (const CatalogueError&) {
   }
 }
+
+bool OutputWriter::LockStation(const std::string& station_name, double wait_seconds) {
+  if (HoldsStationLock(station_name)) return true;
+  // Without an output root there is no folder to lock, and nothing is written.
+  if (m_output_root.empty()) return true;
+  const StationBuffer& station = m_stations[FindStation(station_name)];
+  const std::filesystem::path folder = NativePath(TqfFullPath(m_output_root, station.file_name));
+  std::error_code ignored;
+  std::filesystem::create_directory(folder, ignored);  // the root itself must be there
+  FileLock lock;
+  switch (lock.Acquire(folder / kStationLockFile, wait_seconds)) {
+    case FileLock::Result::kLocked:
+      m_station_locks.emplace(station_name, std::move(lock));
+      return true;
+    case FileLock::Result::kUnavailable:
+      return true;
+    case FileLock::Result::kHeldElsewhere:
+      break;
+  }
+  ++m_locked_out;
+  return false;
+}
+
+bool OutputWriter::HoldsStationLock(const std::string& station) const {
+  return m_station_locks.contains(station);
+}
+
+void OutputWriter::UnlockStations() { m_station_locks.clear(); }
 
 void OutputWriter::FlushAll() {
   for (std::size_t station = 0; station < m_stations.size(); ++station)

@@ -8,12 +8,14 @@
 // is cut back to what its row says (or removed, when it has no row).
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "engine/catalogue.h"
 #include "engine/file_error.h"
 #include "engine/time_arithmetic.h"
+#include "platform/file_lock.h"
 
 namespace korvel {
 
@@ -29,6 +31,8 @@ inline constexpr std::size_t kMaxKeptFiles = 64;
 // many small ones. Rows are held back until the kept files are closed, so no
 // row is sent before its samples are on disk.
 inline constexpr std::size_t kKeptWriteSamples = 65536;
+// In a station's output folder: locked by the converter writing there.
+inline constexpr const char* kStationLockFile = ".korvel2tqf.lock";
 
 struct ChannelBuffer {
   double sampling_rate = 0.0;
@@ -119,6 +123,18 @@ class OutputWriter {
   // error here is not passed on: the first one is what the operator sees.
   void SettleAfterCatalogueError();
 
+  // The lock of a station's output folder (a file ".korvel2tqf.lock" in it),
+  // held until UnlockStations: no other converter, on this machine or any
+  // other that shares the folder, writes there meanwhile. Waits up to
+  // `wait_seconds` for another holder; false when it still holds it then. A
+  // folder that cannot hold a lock file is not waited for: writing there
+  // fails anyway, and says so.
+  bool LockStation(const std::string& station, double wait_seconds);
+  bool HoldsStationLock(const std::string& station) const;
+  void UnlockStations();
+  // Stations given up since the writer was made because another converter held them.
+  std::uint64_t StationsLockedOut() const { return m_locked_out; }
+
   // Files that could not be created, opened, written or closed so far.
   std::uint64_t OutputFailures() const { return m_output_failures; }
   // A failure met outside the writer on the way to it (a raw file that
@@ -169,6 +185,8 @@ class OutputWriter {
   // Blocks written out, kept for the next pending samples: a block moves to
   // its kept file and back instead of being copied.
   std::vector<std::vector<float>> m_spare_blocks;
+  std::map<std::string, FileLock> m_station_locks;  // by station name
+  std::uint64_t m_locked_out = 0;
 };
 
 }  // namespace korvel

@@ -23,6 +23,7 @@
 #include "database/chan_list.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
+#include "engine/conversion_commands.h"
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "platform/text1251.h"
@@ -230,7 +231,7 @@ void CMainDialog::PreselectStation(int index) {
 
 std::string CMainDialog::CurrentStation() const {
   const QListWidgetItem* item = m_station_list->currentItem();
-  return item != nullptr ? Text1251(item->text()).substr(0, 31) : std::string();
+  return item != nullptr ? Text1251(item->text()).substr(0, kCommandStationLength) : std::string();
 }
 
 // The channel list follows the whole selection, however it came about: rows
@@ -255,7 +256,7 @@ void CMainDialog::OnStationSelectionChange() {
           m_listed_stations.end())
         AddStationChannels(station);
   } catch (const CDBException& e) {
-    m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
+    m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle, MessageIcon::Error);
   }
   EndWaitCursor();
 }
@@ -296,7 +297,8 @@ void CMainDialog::SelectAllStations() {
     try {
       AddStationChannels(station);
     } catch (const CDBException& e) {
-      m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
+      m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle,
+                         MessageIcon::Error);
       return;
     }
   }
@@ -382,8 +384,8 @@ bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_op
 void CMainDialog::CloseWindow() {
   if (m_closing) return;
   m_closing = true;
-  WriteTimeWindow(Text1251(m_start_edit->text()).substr(0, 31),
-                  Text1251(m_length_edit->text()).substr(0, 31));
+  WriteTimeWindow(Text1251(m_start_edit->text()).substr(0, kTimeWindowTextLength),
+                  Text1251(m_length_edit->text()).substr(0, kTimeWindowTextLength));
   QDialog::reject();
 }
 

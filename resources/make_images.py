@@ -2,8 +2,10 @@
 """Draws the program's icons, hover cursor and check-box strip as PNG files.
 
 Standard library only (zlib + struct).  Run from anywhere; the images are
-written next to this script.  `--preview DIR` also writes 8x enlargements for
-looking at them.
+written next to this script, and the program icon in the larger sizes that
+desktop menus ask for into ../packaging/icons (installed with the Debian
+package, not compiled into the program).  `--preview DIR` also writes 8x
+enlargements for looking at them.
 """
 
 import math
@@ -13,6 +15,7 @@ import sys
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+DESKTOP_ICONS = os.path.join(HERE, os.pardir, "packaging", "icons")
 
 
 # --- PNG writing -----------------------------------------------------------
@@ -351,6 +354,12 @@ def main(argv):
         write_rgba(os.path.join(HERE, name), pixels)
         if preview_dir:
             preview(os.path.join(preview_dir, name), pixels)
+
+    # The menu entry's icon; 16, 32 and 48 pixels are the program's own above.
+    os.makedirs(DESKTOP_ICONS, exist_ok=True)
+    for size in (64, 128, 256):
+        write_rgba(os.path.join(DESKTOP_ICONS, "korvel2tqf-%d.png" % size),
+                   icon_program().render(size))
 
     cursor = cursor_pixels()
     write_rgba(os.path.join(HERE, "cursor130.png"), cursor)

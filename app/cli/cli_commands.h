@@ -1,6 +1,7 @@
 #pragma once
 // The subcommands of korvel2tqf-cli; each returns the process exit status.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@ enum ExitStatus {
   kUsage = 2,
   kDatabaseOpenFailed = 3,
   kDatabaseError = 4,
-  kOutputFailed = 5,  // an output file could not be written, or no output root
+  kOutputFailed = 5,   // an output file could not be written, or no output root
+  kStationLocked = 6,  // a station was left: another converter was writing it
 };
 
 struct ConnectionOptions {
@@ -30,6 +32,10 @@ int RunInitCatalogue(const std::string& database_file);
 // The SITECHAN rows of a station: channel, rate, "x" where the window ticks it.
 int RunChannels(const ConnectionOptions& connection, const std::string& station);
 
+// The SITECHAN rows that the raw files' channels are missing, added; exit 1
+// when a file was refused.
+int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::string>& files);
+
 // FILELIST, SITECHAN and their indexes on the data source, where missing.
 int RunCreateTables(const ConnectionOptions& connection);
 // The CHKDB schema upgrade.
@@ -46,6 +52,7 @@ struct ConvertOptions {
   std::string directory;           // native, as given
   bool no_coalesce = false;
   bool stats = false;
+  std::optional<double> lock_wait;  // seconds; none: korvel2tqf.ini SYSTEM/LOCKWAIT
 };
 
 // "Конвертировать": every station's data directory over the time window.

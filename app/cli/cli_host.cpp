@@ -24,11 +24,13 @@ void CliNotifier::Message(const std::string& text, const std::string& caption, M
   }
 }
 
-CliHost::CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory)
+CliHost::CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory,
+                 std::optional<double> lock_wait)
     : m_selection(std::move(selection)),
       m_scan_subdirectories(scan_subdirectories),
       m_progress(StandardErrorIsTerminal()),
-      m_measure_memory(measure_memory) {}
+      m_measure_memory(measure_memory),
+      m_lock_wait(lock_wait) {}
 
 CliHost::~CliHost() {
   if (m_progress && m_examined > 0) std::fputc('\n', stderr);
@@ -42,6 +44,10 @@ void CliHost::ExamineFile(const std::string&, std::size_t, std::size_t) {
 }
 
 bool CliHost::StopRequested() const { return StopSignal() != 0; }
+
+double CliHost::LockWaitSeconds() const {
+  return m_lock_wait ? *m_lock_wait : ConversionHost::LockWaitSeconds();
+}
 
 void CliHost::EnableCommands() { ShowProgress(); }
 

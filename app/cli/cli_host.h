@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ class CliHost : public ConversionHost {
  public:
   // With `measure_memory`, the resident memory is read after each raw file
   // (for --stats; it costs a read of /proc each time).
-  CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory = false);
+  CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory = false,
+          std::optional<double> lock_wait = std::nullopt);
   ~CliHost() override;
 
   const SelectionList& Selection() const override { return m_selection; }
@@ -46,6 +48,7 @@ class CliHost : public ConversionHost {
   Notifier& Operator() override { return m_notifier; }
   void FileConverted(const std::filesystem::path& path, std::uint64_t bytes) override;
   bool StopRequested() const override;
+  double LockWaitSeconds() const override;
 
   // Resident memory (KiB) after each converted raw file, for --stats.
   const std::vector<long>& ResidentAfterEachFile() const { return m_resident_kib; }
@@ -61,6 +64,7 @@ class CliHost : public ConversionHost {
   std::uint64_t m_converted = 0;
   std::uint64_t m_bytes = 0;
   bool m_measure_memory;
+  std::optional<double> m_lock_wait;
   std::vector<long> m_resident_kib;
   std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 };

@@ -60,6 +60,7 @@ int ExitStatus(const CommandOutcome& outcome) {
   if (outcome.stopped) return 128 + StopSignal();
   if (outcome.catalogue_error) return kDatabaseError;
   if (outcome.output_failed || outcome.no_output_root) return kOutputFailed;
+  if (outcome.station_locked) return kStationLocked;
   return outcome.converted > 0 ? kConverted : kNothing;
 }
 
@@ -72,7 +73,8 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     SelectionList selection;
     if (!BuildSelection(stations, options, selection)) return kUsage;
     CatchStopSignals();
-    CliHost host(std::move(selection), ReadScanSubdirectories() != 0, options.stats);
+    CliHost host(std::move(selection), ReadScanSubdirectories() != 0, options.stats,
+                 options.lock_wait);
     CFileList catalogue(theDatabase, notifier);
     FileErrorMessages file_errors(notifier, /*with_reason=*/true);
     OutputWriter writer(catalogue, file_errors);

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/cli/cli_commands.h"
+#include "korvel_version.h"
 #include "platform/console.h"
 #include "platform/native_path.h"
 
@@ -38,11 +39,14 @@ int main(int argc, char** argv) {
           "Exit status: 0 at least one file gave a result, 1 none did, 2 usage error,\n"
           "3 the database cannot be opened, 4 a conversion stopped on a database error,\n"
           "5 some output could not be written (an output file could not be created or\n"
-          "written, or tqf.ini names no output root DATA/DIR), stopped by " +
+          "written, or tqf.ini names no output root DATA/DIR), 6 a station was left\n"
+          "because another converter was writing it, stopped by " +
           kStopRequests +
           "\n(the files and rows written so far agree; a second interrupt kills at once).",
       "korvel2tqf-cli"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("korvel2tqf-cli ") + korvel::kBuildVersion);
+  app.set_help_all_flag("--help-all", "Print the help of every command and exit");
   // Options are --name on every system; a path may begin with "/".
   app.allow_windows_style_options(false);
 
@@ -80,6 +84,20 @@ int main(int argc, char** argv) {
       "ticks the channel when the station is picked (Z, N-S, E-W)");
   channels->add_option("--station", channels_station, "station name")->required();
 
+  std::vector<std::string> channel_files;
+  CLI::App* add_channels = app.add_subcommand(
+      "add-channels",
+      "add to SITECHAN the channels of raw files that it does not list: for each file,\n"
+      "a row (station, channel, rate) per channel whose station has no row of that\n"
+      "channel, names upper-cased as the conversion compares them, LDDATE now, the\n"
+      "other columns NULL; rows already there are never changed. Prints the rows\n"
+      "added (station, channel, rate, tab-separated); a file that is not a usable raw\n"
+      "file is named on standard error with the reason, and the other files go on.\n"
+      "Exit status 0 every file was read (also when nothing was missing), 1 a file\n"
+      "was refused, 3 and 4 as for every command (rows added before a database error\n"
+      "stay)");
+  add_channels->add_option("FILE", channel_files, "raw files")->required();
+
   CLI::App* create_tables = app.add_subcommand(
       "create-tables",
       "create FILELIST, SITECHAN and the indexes FILELIST (CPATH), FILELIST (STA, CREATER)\n"
@@ -101,6 +119,12 @@ int main(int argc, char** argv) {
     command->add_flag("--no-coalesce", convert_options.no_coalesce,
                       "send a file's catalogue row at every flush instead of once per raw file\n"
                       "(the same final rows, more statements; for comparison runs)");
+    command
+        ->add_option("--lock-wait", convert_options.lock_wait,
+                     "seconds to wait for a station that another converter is writing (its\n"
+                     "lock file .korvel2tqf.lock in the station's output folder) before leaving\n"
+                     "it with exit status 6; default: korvel2tqf.ini SYSTEM/LOCKWAIT, else 0")
+        ->check(CLI::NonNegativeNumber);
     command->add_flag("--stats", convert_options.stats,
                       "at the end, print to standard error the catalogue statements sent, the\n"
                       "flushes and the statements per flush");
@@ -155,6 +179,7 @@ int main(int argc, char** argv) {
   if (info->parsed()) return RunInfo(info_files);
   if (init->parsed()) return RunInitCatalogue(database_file);
   if (channels->parsed()) return RunChannels(connection, channels_station);
+  if (add_channels->parsed()) return RunAddChannels(connection, channel_files);
   if (create_tables->parsed()) return RunCreateTables(connection);
   if (upgrade->parsed()) return RunUpgradeSchema(connection);
   if (convert->parsed()) return RunConvert(connection, convert_options);

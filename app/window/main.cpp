@@ -1,6 +1,7 @@
 // korvel2tqf: the operator's window.
 #include <QApplication>
 #include <QStringList>
+#include <cstdio>
 
 #include "app/startup_options.h"
 #include "app/window/converter_app.h"
@@ -9,13 +10,58 @@
 #include "database/file_list.h"
 #include "engine/conversion_commands.h"
 #include "engine/output_writer.h"
+#include "korvel_version.h"
 #include "mainwindow/arrow_cursor_notifier.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/message_box_notifier.h"
 #include "platform/text1251.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: korvel2tqf [ODBC=dsn] [USER=user] [PASSWORD=password] [CHKDB] [STATION]\n"
+    "\n"
+    "The operator's window of korvel2tqf: converts Korvel raw recorder files into\n"
+    "TQF4.0 files and registers them in the FILELIST catalogue of the TQF data\n"
+    "system through ODBC. Pick the stations listed in korvel2tqf.ini, tick their\n"
+    "SITECHAN channels, set the time window and convert.\n"
+    "\n"
+    "Tokens are separated by spaces; each is taken by the first rule that applies:\n"
+    "  /... or -...     ignored, unless it holds CHKDB (then as CHKDB)\n"
+    "  ODBC=dsn         ODBC data source (default: tqf.ini DATABASE/ODBC, else TQF)\n"
+    "  USER=user        database user (default: tqf.ini DATABASE/USER, else TQF)\n"
+    "  PASSWORD=pw      database password (default: tqf.ini DATABASE/PASSWORD, else KXM)\n"
+    "  CHKDB            add or re-declare FILELIST's optional columns before the window\n"
+    "  STATION          any other token: preselect the first station that begins with\n"
+    "                   it, upper-cased\n"
+    "\n"
+    "  --help           print this text and end\n"
+    "  --version        print the version and end\n"
+    "\n"
+    "tqf.ini is read from $TQF_CONFIG_DIR, else $XDG_CONFIG_HOME/tqf (~/.config/tqf);\n"
+    "korvel2tqf.ini from the current directory. korvel2tqf-cli does the same work\n"
+    "from scripts.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before Qt starts: they need no display.
+  std::string line;
+  for (int i = 1; i < argc; ++i) line += (i > 1 ? " " : "") + std::string(argv[i]);
+  switch (korvel::FindInformationRequest(line)) {
+    case korvel::InformationRequest::kVersion:
+      std::printf("korvel2tqf %s\n", korvel::kBuildVersion);
+      return 0;
+    case korvel::InformationRequest::kHelp:
+      std::fputs(kUsage, stdout);
+      return 0;
+    case korvel::InformationRequest::kNone:
+      break;
+  }
+
   QApplication application(argc, argv);
+  QApplication::setApplicationVersion(QString::fromLatin1(korvel::kBuildVersion));
+  QApplication::setDesktopFileName(QStringLiteral("korvel2tqf"));  // its menu entry and icon
   korvel::InstallRussianTranslation(application);  // without it Qt's own texts stay English
   korvel::MessageBoxNotifier notifier;
   // The catalogue's and the file errors' boxes come up during a command,

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "database/catalogue_schema.h"
 #include "database/chan_list.h"
 #include "database/database.h"
 #include "database/db_exception.h"
+#include "database/embedded_catalogue.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
@@ -95,6 +98,34 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
   EXPECT_EQ(other.exit_status, 3);
   EXPECT_NE(other.err.find("already names"), std::string::npos) << other.err;
   EXPECT_EQ(ReadFileBytes(ini), registered);
+}
+
+// Sets or unsets an environment variable for as long as it lives.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_old = old;
+    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedVariable() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
+
+ private:
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
+
+TEST(CliInitCatalogue, RegistersTheSourceWhereTheDriverManagerLooks) {
+  // unixODBC finds ~/.odbc.ini through the user's account, not through HOME.
+  TempDir elsewhere;
+  const ScopedVariable no_ini("ODBCINI", nullptr);
+  const ScopedVariable home("HOME", elsewhere.path().c_str());
+  const auto r = RunCommand("/usr/bin/odbcinst", {"-j"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const std::string label = "USER DATA SOURCES..: ";
+  const std::size_t at = r.out.find(label);
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const std::size_t from = at + label.size();
+  EXPECT_EQ(UserOdbcIni().string(), r.out.substr(from, r.out.find('\n', from) - from));
 }
 
 class CliCatalogueTest : public ::testing::TestWithParam<std::string> {

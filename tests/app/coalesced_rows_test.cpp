@@ -14,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file())
-      files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
-  return files;
-}
-
 unsigned long long StatementsSent(const std::string& err) {
   unsigned long long statements = 0;
   const auto at = err.find("catalogue statements: ");
@@ -50,7 +42,7 @@ TEST_P(ConversionTest, CoalescedRowsAndBytesEqualThoseOfARowAtEveryFlush) {
     const auto r = Cli(args);
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(r.out, "Успешно завершена конверсия 4 файлов\n");
-    Run result{Rows(), Tree(root), StatementsSent(r.err)};
+    Run result{Rows(), ReadTree(root), StatementsSent(r.err)};
     db.ExecuteSQL("DELETE FROM FILELIST");
     return result;
   };

@@ -66,5 +66,28 @@ TEST(CommandLine, OverLongTextsAreCutToTheirFields) {
   EXPECT_FALSE(o.check_database);
 }
 
+TEST(CommandLine, VersionAndHelpAreWholeTokensTheWindowsRulesIgnore) {
+  using enum InformationRequest;
+  const std::pair<std::string, InformationRequest> cases[] = {
+      {"--version", kVersion},
+      {"KIR  --help ODBC=X", kHelp},
+      {"--help --version", kHelp},
+      {"--version --help", kVersion},
+      {"", kNone},
+      {"-version", kNone},
+      {"--VERSION", kNone},
+      {"version help", kNone},
+      {"x--version --help=1", kNone},
+      {std::string(1020, ' ') + "--version", kNone},
+  };
+  for (const auto& [line, request] : cases)
+    EXPECT_EQ(FindInformationRequest(line), request) << "'" << line << "'";
+  // The tokens still parse as the window has always read them.
+  const StartupOptions o = Parse("--version kir --help ODBC=S");
+  EXPECT_EQ(o.initial_station, "KIR");
+  EXPECT_EQ(o.odbc_dsn, "S");
+  EXPECT_FALSE(o.check_database);
+}
+
 }  // namespace
 }  // namespace korvel

@@ -60,21 +60,17 @@ std::vector<CatalogueRow> ConversionTest::Rows() {
 void ConversionTest::ExpectFilesAgreeWithRows() {
   std::map<std::string, CatalogueRow> rows;
   for (const CatalogueRow& row : Rows()) rows[row.cpath] = row;
-  std::size_t files = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(out)) {
-    if (!entry.is_regular_file()) continue;
-    ++files;
-    const std::string rel = std::filesystem::relative(entry.path(), out).string();
+  const std::map<std::string, std::string> files = ReadTree(out);
+  for (const auto& [rel, bytes] : files) {
     const auto row = rows.find(rel);
     if (row == rows.end()) {
       ADD_FAILURE() << rel << " is on disk without a row";
       continue;
     }
-    const auto samples =
-        static_cast<std::uintmax_t>(std::llround(row->second.tqty * row->second.sps));
-    EXPECT_EQ(entry.file_size(), 512 + 4 * samples) << rel;
+    const auto samples = static_cast<std::size_t>(std::llround(row->second.tqty * row->second.sps));
+    EXPECT_EQ(bytes.size(), 512 + 4 * samples) << rel;
   }
-  EXPECT_EQ(files, rows.size()) << "a row names a file that is not on disk";
+  EXPECT_EQ(files.size(), rows.size()) << "a row names a file that is not on disk";
 }
 
 void ConversionTest::RefuseStatements(Refusal what, int inserts_allowed) {

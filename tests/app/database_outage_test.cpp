@@ -62,14 +62,6 @@ class TestHost : public ConversionHost {
   int m_converted = 0;
 };
 
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file())
-      files[fs::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
-  return files;
-}
-
 TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
   if (ServerControl(GetParam()).empty()) GTEST_SKIP() << "only a server can go away";
   std::vector<std::string> files;
@@ -125,7 +117,7 @@ TEST_P(ConversionTest, AnOutageStopsTheCommandAndARerunRepairsTheCatalogue) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].cpath, clean_rows[0].cpath);
   EXPECT_EQ(rows[0].tqty, clean_rows[0].tqty);
-  EXPECT_EQ(Tree(out + "broken/"), Tree(out + "clean/"));
+  EXPECT_EQ(ReadTree(out + "broken/"), ReadTree(out + "clean/"));
 }
 
 }  // namespace

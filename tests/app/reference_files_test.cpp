@@ -50,9 +50,8 @@ TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
     const fs::path relative = fs::relative(entry.path(), expected);
     EXPECT_EQ(ReadFileBytes(Out(relative.string())), ReadFileBytes(entry.path())) << relative;
   }
-  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(out), {}),
-            std::distance(fs::recursive_directory_iterator(expected), {}));
   EXPECT_EQ(files, 4u);
+  EXPECT_EQ(ReadTree(out).size(), files);
 
   // The rows, as text in the columns' order.
   CStatement s(db);

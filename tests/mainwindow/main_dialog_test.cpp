@@ -27,6 +27,7 @@
 #include "database/database.h"
 #include "database/file_list.h"
 #include "database/statement.h"
+#include "korvel_version.h"
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/main_dialog.h"
@@ -346,12 +347,16 @@ TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {
   QWidget owner;
   CAboutDialog about(&owner);
   EXPECT_EQ(about.windowTitle(), "О Korvel2tqf");
-  bool version = false;
+  QStringList lines;
   for (const QLabel* label : about.findChildren<QLabel*>())
-    version =
-        version || (label->text().contains("TQF4.0") && label->text().contains("Version 1.20") &&
-                    label->text().contains(QStringLiteral("Конвертер")));
-  EXPECT_TRUE(version);
+    if (!label->text().isEmpty()) lines += label->text().split('\n');
+  ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+  EXPECT_TRUE(lines[0].contains("TQF4.0") && lines[0].contains("Version 1.20") &&
+              lines[0].contains(QStringLiteral("Конвертер")))
+      << lines[0].toStdString();
+  // The build's version, the one --version prints, on the second line.
+  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Версия сборки ") + kBuildVersion + "."))
+      << lines[1].toStdString();
   const auto boxes = about.findChildren<QDialogButtonBox*>();
   ASSERT_EQ(boxes.size(), 1);
   ASSERT_EQ(boxes[0]->buttons().size(), 1);

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/output_writer.h"
 #include "tests/support/environment.h"
 
 namespace korvel::test {
@@ -72,6 +73,14 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::map<std::string, std::string> ReadTree(const std::filesystem::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    if (entry.is_regular_file() && entry.path().filename() != kStationLockFile)
+      files[std::filesystem::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
+  return files;
 }
 
 }  // namespace korvel::test

@@ -3,6 +3,7 @@
 // current directory and the configuration variables can be pointed into it.
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace korvel::test {
@@ -38,6 +39,9 @@ class ConfigSandbox {
 };
 
 std::string ReadFileBytes(const std::filesystem::path& path);
+// Every file below a folder, by its path relative to it, with its bytes; the
+// stations' lock files are left out, being no output.
+std::map<std::string, std::string> ReadTree(const std::filesystem::path& root);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace korvel::test

@@ -2,13 +2,27 @@
 # korvel2tqf on a real X server: against a working catalogue the main window
 # appears; against an unknown data source only the connection message does,
 # and once it is answered the program ends without ever opening the window.
+# --version and --help are answered before any of that, with no display.
 # Usage: start_under_xvfb.sh BIN_DIR
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
+
+fail=0
+echo "--- --version and --help: printed without a display, a catalogue or a window"
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+cli_version="$("$bin/korvel2tqf-cli" --version)"
+window_version="$("${no_display[@]}" "$bin/korvel2tqf" KIR --version ODBC=NO_SUCH_SOURCE)"
+if [ "$window_version" = "korvel2tqf ${cli_version#korvel2tqf-cli }" ]; then echo "ok: $window_version"
+else echo "FAIL: korvel2tqf --version printed '$window_version' (korvel2tqf-cli: '$cli_version')"; fail=1; fi
+help="$("${no_display[@]}" "$bin/korvel2tqf" --help)"
+if [ "${help%%$'\n'*}" = "Usage: korvel2tqf [ODBC=dsn] [USER=user] [PASSWORD=password] [CHKDB] [STATION]" ]; then
+  echo "ok: --help prints the usage"
+else echo "FAIL: korvel2tqf --help"; fail=1; fi
 for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null; then
     echo "*** $tool is missing: install xvfb and xdotool ***"
     [ "${CI:-}" = true ] && exit 1
+    [ "$fail" -ne 0 ] && exit 1
     exit 77  # skipped
   fi
 done
@@ -23,14 +37,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start:"; cat "$work/xvfb.log"; exit 1; }
-display=":$(head -n1 "$work/display")"
-export DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb 1024 768
 
 # Ids of the shown top-level windows titled exactly $1 (xdotool's own name
 # match ignores case, and the two titles differ only in case).
@@ -63,7 +71,6 @@ cd "$work"
 printf '[DATA]\nDIR=%s\n' "$work" >tqf.ini
 printf '[SYSTEM]\nNSTA=1\n[STA0]\nNAME=KIR\n' >korvel2tqf.ini
 
-fail=0
 echo "--- a working catalogue: the window opens"
 "$bin/korvel2tqf" KIR >"$work/app1.log" 2>&1 &
 app_pid=$!
@@ -99,4 +106,9 @@ else
   echo "FAIL: no message box within 15 s"; cat "$work/app2.log"; fail=1
 fi
 app_pid=""
+if [ "$fail" -ne 0 ]; then
+  echo "--- the X server's log"
+  cat "$work/xvfb.log"
+  kill -0 "$xvfb_pid" 2>/dev/null || echo "(the X server is no longer running)"
+fi
 exit "$fail"

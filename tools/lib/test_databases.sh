@@ -60,6 +60,29 @@ _korvel_free_port() {
   return 1
 }
 
+# _korvel_start_on_free_port FIRST WRITE_CONTROL CONTROL LOG BIND_ERRORS:
+# writes the server's control script for a free port from FIRST upwards
+# (WRITE_CONTROL PORT) and starts it (CONTROL start); when the start fails
+# because someone took the port between the check and the start (LOG matches
+# BIND_ERRORS), the next port is tried, three times at most. Prints the port.
+_korvel_start_on_free_port() {
+  local port="$1" write_control="$2" control="$3" log="$4" bind_errors="$5" _
+  for _ in 1 2 3; do
+    port="$(_korvel_free_port "$port")" || {
+      echo "no free TCP port from $1 upwards" >&2
+      return 1
+    }
+    "$write_control" "$port" >&2 || return 1
+    if "$control" start >&2; then
+      echo "$port"
+      return 0
+    fi
+    grep -q "$bind_errors" "$log" 2>/dev/null || return 1
+    port=$((port + 1))
+  done
+  return 1
+}
+
 _korvel_pg_locale() {
   if locale -a 2>/dev/null | grep -qixE 'c\.utf-?8'; then
     echo "C.UTF-8"
@@ -125,25 +148,9 @@ _korvel_start_postgres() {
   fi
   rm -f "$pwfile"
 
-  local port=54320
-  local _
-  for _ in 1 2 3; do
-    port="$(_korvel_free_port "$port")" || {
-      echo "no free TCP port from 54320 upwards" >&2
-      return 1
-    }
-    _korvel_write_pg_control "$port" || return 1
-    if "$KORVEL_TEST_PG_DIR/control" start >>"$KORVEL_TEST_PG_DIR/pg_ctl.log" 2>&1; then
-      KORVEL_TEST_PG_PORT="$port"
-      break
-    fi
-    # Someone may have taken the port between the check and the start.
-    if ! grep -q "could not bind\|Address already in use" "$log" 2>/dev/null; then
-      return 1
-    fi
-    port=$((port + 1))
-  done
-  [ -n "$KORVEL_TEST_PG_PORT" ] || return 1
+  KORVEL_TEST_PG_PORT="$(_korvel_start_on_free_port 54320 _korvel_write_pg_control \
+    "$KORVEL_TEST_PG_DIR/control" "$log" "could not bind\|Address already in use" \
+    2>>"$KORVEL_TEST_PG_DIR/pg_ctl.log")" || return 1
 
   # psqlODBC hands UID=TQF to libpq as it is, so the role is the quoted,
   # upper-case "TQF"; the database name is the lower-case tqf.
@@ -214,24 +221,8 @@ _korvel_start_mariadb() {
     return 1
   fi
 
-  local port=33060
-  local _
-  for _ in 1 2 3; do
-    port="$(_korvel_free_port "$port")" || {
-      echo "no free TCP port from 33060 upwards" >&2
-      return 1
-    }
-    _korvel_write_mariadb_control "$port" || return 1
-    if "$dir/control" start; then
-      KORVEL_TEST_MARIADB_PORT="$port"
-      break
-    fi
-    if ! grep -q "Address already in use\|Can't start server: Bind" "$dir/mariadb.log" 2>/dev/null; then
-      return 1
-    fi
-    port=$((port + 1))
-  done
-  [ -n "$KORVEL_TEST_MARIADB_PORT" ] || return 1
+  KORVEL_TEST_MARIADB_PORT="$(_korvel_start_on_free_port 33060 _korvel_write_mariadb_control \
+    "$dir/control" "$dir/mariadb.log" "Address already in use\|Can't start server: Bind")" || return 1
 
   _korvel_mariadb_root -e "CREATE DATABASE $KORVEL_TEST_MARIADB_DATABASE CHARACTER SET utf8mb4;
     CREATE USER '$KORVEL_TEST_MARIADB_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_MARIADB_PASSWORD';
@@ -378,6 +369,18 @@ start_test_databases() {
   export KORVEL_TEST_PG_PORT KORVEL_TEST_PG_DIR
 }
 
+# _korvel_keep_log_and_remove DIR LOG PREFIX: keeps DIR/LOG next to odbc.ini
+# for a look after the run, then removes DIR when it is one of ours (PREFIX*).
+_korvel_keep_log_and_remove() {
+  local dir="$1" log="$2" prefix="$3"
+  if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$dir/$log" ]; then
+    cp -f "$dir/$log" "$_korvel_test_db_dir/$log" 2>/dev/null || true
+  fi
+  case "$dir" in
+    "$prefix"*) rm -rf "$dir" ;;
+  esac
+}
+
 _korvel_stop_postgres() {
   local pg_dir="${KORVEL_TEST_PG_DIR:-}"
   if [ -n "$pg_dir" ] && [ -d "$pg_dir" ]; then
@@ -397,13 +400,7 @@ _korvel_stop_postgres() {
         waited=$((waited + 1))
       done
     fi
-    # Keep the server log next to odbc.ini for a look after the run.
-    if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$pg_dir/postgresql.log" ]; then
-      cp -f "$pg_dir/postgresql.log" "$_korvel_test_db_dir/postgresql.log" 2>/dev/null || true
-    fi
-    case "$pg_dir" in
-      /tmp/korvel-test-pg.*) rm -rf "$pg_dir" ;;
-    esac
+    _korvel_keep_log_and_remove "$pg_dir" postgresql.log /tmp/korvel-test-pg.
   fi
   KORVEL_TEST_PG_DIR=""
   KORVEL_TEST_PG_PORT=""
@@ -413,12 +410,7 @@ _korvel_stop_mariadb() {
   local dir="${KORVEL_TEST_MARIADB_DIR:-}"
   if [ -n "$dir" ] && [ -d "$dir" ]; then
     [ -x "$dir/control" ] && "$dir/control" stop >/dev/null 2>&1
-    if [ -n "$_korvel_test_db_dir" ] && [ -d "$_korvel_test_db_dir" ] && [ -f "$dir/mariadb.log" ]; then
-      cp -f "$dir/mariadb.log" "$_korvel_test_db_dir/mariadb.log" 2>/dev/null || true
-    fi
-    case "$dir" in
-      /tmp/korvel-test-mariadb.*) rm -rf "$dir" ;;
-    esac
+    _korvel_keep_log_and_remove "$dir" mariadb.log /tmp/korvel-test-mariadb.
   fi
   KORVEL_TEST_MARIADB_DIR=""
   KORVEL_TEST_MARIADB_PORT=""

@@ -1,0 +1,74 @@
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <utility>
+
+#include "app/cli/cli_commands.h"
+#include "app/cli/open_catalogue.h"
+#include "database/chan_list_writer.h"
+#include "database/connection.h"
+#include "engine/raw_file.h"
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+
+namespace korvel::cli {
+namespace {
+
+// A file whose channels cannot be listed: said on standard error after what
+// was printed before it.
+void Refuse(const std::filesystem::path& path, const char* reason) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: %s; nothing added from it\n", DisplayPath(path).c_str(), reason);
+}
+
+}  // namespace
+
+int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::string>& files) {
+  StderrNotifier notifier;
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    std::set<std::pair<std::string, std::string>> seen;  // asked of the catalogue already
+    int added = 0;
+    int refused = 0;
+    for (const std::string& file : files) {
+      const std::filesystem::path path(file);
+      RawFileReader reader;
+      ParsedRawFile parsed;
+      const RawFileRefusal refusal = ParseRawFile(path, reader, parsed);
+      reader.Close();
+      // Stored upper-cased: the conversion compares the upper-cased names of
+      // a raw file with the station's SITECHAN names exactly.
+      const std::string station = CharUpper1251(RawStationName(parsed.header));
+      const double sps = 1.0 / parsed.header.sample_interval;
+      const char* reason = refusal != RawFileRefusal::kNone ? RawFileRefusalText(refusal)
+                           : station.empty()                ? "the header names no station"
+                           : !std::isfinite(sps) ? "the sampling rate is too high to be a number"
+                                                 : nullptr;
+      if (reason != nullptr) {
+        Refuse(path, reason);
+        ++refused;
+        continue;
+      }
+      for (std::size_t i = 0; i < parsed.channels.size(); ++i) {
+        const std::string channel = CharUpper1251(RawChannelName(parsed.channels[i]));
+        if (channel.empty()) {
+          std::fflush(stdout);
+          std::fprintf(stderr, "%s: channel %zu has no name; not added\n",
+                       DisplayPath(path).c_str(), i + 1);
+          continue;
+        }
+        if (!seen.emplace(station, channel).second) continue;
+        if (!AddMissingChannel(theDatabase, station, channel, sps)) continue;
+        std::printf("%s\t%s\t%.3f\n", Cp1251ToUtf8(station).c_str(), Cp1251ToUtf8(channel).c_str(),
+                    sps);
+        ++added;
+      }
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "SITECHAN: rows added %d, already listed %zu; files refused %d of %zu\n",
+                 added, seen.size() - static_cast<std::size_t>(added), refused, files.size());
+    return refused > 0 ? kNothing : kConverted;
+  });
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,9 @@
+#include "engine/conversion_host.h"
+
+#include "config/settings.h"
+
+namespace korvel {
+
+double ConversionHost::LockWaitSeconds() const { return ReadLockWaitSeconds(); }
+
+}  // namespace korvel

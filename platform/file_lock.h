@@ -1,0 +1,34 @@
+#pragma once
+// An exclusive lock on a file, shared by every process on every machine that
+// sees the file (fcntl record locks, which also hold over NFS). The lock is
+// the process's: it goes with the object, and with the process when that
+// ends in any way, a crash or a kill included.
+
+#include <filesystem>
+#include <optional>
+
+namespace korvel {
+
+class FileLock {
+ public:
+  enum class Result { kLocked, kHeldElsewhere, kUnavailable };
+
+  FileLock() = default;
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+
+  // Creates the file when missing and locks it, waiting up to `wait_seconds`
+  // while another process holds it. kUnavailable: the file cannot be made or
+  // locked at all (a read-only folder, say).
+  Result Acquire(const std::filesystem::path& file, double wait_seconds);
+  bool Held() const { return m_fd >= 0; }
+  void Release();
+
+ private:
+  int m_fd = -1;
+};
+
+}  // namespace korvel
