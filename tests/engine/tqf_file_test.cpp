@@ -2,11 +2,14 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "engine/tqf_file.h"
+#include "platform/file_io.h"
 #include "platform/native_path.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
@@ -162,6 +165,51 @@ TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
   EXPECT_EQ(created->path, root + "STA/06/g.STA");
 }
 
+#ifdef _WIN32
+// Writes into `file` until the disk takes not one byte more.
+void FillDisk(const std::filesystem::path& file) {
+  const int fd = CreateFileForWriting(file, CreateMode::kReplace);
+  ASSERT_GE(fd, 0);
+  const std::string chunk(1 << 20, 'x');
+  for (std::size_t size : {chunk.size(), std::size_t{4096}, std::size_t{1}}) {
+    std::size_t done = 0;
+    while (WriteAll(fd, chunk.data(), size, done)) {
+    }
+  }
+  CloseFile(fd);
+}
+
+// Windows has no /dev/full; tools/test lends the Windows tests a small disk
+// of their own (KORVEL_SMALL_DISK: a drive of Wine's on a tmpfs), filled here.
+TEST(TqfFile, AFullDiskIsAWriteErrorAndTheWriteUndone) {
+  const char* disk = std::getenv("KORVEL_SMALL_DISK");
+  if (disk == nullptr || *disk == '\0')
+    GTEST_SKIP() << "*** no small disk (KORVEL_SMALL_DISK): a full disk untested here ***";
+  TempDir dir{std::filesystem::path(disk)};
+  const std::string root = dir.path().string();
+  const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
+  const float first[] = {1.0f, 2.0f, 3.0f};
+  ASSERT_FALSE(CreateTqfFile(root, "STA/06/f.STA", header, first));
+  const std::string full = TqfFullPath(root, "STA/06/f.STA");
+  const std::string before = ReadFileBytes(full);
+  FillDisk(dir / "filler");
+  // 64 KiB: more than the room left in the file's last block.
+  const std::vector<float> more(16384, 4.0f);
+  const FileResult extended = ExtendTqfFile(full, more);
+  int fd = -1;
+  const FileResult appended = AppendTqfSamples(fd, full, more);
+  EXPECT_EQ(fd, -1);  // the failed write closed the kept file
+  const FileResult created = CreateTqfFile(root, "STA/06/g.STA", header, more);
+  EXPECT_EQ(ReadFileBytes(full), before);
+  EXPECT_FALSE(std::filesystem::exists(dir / "STA" / "06" / "g.STA"));
+  for (const FileResult& result : {extended, appended, created}) {
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->system_error, ENOSPC);
+  }
+  EXPECT_EQ(extended->operation, FileOperation::kWrite);
+  EXPECT_EQ(appended->operation, FileOperation::kWrite);
+}
+#else
 TEST(TqfFile, AFullDiskIsAWriteError) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   const float samples[] = {1.0f, 2.0f};
@@ -179,6 +227,7 @@ TEST(TqfFile, AFullDiskIsAWriteError) {
   EXPECT_EQ(fd, -1);
   EXPECT_FALSE(CloseTqfFile(fd, "/dev/full"));  // nothing open: nothing to report
 }
+#endif
 
 }  // namespace
 }  // namespace korvel

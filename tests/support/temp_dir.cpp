@@ -12,11 +12,12 @@
 
 namespace korvel::test {
 
-TempDir::TempDir() {
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+
+TempDir::TempDir(const std::filesystem::path& base) {
   // A name nobody else has taken, made by this process alone.
   std::random_device seed;
   std::mt19937_64 random(seed());
-  const auto base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[32];
     std::snprintf(name, sizeof name, "korvel-test-%012llx",

@@ -11,7 +11,9 @@
 #                                server kept up; exports WINEPREFIX and WINEDEBUG.
 #                                Programs then run under LANG=ru_RU.UTF-8, where
 #                                Wine's ANSI code page is 1251 as on the
-#                                operators' machines (the caller's LANG stays)
+#                                operators' machines (the caller's LANG stays).
+#                                As root, a 16 MB tmpfs is Wine's drive S: and
+#                                KORVEL_SMALL_DISK=S:\ lets the tests fill it
 #   run_windows_suites           the four suites under Wine through ctest, on the
 #                                data sources of KORVEL_TEST_DSNS (tools/test's)
 #   compare_windows_conversion   korvel2tqf-cli.exe and build/bin/korvel2tqf-cli
@@ -19,7 +21,8 @@
 #                                Cyrillic file name among them; the output trees
 #                                and the FILELIST rows must be identical to each
 #                                other and to tests/data/expected
-#   stop_wine                    ends the Wine server of the prefix
+#   stop_wine                    ends the Wine server of the prefix and takes
+#                                the small disk away
 #   package_windows_zip [OUTDIR [VERSION]]
 #                                brings build-windows/ up to date and makes
 #                                OUTDIR/korvel2tqf-VERSION-windows-x86_64.zip
@@ -77,10 +80,28 @@ prepare_wine() {
   fi
   _korvel_wine ru_RU.UTF-8 wineboot "${boot[@]}" </dev/null >"$KORVEL_WINDOWS_BUILD/wineboot.log" 2>&1 \
     || { cat "$KORVEL_WINDOWS_BUILD/wineboot.log"; return 1; }
+  _korvel_mount_small_disk
+}
+
+# A disk that the tests may fill (Windows has no /dev/full and no file size
+# limit): a tmpfs of its own, seen by Wine as drive S:.
+_korvel_mount_small_disk() {
+  local disk="$KORVEL_WINDOWS_BUILD/small-disk"
+  unset KORVEL_SMALL_DISK
+  mkdir -p "$disk"
+  if ! mountpoint -q "$disk" && ! mount -t tmpfs -o size=16m tmpfs "$disk" 2>/dev/null; then
+    echo "    (no small disk: mounting a tmpfs needs root; the full-disk test is skipped)"
+    return 0
+  fi
+  ln -sfn "$disk" "$WINEPREFIX/dosdevices/s:"
+  export KORVEL_SMALL_DISK='S:\'
 }
 
 stop_wine() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
+  if mountpoint -q "$KORVEL_WINDOWS_BUILD/small-disk" 2>/dev/null; then
+    umount "$KORVEL_WINDOWS_BUILD/small-disk" 2>/dev/null || umount -l "$KORVEL_WINDOWS_BUILD/small-disk" || true
+  fi
 }
 
 run_windows_suites() {
