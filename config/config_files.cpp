@@ -1,22 +1,12 @@
 #include "config/config_files.h"
 
-#include <cstdlib>
+#include "platform/config_folder.h"
 
 namespace korvel {
-namespace {
-
-std::filesystem::path EnvPath(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? std::filesystem::path(value)
-                                            : std::filesystem::path();
-}
-
-}  // namespace
 
 std::filesystem::path TqfIniPath() {
-  if (auto dir = EnvPath("TQF_CONFIG_DIR"); !dir.empty()) return dir / "tqf.ini";
-  if (auto xdg = EnvPath("XDG_CONFIG_HOME"); !xdg.empty()) return xdg / "tqf" / "tqf.ini";
-  if (auto home = EnvPath("HOME"); !home.empty()) return home / ".config" / "tqf" / "tqf.ini";
+  if (auto dir = EnvironmentPath("TQF_CONFIG_DIR"); !dir.empty()) return dir / "tqf.ini";
+  if (auto shared = SharedConfigFolder(); !shared.empty()) return shared / "tqf.ini";
   return "tqf.ini";
 }
 

@@ -72,7 +72,7 @@ std::string ReadStationDataDir(const std::string& station, DataDirUse use) {
       buffer = kFolderChooserDirLength + 1;
       break;
     case DataDirUse::DirectoryScan:
-      shared_default = "Data";
+      shared_default = kDefaultDataDirectory;
       break;
   }
   std::string dir = GetProfileString(station, "DIR", "", buffer, ini);

@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "controls/dialog_units.h"
+#include "controls/qt_path.h"
 #include "controls/waveform_view.h"
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
@@ -31,12 +32,6 @@ namespace {
 constexpr int kListX = 7, kListY = 7, kListHeight = 91;
 constexpr int kWaveformY = kListY + kListHeight + 4, kWaveformHeight = 48;
 constexpr int kPanelHeight = kWaveformY + kWaveformHeight + 5;
-
-std::filesystem::path FsPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-QString QtPath(const std::filesystem::path& path) { return QFile::decodeName(path.c_str()); }
 
 QString FromText1251(const std::string& text) { return QString::fromStdString(Cp1251ToUtf8(text)); }
 

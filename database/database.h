@@ -1,13 +1,12 @@
 #pragma once
-// The one ODBC connection of the program, over the ODBC C API of unixODBC.
-
-#include <sql.h>
-#include <sqlext.h>
+// The one ODBC connection of the program, over the ODBC C API.
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+
+#include "database/odbc_api.h"
 
 namespace korvel {
 

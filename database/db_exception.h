@@ -1,12 +1,10 @@
 #pragma once
 // A database error with the driver's diagnostics, every record of it.
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <string>
 #include <vector>
 
+#include "database/odbc_api.h"
 #include "engine/catalogue.h"
 
 namespace korvel {

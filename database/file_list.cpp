@@ -1,7 +1,5 @@
 #include "database/file_list.h"
 
-#include <unistd.h>
-
 #include <ctime>
 #include <filesystem>
 #include <vector>
@@ -10,6 +8,8 @@
 #include "database/db_exception.h"
 #include "database/statement.h"
 #include "platform/disk_space.h"
+#include "platform/file_io.h"
+#include "platform/local_time.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 
@@ -60,12 +60,7 @@ constexpr const char* kCommonColumns =
 
 }  // namespace
 
-std::tm LocalTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
-}
+std::tm LocalTimeNow() { return LocalTimeOf(std::time(nullptr)); }
 
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory) {
   const auto free = AvailableDiskSpace(NativePath(directory));
@@ -75,7 +70,7 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory) {
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(path), ec);
+  return std::filesystem::exists(Utf8Path(path), ec);
 }
 
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
@@ -211,7 +206,7 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
 void CFileList::RemoveCataloguedFile(const std::string& full_path,
                                      const std::string& stored_cpath) {
   // A failed deletion is ignored: the row goes either way, as a missing file's does.
-  if (FileExists(full_path)) ::unlink(full_path.c_str());
+  if (FileExists(full_path)) RemoveFile(Utf8Path(full_path));
   DeleteFileRecord(stored_cpath);
 }
 

@@ -2,9 +2,6 @@
 // One ODBC statement with bound parameters: values are never pasted into SQL
 // text. Text goes to and from the driver as UTF-8.
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <cstdint>
 #include <ctime>
 #include <deque>
@@ -13,6 +10,7 @@
 #include <variant>
 
 #include "database/database.h"
+#include "database/odbc_api.h"
 
 namespace korvel {
 

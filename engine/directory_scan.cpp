@@ -24,7 +24,7 @@ struct Entry {
 // A name's place in the listing: without regard to case, as NTFS lists names,
 // so that a station's files are met in time order. UTF-8 names sort by their
 // letters; bytes that are not UTF-8 count as code page 1251.
-std::string SortKey(const fs::path& name) { return CharUpper1251(Utf8ToCp1251(name.string())); }
+std::string SortKey(const fs::path& name) { return CharUpper1251(PathText(name)); }
 
 bool NameBefore(const Entry& a, const Entry& b) {
   return a.sort_key != b.sort_key ? a.sort_key < b.sort_key : a.name.native() < b.name.native();

@@ -1,14 +1,11 @@
 #include "engine/raw_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/file_io.h"
 
 namespace korvel {
 namespace {
@@ -134,22 +131,15 @@ RawFileReader::~RawFileReader() { Close(); }
 
 bool RawFileReader::Open(const std::filesystem::path& path) {
   Close();
-  // Non-blocking, so that a FIFO in a data directory cannot hang the scan; only
-  // regular files are read.
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  // Only regular files: a FIFO in a data directory cannot hang the scan.
+  m_fd = OpenFileForReading(path, m_size);
   if (m_fd < 0) return false;
-  struct stat st {};
-  if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    Close();
-    return false;
-  }
-  m_size = static_cast<std::uint64_t>(st.st_size);
   m_position = 0;
   return true;
 }
 
 void RawFileReader::Close() {
-  if (m_fd >= 0) ::close(m_fd);
+  if (m_fd >= 0) CloseFile(m_fd);
   m_fd = -1;
   m_size = 0;
   m_position = 0;
@@ -158,8 +148,7 @@ void RawFileReader::Close() {
 std::size_t RawFileReader::ReadFully(unsigned char* buffer, std::size_t count) {
   std::size_t got = 0;
   while (m_fd >= 0 && got < count) {
-    const ssize_t n = ::read(m_fd, buffer + got, count - got);
-    if (n < 0 && errno == EINTR) continue;
+    const std::int64_t n = ReadSome(m_fd, buffer + got, count - got);
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }

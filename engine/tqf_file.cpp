@@ -1,12 +1,5 @@
 #include "engine/tqf_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
-#include <climits>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -15,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 
@@ -34,45 +28,6 @@ bool IsUnsafeInName(unsigned char c) {
 
 FileError Failed(FileOperation operation, std::string_view path, int system_error) {
   return {operation, Cp1251ToUtf8(path), system_error};
-}
-
-// Writes everything or fails; `done` counts the bytes that went out either way.
-bool WriteAll(int fd, const void* data, std::size_t count, std::size_t& done) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (count > 0) {
-    const ssize_t n = ::write(fd, p, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;  // no progress and no reason: still a failure
-    if (n <= 0) return false;
-    p += n;
-    done += static_cast<std::size_t>(n);
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// The pieces in order, as few calls as the system allows; a piece written
-// in part goes on where it stopped.
-bool WriteAllVectored(int fd, std::vector<iovec> pieces, std::size_t& done) {
-  std::size_t first = 0;
-  while (first < pieces.size()) {
-    const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
-    const ssize_t n = ::writev(fd, pieces.data() + first, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-    for (auto left = static_cast<std::size_t>(n); left > 0;) {
-      iovec& piece = pieces[first];
-      const std::size_t taken = std::min(left, piece.iov_len);
-      piece.iov_base = static_cast<unsigned char*>(piece.iov_base) + taken;
-      piece.iov_len -= taken;
-      left -= taken;
-      if (piece.iov_len == 0) ++first;
-    }
-    while (first < pieces.size() && pieces[first].iov_len == 0) ++first;
-  }
-  return true;
 }
 
 bool WriteSamples(int fd, std::span<const float> samples, std::size_t& done) {
@@ -139,11 +94,12 @@ std::string TqfRelativePath(std::string_view station, std::string_view channel,
   const std::string name = Format(
       "%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute, static_cast<int>(seconds),
       FileNameSafe(channel, channel.size()).c_str(), station_name.c_str());
-  return station_name + kPathSeparator + Format("%02d", hour) + kPathSeparator + name;
+  return station_name + "/" + Format("%02d", hour) + "/" + name;
 }
 
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path) {
-  return WithTrailingSeparator(std::string(output_root)) + std::string(relative_path);
+  return WithTrailingSeparator(std::string(output_root)) +
+         NativeSeparators(std::string(relative_path));
 }
 
 namespace {
@@ -152,14 +108,13 @@ namespace {
 // the name is there already, which is then left alone until CommitTqfFile.
 int OpenNewFile(const std::string& full, std::string_view staging_suffix,
                 std::filesystem::path& native, bool* staged) {
-  constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   native = NativePath(full);
-  if (staging_suffix.empty()) return ::open(native.c_str(), kCreate, 0666);
-  const int fd = ::open(native.c_str(), kCreate | O_EXCL, 0666);
+  if (staging_suffix.empty()) return CreateFileForWriting(native, CreateMode::kReplace);
+  const int fd = CreateFileForWriting(native, CreateMode::kExclusive);
   if (fd >= 0 || errno != EEXIST) return fd;
   native = NativePath(full + std::string(staging_suffix));
   if (staged != nullptr) *staged = true;
-  return ::open(native.c_str(), kCreate, 0666);
+  return CreateFileForWriting(native, CreateMode::kReplace);
 }
 
 }  // namespace
@@ -175,11 +130,12 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
     // The station and hour directories, made when first needed; the root
     // itself must exist already.
     const std::string root = WithTrailingSeparator(std::string(output_root));
-    for (std::size_t sep = relative_path.find(kPathSeparator), made = 0;
+    for (std::size_t sep = relative_path.find('/'), made = 0;
          sep != std::string_view::npos && made < 2;
-         sep = relative_path.find(kPathSeparator, sep + 1), ++made) {
-      const auto directory = NativePath(root + std::string(relative_path.substr(0, sep)));
-      if (::mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
+         sep = relative_path.find('/', sep + 1), ++made) {
+      const auto directory =
+          NativePath(root + NativeSeparators(std::string(relative_path.substr(0, sep))));
+      if (!MakeDirectory(directory) && errno != EEXIST)
         return Failed(FileOperation::kCreate, full, errno);
     }
     fd = OpenNewFile(full, staging_suffix, native, staged);
@@ -189,10 +145,10 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
   std::size_t done = 0;
   if (!WriteAll(fd, header.data(), header.size(), done) || !WriteSamples(fd, samples, done))
     error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
+  if (!CloseFile(fd) && error == 0) error = errno;
   if (error != 0) {
     // A half-written file is never catalogued, so it must not stay behind.
-    ::unlink(native.c_str());
+    RemoveFile(native);
     return Failed(FileOperation::kWrite, full, error);
   }
   return std::nullopt;
@@ -209,11 +165,11 @@ namespace {
 // Opens a kept file on first use and moves to its end; a kept one stays there.
 FileResult OpenAtEnd(int& fd, std::string_view full_path) {
   if (fd >= 0) return std::nullopt;
-  fd = ::open(NativePath(full_path).c_str(), O_WRONLY | O_CLOEXEC);
+  fd = OpenFileForWriting(NativePath(full_path));
   if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
-  if (::lseek(fd, 0, SEEK_END) >= 0) return std::nullopt;
+  if (SeekToEnd(fd)) return std::nullopt;
   const int error = errno;
-  ::close(fd);
+  CloseFile(fd);
   fd = -1;
   return Failed(FileOperation::kWrite, full_path, error);
 }
@@ -222,10 +178,8 @@ FileResult OpenAtEnd(int& fd, std::string_view full_path) {
 // nothing of this write stays; the file is closed.
 FileError UndoFailedAppend(int& fd, std::string_view full_path, std::size_t done) {
   const int error = errno;
-  if (const off_t now = ::lseek(fd, 0, SEEK_CUR); now >= 0) {
-    [[maybe_unused]] const int cut = ::ftruncate(fd, now - static_cast<off_t>(done));
-  }
-  ::close(fd);
+  if (const auto now = FilePosition(fd); now && *now >= done) ResizeOpenFile(fd, *now - done);
+  CloseFile(fd);
   fd = -1;
   return Failed(FileOperation::kWrite, full_path, error);
 }
@@ -244,12 +198,11 @@ FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
   if (FileResult error = OpenAtEnd(fd, full_path)) return error;
   std::size_t done = 0;
   if constexpr (std::endian::native == std::endian::little) {
-    std::vector<iovec> pieces;
+    std::vector<WritePiece> pieces;
     pieces.reserve(blocks.size());
     for (const std::vector<float>& block : blocks)
-      if (!block.empty())
-        pieces.push_back({const_cast<float*>(block.data()), block.size() * sizeof(float)});
-    if (WriteAllVectored(fd, pieces, done)) return std::nullopt;
+      pieces.push_back({block.data(), block.size() * sizeof(float)});
+    if (WriteAllGathered(fd, pieces, done)) return std::nullopt;
   } else {
     bool written = true;
     for (const std::vector<float>& block : blocks)
@@ -261,28 +214,26 @@ FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
 
 FileResult CloseTqfFile(int& fd, std::string_view full_path) {
   if (fd < 0) return std::nullopt;
-  const int rc = ::close(fd);
+  const bool closed = CloseFile(fd);
   fd = -1;
-  if (rc == 0) return std::nullopt;
+  if (closed) return std::nullopt;
   return Failed(FileOperation::kWrite, full_path, errno);
 }
 
 FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples) {
-  const auto length = static_cast<off_t>(kTqfHeaderSize + 4 * samples);
-  if (::truncate(NativePath(full_path).c_str(), length) == 0) return std::nullopt;
+  if (ResizeFile(NativePath(full_path), kTqfHeaderSize + 4 * samples)) return std::nullopt;
   return Failed(FileOperation::kWrite, full_path, errno);
 }
 
 FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path) {
-  if (::rename(NativePath(staged_path).c_str(), NativePath(full_path).c_str()) == 0)
-    return std::nullopt;
+  if (MoveReplacing(NativePath(staged_path), NativePath(full_path))) return std::nullopt;
   const int error = errno;
-  ::unlink(NativePath(staged_path).c_str());
+  RemoveFile(NativePath(staged_path));
   return Failed(FileOperation::kWrite, full_path, error);
 }
 
 FileResult RemoveTqfFile(std::string_view full_path) {
-  if (::unlink(NativePath(full_path).c_str()) == 0 || errno == ENOENT) return std::nullopt;
+  if (RemoveFile(NativePath(full_path)) || errno == ENOENT) return std::nullopt;
   return Failed(FileOperation::kWrite, full_path, errno);
 }
 

@@ -33,7 +33,8 @@ std::string FileNameSafe(std::string_view name, std::size_t max_length);
 std::string TqfRelativePath(std::string_view station, std::string_view channel,
                             EpochSeconds file_start);
 
-// The output root followed by the relative path, a separator between them.
+// The output root followed by the relative path, the native separator
+// between them and in place of the relative path's "/" (Windows: "\").
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path);
 
 // Creates the station and hour directories (not the root) and writes a new

@@ -10,6 +10,7 @@
 #include "controls/choose_folder.h"
 #include "controls/date_time_edit.h"
 #include "controls/open_file_dlg.h"
+#include "controls/qt_path.h"
 #include "engine/conversion_commands.h"
 #include "mainwindow/main_dialog.h"
 #include "platform/text1251.h"
@@ -78,7 +79,7 @@ bool CMainDialog::ChooseFiles(const std::string& initial_folder,
 
 std::filesystem::path CMainDialog::ChooseDirectory(const std::string& initial_folder) {
   const QString folder = ChooseFolder(this, QString::fromStdString(Cp1251ToUtf8(initial_folder)));
-  return std::filesystem::path(QFile::encodeName(folder).toStdString());
+  return FsPath(folder);
 }
 
 }  // namespace korvel

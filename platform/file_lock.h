@@ -1,8 +1,10 @@
 #pragma once
 // An exclusive lock on a file, shared by every process on every machine that
-// sees the file (fcntl record locks, which also hold over NFS). The lock is
-// the process's: it goes with the object, and with the process when that
-// ends in any way, a crash or a kill included.
+// sees the file (POSIX: fcntl record locks, which also hold over NFS;
+// Windows: LockFileEx, over SMB too). The lock goes with the object, and with
+// the process when that ends in any way, a crash or a kill included. POSIX
+// locks belong to the process, so a second FileLock of the same process gets
+// the file too; Windows locks belong to the open file, so there it does not.
 
 #include <filesystem>
 #include <optional>

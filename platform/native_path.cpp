@@ -1,21 +1,24 @@
 #include "platform/native_path.h"
 
-#include "platform/text1251.h"
-
 namespace korvel {
 
-std::filesystem::path NativePath(std::string_view text1251) {
-  return std::filesystem::path(Cp1251ToUtf8(text1251));
-}
-
-std::string PathText(const std::filesystem::path& path) { return Utf8ToCp1251(path.string()); }
-
-std::string DisplayPath(const std::filesystem::path& path) {
-  return EscapeInvalidUtf8(path.string());
+bool IsPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
 }
 
 std::string WithTrailingSeparator(std::string text) {
-  if (text.empty() || text.back() != kPathSeparator) text += kPathSeparator;
+  if (text.empty() || !IsPathSeparator(text.back())) text += kPathSeparator;
+  return text;
+}
+
+std::string NativeSeparators(std::string text) {
+  if constexpr (kPathSeparator != '/')
+    for (char& c : text)
+      if (c == '/') c = kPathSeparator;
   return text;
 }
 

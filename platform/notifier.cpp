@@ -1,8 +1,8 @@
 #include "platform/notifier.h"
 
-#include <unistd.h>
-
 #include <cstdio>
+
+#include "platform/console.h"
 
 namespace korvel {
 
@@ -15,7 +15,7 @@ void StderrNotifier::Message(const std::string& text, const std::string& caption
 }
 
 void StderrNotifier::Beep() {
-  if (isatty(STDERR_FILENO)) std::fputc('\a', stderr);
+  if (StandardErrorIsTerminal()) std::fputc('\a', stderr);
 }
 
 }  // namespace korvel

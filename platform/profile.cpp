@@ -1,16 +1,12 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -81,48 +77,14 @@ std::filesystem::path LinkTarget(const std::filesystem::path& file) {
   return target;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Rewrites the file with `bytes` in place: the fallback where no file can
-// be made beside it.
-bool RewriteInPlace(const std::filesystem::path& target, const std::string& bytes) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes);
-  return ::close(fd) == 0 && written;
-}
-
-// Puts `bytes` in place of the file's contents `before`. Through a symbolic
-// link into the file it names; a new copy beside it takes the old one's mode
-// and owner and is renamed over it, so a crash never leaves half a file.
-bool ReplaceFileContents(const std::filesystem::path& file, const std::string& before,
-                         const std::string& bytes) {
+// Puts `bytes` in place of the file's contents `before`: through a symbolic
+// link into the file it names, the file's mode and owner kept.
+bool WriteProfileBytes(const std::filesystem::path& file, const std::string& before,
+                       const std::string& bytes) {
   const std::filesystem::path target = LinkTarget(file);
-  struct stat old {};
-  if (::stat(target.c_str(), &old) != 0) return RewriteInPlace(target, bytes);  // a new file
-  if (bytes == before) return true;
-  std::string temp = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return RewriteInPlace(target, bytes);
-  bool ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-  if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-    // Where we may; a file that cannot be given away stays ours.
-    [[maybe_unused]] const int given = ::fchown(fd, old.st_uid, old.st_gid);
-  }
-  ok = WriteAll(fd, bytes) && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  std::error_code ec;
+  if (bytes == before && std::filesystem::exists(target, ec)) return true;
+  return ReplaceFileContents(target, bytes);
 }
 
 std::string_view Trim(std::string_view s) {
@@ -239,7 +201,7 @@ bool WriteProfileString(std::string_view section, std::string_view key, std::str
     if (!section_line) continue;
     if (const auto kv = KeyOf(line); kv && EqualNoCase1251(kv->key, Trim(key))) {
       out = bytes.substr(0, lines[i].begin) + entry + bytes.substr(lines[i].end);
-      return ReplaceFileContents(file, bytes, out);
+      return WriteProfileBytes(file, bytes, out);
     }
     if (!Trim(line).empty()) last_in_section = i;
   }
@@ -254,7 +216,7 @@ bool WriteProfileString(std::string_view section, std::string_view key, std::str
     out = bytes + (ended ? "" : eol) + encoded("[" + std::string(Trim(section)) + "]") + eol +
           entry + eol;
   }
-  return ReplaceFileContents(file, bytes, out);
+  return WriteProfileBytes(file, bytes, out);
 }
 
 }  // namespace korvel

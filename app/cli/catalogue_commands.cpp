@@ -8,13 +8,14 @@
 #include "database/db_exception.h"
 #include "database/embedded_catalogue.h"
 #include "database/schema_upgrade.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
 
 namespace korvel::cli {
 
 int RunInitCatalogue(const std::string& database_file) {
-  const InitResult result = InitEmbeddedCatalogue(
-      database_file.empty() ? DefaultCatalogueFile() : std::filesystem::path(database_file));
+  const InitResult result = InitEmbeddedCatalogue(database_file.empty() ? DefaultCatalogueFile()
+                                                                        : Utf8Path(database_file));
   std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
   return result.ok ? kConverted : kDatabaseOpenFailed;
 }

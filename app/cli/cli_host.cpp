@@ -1,31 +1,16 @@
 #include "app/cli/cli_host.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "platform/console.h"
+#include "platform/process_memory.h"
+#include "platform/stop_request.h"
+
 namespace korvel::cli {
-namespace {
 
-volatile std::sig_atomic_t g_stop_signal = 0;
+void CatchStopSignals() { CatchStopRequests(); }
 
-extern "C" void OnStopSignal(int signal_number) { g_stop_signal = signal_number; }
-
-}  // namespace
-
-void CatchStopSignals() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  // Calls in progress (a driver's socket read) go on undisturbed; a second
-  // signal finds the default action again.
-  action.sa_flags = SA_RESETHAND | SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
-int StopSignal() { return g_stop_signal; }
+int StopSignal() { return StopRequestSignal(); }
 
 void CliNotifier::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
   // A summary without an icon is the command's result; anything else is a
@@ -43,7 +28,7 @@ CliHost::CliHost(SelectionList selection, bool scan_subdirectories, bool measure
                  std::optional<double> lock_wait)
     : m_selection(std::move(selection)),
       m_scan_subdirectories(scan_subdirectories),
-      m_progress(isatty(STDERR_FILENO) != 0),
+      m_progress(StandardErrorIsTerminal()),
       m_measure_memory(measure_memory),
       m_lock_wait(lock_wait) {}
 
@@ -73,14 +58,7 @@ void CliHost::FileConverted(const std::filesystem::path&, std::uint64_t bytes) {
   ShowProgress();
 }
 
-long ResidentKib() {
-  long pages = 0, resident = 0;
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (statm == nullptr) return 0;
-  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-  std::fclose(statm);
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+long ResidentKib() { return ResidentMemoryKib(); }
 
 void CliHost::ShowProgress() {
   if (!m_progress) return;

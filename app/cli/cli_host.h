@@ -5,7 +5,6 @@
 // on standard error when it is a terminal.
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -19,8 +18,9 @@ namespace korvel::cli {
 // This process's resident memory in KiB, 0 when it cannot be read.
 long ResidentKib();
 
-// SIGINT and SIGTERM ask the conversion to stop at its next safe point
-// instead of killing the process; a second signal of the same kind kills.
+// SIGINT and SIGTERM (on Windows Ctrl+C, Ctrl+Break and the console's
+// close) ask the conversion to stop at its next safe point instead of
+// killing the process; a second signal of the same kind kills.
 void CatchStopSignals();
 // The signal that asked to stop, 0 when none did.
 int StopSignal();

@@ -10,6 +10,7 @@
 #include "database/file_list.h"
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
 
 namespace korvel::cli {
@@ -117,8 +118,9 @@ int RunConvert(const ConnectionOptions& connection, const ConvertOptions& option
 
 int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options) {
   const std::string station = StationOption(options);
-  // File names are taken exactly as given: on this platform a name is bytes.
-  const std::vector<std::filesystem::path> files(options.files.begin(), options.files.end());
+  // File names are taken exactly as given: on POSIX a name is bytes.
+  std::vector<std::filesystem::path> files;
+  for (const std::string& file : options.files) files.push_back(Utf8Path(file));
   // Like the file dialog: one file names itself, several name their folder.
   const std::filesystem::path path_name = files.size() == 1 ? files.front()
                                           : files.empty()   ? std::filesystem::path()
@@ -131,7 +133,7 @@ int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options)
 
 int RunDir(const ConnectionOptions& connection, const ConvertOptions& options) {
   const std::string station = StationOption(options);
-  const std::filesystem::path directory = options.directory;
+  const std::filesystem::path directory = Utf8Path(options.directory);
   return RunWithCatalogue(connection, options, {station},
                           [&](ConversionHost& host, OutputWriter& writer) {
                             return ConvertChosenDirectory(station, directory, host, writer);

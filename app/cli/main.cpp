@@ -6,25 +6,50 @@
 #include "app/cli/archive_commands.h"
 #include "app/cli/cli_commands.h"
 #include "korvel_version.h"
+#include "platform/console.h"
+#include "platform/native_path.h"
+
+namespace {
+
+// What the help says of each system's places and interrupts.
+#ifdef _WIN32
+constexpr const char* kTqfIniWhere = "%TQF_CONFIG_DIR% when set, else the Windows directory";
+constexpr const char* kDataSourceWhere = "a user data source of the driver \"SQLite3 ODBC Driver\"";
+constexpr const char* kDefaultCatalogue = "%LOCALAPPDATA%\\tqf\\catalogue.sqlite";
+constexpr const char* kStopRequests = "Ctrl+C (130), Ctrl+Break or the console's closing (143)";
+#else
+constexpr const char* kTqfIniWhere = "$TQF_CONFIG_DIR, else $XDG_CONFIG_HOME/tqf or ~/.config/tqf";
+constexpr const char* kDataSourceWhere = "$ODBCINI, else ~/.odbc.ini";
+constexpr const char* kDefaultCatalogue =
+    "$XDG_DATA_HOME/tqf/catalogue.sqlite, ~/.local/share/tqf/catalogue.sqlite";
+constexpr const char* kStopRequests = "SIGINT or SIGTERM (130 or 143)";
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace korvel::cli;
+  korvel::UseUtf8Output();
   CLI::App app{
       "korvel2tqf-cli: converts Korvel raw recorder files into TQF4.0 files and registers them\n"
       "in the TQF catalogue, with the same configuration as the korvel2tqf window:\n"
-      "tqf.ini (in $TQF_CONFIG_DIR, else $XDG_CONFIG_HOME/tqf or ~/.config/tqf) and\n"
-      "korvel2tqf.ini in the current directory.\n\n"
-      "Exit status: 0 at least one file gave a result, 1 none did, 2 usage error,\n"
-      "3 the database cannot be opened, 4 a conversion stopped on a database error,\n"
-      "5 some output could not be written (an output file could not be created or\n"
-      "written, or tqf.ini names no output root DATA/DIR), 6 a station was left\n"
-      "because another converter was writing it, 130 or 143 stopped by\n"
-      "SIGINT or SIGTERM (the files and rows written so far agree; a second signal\n"
-      "kills at once).",
+      "tqf.ini (in " +
+          std::string(kTqfIniWhere) +
+          ") and\n"
+          "korvel2tqf.ini in the current directory.\n\n"
+          "Exit status: 0 at least one file gave a result, 1 none did, 2 usage error,\n"
+          "3 the database cannot be opened, 4 a conversion stopped on a database error,\n"
+          "5 some output could not be written (an output file could not be created or\n"
+          "written, or tqf.ini names no output root DATA/DIR), 6 a station was left\n"
+          "because another converter was writing it, stopped by " +
+          kStopRequests +
+          "\n(the files and rows written so far agree; a second interrupt kills at once).",
       "korvel2tqf-cli"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("korvel2tqf-cli ") + korvel::kBuildVersion);
   app.set_help_all_flag("--help-all", "Print the help of every command and exit");
+  // Options are --name on every system; a path may begin with "/".
+  app.allow_windows_style_options(false);
 
   ConnectionOptions connection;
   app.add_option("--dsn", connection.dsn,
@@ -46,11 +71,12 @@ int main(int argc, char** argv) {
   CLI::App* init = app.add_subcommand(
       "init-catalogue",
       "create the embedded SQLite catalogue (FILELIST, SITECHAN and their indexes) and\n"
-      "register it as the user ODBC data source \"TQF\" ($ODBCINI, else ~/.odbc.ini);\n"
-      "running it again changes nothing");
+      "register it as the user ODBC data source \"TQF\" (" +
+          std::string(kDataSourceWhere) +
+          ");\n"
+          "running it again changes nothing");
   init->add_option("--database", database_file,
-                   "database file (default: $XDG_DATA_HOME/tqf/catalogue.sqlite, "
-                   "~/.local/share/tqf/catalogue.sqlite)");
+                   "database file (default: " + std::string(kDefaultCatalogue) + ")");
 
   std::string channels_station;
   CLI::App* channels = app.add_subcommand(
@@ -110,8 +136,10 @@ int main(int argc, char** argv) {
   CLI::App* convert = app.add_subcommand(
       "convert",
       "what the window's \"Конвертировать\" does: for each station, the raw files of its\n"
-      "data directory (korvel2tqf.ini: the station's DIR, else SYSTEM DIR, else Data)\n"
-      "that overlap the time window, written below tqf.ini DATA/DIR and catalogued");
+      "data directory (korvel2tqf.ini: the station's DIR, else SYSTEM DIR, else " +
+          std::string(korvel::kDefaultDataDirectory) +
+          ")\n"
+          "that overlap the time window, written below tqf.ini DATA/DIR and catalogued");
   convert
       ->add_option("--station", convert_options.stations,
                    "station (repeatable; default: every station listed in korvel2tqf.ini)")
@@ -146,8 +174,12 @@ int main(int argc, char** argv) {
   VerifyOptions verify_options;
   CLI::App* verify = AddVerifyCommand(app, verify_options);
 
+  // Arguments are UTF-8 everywhere (on Windows taken from the wide command line).
+  std::vector<std::string> arguments = korvel::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& argument : arguments) utf8_argv.push_back(argument.data());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(utf8_argv.size()), utf8_argv.data());
   } catch (const CLI::ParseError& e) {
     app.exit(e);  // prints the help or the error
     return e.get_exit_code() == 0 ? 0 : kUsage;

@@ -4,13 +4,21 @@
 
 #include "config/config_files.h"
 #include "config/settings.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvel {
 namespace {
 
 using test::ConfigSandbox;
+using test::SetEnv;
+using test::UnsetEnv;
+
+// Paths in the ini files are as the operator writes them; the separator the
+// program appends is the platform's own.
+const std::string kSep(1, kPathSeparator);
 
 TEST(Settings, DefaultsWhenNeitherFileExists) {
   ConfigSandbox sandbox;
@@ -24,31 +32,53 @@ TEST(Settings, DefaultsWhenNeitherFileExists) {
   EXPECT_TRUE(ReadStationNames().empty());
   EXPECT_EQ(ReadTimeWindowStart(), "00:00:00 01/01/2007");
   EXPECT_EQ(ReadTimeWindowLength(), "00:30:00");
+#ifdef _WIN32
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "C:Data\\");
+#else
   EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "Data/");
-  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::FilePicker), "/");
-  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::FolderChooser), "/");
+#endif
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::FilePicker), kSep);
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::FolderChooser), kSep);
 }
 
+#ifdef _WIN32
+TEST(Settings, TqfIniIsFoundByEnvironmentThenInTheWindowsDirectory) {
+  const char* old = std::getenv("TQF_CONFIG_DIR");
+  const std::string saved = old ? old : "";
+  SetEnv("TQF_CONFIG_DIR", "D:\\somewhere");
+  EXPECT_EQ(TqfIniPath(), std::filesystem::path("D:\\somewhere\\tqf.ini"));
+  UnsetEnv("TQF_CONFIG_DIR");
+  // Where the profile functions find a bare "tqf.ini".
+  const char* windows = std::getenv("WINDIR");
+  ASSERT_NE(windows, nullptr);
+  EXPECT_EQ(TqfIniPath().filename(), "tqf.ini");
+  EXPECT_TRUE(EqualNoCase1251(TqfIniPath().parent_path().string(), windows))
+      << TqfIniPath() << " " << windows;
+  if (old) SetEnv("TQF_CONFIG_DIR", saved);
+  EXPECT_EQ(ProgramIniPath(), "korvel2tqf.ini");
+}
+#else
 TEST(Settings, TqfIniIsFoundByEnvironmentThenXdg) {
   const char* old = std::getenv("TQF_CONFIG_DIR");
   const std::string saved = old ? old : "";
-  setenv("TQF_CONFIG_DIR", "/etc/somewhere", 1);
+  SetEnv("TQF_CONFIG_DIR", "/etc/somewhere");
   EXPECT_EQ(TqfIniPath(), "/etc/somewhere/tqf.ini");
-  unsetenv("TQF_CONFIG_DIR");
-  setenv("XDG_CONFIG_HOME", "/home/op/.cfg", 1);
+  UnsetEnv("TQF_CONFIG_DIR");
+  SetEnv("XDG_CONFIG_HOME", "/home/op/.cfg");
   EXPECT_EQ(TqfIniPath(), "/home/op/.cfg/tqf/tqf.ini");
-  unsetenv("XDG_CONFIG_HOME");
-  setenv("HOME", "/home/op", 1);
+  UnsetEnv("XDG_CONFIG_HOME");
+  SetEnv("HOME", "/home/op");
   EXPECT_EQ(TqfIniPath(), "/home/op/.config/tqf/tqf.ini");
-  if (old) setenv("TQF_CONFIG_DIR", saved.c_str(), 1);
+  if (old) SetEnv("TQF_CONFIG_DIR", saved);
   EXPECT_EQ(ProgramIniPath(), "korvel2tqf.ini");
 }
+#endif
 
 TEST(Settings, DataRootAndConnectionKeys) {
   ConfigSandbox sandbox;
   sandbox.WriteTqfIni("[DATA]\nDIR=/srv/tqf\n[DATABASE]\nODBC=SEISM\nUSER=op\nPASSWORD=" +
                       std::string(70, 'p') + "\n");
-  EXPECT_EQ(ReadDataRoot(), "/srv/tqf/");
+  EXPECT_EQ(ReadDataRoot(), "/srv/tqf" + kSep);
   EXPECT_EQ(ReadConnectionKeys().dsn, "SEISM");
   EXPECT_EQ(ReadConnectionKeys().user, "op");
   EXPECT_EQ(ReadConnectionKeys().password, std::string(63, 'p'));
@@ -56,7 +86,7 @@ TEST(Settings, DataRootAndConnectionKeys) {
   EXPECT_EQ(ReadDataRoot(), "/srv/tqf/");  // re-read on every call
   EXPECT_EQ(ReadConnectionKeys().dsn, std::string(31, 'd'));
   sandbox.WriteTqfIni("[DATA]\nDIR=" + std::string(300, 'r') + "\n");
-  EXPECT_EQ(ReadDataRoot(), std::string(255, 'r') + "/");
+  EXPECT_EQ(ReadDataRoot(), std::string(255, 'r') + kSep);
 }
 
 TEST(Settings, StationListReadsOnlyTheCountedSections) {
@@ -70,10 +100,10 @@ TEST(Settings, StationListReadsOnlyTheCountedSections) {
   EXPECT_EQ(ReadContinueOutput(), 1);
   EXPECT_EQ(ReadTimeWindowStart(), "12:00:00 01/03/2007");
   EXPECT_EQ(ReadTimeWindowLength(), "00:30:00");
-  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "/raw/kir/");
-  EXPECT_EQ(ReadStationDataDir("kir", DataDirUse::FilePicker), "/raw/kir/");
-  EXPECT_EQ(ReadStationDataDir("OTHER", DataDirUse::DirectoryScan), "/raw/");
-  EXPECT_EQ(ReadStationDataDir("OTHER", DataDirUse::FolderChooser), "/raw/");
+  EXPECT_EQ(ReadStationDataDir("KIR", DataDirUse::DirectoryScan), "/raw/kir" + kSep);
+  EXPECT_EQ(ReadStationDataDir("kir", DataDirUse::FilePicker), "/raw/kir" + kSep);
+  EXPECT_EQ(ReadStationDataDir("OTHER", DataDirUse::DirectoryScan), "/raw" + kSep);
+  EXPECT_EQ(ReadStationDataDir("OTHER", DataDirUse::FolderChooser), "/raw" + kSep);
 }
 
 TEST(Settings, TimeWindowIsWrittenBackKeepingTheRest) {

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <fstream>
+#include <iomanip>
 #include <optional>
+#include <sstream>
 
 #include "database/db_exception.h"
 #include "database/file_list.h"
@@ -96,7 +100,7 @@ class FileListTest : public ::testing::TestWithParam<std::string> {
     s.Bind(2, cpath);
     s.Bind(3, creater);
     std::tm t{};
-    strptime(lddate, "%Y-%m-%d %H:%M:%S", &t);
+    std::istringstream(lddate) >> std::get_time(&t, "%Y-%m-%d %H:%M:%S");
     s.Bind(4, ToTimestamp(t));
     s.Bind(5, tbegin);
     s.Execute();
@@ -254,9 +258,11 @@ TEST_P(FileListTest, GuardSendsNothingWhileSpaceIsAmple) {
 }
 
 // A small file system of its own, so that freed space shows in the figure
-// (a large disk reads as the 4 GiB cap whatever is deleted).
+// (a large disk reads as the 4 GiB cap whatever is deleted). A tmpfs, where
+// root may mount one; none on Windows.
 class SmallDisk {
  public:
+#ifndef _WIN32
   SmallDisk() {
     if (geteuid() != 0) return;
     m_mounted = mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, "size=64m") == 0;
@@ -264,6 +270,7 @@ class SmallDisk {
   ~SmallDisk() {
     if (m_mounted) umount2(m_dir.path().c_str(), MNT_DETACH);
   }
+#endif
   bool mounted() const { return m_mounted; }
   std::string root() const { return m_dir.path().string() + "/"; }
 
@@ -282,7 +289,8 @@ void WriteMegabytes(const std::string& path, int megabytes) {
 TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   SmallDisk disk;
   if (!disk.mounted())
-    GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
+    GTEST_SKIP()
+        << "*** cannot mount a small tmpfs (root on POSIX only): guard deletion untested ***";
   CFileList catalogue(m_db, m_notifier);
   const std::string root = disk.root();
   WriteMegabytes(root + "KIR/a.dat", 12);
@@ -330,7 +338,8 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
 TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
   SmallDisk disk;
   if (!disk.mounted())
-    GTEST_SKIP() << "*** cannot mount a small tmpfs (needs root): guard deletion untested ***";
+    GTEST_SKIP()
+        << "*** cannot mount a small tmpfs (root on POSIX only): guard deletion untested ***";
   const std::string root = disk.root();
   // A fixed-width column gives every path back padded to its width: on
   // PostgreSQL CHAR(255) does; elsewhere the blanks are stored as written.

@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "engine/tqf_file.h"
+#include "platform/file_io.h"
+#include "platform/native_path.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
@@ -59,8 +61,16 @@ TEST(TqfFile, NamesAndDirectories) {
             "__/06/07032007-061200-.._.._etc_x.__");
   EXPECT_EQ(FileNameSafe("a/b\\c:d*e?f\"g<h>i|j\x01k\x7Fl m", 100), "a_b_c_d_e_f_g_h_i_j_k_l_m");
   EXPECT_EQ(FileNameSafe("\xCA\xC8\xD0", 11), "\xCA\xC8\xD0");
+#ifdef _WIN32
+  // The relative path keeps "/" (the catalogue's CPATH); the file's own path
+  // takes the backslash.
+  EXPECT_EQ(TqfFullPath("D:\\out", "S/06/f"), "D:\\out\\S\\06\\f");
+  EXPECT_EQ(TqfFullPath("D:\\out\\", "S/06/f"), "D:\\out\\S\\06\\f");
+  EXPECT_EQ(TqfFullPath("D:/out/", "S/06/f"), "D:/out/S\\06\\f");
+#else
   EXPECT_EQ(TqfFullPath("/out", "S/06/f"), "/out/S/06/f");
   EXPECT_EQ(TqfFullPath("/out/", "S/06/f"), "/out/S/06/f");
+#endif
 }
 
 TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
@@ -102,7 +112,7 @@ TEST(TqfFile, FailuresComeBackWithPathAndReason) {
   const float samples[] = {1.0f};
   // Only the station and hour folders are made, never the root.
   const std::string missing_root = (dir.path() / "no-root").string() + "/";
-  const std::string file = missing_root + "STA/06/f.STA";
+  const std::string file = missing_root + NativeSeparators("STA/06/f.STA");
   const FileResult created = CreateTqfFile(missing_root, "STA/06/f.STA", header, samples);
   ASSERT_TRUE(created);
   EXPECT_EQ(created->operation, FileOperation::kCreate);
@@ -113,16 +123,22 @@ TEST(TqfFile, FailuresComeBackWithPathAndReason) {
   ASSERT_TRUE(extended);
   EXPECT_EQ(extended->operation, FileOperation::kOpen);
   EXPECT_EQ(extended->system_error, ENOENT);
-  // The root is a plain file: its folders cannot be made.
+  // The root is a plain file: its folders cannot be made (Windows finds no
+  // such path).
   test::WriteFileBytes(dir / "plain", "x");
   const FileResult under_file =
       CreateTqfFile((dir / "plain").string(), "STA/06/f.STA", header, samples);
   ASSERT_TRUE(under_file);
   EXPECT_EQ(under_file->operation, FileOperation::kCreate);
+#ifdef _WIN32
+  EXPECT_EQ(under_file->system_error, ENOENT);
+#else
   EXPECT_EQ(under_file->system_error, ENOTDIR);
+#endif
 }
 
 TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
+  if (!test::FileSizeLimit::kAvailable) GTEST_SKIP() << "no file size limit to stop a write here";
   TempDir dir;
   const std::string root = dir.path().string() + "/";
   const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
@@ -149,6 +165,51 @@ TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
   EXPECT_EQ(created->path, root + "STA/06/g.STA");
 }
 
+#ifdef _WIN32
+// Writes into `file` until the disk takes not one byte more.
+void FillDisk(const std::filesystem::path& file) {
+  const int fd = CreateFileForWriting(file, CreateMode::kReplace);
+  ASSERT_GE(fd, 0);
+  const std::string chunk(1 << 20, 'x');
+  for (std::size_t size : {chunk.size(), std::size_t{4096}, std::size_t{1}}) {
+    std::size_t done = 0;
+    while (WriteAll(fd, chunk.data(), size, done)) {
+    }
+  }
+  CloseFile(fd);
+}
+
+// Windows has no /dev/full; tools/test lends the Windows tests a small disk
+// of their own (KORVEL_SMALL_DISK: a drive of Wine's on a tmpfs), filled here.
+TEST(TqfFile, AFullDiskIsAWriteErrorAndTheWriteUndone) {
+  const char* disk = std::getenv("KORVEL_SMALL_DISK");
+  if (disk == nullptr || *disk == '\0')
+    GTEST_SKIP() << "*** no small disk (KORVEL_SMALL_DISK): a full disk untested here ***";
+  TempDir dir{std::filesystem::path(disk)};
+  const std::string root = dir.path().string();
+  const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
+  const float first[] = {1.0f, 2.0f, 3.0f};
+  ASSERT_FALSE(CreateTqfFile(root, "STA/06/f.STA", header, first));
+  const std::string full = TqfFullPath(root, "STA/06/f.STA");
+  const std::string before = ReadFileBytes(full);
+  FillDisk(dir / "filler");
+  // 64 KiB: more than the room left in the file's last block.
+  const std::vector<float> more(16384, 4.0f);
+  const FileResult extended = ExtendTqfFile(full, more);
+  int fd = -1;
+  const FileResult appended = AppendTqfSamples(fd, full, more);
+  EXPECT_EQ(fd, -1);  // the failed write closed the kept file
+  const FileResult created = CreateTqfFile(root, "STA/06/g.STA", header, more);
+  EXPECT_EQ(ReadFileBytes(full), before);
+  EXPECT_FALSE(std::filesystem::exists(dir / "STA" / "06" / "g.STA"));
+  for (const FileResult& result : {extended, appended, created}) {
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->system_error, ENOSPC);
+  }
+  EXPECT_EQ(extended->operation, FileOperation::kWrite);
+  EXPECT_EQ(appended->operation, FileOperation::kWrite);
+}
+#else
 TEST(TqfFile, AFullDiskIsAWriteError) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   const float samples[] = {1.0f, 2.0f};
@@ -166,6 +227,7 @@ TEST(TqfFile, AFullDiskIsAWriteError) {
   EXPECT_EQ(fd, -1);
   EXPECT_FALSE(CloseTqfFile(fd, "/dev/full"));  // nothing open: nothing to report
 }
+#endif
 
 }  // namespace
 }  // namespace korvel

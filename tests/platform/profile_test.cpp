@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#undef GetProfileString
+#undef GetProfileInt
+#undef WriteProfileString
+#else
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 
@@ -129,6 +136,21 @@ TEST(Profile, WriteChangesOnlyTheBytesOfItsLine) {
             "[\xCA\xC8\xD0]\nDIR=\xE4\xE0\xED\xED\xFB\n[SYSTEM]\nTIME=old\nTIMEQTY=00:30:00\n");
 }
 
+#ifdef _WIN32
+TEST(Profile, WriteKeepsTheFilesAttributes) {
+  TempDir dir;
+  const auto ini = dir / "korvel2tqf.ini";
+  WriteFileBytes(ini, "[SYSTEM]\nTIME=old\n");
+  ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(WriteProfileString("SYSTEM", "TIME", "12:00:00 01/01/2007", ini));
+  EXPECT_EQ(ReadFileBytes(ini), "[SYSTEM]\nTIME=12:00:00 01/01/2007\n");
+  EXPECT_EQ(GetFileAttributesW(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD{FILE_ATTRIBUTE_HIDDEN});
+  // Nothing is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+#else
 TEST(Profile, WriteGoesThroughASymbolicLinkAndKeepsTheMode) {
   TempDir dir;
   std::filesystem::create_directory(dir / "shared");
@@ -154,6 +176,7 @@ TEST(Profile, WriteGoesThroughASymbolicLinkAndKeepsTheMode) {
   EXPECT_TRUE(std::filesystem::is_symlink(dangling));
   EXPECT_EQ(ReadFileBytes(dir / "shared" / "later.ini"), "[A]\nX=1\n");
 }
+#endif
 
 }  // namespace
 }  // namespace korvel

@@ -1,18 +1,35 @@
 #include "tests/support/temp_dir.h"
 
-#include "engine/output_writer.h"
-
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/output_writer.h"
+#include "tests/support/environment.h"
+
 namespace korvel::test {
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = pattern;
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+
+TempDir::TempDir(const std::filesystem::path& base) {
+  // A name nobody else has taken, made by this process alone.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "korvel-test-%012llx",
+                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    std::error_code ec;
+    if (std::filesystem::create_directory(base / name, ec)) {
+      m_path = base / name;
+      return;
+    }
+    if (ec) throw std::runtime_error("cannot make a folder in " + base.string());
+  }
+  throw std::runtime_error("no free folder name in " + base.string());
 }
 
 TempDir::~TempDir() {
@@ -25,16 +42,16 @@ ConfigSandbox::ConfigSandbox() : m_old_cwd(std::filesystem::current_path()) {
     m_old_config = old;
     m_had_config = true;
   }
-  setenv("TQF_CONFIG_DIR", m_dir.path().c_str(), 1);
+  SetEnv("TQF_CONFIG_DIR", m_dir.path().string());
   std::filesystem::current_path(m_dir.path());
 }
 
 ConfigSandbox::~ConfigSandbox() {
   std::filesystem::current_path(m_old_cwd);
   if (m_had_config)
-    setenv("TQF_CONFIG_DIR", m_old_config.c_str(), 1);
+    SetEnv("TQF_CONFIG_DIR", m_old_config);
   else
-    unsetenv("TQF_CONFIG_DIR");
+    UnsetEnv("TQF_CONFIG_DIR");
 }
 
 void ConfigSandbox::WriteTqfIni(const std::string& text) const {

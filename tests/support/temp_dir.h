@@ -11,6 +11,8 @@ namespace korvel::test {
 class TempDir {
  public:
   TempDir();
+  // In a folder of the caller's (a small disk of its own, say).
+  explicit TempDir(const std::filesystem::path& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "engine/time_arithmetic.h"
+#include "platform/console.h"
+#include "platform/native_path.h"
 #include "tests/support/raw_file_builder.h"
 
 int main(int argc, char** argv) {
@@ -33,7 +35,13 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--gap-at", gap_at, "index of the file that follows a gap");
   app.add_option("--gap", gap, "length of that gap in seconds");
-  CLI11_PARSE(app, argc, argv);
+  // Options are --name on every system, and arguments UTF-8 (on Windows
+  // taken from the wide command line).
+  app.allow_windows_style_options(false);
+  std::vector<std::string> arguments = korvel::Utf8Arguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& argument : arguments) utf8_argv.push_back(argument.data());
+  CLI11_PARSE(app, static_cast<int>(utf8_argv.size()), utf8_argv.data());
 
   int hh, mi, ss, dd, mo, yy;
   if (std::sscanf(start.c_str(), "%d:%d:%d %d/%d/%d", &hh, &mi, &ss, &dd, &mo, &yy) != 6 ||
@@ -70,7 +78,7 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "%s-%04d%02d%02d-%02d%02d%02d.kor", station.c_str(), y, m, d,
                   h, n, static_cast<int>(s));
     const std::string path = out + "/" + name;
-    builder.WriteTo(path);
+    builder.WriteTo(korvel::Utf8Path(path));
     std::printf("%s\n", path.c_str());
     t += static_cast<double>(frames) / rate;
   }

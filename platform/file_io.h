@@ -1,0 +1,66 @@
+#pragma once
+// Files by descriptor, for the file formats and the profile writer. POSIX:
+// the system's own calls. Windows: the wide (UTF-16) functions, so that any
+// name reaches the disk whatever the ANSI code page, with the C runtime's
+// descriptor numbers standing for the handles; files are opened sharing
+// reading, writing and deleting, as a POSIX file always is. Every failure
+// leaves its reason in errno (on Windows the system's error turned into the
+// nearest errno value).
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace korvel {
+
+enum class CreateMode {
+  kReplace,    // a file of the name is emptied
+  kExclusive,  // fails with EEXIST when the name is taken
+};
+
+// -1 on failure.
+int CreateFileForWriting(const std::filesystem::path& path, CreateMode mode);
+// An existing file, for writing at its start.
+int OpenFileForWriting(const std::filesystem::path& path);
+// A regular file only (never a directory, a FIFO or a device: nothing that
+// could hang a scan), with its size; -1 otherwise.
+int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size);
+
+// Up to `count` bytes; 0 at the end of the file, -1 on failure.
+std::int64_t ReadSome(int fd, void* buffer, std::size_t count);
+
+// Writes everything or fails; `done` counts the bytes that went out either way.
+bool WriteAll(int fd, const void* data, std::size_t count, std::size_t& done);
+
+struct WritePiece {
+  const void* data = nullptr;
+  std::size_t size = 0;
+};
+// The pieces in order, in as few calls as the system allows.
+bool WriteAllGathered(int fd, std::span<const WritePiece> pieces, std::size_t& done);
+
+bool SeekToEnd(int fd);
+std::optional<std::uint64_t> FilePosition(int fd);
+// Sets the length; the position stays where it was.
+bool ResizeOpenFile(int fd, std::uint64_t length);
+bool ResizeFile(const std::filesystem::path& path, std::uint64_t length);
+bool CloseFile(int fd);
+
+// Fails with EEXIST when the directory is there already.
+bool MakeDirectory(const std::filesystem::path& path);
+// Moves `from` over `to`, replacing it in one step.
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Fails with ENOENT when there is no such file.
+bool RemoveFile(const std::filesystem::path& path);
+
+// Puts `bytes` in place of a file's contents. A new copy beside it takes the
+// old one's permissions and owner (POSIX mode and owner; Windows attributes
+// and security) and replaces it in one step, so that a crash never leaves
+// half a file; where no copy can be made beside it the file is rewritten in
+// place. A missing file is created.
+bool ReplaceFileContents(const std::filesystem::path& file, const std::string& bytes);
+
+}  // namespace korvel
