@@ -1,16 +1,13 @@
 #include "engine/tqf_header.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_io.h"
 
 namespace korvel {
 namespace {
@@ -125,27 +122,19 @@ bool IsOwnTqfHeader(const TqfHeader& bytes, const TqfHeaderFields& fields) {
 }
 
 std::optional<TqfFileHead> ReadTqfFileHead(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
   TqfFileHead head;
-  head.size = static_cast<std::uint64_t>(st.st_size);
+  const int fd = OpenFileForReading(path, head.size);
+  if (fd < 0) return std::nullopt;
   TqfHeader header;
   std::size_t got = 0;
   bool failed = false;
   while (got < header.size()) {
-    const ssize_t n =
-        ::pread(fd, header.data() + got, header.size() - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
+    const std::int64_t n = ReadSome(fd, header.data() + got, header.size() - got);
     if (n < 0) failed = true;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
+  CloseFile(fd);
   if (failed) return std::nullopt;
   if (got == header.size()) head.header = header;
   return head;

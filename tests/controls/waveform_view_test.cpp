@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <numbers>
 
 #include "controls/open_file_dlg.h"
 #include "controls/waveform_view.h"
@@ -30,7 +31,7 @@ using test::RawFileBuilder;
 constexpr QRgb kTrace = qRgb(0x1F, 0x4E, 0x9A);
 
 std::int32_t Sample(int channel, std::int64_t k) {
-  const double sine = std::sin(2.0 * M_PI * static_cast<double>(k) / 3000.0);
+  const double sine = std::sin(2.0 * std::numbers::pi * static_cast<double>(k) / 3000.0);
   if (channel == 0) return static_cast<std::int32_t>(std::lround(20000.0 * sine));
   if (channel == 1) return 0;
   return static_cast<std::int32_t>(std::lround(std::clamp(50000.0 * sine, -32768.0, 32767.0)));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "engine/waveform.h"
 #include "tests/support/raw_file_builder.h"
@@ -17,7 +18,7 @@ using test::TempDir;
 // Channel 0 a sine of amplitude 1000, channel 1 dead, channel 2 a sine
 // clipped at +-500, channel 3 a single spike at frame 777.
 std::int32_t Sample(int channel, std::int64_t k) {
-  const double sine = 1000.0 * std::sin(2.0 * M_PI * static_cast<double>(k) / 200.0);
+  const double sine = 1000.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(k) / 200.0);
   switch (channel) {
     case 0:
       return static_cast<std::int32_t>(std::lround(sine));
