@@ -11,7 +11,7 @@ int CConverterApp::InitInstance(const std::string& command_line) {
   StartupOptions options;
   if (!command_line.empty()) ParseCommandLine(command_line, options);
   if (!OpenDatabase(options.odbc_dsn, options.odbc_user, options.odbc_password, m_notifier))
-    return 0;
+    return kCatalogueUnavailable;
   if (options.check_database) {
     m_schema_checked = true;
     UpgradeSchema(theDatabase, m_notifier);

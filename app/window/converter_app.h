@@ -18,9 +18,13 @@ class CConverterApp {
   CConverterApp(Notifier& notifier, WindowRunner run_window)
       : m_notifier(notifier), m_run_window(std::move(run_window)) {}
 
+  // The exit status when the catalogue cannot be opened: 3, as korvel2tqf-cli
+  // has it, so that a launcher script can tell the failure from a closed window.
+  static constexpr int kCatalogueUnavailable = 3;
+
   // Parse, connect (on failure: the message, and no window), the schema
-  // upgrade only with CHKDB, DataRoot, the window, disconnect. The process
-  // then ends normally whatever happened: the result is its exit status.
+  // upgrade only with CHKDB, DataRoot, the window, disconnect. The result is
+  // the exit status: 0 once the window was shown.
   int InitInstance(const std::string& command_line);
 
   bool WindowShown() const { return m_window_shown; }

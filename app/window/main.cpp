@@ -40,7 +40,10 @@ constexpr const char* kUsage =
     "\n"
     "tqf.ini is read from $TQF_CONFIG_DIR, else $XDG_CONFIG_HOME/tqf (~/.config/tqf);\n"
     "korvel2tqf.ini from the current directory. korvel2tqf-cli does the same work\n"
-    "from scripts.\n";
+    "from scripts.\n"
+    "\n"
+    "Exit status: 0 once the window was shown and closed, 3 when the catalogue\n"
+    "could not be opened (after its message).\n";
 
 }  // namespace
 

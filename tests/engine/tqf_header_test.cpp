@@ -47,7 +47,7 @@ TEST(TqfHeader, TheFrozenReferenceFilesReadBackAsTheirRowsSay) {
     std::getline(cells, tbegin, '\t');
     std::getline(cells, tqty, '\t');
     std::getline(cells, sps, '\t');
-    const auto head = ReadTqfFileHead(fs::path(data) / "expected" / "tqf" / cpath);
+    const auto head = ReadTqfFileHead(fs::path(data) / "expected" / "tqf" / Utf8Path(cpath));
     ASSERT_TRUE(head && head->header) << cpath;
     const ParsedTqfHeader parsed = ParseTqfHeader(*head->header);
     ASSERT_TRUE(parsed.fields) << cpath << ": " << parsed.defect;

@@ -14,7 +14,7 @@ TEST(ConverterApp, AFailedConnectionShowsNoWindowAndChecksNoSchema) {
   test::RecordingNotifier notifier;
   bool ran = false;
   CConverterApp app(notifier, [&](const StartupOptions&) { ran = true; });
-  EXPECT_EQ(app.InitInstance("ODBC=NO_SUCH_DSN CHKDB kir"), 0);
+  EXPECT_EQ(app.InitInstance("ODBC=NO_SUCH_DSN CHKDB kir"), 3);
   EXPECT_FALSE(ran);
   EXPECT_FALSE(app.WindowShown());
   EXPECT_FALSE(app.SchemaChecked());

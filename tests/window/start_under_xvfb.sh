@@ -100,7 +100,8 @@ if wait_for_window korvel2tqf; then
   if kill -0 "$app_pid" 2>/dev/null; then echo "FAIL: the program did not end after the message"; fail=1
   else
     status=0; wait "$app_pid" || status=$?
-    echo "ok: the program ended (status $status) without opening the window"
+    if [ "$status" -eq 3 ]; then echo "ok: the program ended (status 3) without opening the window"
+    else echo "FAIL: the program ended with status $status, not 3"; fail=1; fi
   fi
 else
   echo "FAIL: no message box within 15 s"; cat "$work/app2.log"; fail=1

@@ -4,7 +4,9 @@
 # Needs $work (a folder the caller removes).
 start_xvfb() {
   # The server picks a free display and writes its number once it accepts clients.
-  Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  # -noreset: by default the server resets whenever its last client leaves (each
+  # xdotool call), and a program connecting just then is refused.
+  Xvfb -displayfd 3 -noreset -screen 0 "$1x$2x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
   [ -s "$work/display" ] || { echo "Xvfb did not start:"; cat "$work/xvfb.log"; exit 1; }
