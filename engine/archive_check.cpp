@@ -125,7 +125,7 @@ std::vector<OrphanFile> FindOrphans(const std::string& output_root, const std::s
     if (it->symlink_status(ec).type() != fs::file_type::regular) continue;
     // The station's lock file belongs to the converters, not to the archive.
     if (it.depth() == 0 && it->path().filename() == kStationLockFile) continue;
-    const std::string relative = PathText(it->path().lexically_relative(root));
+    const std::string relative = CataloguePathText(it->path().lexically_relative(root));
     if (named.contains(relative)) continue;
     OrphanFile orphan;
     orphan.relative_path = relative;

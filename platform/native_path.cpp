@@ -22,4 +22,13 @@ std::string NativeSeparators(std::string text) {
   return text;
 }
 
+std::string CataloguePathText(const std::filesystem::path& path) {
+  std::string text = PathText(path);
+  // No Windows name holds a backslash, so each one is a separator.
+  if constexpr (kPathSeparator != '/')
+    for (char& c : text)
+      if (c == kPathSeparator) c = '/';
+  return text;
+}
+
 }  // namespace korvel

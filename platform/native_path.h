@@ -48,5 +48,8 @@ std::string WithTrailingSeparator(std::string text);
 // "/" between the parts of a relative path (as the catalogue stores it)
 // turned into the native separator.
 std::string NativeSeparators(std::string text);
+// The other way: a native path as code page 1251 text with "/" between its
+// parts, as the catalogue stores it.
+std::string CataloguePathText(const std::filesystem::path& path);
 
 }  // namespace korvel
