@@ -62,5 +62,7 @@ bool RemoveFile(const std::filesystem::path& path);
 // half a file; where no copy can be made beside it the file is rewritten in
 // place. A missing file is created.
 bool ReplaceFileContents(const std::filesystem::path& file, const std::string& bytes);
+// That fallback: the file emptied (or created) and written again.
+bool RewriteInPlace(const std::filesystem::path& file, const std::string& bytes);
 
 }  // namespace korvel

@@ -111,19 +111,6 @@ bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 
 bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
 
-namespace {
-
-// The fallback where no file can be made beside it.
-bool RewriteInPlace(const std::filesystem::path& target, const std::string& bytes) {
-  const int fd = CreateFileForWriting(target, CreateMode::kReplace);
-  if (fd < 0) return false;
-  std::size_t done = 0;
-  const bool written = WriteAll(fd, bytes.data(), bytes.size(), done);
-  return CloseFile(fd) && written;
-}
-
-}  // namespace
-
 bool ReplaceFileContents(const std::filesystem::path& target, const std::string& bytes) {
   struct stat old {};
   if (::stat(target.c_str(), &old) != 0) return RewriteInPlace(target, bytes);  // a new file

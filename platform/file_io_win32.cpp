@@ -191,18 +191,6 @@ bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 
 bool RemoveFile(const std::filesystem::path& path) { return DeleteFileW(path.c_str()) || Failed(); }
 
-namespace {
-
-bool RewriteInPlace(const std::filesystem::path& target, const std::string& bytes) {
-  const int fd = CreateFileForWriting(target, CreateMode::kReplace);
-  if (fd < 0) return false;
-  std::size_t done = 0;
-  const bool written = WriteAll(fd, bytes.data(), bytes.size(), done);
-  return CloseFile(fd) && written;
-}
-
-}  // namespace
-
 bool ReplaceFileContents(const std::filesystem::path& target, const std::string& bytes) {
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return RewriteInPlace(target, bytes);  // a new file

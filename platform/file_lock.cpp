@@ -1,0 +1,53 @@
+#include "platform/file_lock.h"
+
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "platform/file_lock_system.h"
+
+namespace korvel {
+
+FileLock::FileLock(FileLock&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_fd = std::exchange(other.m_fd, -1);
+  }
+  return *this;
+}
+
+FileLock::~FileLock() { Release(); }
+
+FileLock::Result FileLock::Acquire(const std::filesystem::path& file, double wait_seconds) {
+  using lock_system::Attempt;
+  Release();
+  const int fd = lock_system::OpenLockFile(file);
+  if (fd < 0) return Result::kUnavailable;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(wait_seconds);
+  for (;;) {
+    const Attempt attempt = lock_system::TryLockWhole(fd);
+    if (attempt == Attempt::kLocked) {
+      m_fd = fd;
+      return Result::kLocked;
+    }
+    if (attempt == Attempt::kFailed) {
+      lock_system::UnlockAndClose(fd);
+      return Result::kUnavailable;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      lock_system::UnlockAndClose(fd);
+      return Result::kHeldElsewhere;
+    }
+    // Polled: a blocking wait could not be given up at the deadline.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+void FileLock::Release() {
+  if (m_fd >= 0) lock_system::UnlockAndClose(std::exchange(m_fd, -1));
+}
+
+}  // namespace korvel
