@@ -23,23 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void InsertRow(CDatabase& db, const std::string& sta, const std::string& ch,
-               const std::string& cpath, EpochSeconds tbegin, double tqty, double sps,
-               const std::string& creator) {
-  CStatement insert(db);
-  insert.Prepare(
-      "INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS, GAIN, DATATYPE, FOFF) "
-      "VALUES (?, ?, ?, ?, ?, ?, ?, 1, 3, 512)");
-  insert.Bind(1, sta);
-  insert.Bind(2, ch);
-  insert.Bind(3, cpath);
-  insert.Bind(4, creator);
-  insert.Bind(5, tbegin);
-  insert.Bind(6, tqty);
-  insert.Bind(7, sps);
-  insert.Execute();
-}
-
 // Every row as one line of text, in path and creator order.
 std::vector<std::string> RowTexts(CDatabase& db) {
   CStatement s(db);
@@ -64,13 +47,13 @@ constexpr const char* kHourStart = "00:00:00 01/03/2007";
 TEST_P(ConversionTest, CoverageReportsGapsAndOverlapsOfEveryCreator) {
   // KIR Z: our file, another program's over its end, and ours again after a
   // jitter of half a sample; nothing at either edge of the hour.
-  InsertRow(db, "KIR", "Z", "KIR/00/a", kMarch1 + 300, 900, 100, "korvel2TQF");
-  InsertRow(db, "KIR", "Z", "KIR/00/b", kMarch1 + 900, 1500, 100, "DRANOVEX");
-  InsertRow(db, "KIR", "Z", "KIR/00/c", kMarch1 + 2400.004, 900, 100, "korvel2TQF");
+  InsertFileRow(db, "KIR", "Z", "KIR/00/a", kMarch1 + 300, 900, 100, "korvel2TQF");
+  InsertFileRow(db, "KIR", "Z", "KIR/00/b", kMarch1 + 900, 1500, 100, "DRANOVEX");
+  InsertFileRow(db, "KIR", "Z", "KIR/00/c", kMarch1 + 2400.004, 900, 100, "korvel2TQF");
   // KIR N-S: a gap inside; KIR E-W: whole; KUDA: nothing at all.
-  InsertRow(db, "KIR", "N-S", "KIR/00/d", kMarch1, 1800, 100, "korvel2TQF");
-  InsertRow(db, "KIR", "N-S", "KIR/00/e", kMarch1 + 2100, 1500, 100, "korvel2TQF");
-  InsertRow(db, "KIR", "E-W", "KIR/00/f", kMarch1, 3600, 100, "korvel2TQF");
+  InsertFileRow(db, "KIR", "N-S", "KIR/00/d", kMarch1, 1800, 100, "korvel2TQF");
+  InsertFileRow(db, "KIR", "N-S", "KIR/00/e", kMarch1 + 2100, 1500, 100, "korvel2TQF");
+  InsertFileRow(db, "KIR", "E-W", "KIR/00/f", kMarch1, 3600, 100, "korvel2TQF");
   const fs::path svg = sandbox.path() / "coverage.svg";
   auto r = Cli({"coverage", "--start", kHourStart, "--length", "01:00:00", "--svg", svg.string()});
   EXPECT_EQ(r.exit_status, 1) << r.err;
@@ -113,7 +96,7 @@ TEST_P(ConversionTest, CoverageReportsGapsAndOverlapsOfEveryCreator) {
 #endif
 
   // Nothing missing: 0; one station and the whole time of its files.
-  InsertRow(db, "KUDA", "Z", "KUDA/00/g", kMarch1, 3600, 50, "DRANOVEX");
+  InsertFileRow(db, "KUDA", "Z", "KUDA/00/g", kMarch1, 3600, 50, "DRANOVEX");
   r = Cli({"coverage", "--station", "KUDA", "--start", kHourStart, "--length", "01:00:00"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "KUDA\tZ\tcoverage\t100.0\t1\n");
@@ -158,11 +141,11 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   WriteFileBytes(Out("KUDA/04/short.KUDA"), std::string(header.data(), 512) + std::string(400, 0));
   WriteFileBytes(Out("KUDA/04/good.KUDA"), std::string(header.data(), 512) + std::string(2000, 0));
   WriteFileBytes(Out("KUDA/00/stray.dat"), "not a TQF file");
-  InsertRow(db, "KUDA", "Z", "KUDA/03/gone.KUDA", kMarch1 + 3 * 3600, 10, 50, "DRANOVEX");
-  InsertRow(db, "KUDA", "Z", "KUDA/04/short.KUDA", kMarch1 + 4 * 3600, 10, 50, "DRANOVEX");
-  InsertRow(db, "KUDA", "Z", "KUDA/04/good.KUDA", kMarch1 + 4 * 3600 + 0.5, 10, 50, "DRANOVEX");
+  InsertFileRow(db, "KUDA", "Z", "KUDA/03/gone.KUDA", kMarch1 + 3 * 3600, 10, 50, "DRANOVEX");
+  InsertFileRow(db, "KUDA", "Z", "KUDA/04/short.KUDA", kMarch1 + 4 * 3600, 10, 50, "DRANOVEX");
+  InsertFileRow(db, "KUDA", "Z", "KUDA/04/good.KUDA", kMarch1 + 4 * 3600 + 0.5, 10, 50, "DRANOVEX");
   // A row that names no file below the output root is not the archive's.
-  InsertRow(db, "KUDA", "Z", "/elsewhere/x.KUDA", kMarch1, 10, 50, "DRANOVEX");
+  InsertFileRow(db, "KUDA", "Z", "/elsewhere/x.KUDA", kMarch1, 10, 50, "DRANOVEX");
 
   const std::string kir_lines =
       "length\tKIR\tN-S\tKIR/00/01032007-000000-N-S.KIR\tkorvel2TQF\t10000\t9000";

@@ -10,6 +10,7 @@
 #include "engine/conversion_commands.h"
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
+#include "tests/support/raw_file_steps.h"
 #include "tests/support/recording_catalogue.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
@@ -66,7 +67,7 @@ struct RawPiece {
 };
 
 bool Convert(OutputWriter& writer, const RawPiece& piece) {
-  try {
+  return test::AsOneRawFile(writer, [&] {
     std::vector<float> block;
     for (int done = 0; done < piece.samples;) {
       const int h = std::min(kBlockSize, piece.samples - done);
@@ -77,14 +78,7 @@ bool Convert(OutputWriter& writer, const RawPiece& piece) {
                          piece.start + done / piece.rate, h, block.data());
       done += h;
     }
-    writer.FlushAll();
-    writer.CloseKeptFiles();
-    writer.BringRowsUpToDate();
-    return true;
-  } catch (const CatalogueError&) {
-    writer.SettleAfterCatalogueError();
-    return false;
-  }
+  });
 }
 
 // Each run a writer of its own, as each run of the program has.

@@ -15,6 +15,7 @@
 #include "engine/tqf_file.h"
 #include "platform/native_path.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/raw_file_steps.h"
 #include "tests/support/recording_catalogue.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
@@ -270,20 +271,10 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
       writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * count / 100.0, count,
                          samples.data());
   }
-  // What ConvertRawFile does with a raw file's blocks: hand them over, flush,
-  // close, send the rows; on a catalogue error drop what is pending and
-  // settle the rows that can still be settled.
   bool RawFile(const std::vector<const char*>& channels, int from, int to, int count = 10000) {
-    try {
+    return test::AsOneRawFile(writer, [&] {
       for (const char* channel : channels) Blocks(channel, from, to, count);
-      writer.FlushAll();
-      writer.CloseKeptFiles();
-      writer.BringRowsUpToDate();
-      return true;
-    } catch (const CatalogueError&) {
-      writer.SettleAfterCatalogueError();
-      return false;
-    }
+    });
   }
   // Every file on disk holds exactly the samples its latest row says.
   void ExpectFilesAgreeWithRows() {

@@ -30,17 +30,7 @@ class CoverageDialogTest : public test::MainDialogFixture {
  protected:
   void Row(const char* sta, const char* ch, const char* cpath, double from, double to,
            const char* creator) {
-    CStatement insert(db);
-    insert.Prepare(
-        "INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS) VALUES (?, ?, ?, ?, "
-        "?, ?, 100)");
-    insert.Bind(1, sta);
-    insert.Bind(2, ch);
-    insert.Bind(3, cpath);
-    insert.Bind(4, creator);
-    insert.Bind(5, kMarch1 + from);
-    insert.Bind(6, to - from);
-    insert.Execute();
+    test::InsertFileRow(db, sta, ch, cpath, kMarch1 + from, to - from, 100.0, creator);
   }
   // The window open on 00:00 01.03.2007 for an hour, with `stations` selected.
   std::unique_ptr<test::TestDialog> OpenOn(const std::vector<QString>& stations) {

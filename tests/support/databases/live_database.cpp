@@ -7,6 +7,7 @@
 
 #include "database/catalogue_schema.h"
 #include "database/db_exception.h"
+#include "database/statement.h"
 
 namespace korvel::test {
 
@@ -30,6 +31,23 @@ void ResetCatalogue(CDatabase& database) {
     }
   }
   CreateCatalogueTables(database);
+}
+
+void InsertFileRow(CDatabase& database, const std::string& sta, const std::string& ch,
+                   const std::string& cpath, double tbegin, double tqty, double sps,
+                   const std::string& creator) {
+  CStatement insert(database);
+  insert.Prepare(
+      "INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS, GAIN, DATATYPE, FOFF) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, 1, 3, 512)");
+  insert.Bind(1, sta);
+  insert.Bind(2, ch);
+  insert.Bind(3, cpath);
+  insert.Bind(4, creator);
+  insert.Bind(5, tbegin);
+  insert.Bind(6, tqty);
+  insert.Bind(7, sps);
+  insert.Execute();
 }
 
 SiteChanFailingOnThirdRow::SiteChanFailingOnThirdRow(CDatabase& database) : m_database(database) {

@@ -14,6 +14,12 @@ std::string TestConnectString(const std::string& dsn);
 // Drops both tables and creates them again.
 void ResetCatalogue(CDatabase& database);
 
+// A FILELIST row with the values a converter gives a TQF file (GAIN 1,
+// DATATYPE 3, FOFF 512), of any creator, whether or not a file is there.
+void InsertFileRow(CDatabase& database, const std::string& sta, const std::string& ch,
+                   const std::string& cpath, double tbegin, double tqty, double sps,
+                   const std::string& creator);
+
 // PostgreSQL only: SITECHAN becomes a view of station KIR's channels Z, N-S
 // (rates 100 and 50), E-W and SH Z whose third row fails with a division by
 // zero when it is fetched. The tables are made anew when it goes.
