@@ -16,22 +16,24 @@ QColor Ink(ChartInk ink) { return QColor::fromRgb(ChartInkColour(ink)); }
 CCoverageChartView::CCoverageChartView(CoverageReport report, ChartWords words, QWidget* parent)
     : QWidget(parent), m_report(std::move(report)), m_words(std::move(words)) {
   setObjectName(QStringLiteral("coverageChart"));
-  setMinimumHeight(
-      static_cast<int>(LayOutCoverageChart(m_report, kPreferredWidth, m_words).height));
+  m_preferred_height =
+      static_cast<int>(LayOutCoverageChart(m_report, kPreferredWidth, m_words).height);
+  setMinimumHeight(m_preferred_height);
   setMinimumWidth(400);
 }
 
-CoverageChart CCoverageChartView::Chart() const {
-  return LayOutCoverageChart(m_report, width(), m_words);
+const CoverageChart& CCoverageChartView::Chart() const {
+  if (m_chart_width != width()) {
+    m_chart = LayOutCoverageChart(m_report, width(), m_words);
+    m_chart_width = width();
+  }
+  return m_chart;
 }
 
-QSize CCoverageChartView::sizeHint() const {
-  return {kPreferredWidth,
-          static_cast<int>(LayOutCoverageChart(m_report, kPreferredWidth, m_words).height)};
-}
+QSize CCoverageChartView::sizeHint() const { return {kPreferredWidth, m_preferred_height}; }
 
 void CCoverageChartView::paintEvent(QPaintEvent*) {
-  const CoverageChart chart = Chart();
+  const CoverageChart& chart = Chart();
   QPainter painter(this);
   for (const bool background : {true, false}) {
     for (const ChartBox& box : chart.boxes)
@@ -63,7 +65,7 @@ void CCoverageChartView::paintEvent(QPaintEvent*) {
 bool CCoverageChartView::event(QEvent* event) {
   if (event->type() != QEvent::ToolTip) return QWidget::event(event);
   const auto* help = static_cast<QHelpEvent*>(event);
-  const CoverageChart chart = Chart();
+  const CoverageChart& chart = Chart();
   // The topmost box under the pointer that stands for something.
   for (auto box = chart.boxes.rbegin(); box != chart.boxes.rend(); ++box) {
     if (box->tip.empty() || IsBackgroundInk(box->ink)) continue;

@@ -16,10 +16,9 @@ class CCoverageChartView : public QWidget {
  public:
   CCoverageChartView(CoverageReport report, ChartWords words, QWidget* parent = nullptr);
 
-  // The picture at the current width, as painted.
-  CoverageChart Chart() const;
-  const CoverageReport& Report() const { return m_report; }
-  const ChartWords& Words() const { return m_words; }
+  // The picture at the current width, as painted; laid out again only when
+  // the width changes (not for every scroll step or tooltip).
+  const CoverageChart& Chart() const;
   QSize sizeHint() const override;
 
  protected:
@@ -29,6 +28,9 @@ class CCoverageChartView : public QWidget {
  private:
   CoverageReport m_report;
   ChartWords m_words;
+  int m_preferred_height = 0;
+  mutable CoverageChart m_chart;
+  mutable int m_chart_width = -1;
 };
 
 }  // namespace korvel

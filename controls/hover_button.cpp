@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QResizeEvent>
 #include <QToolTip>
 #include <algorithm>
 #include <initializer_list>
@@ -84,16 +83,6 @@ QPoint HotSpotOf(int cursor_id) {
 }
 
 }  // namespace
-
-std::uint32_t ToColorRef(const QColor& colour) {
-  const QColor rgb = colour.toRgb();
-  return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
-         static_cast<std::uint32_t>(rgb.blue()) << 16;
-}
-
-QColor FromColorRef(std::uint32_t value) {
-  return QColor(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
-}
 
 QColor Brightened(const QColor& colour, int amount) {
   const QColor rgb = colour.toRgb();
@@ -445,9 +434,11 @@ void CHoverButton::DrawItem(QPainter& painter, const HoverButtonItemState& state
 void CHoverButton::DrawIcon(QPainter& painter, const HoverButtonItemState& state, bool hot,
                             bool no_caption, QRect& caption_rect) const {
   const QRect item = rect();
-  const QPixmap icon = hot ? HotIcon() : NormalIcon();
-  const int icon_width = IconWidth();
-  const int icon_height = IconHeight();
+  // Placed by the hot image's size, whichever is drawn.
+  const QPixmap hot_icon = HotIcon();
+  const QPixmap icon = hot ? hot_icon : NormalIcon();
+  const int icon_width = hot_icon.width();
+  const int icon_height = hot_icon.height();
   int left = item.left();
   int top = item.top();
   const int right = item.left() + item.width();

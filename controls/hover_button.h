@@ -9,16 +9,11 @@
 #include <QPoint>
 #include <QPushButton>
 #include <QString>
-#include <cstdint>
 #include <optional>
 
 class QPainter;
 
 namespace korvel {
-
-// Colours as 0x00BBGGRR integers.
-std::uint32_t ToColorRef(const QColor& colour);
-QColor FromColorRef(std::uint32_t value);
 
 // `colour` with `amount` added to each of red, green and blue, each capped
 // at 255: a light face stays light (one integer sum would carry into the
@@ -64,8 +59,8 @@ class CHoverButton : public QPushButton {
 
   // Icons from the resources; 0 for the normal icon means the hot one.  A
   // missing resource leaves no icon.  Of the sizes an icon has, the button
-  // draws the largest that fits inside its border (pressed too), and picks
-  // again when it is resized.
+  // draws the largest that fits inside its border (pressed too), chosen at
+  // each paint, so that a resized button draws the size that fits it then.
   void LoadIcons(int hot_icon_id, int normal_icon_id = 0);
   void SetIcons(const QPixmap& hot, const QPixmap& normal = QPixmap());
   // The sizes drawn at the button's present size.
@@ -129,11 +124,6 @@ class CHoverButton : public QPushButton {
   std::optional<QCursor> m_cursor;
   QList<QPixmap> m_hotSizes;  // every size loaded, largest first
   QList<QPixmap> m_normalSizes;
-  QPixmap m_hotIcon;  // the sizes drawn
-
-  QPixmap m_normalIcon;
-  std::uint8_t m_iconHeight = 0;
-  std::uint8_t m_iconWidth = 0;
   bool m_isDefault = false;
   QColor m_normalBack;
   QColor m_normalText;

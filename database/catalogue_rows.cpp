@@ -40,6 +40,16 @@ std::vector<FileListRow> ReadStationFileRows(CDatabase& database, const std::str
   return rows;
 }
 
+std::vector<CoverageFile> ReadCoverageFiles(CDatabase& database,
+                                            const std::vector<std::string>& stations) {
+  std::vector<CoverageFile> files;
+  for (const std::string& station : stations)
+    for (const FileListRow& row : ReadStationFileRows(database, station))
+      if (row.tbegin && row.tqty)
+        files.push_back({station, row.channel, *row.tbegin, *row.tqty, row.sps.value_or(0)});
+  return files;
+}
+
 void DeleteOwnFileRow(CDatabase& database, const std::string& stored_cpath) {
   CStatement& remove = database.Prepared("DELETE FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
   remove.Bind(1, stored_cpath);

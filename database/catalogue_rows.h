@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "database/database.h"
+#include "engine/coverage.h"
 
 namespace korvel {
 
@@ -21,6 +22,11 @@ struct FileListRow {
 
 // Every row of the station, by channel and start.
 std::vector<FileListRow> ReadStationFileRows(CDatabase& database, const std::string& station);
+
+// The stretches the stations' rows claim (rows without a start or a length
+// claim none), for the coverage report.
+std::vector<CoverageFile> ReadCoverageFiles(CDatabase& database,
+                                            const std::vector<std::string>& stations);
 
 // Our own row (CREATER "korvel2TQF") of the stored path: deleted, or its
 // TQTY set. Another program's row of the same path is left as it is.

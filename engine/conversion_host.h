@@ -48,4 +48,16 @@ class ConversionHost {
   virtual double LockWaitSeconds() const;
 };
 
+// The wait cursor for as long as it lives, whichever way the scope is left.
+class WaitCursor {
+ public:
+  explicit WaitCursor(ConversionHost& host) : m_host(host) { m_host.BeginWaitCursor(); }
+  ~WaitCursor() { m_host.EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  ConversionHost& m_host;
+};
+
 }  // namespace korvel

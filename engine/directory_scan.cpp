@@ -46,15 +46,6 @@ std::vector<Entry> ListDirectory(const fs::path& directory) {
   return entries;
 }
 
-class WaitCursor {
- public:
-  explicit WaitCursor(ConversionHost& host) : m_host(host) { m_host.BeginWaitCursor(); }
-  ~WaitCursor() { m_host.EndWaitCursor(); }
-
- private:
-  ConversionHost& m_host;
-};
-
 // The directories of one scan, by what they really are: a link loop or two
 // links to one folder cannot make a directory's files convert twice.
 using Visited = std::set<fs::path>;

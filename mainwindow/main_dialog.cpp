@@ -85,13 +85,7 @@ void CMainDialog::ShowAbout() { CAboutDialog(this).exec(); }
 
 std::optional<CoverageReport> CMainDialog::CoverageOfSelection() {
   if (!ReadBackFields()) return std::nullopt;
-  std::vector<std::string> stations;
-  for (int i = 0; i < m_station_list->count(); ++i) {
-    const std::string station = Text1251(m_station_list->item(i)->text());
-    if (m_station_list->item(i)->isSelected() &&
-        std::find(stations.begin(), stations.end(), station) == stations.end())
-      stations.push_back(station);
-  }
+  const std::vector<std::string> stations = SelectedStations();
   if (stations.empty()) {
     m_operator.Beep();
     m_operator.Message("Не выбрана станция !!!", kCommandCaption, MessageIcon::Error);
@@ -101,18 +95,13 @@ std::optional<CoverageReport> CMainDialog::CoverageOfSelection() {
   double length = 0.0;
   ReadTimeWindow(start, length);
   std::vector<CoverageFile> files;
-  BeginWaitCursor();
   try {
-    for (const std::string& station : stations)
-      for (const FileListRow& row : ReadStationFileRows(m_database, station))
-        if (row.tbegin && row.tqty)
-          files.push_back({station, row.channel, *row.tbegin, *row.tqty, row.sps.value_or(0)});
+    WaitCursor wait(*this);
+    files = ReadCoverageFiles(m_database, stations);
   } catch (const CDBException& e) {
-    EndWaitCursor();
-    m_operator.Message(e.ErrorText().substr(0, 255), kApplicationTitle, MessageIcon::Error);
+    m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle, MessageIcon::Error);
     return std::nullopt;
   }
-  EndWaitCursor();
   return ComputeCoverage(
       stations, files,
       length > 0 ? std::optional<TimeSpan>(TimeSpan{start, start + length}) : std::nullopt);
@@ -281,17 +270,25 @@ std::string CMainDialog::CurrentStation() const {
   return item != nullptr ? Text1251(item->text()).substr(0, kCommandStationLength) : std::string();
 }
 
+std::vector<std::string> CMainDialog::SelectedStations() const {
+  std::vector<std::string> stations;
+  for (int i = 0; i < m_station_list->count(); ++i) {
+    if (!m_station_list->item(i)->isSelected()) continue;
+    const std::string station = Text1251(m_station_list->item(i)->text());
+    if (std::find(stations.begin(), stations.end(), station) == stations.end())
+      stations.push_back(station);
+  }
+  return stations;
+}
+
 // The channel list follows the whole selection, however it came about: rows
 // of stations no longer selected go, stations newly selected add theirs at
 // the end, in list order. A click changes one station, which is the current
 // one.
 void CMainDialog::OnStationSelectionChange() {
-  if (m_station_list->count() == 0 || m_station_list->currentItem() == nullptr) return;
-  BeginWaitCursor();
-  std::vector<std::string> selected;
-  for (int i = 0; i < m_station_list->count(); ++i)
-    if (m_station_list->item(i)->isSelected())
-      selected.push_back(Text1251(m_station_list->item(i)->text()));
+  if (m_station_list->count() == 0) return;
+  WaitCursor wait(*this);
+  const std::vector<std::string> selected = SelectedStations();
   const auto is_selected = [&](const std::string& station) {
     return std::find(selected.begin(), selected.end(), station) != selected.end();
   };
@@ -305,7 +302,6 @@ void CMainDialog::OnStationSelectionChange() {
   } catch (const CDBException& e) {
     m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle, MessageIcon::Error);
   }
-  EndWaitCursor();
 }
 
 void CMainDialog::AddStationChannels(const std::string& station) {

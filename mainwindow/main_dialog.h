@@ -76,6 +76,8 @@ class CMainDialog : public QDialog, public ConversionHost {
   void ConvertChosenDirectoryCommand();
 
   std::string CurrentStation() const;
+  // The selected stations in list order, each once.
+  std::vector<std::string> SelectedStations() const;
   CMultiSelectListBox* StationList() const { return m_station_list; }
   QTreeWidget* ChannelList() const { return m_channel_list; }
   CDateTimeEdit* StartEdit() const { return m_start_edit; }

@@ -27,14 +27,7 @@ void CMainDialog::ConvertSelectedStationsCommand() {
   EpochSeconds start = 0.0;
   double length = 0.0;
   ReadTimeWindow(start, length);
-  // The selected entries in list order; a name listed twice is converted once.
-  std::vector<std::string> stations;
-  for (int i = 0; i < m_station_list->count(); ++i) {
-    if (!m_station_list->item(i)->isSelected()) continue;
-    const std::string station = Utf8ToCp1251(m_station_list->item(i)->text().toStdString());
-    if (std::find(stations.begin(), stations.end(), station) == stations.end())
-      stations.push_back(station);
-  }
+  std::vector<std::string> stations = SelectedStations();
   if (stations.empty())
     stations.push_back("");  // nothing selected: nothing found, reported as such
   ConvertSelectedStations(stations, start, length, *this, m_writer);

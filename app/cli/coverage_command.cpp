@@ -89,12 +89,8 @@ int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& opti
   }
   StderrNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
-    std::vector<CoverageFile> files;
-    for (const std::string& station : stations)
-      for (const FileListRow& row : ReadStationFileRows(theDatabase, station))
-        if (row.tbegin && row.tqty)
-          files.push_back({station, row.channel, *row.tbegin, *row.tqty, row.sps.value_or(0)});
-    const CoverageReport report = ComputeCoverage(stations, files, window);
+    const CoverageReport report =
+        ComputeCoverage(stations, ReadCoverageFiles(theDatabase, stations), window);
     std::fputs(FormatCoverageLines(report).c_str(), stdout);
     std::fflush(stdout);
     if (!options.svg.empty() &&

@@ -59,9 +59,7 @@ class Verification {
       named.insert(*below);
       CheckRow(row, *below);
     }
-    for (const OrphanFile& orphan :
-         FindOrphans(m_root, FileNameSafe(station, station.size()), named))
-      Orphan(station, orphan);
+    for (const OrphanFile& orphan : FindOrphans(m_root, folder, named)) Orphan(station, orphan);
   }
 
   int Problems() const { return m_problems; }
