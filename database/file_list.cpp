@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "database/catalogue_rows.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "database/statement.h"
@@ -123,6 +124,10 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
   insert.Bind(11, path);
   insert.Execute();
+}
+
+void CFileList::ForgetOwnFile(const std::string& cpath) {
+  DeleteOwnFileRow(m_database, Cp1251ToUtf8(cpath));
 }
 
 std::vector<CataloguedFile> CFileList::OwnFilesStartingBetween(const std::string& station,

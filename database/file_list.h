@@ -29,6 +29,7 @@ class CFileList : public Catalogue {
   void UpdateFileRecord(const std::string& cpath, const std::string& station,
                         const std::string& channel, double tbegin, double tqty, double sps,
                         int gain, int datatype) override;
+  void ForgetOwnFile(const std::string& cpath) override;
   std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
                                                       const std::string& channel, double earliest,
                                                       double latest) override;

@@ -48,6 +48,10 @@ class Catalogue {
                                 const std::string& channel, double tbegin, double tqty, double sps,
                                 int gain, int datatype) = 0;
 
+  // Our own row of the path, deleted: the file there is not the one it
+  // describes (the new file could not take the older one's place).
+  virtual void ForgetOwnFile(const std::string& cpath) = 0;
+
   // Our own rows (CREATER "korvel2TQF") of the station and channel whose
   // TBEGIN lies in [earliest, latest], with a TBEGIN, TQTY and SPS each;
   // texts in code page 1251.

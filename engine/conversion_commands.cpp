@@ -97,7 +97,9 @@ std::string FileErrorText(const FileError& error) {
 
 void FileErrorMessages::FileFailed(const FileError& error) {
   std::string text = FileErrorText(error);
-  if (m_with_reason && error.system_error != 0)
+  if (m_with_reason && error.changed_elsewhere)
+    text += "\n  the file is not as this program left it: another program changed it";
+  else if (m_with_reason && error.system_error != 0)
     text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
 }

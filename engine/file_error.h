@@ -14,6 +14,9 @@ struct FileError {
   FileOperation operation = FileOperation::kWrite;
   std::string path;      // for display, UTF-8
   int system_error = 0;  // errno; 0 when the system gave none
+  // The file to be extended is not as this program left it (another program
+  // grew, cut or replaced it): nothing was written to it.
+  bool changed_elsewhere = false;
 };
 
 // Nothing when the operation succeeded.

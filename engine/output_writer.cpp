@@ -275,13 +275,24 @@ void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buf
 bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buffer,
                                 bool continues) {
   const std::string full = TqfFullPath(m_output_root, buffer.relative_path);
-  if (!continues)
-    return Succeeded(CreateTqfFile(
+  if (!continues) {
+    const FileResult created = CreateTqfFile(
         m_output_root, buffer.relative_path,
         BuildHeader(station.name, buffer.name, buffer.sampling_rate, buffer.file_start),
-        buffer.pending, kStagingSuffix, &buffer.staged));
-  if (!m_coalesce) return Succeeded(ExtendTqfFile(full, buffer.pending));
+        buffer.pending, kStagingSuffix, &buffer.staged);
+    // The name is an older file's: never to be extended as if it were this one.
+    if (created && buffer.staged) buffer.has_file = false;
+    return Succeeded(created);
+  }
+  if (!m_coalesce) return Extended(buffer, ExtendTqfFile(full, buffer.pending, buffer.file_samples));
   return AppendToKeptFile(buffer, full);
+}
+
+bool OutputWriter::Extended(ChannelBuffer& buffer, FileResult result) {
+  // A file another program changed is left to it; the samples that follow
+  // begin a file of their own.
+  if (result && result->changed_elsewhere) buffer.has_file = false;
+  return Succeeded(std::move(result));
 }
 
 bool OutputWriter::AppendToKeptFile(ChannelBuffer& buffer, const std::string& full_path) {
@@ -289,7 +300,8 @@ bool OutputWriter::AppendToKeptFile(ChannelBuffer& buffer, const std::string& fu
   if (buffer.kept_fd < 0) {
     MakeRoomForKeptFile();
     // Opened at once, so that a missing file is reported with this flush.
-    if (!Succeeded(AppendTqfSamples(buffer.kept_fd, full_path, {}))) return false;
+    if (!Extended(buffer, AppendTqfSamples(buffer.kept_fd, full_path, {}, buffer.file_samples)))
+      return false;
     buffer.kept_path = buffer.relative_path;
   }
   buffer.kept_use = ++m_use_clock;
@@ -340,7 +352,12 @@ void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& bu
     throw;
   }
   if (buffer.staged && !Succeeded(CommitTqfFile(staged, full))) {
+    // The older file stayed (Windows will not replace a file another program
+    // holds open) and the new one is gone: the row just made names neither.
+    // The older file's own rows went with the registration; it is left
+    // uncatalogued, as verify then reports it.
     buffer.has_file = false;
+    m_catalogue.ForgetOwnFile(buffer.relative_path);
     return;
   }
   buffer.confirmed_samples = buffer.file_samples;

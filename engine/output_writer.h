@@ -167,6 +167,8 @@ class OutputWriter {
   bool WritePending(const StationBuffer& station, ChannelBuffer& buffer, bool continues);
   // True when the operation succeeded; a failure is counted and reported.
   bool Succeeded(FileResult result);
+  // The same for an extension of the channel's file.
+  bool Extended(ChannelBuffer& buffer, FileResult result);
   void RecordNewFile(const StationBuffer& station, ChannelBuffer& buffer);
   void RecordExtension(StationBuffer& station, ChannelBuffer& buffer, double written_duration);
   void HoldBackRow(const StaleRow& latest);

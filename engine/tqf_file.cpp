@@ -154,24 +154,32 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
   return std::nullopt;
 }
 
-FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples) {
+FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples,
+                         std::optional<std::uint64_t> samples_there) {
   int fd = -1;
-  if (FileResult error = AppendTqfSamples(fd, full_path, samples)) return error;
+  if (FileResult error = AppendTqfSamples(fd, full_path, samples, samples_there)) return error;
   return CloseTqfFile(fd, full_path);
 }
 
 namespace {
 
 // Opens a kept file on first use and moves to its end; a kept one stays there.
-FileResult OpenAtEnd(int& fd, std::string_view full_path) {
+FileResult OpenAtEnd(int& fd, std::string_view full_path,
+                     std::optional<std::uint64_t> samples_there = std::nullopt) {
   if (fd >= 0) return std::nullopt;
   fd = OpenFileForWriting(NativePath(full_path));
   if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
-  if (SeekToEnd(fd)) return std::nullopt;
-  const int error = errno;
+  FileResult error;
+  if (!SeekToEnd(fd)) {
+    error = Failed(FileOperation::kWrite, full_path, errno);
+  } else if (samples_there && FilePosition(fd) != kTqfHeaderSize + 4 * *samples_there) {
+    error = Failed(FileOperation::kOpen, full_path, 0);
+    error->changed_elsewhere = true;
+  }
+  if (!error) return std::nullopt;
   CloseFile(fd);
   fd = -1;
-  return Failed(FileOperation::kWrite, full_path, error);
+  return error;
 }
 
 // After a failed write: the file and its catalogue row must agree, so
@@ -186,8 +194,9 @@ FileError UndoFailedAppend(int& fd, std::string_view full_path, std::size_t done
 
 }  // namespace
 
-FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples) {
-  if (FileResult error = OpenAtEnd(fd, full_path)) return error;
+FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
+                            std::optional<std::uint64_t> samples_there) {
+  if (FileResult error = OpenAtEnd(fd, full_path, samples_there)) return error;
   std::size_t done = 0;
   if (WriteSamples(fd, samples, done)) return std::nullopt;
   return UndoFailedAppend(fd, full_path, done);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -50,12 +51,16 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
 FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path);
 
 // Appends samples to an existing file, header untouched. On a failed write the
-// file is cut back to its old length.
-FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples);
+// file is cut back to its old length. With `samples_there`, a file that does
+// not hold exactly that many samples is not touched (changed_elsewhere): its
+// end is not where this program's samples continue.
+FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples,
+                         std::optional<std::uint64_t> samples_there = std::nullopt);
 // The same in two steps, for a file kept open between extensions: `fd` is
-// opened on first use and stays open; a failed write leaves the file as it
-// was and closes it (fd -1).
-FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples);
+// opened (and `samples_there` checked) on first use and stays open; a failed
+// write leaves the file as it was and closes it (fd -1).
+FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
+                            std::optional<std::uint64_t> samples_there = std::nullopt);
 // The same for several pieces, written in as few calls as the system allows.
 FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
                                  std::span<const std::vector<float>> blocks);

@@ -197,6 +197,23 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathDropsTheOldFilesHeldBackRow) {
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
 }
 
+// The new file registered but unable to take the older one's place (on
+// Windows another program may hold it open; here a folder holds the name):
+// the row just made names neither, so it goes.
+TEST_F(OutputWriterTest, ANewFileThatCannotTakeItsPlaceLeavesNoRow) {
+  std::filesystem::create_directories(root + "KIR/00/01032007-000000-Z.KIR/inside");
+  Append("Z", 100.0, kT0, 9000);
+  writer.FlushAll();
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].text,
+            "File write error '" + root + NativeSeparators("KIR/00/01032007-000000-Z.KIR") + "'");
+  ASSERT_GE(catalogue.calls.size(), 2u);
+  EXPECT_EQ(catalogue.calls[catalogue.calls.size() - 2].what, "register");
+  EXPECT_EQ(catalogue.calls.back().what, "forget");
+  EXPECT_EQ(catalogue.calls.back().cpath, "KIR/00/01032007-000000-Z.KIR");
+  EXPECT_FALSE(std::filesystem::exists(root + "KIR/00/01032007-000000-Z.KIR.part"));
+}
+
 // Files this process holds open: its descriptors on POSIX. Windows (and
 // Wine) give no count of a process's handles everywhere; there it is the
 // files below `root` that cannot be opened without sharing them.
@@ -354,6 +371,47 @@ TEST_P(OutputWriterAgreement, AFailedWriteLeavesTheFileAsItsRowSays) {
   EXPECT_EQ(notifier.messages[0].text,
             "File write error '" + root + NativeSeparators("KIR/00/01032007-000000-Z.KIR") + "'");
   ExpectFilesAgreeWithRows();
+}
+
+// A file that is not as this writer left it is never extended: not the older
+// file of a name whose new file could not be made, nor a file that another
+// program grew between two raw files. The samples after the failure begin a
+// file of their own.
+TEST_P(OutputWriterAgreement, AFileNotAsThisWriterLeftItIsNeverExtended) {
+  ASSERT_TRUE(RawFile({"Z"}, 0, 1));
+  const std::string path = root + "KIR/00/01032007-000000-Z.KIR";
+  const std::string second = root + "KIR/00/01032007-000140-Z.KIR";  // block 1, at 100 s
+  const std::string older = ReadFileBytes(path);
+
+  // The same raw file again in a new process, its staged copy unmakeable.
+  std::filesystem::create_directory(path + ".part");
+  OutputWriter again(catalogue, messages);
+  again.SetOutputRoot(root);
+  again.SetCoalesceUpdates(GetParam());
+  std::vector<float> samples(10000, 2.0f);
+  EXPECT_TRUE(test::AsOneRawFile(again, [&] {
+    for (int b = 0; b < 2; ++b)
+      again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000, samples.data());
+  }));
+  EXPECT_EQ(ReadFileBytes(path), older);
+  ASSERT_FALSE(notifier.messages.empty());
+  EXPECT_EQ(notifier.messages.back().text,
+            "File create error '" + root + NativeSeparators("KIR/00/01032007-000000-Z.KIR") + "'");
+  EXPECT_EQ((std::filesystem::file_size(second) - 512) / 4, 10000u);
+  std::filesystem::remove(path + ".part");
+
+  // Another program appends to the second file between two raw files.
+  const std::string grown = ReadFileBytes(second) + "more";
+  test::WriteFileBytes(second, grown);
+  EXPECT_TRUE(test::AsOneRawFile(again, [&] {
+    for (int b = 2; b < 4; ++b)
+      again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000, samples.data());
+  }));
+  EXPECT_EQ(ReadFileBytes(second), grown);
+  EXPECT_EQ(notifier.messages.back().text,
+            "File open error '" + root + NativeSeparators("KIR/00/01032007-000140-Z.KIR") + "'");
+  EXPECT_EQ((std::filesystem::file_size(root + "KIR/00/01032007-000500-Z.KIR") - 512) / 4,
+            10000u);  // block 3, at 300 s
 }
 
 INSTANTIATE_TEST_SUITE_P(CoalescedOrNot, OutputWriterAgreement, ::testing::Bool());

@@ -34,6 +34,7 @@ class RecordingCatalogue : public Catalogue {
                         double tbegin, double tqty, double sps, int, int) override {
     calls.push_back({"update", cpath, tbegin, tqty, sps});
   }
+  void ForgetOwnFile(const std::string& cpath) override { calls.push_back({"forget", cpath}); }
   // Answers from `own_files` (those of the asked range), as the real
   // catalogue would from its rows.
   std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
