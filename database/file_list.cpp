@@ -196,23 +196,28 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
     // A fixed-width column pads the path with blanks: the file is sought
     // without them, the row is deleted by the value as stored.
     const std::string cpath = stored ? stored->substr(0, stored->find_last_not_of(' ') + 1) : "";
+    // A refused deletion (a user who may read the other program's rows but
+    // not delete them) ends the walk: it would be refused for every row.
     if (cpath.empty()) {
       // A row that names no file goes; the output root itself is never touched.
-      DeletePathlessRecords(station, stored.value_or(""));
+      if (!DeletePathlessRecords(station, stored.value_or(""))) break;
       continue;
     }
     if (!IsAbsoluteStoredPath(cpath) && ClimbsOutOfRoot(cpath)) continue;
-    RemoveCataloguedFile(IsAbsoluteStoredPath(cpath) ? cpath : root + cpath, *stored);
+    if (!RemoveCataloguedFile(IsAbsoluteStoredPath(cpath) ? cpath : root + cpath, *stored)) break;
   }
   free = FreeDiskSpace(output_root);
   return free && *free >= need;
 }
 
-void CFileList::RemoveCataloguedFile(const std::string& full_path,
+bool CFileList::RemoveCataloguedFile(const std::string& full_path,
                                      const std::string& stored_cpath) {
-  // A failed deletion is ignored: the row goes either way, as a missing file's does.
+  // The row goes first, so that no row is left naming a file already gone;
+  // a file that then cannot be removed stays without a row, as an orphan
+  // that verify shows.
+  if (!DeleteFileRecord(stored_cpath)) return false;
   if (FileExists(full_path)) RemoveFile(Utf8Path(full_path));
-  DeleteFileRecord(stored_cpath);
+  return true;
 }
 
 bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {

@@ -35,7 +35,8 @@ class CFileList : public Catalogue {
                                                       double latest) override;
 
   // Paths as stored: UTF-8, exactly the bytes of the catalogue.
-  void RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath);
+  // False when the row could not be deleted: the file is then left too.
+  bool RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath);
   bool DeleteFileRecord(const std::string& stored_cpath);
 
  private:

@@ -237,7 +237,7 @@ TEST_P(FileListTest, ErrorsCarryTheDriversText) {
   } catch (const CatalogueError& e) {
     EXPECT_NE(CharUpper1251(e.what()).find("FILELIST"), std::string::npos) << e.what();
   }
-  // A failed row deletion is shown, and the guard would carry on.
+  // A failed row deletion is shown.
   EXPECT_FALSE(catalogue.DeleteFileRecord("a"));
   ASSERT_EQ(m_notifier.messages.size(), 1u);
   EXPECT_EQ(m_notifier.messages[0].icon, MessageIcon::Error);
@@ -255,6 +255,41 @@ TEST_P(FileListTest, GuardSendsNothingWhileSpaceIsAmple) {
   EXPECT_FALSE(catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR"));
   EXPECT_EQ(m_db.StatementCount(), before);
   EXPECT_EQ(CountRows(), 1);
+}
+
+// The guard of a user who may read the other program's rows but not delete
+// them: its files stay, as their rows do, and the first refusal ends it.
+TEST_P(FileListTest, AGuardRefusedItsDeletionsLeavesFilesAndRowsAsTheyWere) {
+  TempDir dir;
+  const std::string root = dir.path().string() + "/";
+  std::filesystem::create_directory(root + "KIR");
+  test::WriteFileBytes(root + "KIR/a.dat", "a");
+  test::WriteFileBytes(root + "KIR/b.dat", "b");
+  InsertForeign("KIR", "KIR/a.dat", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
+  InsertForeign("KIR", "KIR/b.dat", "DRANOVEX", "2001-01-02 00:00:00", 1.0);
+  // Deletions refused by the database itself, in its own dialect.
+  if (m_db.IsSqlite()) {
+    m_db.ExecuteSQL(
+        "CREATE TRIGGER REFUSE_DELETE BEFORE DELETE ON FILELIST BEGIN SELECT RAISE(ABORT, "
+        "'refused'); END");
+  } else if (m_db.GetDbmsKind() == DbmsKind::Postgres) {
+    m_db.ExecuteSQL(
+        "CREATE OR REPLACE FUNCTION REFUSE_DELETE() RETURNS trigger LANGUAGE plpgsql AS "
+        "'BEGIN RAISE EXCEPTION ''refused''; END'");
+    m_db.ExecuteSQL(
+        "CREATE TRIGGER REFUSE_DELETE BEFORE DELETE ON FILELIST FOR EACH ROW EXECUTE FUNCTION "
+        "REFUSE_DELETE()");
+  } else {
+    m_db.ExecuteSQL(
+        "CREATE TRIGGER REFUSE_DELETE BEFORE DELETE ON FILELIST FOR EACH ROW SIGNAL SQLSTATE "
+        "'45000' SET MESSAGE_TEXT = 'refused'");
+  }
+  CFileList catalogue(m_db, m_notifier);
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR"));
+  EXPECT_TRUE(std::filesystem::exists(root + "KIR/a.dat"));
+  EXPECT_TRUE(std::filesystem::exists(root + "KIR/b.dat"));
+  EXPECT_EQ(CountRows(), 2);
+  EXPECT_EQ(m_notifier.messages.size(), 1u);
 }
 
 // A small file system of its own, so that freed space shows in the figure
