@@ -8,6 +8,7 @@
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "database/statement.h"
+#include "engine/tqf_file.h"
 #include "platform/disk_space.h"
 #include "platform/file_io.h"
 #include "platform/local_time.h"
@@ -23,21 +24,6 @@ constexpr std::uint64_t kFreeSpaceCap = 4294967295ULL;
 // last look instead of asking the disk at every flush.
 constexpr std::uint64_t kAmpleSpace = 1ULL << 30;
 constexpr std::chrono::milliseconds kAmpleSpaceValid{100};
-
-bool IsAbsoluteStoredPath(const std::string& cpath) {
-  return !cpath.empty() && (cpath.front() == '/' || cpath.front() == '\\');
-}
-
-// A relative stored path must stay below the output root.
-bool ClimbsOutOfRoot(const std::string& cpath) {
-  std::size_t start = 0;
-  while (start <= cpath.size()) {
-    const std::size_t end = std::min(cpath.find_first_of("/\\", start), cpath.size());
-    if (cpath.compare(start, end - start, "..") == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 // The columns that UpdateFileRecord and RegisterNewFile both set, bound from 1.
 void BindCommonColumns(CStatement& s, const std::string& station, const std::string& channel,

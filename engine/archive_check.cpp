@@ -104,11 +104,7 @@ std::optional<std::string> PathBelowRoot(const std::string& output_root, const s
     if (root.empty() || full.compare(0, root.size(), root) != 0) return std::nullopt;
     relative = full.substr(root.size());
   }
-  for (std::size_t start = 0; start <= relative.size();) {
-    const std::size_t end = std::min(relative.find('/', start), relative.size());
-    if (relative.compare(start, end - start, "..") == 0) return std::nullopt;
-    start = end + 1;
-  }
+  if (ClimbsOutOfRoot(relative)) return std::nullopt;
   std::string normal = fs::path(relative).lexically_normal().generic_string();
   if (normal.empty() || normal == "." || normal.back() == '/') return std::nullopt;
   return normal;

@@ -187,21 +187,6 @@ bool OutputWriter::ContinuesCurrentFile(const ChannelBuffer& buffer) const {
                                       buffer.pending_start) <= 1.0 / buffer.sampling_rate;
 }
 
-namespace {
-
-// A stored path that names a file below the output root, and only there.
-bool StaysBelowRoot(const std::string& cpath) {
-  if (cpath.empty() || cpath.front() == '/' || cpath.front() == '\\') return false;
-  for (std::size_t start = 0; start <= cpath.size();) {
-    const std::size_t end = std::min(cpath.find_first_of("/\\", start), cpath.size());
-    if (cpath.compare(start, end - start, "..") == 0) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool OutputWriter::InUseHere(const std::string& relative_path) const {
   for (const StationBuffer& station : m_stations)
     for (const ChannelBuffer& channel : station.channels)
@@ -232,7 +217,9 @@ bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer
       continue;
     if (latest == nullptr || row.tbegin > latest->tbegin) latest = &row;
   }
-  if (latest == nullptr || !StaysBelowRoot(latest->cpath) || InUseHere(latest->cpath)) return false;
+  if (latest == nullptr || latest->cpath.empty() || IsAbsoluteStoredPath(latest->cpath) ||
+      ClimbsOutOfRoot(latest->cpath) || InUseHere(latest->cpath))
+    return false;
 
   // The file must be exactly what the row says and what this writer would
   // have made of it; anything else (cut short, grown, another header) is
@@ -284,7 +271,8 @@ bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buf
     if (created && buffer.staged) buffer.has_file = false;
     return Succeeded(created);
   }
-  if (!m_coalesce) return Extended(buffer, ExtendTqfFile(full, buffer.pending, buffer.file_samples));
+  if (!m_coalesce)
+    return Extended(buffer, ExtendTqfFile(full, buffer.pending, buffer.file_samples));
   return AppendToKeptFile(buffer, full);
 }
 

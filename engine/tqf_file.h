@@ -34,6 +34,12 @@ std::string FileNameSafe(std::string_view name, std::size_t max_length);
 std::string TqfRelativePath(std::string_view station, std::string_view channel,
                             EpochSeconds file_start);
 
+// A path as the catalogue stores it: absolute when it begins with "/" or "\".
+bool IsAbsoluteStoredPath(std::string_view cpath);
+// A relative stored path with a ".." part between either separator: it
+// would lead out of the output root.
+bool ClimbsOutOfRoot(std::string_view cpath);
+
 // The output root followed by the relative path, the native separator
 // between them and in place of the relative path's "/" (Windows: "\").
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path);

@@ -97,6 +97,7 @@ TEST(ArchiveCheck, StoredPathsBelowTheRoot) {
       {"/srv/tqf2/KIR/00/a.KIR", std::nullopt},
       {"/srv/KIR/00/a.KIR", std::nullopt},
       {"KIR/../../etc/passwd", std::nullopt},
+      {"KIR\\..\\..\\etc\\passwd", std::nullopt},  // Windows separators climb too
       {"\\\\server\\KIR\\a.KIR", std::nullopt},
       {"", std::nullopt},
       {"KIR/", std::nullopt},
