@@ -50,6 +50,15 @@ std::vector<CoverageFile> ReadCoverageFiles(CDatabase& database,
   return files;
 }
 
+bool AnyRowNames(CDatabase& database, const std::string& cpath) {
+  CStatement& count = database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ?");
+  count.Bind(1, Cp1251ToUtf8(cpath));
+  count.Execute();
+  const bool named = count.Fetch() && count.Get<std::int32_t>(1).value_or(0) > 0;
+  count.CloseCursor();
+  return named;
+}
+
 void DeleteOwnFileRow(CDatabase& database, const std::string& stored_cpath) {
   CStatement& remove = database.Prepared("DELETE FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
   remove.Bind(1, stored_cpath);

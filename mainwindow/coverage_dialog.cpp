@@ -1,7 +1,6 @@
 #include "mainwindow/coverage_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,6 +10,8 @@
 #include "controls/coverage_chart_view.h"
 #include "engine/coverage_chart.h"
 #include "engine/coverage_svg.h"
+#include "platform/file_io.h"
+#include "platform/native_path.h"
 
 namespace korvel {
 
@@ -49,12 +50,8 @@ CCoverageDialog::CCoverageDialog(CoverageReport report, QWidget* parent) : QDial
 }
 
 bool CCoverageDialog::SaveSvg(const QString& path) const {
-  const std::string svg = CoverageChartSvg(m_chart->Chart());
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const auto written = file.write(svg.data(), static_cast<qint64>(svg.size()));
-  return file.flush() && written == static_cast<qint64>(svg.size()) &&
-         file.error() == QFileDevice::NoError;
+  // Replaced in one step: a failed save leaves an earlier picture whole.
+  return ReplaceFileContents(Utf8Path(path.toStdString()), CoverageChartSvg(m_chart->Chart()));
 }
 
 QString CCoverageDialog::ChooseSvgPath() {

@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "app/cli/archive_commands.h"
 #include "app/cli/open_catalogue.h"
@@ -13,20 +12,11 @@
 #include "engine/coverage_chart.h"
 #include "engine/coverage_svg.h"
 #include "engine/time_window.h"
+#include "platform/file_io.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
 
 namespace korvel::cli {
-namespace {
-
-bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  return static_cast<bool>(file);
-}
-
-}  // namespace
-
 std::vector<std::string> ReportStations(const std::vector<std::string>& asked) {
   std::vector<std::string> stations;
   if (asked.empty()) {
@@ -94,7 +84,8 @@ int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& opti
     std::fputs(FormatCoverageLines(report).c_str(), stdout);
     std::fflush(stdout);
     if (!options.svg.empty() &&
-        !WriteText(options.svg, CoverageChartSvg(LayOutCoverageChart(report)))) {
+        !ReplaceFileContents(Utf8Path(options.svg),
+                             CoverageChartSvg(LayOutCoverageChart(report)))) {
       std::fprintf(stderr, "korvel2tqf-cli: cannot write '%s': %s\n", options.svg.c_str(),
                    std::strerror(errno));
       return kOutputFailed;

@@ -59,7 +59,10 @@ class Verification {
       named.insert(*below);
       CheckRow(row, *below);
     }
-    for (const OrphanFile& orphan : FindOrphans(m_root, folder, named)) Orphan(station, orphan);
+    // A file in the folder that another station's row names is no orphan:
+    // it is catalogued, and registering it would give it a second row.
+    for (const OrphanFile& orphan : FindOrphans(m_root, folder, named))
+      if (!AnyRowNames(theDatabase, orphan.relative_path)) Orphan(station, orphan);
   }
 
   int Problems() const { return m_problems; }

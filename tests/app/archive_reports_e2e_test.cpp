@@ -144,6 +144,9 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   InsertFileRow(db, "KUDA", "Z", "KUDA/03/gone.KUDA", kMarch1 + 3 * 3600, 10, 50, "DRANOVEX");
   InsertFileRow(db, "KUDA", "Z", "KUDA/04/short.KUDA", kMarch1 + 4 * 3600, 10, 50, "DRANOVEX");
   InsertFileRow(db, "KUDA", "Z", "KUDA/04/good.KUDA", kMarch1 + 4 * 3600 + 0.5, 10, 50, "DRANOVEX");
+  // A file in KUDA's folder that another station's row names: no orphan.
+  WriteFileBytes(Out("KUDA/04/named.KUDA"), std::string(header.data(), 512) + std::string(2000, 0));
+  InsertFileRow(db, "OTHER", "Z", "KUDA/04/named.KUDA", kMarch1 + 4 * 3600, 10, 50, "DRANOVEX");
   // A row that names no file below the output root is not the archive's.
   InsertFileRow(db, "KUDA", "Z", "/elsewhere/x.KUDA", kMarch1, 10, 50, "DRANOVEX");
 
