@@ -65,8 +65,6 @@ class CStatement {
   template <typename T>
   std::optional<T> Get(int column);
 
-  SQLHSTMT RawHandle() const { return m_hstmt; }
-
  private:
   struct Parameter {
     std::string text;

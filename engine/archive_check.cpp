@@ -56,12 +56,11 @@ void CompareHeader(const TqfHeaderFields& file, const RowClaim& row,
 
 std::vector<FileProblem> CheckCataloguedFile(const fs::path& file, const RowClaim& row) {
   std::vector<FileProblem> problems;
-  std::error_code ec;
-  const fs::file_status status = fs::status(file, ec);
   const std::optional<TqfFileHead> head = ReadTqfFileHead(file);
   if (!head) {
+    std::error_code ec;
     FileProblem missing;
-    missing.absent = status.type() == fs::file_type::not_found;
+    missing.absent = fs::status(file, ec).type() == fs::file_type::not_found;
     problems.push_back(missing);
     return problems;
   }

@@ -242,7 +242,6 @@ bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer
   buffer.staged = false;
   buffer.file_samples = samples;
   buffer.confirmed_samples = samples;
-  buffer.confirmed_duration = latest->tqty;
   return true;
 }
 
@@ -256,7 +255,6 @@ void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buf
   buffer.relative_path = TqfRelativePath(station.file_name, buffer.file_name, buffer.file_start);
   buffer.file_samples = 0;
   buffer.confirmed_samples = 0;
-  buffer.confirmed_duration = 0.0;
 }
 
 bool OutputWriter::WritePending(const StationBuffer& station, ChannelBuffer& buffer,
@@ -349,16 +347,14 @@ void OutputWriter::RecordNewFile(const StationBuffer& station, ChannelBuffer& bu
     return;
   }
   buffer.confirmed_samples = buffer.file_samples;
-  buffer.confirmed_duration = buffer.file_duration;
 }
 
 void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& buffer,
                                    double written_duration) {
   buffer.file_duration += written_duration;
   const StaleRow latest{
-      buffer.relative_path,     station.name,         buffer.name,         buffer.file_start,
-      buffer.file_duration,     buffer.sampling_rate, buffer.file_samples, buffer.confirmed_samples,
-      buffer.confirmed_duration};
+      buffer.relative_path, station.name,         buffer.name,         buffer.file_start,
+      buffer.file_duration, buffer.sampling_rate, buffer.file_samples, buffer.confirmed_samples};
   // A file is closed once it holds more than an hour less one second, so
   // that a file which has reached a whole hour (36 blocks of 100 s) closes
   // at once instead of taking one block more; the next flush begins another.
@@ -382,7 +378,6 @@ void OutputWriter::RecordExtension(StationBuffer& station, ChannelBuffer& buffer
     throw;
   }
   buffer.confirmed_samples = latest.samples;
-  buffer.confirmed_duration = latest.duration;
 }
 
 void OutputWriter::HoldBackRow(const StaleRow& latest) {
@@ -390,10 +385,8 @@ void OutputWriter::HoldBackRow(const StaleRow& latest) {
     if (row.relative_path == latest.relative_path) {
       // The row sent last is still what the catalogue says.
       const std::uint64_t confirmed = row.confirmed_samples;
-      const double confirmed_duration = row.confirmed_duration;
       row = latest;
       row.confirmed_samples = confirmed;
-      row.confirmed_duration = confirmed_duration;
       return;
     }
   }
@@ -483,10 +476,8 @@ void OutputWriter::BringRowsUpToDate() {
       const StaleRow& row = m_stale_rows[sent];
       m_catalogue.UpdateFileRecord(row.relative_path, row.station, row.channel, row.start,
                                    row.duration, row.sampling_rate, 1, kDataTypeFloat);
-      if (ChannelBuffer* owner = CurrentFileOwner(row.relative_path)) {
+      if (ChannelBuffer* owner = CurrentFileOwner(row.relative_path))
         owner->confirmed_samples = row.samples;
-        owner->confirmed_duration = row.duration;
-      }
     }
   } catch (const CatalogueError&) {
     const std::vector<StaleRow> unsent(m_stale_rows.begin() + static_cast<std::ptrdiff_t>(sent),

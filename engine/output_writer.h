@@ -52,7 +52,6 @@ struct ChannelBuffer {
   bool staged = false;                  // new, waiting beside an older file of its name
   std::uint64_t file_samples = 0;       // on disk in the current file
   std::uint64_t confirmed_samples = 0;  // what its catalogue row says
-  double confirmed_duration = 0.0;
 
   int kept_fd = -1;            // the file kept open for extending, when coalescing
   std::string kept_path;       // its path below the output root
@@ -80,7 +79,6 @@ struct StaleRow {
   double sampling_rate = 0.0;
   std::uint64_t samples = 0;
   std::uint64_t confirmed_samples = 0;
-  double confirmed_duration = 0.0;
 };
 
 class OutputWriter {
@@ -104,7 +102,6 @@ class OutputWriter {
   // are held back and only the latest is sent, by BringRowsUpToDate. A new
   // file is registered at once either way, and the guard runs at every flush.
   void SetCoalesceUpdates(bool on) { m_coalesce = on; }
-  bool CoalescesUpdates() const { return m_coalesce; }
   // With continuing across runs on, samples that do not continue their
   // channel's current file may continue a file of an earlier run instead:
   // the latest of our catalogued files of the channel that ends where they

@@ -8,7 +8,9 @@
 namespace korvel {
 
 bool HoldStation(const std::string& station, ConversionHost& host, OutputWriter& writer) {
-  if (writer.LockStation(station, host.LockWaitSeconds())) return true;
+  // Held already (every raw file of a scan asks): korvel2tqf.ini is not read again.
+  if (writer.HoldsStationLock(station) || writer.LockStation(station, host.LockWaitSeconds()))
+    return true;
   host.Operator().Message(FormatWithin(kErrorTextLength, kStationLockedText, Cp1251ToUtf8(station)),
                           kCommandCaption, MessageIcon::Error);
   return false;
