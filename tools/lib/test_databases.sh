@@ -108,7 +108,17 @@ _korvel_write_pg_control() {
     echo "case \"\$1\" in"
     echo "  start) exec runuser -u postgres -- '$KORVEL_PG_BIN/pg_ctl' -w -t 60 -D '$dir/data' -l '$dir/postgresql.log' \\"
     echo "    -o '-c listen_addresses=127.0.0.1 -p $port -k $dir/socket -c fsync=on' start ;;"
-    echo "  stop) exec runuser -u postgres -- '$KORVEL_PG_BIN/pg_ctl' -w -t 60 -D '$dir/data' -m fast stop ;;"
+    echo "  stop)"
+    echo "    pid=\$(head -n 1 '$dir/data/postmaster.pid' 2>/dev/null)"
+    echo "    runuser -u postgres -- '$KORVEL_PG_BIN/pg_ctl' -w -t 60 -D '$dir/data' -m fast stop \\"
+    echo "      || runuser -u postgres -- '$KORVEL_PG_BIN/pg_ctl' -w -D '$dir/data' -m immediate stop \\"
+    echo "      || exit 1"
+    echo "    # pg_ctl returns once postmaster.pid is gone, a moment before the postmaster"
+    echo "    # has exited and let go of its port."
+    echo "    i=0"
+    echo "    while [ -n \"\$pid\" ] && kill -0 \"\$pid\" 2>/dev/null && [ \$i -lt 100 ]; do"
+    echo "      sleep 0.1; i=\$((i + 1))"
+    echo "    done ;;"
     echo "  *) echo \"usage: \$0 start|stop\" >&2; exit 2 ;;"
     echo "esac"
   } >"$dir/control" && chmod 0755 "$dir/control"
@@ -384,21 +394,8 @@ _korvel_keep_log_and_remove() {
 _korvel_stop_postgres() {
   local pg_dir="${KORVEL_TEST_PG_DIR:-}"
   if [ -n "$pg_dir" ] && [ -d "$pg_dir" ]; then
-    if [ -f "$pg_dir/data/postmaster.pid" ]; then
-      local pid
-      pid="$(head -n 1 "$pg_dir/data/postmaster.pid" 2>/dev/null || true)"
-      _korvel_as_postgres "$KORVEL_PG_BIN/pg_ctl" -w -t 60 -D "$pg_dir/data" -m fast stop \
-        >/dev/null 2>&1 \
-        || _korvel_as_postgres "$KORVEL_PG_BIN/pg_ctl" -w -D "$pg_dir/data" -m immediate stop \
-          >/dev/null 2>&1 \
-        || true
-      # pg_ctl returns once postmaster.pid is gone, a moment before the
-      # postmaster itself has exited.
-      local waited=0
-      while [[ "$pid" =~ ^[0-9]+$ ]] && kill -0 "$pid" 2>/dev/null && ((waited < 100)); do
-        sleep 0.1
-        waited=$((waited + 1))
-      done
+    if [ -f "$pg_dir/data/postmaster.pid" ] && [ -x "$pg_dir/control" ]; then
+      "$pg_dir/control" stop >/dev/null 2>&1 || true
     fi
     _korvel_keep_log_and_remove "$pg_dir" postgresql.log /tmp/korvel-test-pg.
   fi
