@@ -258,14 +258,18 @@ void OpenFileDlg::RefreshFromSelection() {
 }
 
 void OpenFileDlg::ShowSummaryOf(const QString& path) {
+  const std::filesystem::path file = path.isEmpty() ? std::filesystem::path() : FsPath(path);
+  // A click reports itself twice (the current item, then the selection):
+  // the file shown already is not read again.
+  if (file == m_summary_path && (file.empty() || m_list->topLevelItemCount() > 0)) return;
   m_list->clear();
-  m_summary_path = path.isEmpty() ? std::filesystem::path() : FsPath(path);
-  if (path.isEmpty()) {
+  m_summary_path = file;
+  if (file.empty()) {
     ShowPickedChannel();
     return;
   }
   // Folders, FIFOs and unreadable files are refused inside the reader.
-  const std::vector<RawSummaryRow> rows = ReadRawSummary(FsPath(path));
+  const std::vector<RawSummaryRow> rows = ReadRawSummary(file);
   QList<QTreeWidgetItem*> items;
   items.reserve(static_cast<qsizetype>(rows.size()));
   for (const RawSummaryRow& row : rows) {
