@@ -12,7 +12,8 @@
 namespace korvel::cli {
 
 // The stations asked for (UTF-8), else those listed in korvel2tqf.ini; each
-// once, in code page 1251.
+// once, in code page 1251. Empty, after the message on standard error, when
+// there is none.
 std::vector<std::string> ReportStations(const std::vector<std::string>& asked);
 
 struct CoverageOptions {

@@ -4,6 +4,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_host.h"
 #include "app/cli/open_catalogue.h"
+#include "app/cli/time_window_options.h"
 #include "config/settings.h"
 #include "database/chan_list.h"
 #include "database/connection.h"
@@ -95,25 +96,12 @@ std::string StationOption(const ConvertOptions& options) {
 int RunConvert(const ConnectionOptions& connection, const ConvertOptions& options) {
   const std::vector<std::string> stations =
       options.stations.empty() ? ReadStationNames() : To1251(options.stations);
-  EpochSeconds start = 0.0;
-  double length = 0.0;
-  if (!options.all_times) {
-    const std::string start_text =
-        options.start.empty() ? ReadTimeWindowStart() : Utf8ToCp1251(options.start);
-    const auto parsed = ParseWindowStart(start_text);
-    if (!parsed) {
-      std::fprintf(stderr, "Ошибка: Введено ошибочное время '%s'\n",
-                   Cp1251ToUtf8(start_text).c_str());
-      return kUsage;
-    }
-    start = *parsed;
-    length = ParseWindowLength(options.length.empty() ? ReadTimeWindowLength()
-                                                      : Utf8ToCp1251(options.length));
-  }
-  return RunWithCatalogue(connection, options, stations,
-                          [&](ConversionHost& host, OutputWriter& writer) {
-                            return ConvertSelectedStations(stations, start, length, host, writer);
-                          });
+  const auto window = ResolveTimeWindow(options.start, options.length, options.all_times);
+  if (!window) return kUsage;
+  return RunWithCatalogue(
+      connection, options, stations, [&](ConversionHost& host, OutputWriter& writer) {
+        return ConvertSelectedStations(stations, window->start, window->length, host, writer);
+      });
 }
 
 int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options) {

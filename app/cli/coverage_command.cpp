@@ -5,6 +5,7 @@
 
 #include "app/cli/archive_commands.h"
 #include "app/cli/open_catalogue.h"
+#include "app/cli/time_window_options.h"
 #include "config/settings.h"
 #include "database/catalogue_rows.h"
 #include "database/connection.h"
@@ -27,6 +28,9 @@ std::vector<std::string> ReportStations(const std::vector<std::string>& asked) {
   std::vector<std::string> once;
   for (const std::string& station : stations)
     if (std::find(once.begin(), once.end(), station) == once.end()) once.push_back(station);
+  if (once.empty())
+    std::fprintf(stderr,
+                 "korvel2tqf-cli: no station: give --station or list stations in korvel2tqf.ini\n");
   return once;
 }
 
@@ -57,26 +61,12 @@ CLI::App* AddCoverageCommand(CLI::App& app, CoverageOptions& options) {
 
 int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& options) {
   const std::vector<std::string> stations = ReportStations(options.stations);
-  if (stations.empty()) {
-    std::fprintf(stderr,
-                 "korvel2tqf-cli: no station: give --station or list stations in korvel2tqf.ini\n");
-    return kUsage;
-  }
+  if (stations.empty()) return kUsage;
+  const auto choice = ResolveTimeWindow(options.start, options.length, options.all_times);
+  if (!choice) return kUsage;
+  // A length of 0 takes every file, as it does for convert.
   std::optional<TimeSpan> window;
-  if (!options.all_times) {
-    const std::string start_text =
-        options.start.empty() ? ReadTimeWindowStart() : Utf8ToCp1251(options.start);
-    const auto start = ParseWindowStart(start_text);
-    if (!start) {
-      std::fprintf(stderr, "Ошибка: Введено ошибочное время '%s'\n",
-                   Cp1251ToUtf8(start_text).c_str());
-      return kUsage;
-    }
-    // A length of 0 takes every file, as it does for convert.
-    const double length = ParseWindowLength(options.length.empty() ? ReadTimeWindowLength()
-                                                                   : Utf8ToCp1251(options.length));
-    if (length > 0) window = TimeSpan{*start, *start + length};
-  }
+  if (choice->length > 0) window = TimeSpan{choice->start, choice->start + choice->length};
   StderrNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     const CoverageReport report =

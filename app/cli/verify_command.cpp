@@ -170,11 +170,7 @@ CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options) {
 
 int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options) {
   const std::vector<std::string> stations = ReportStations(options.stations);
-  if (stations.empty()) {
-    std::fprintf(stderr,
-                 "korvel2tqf-cli: no station: give --station or list stations in korvel2tqf.ini\n");
-    return kUsage;
-  }
+  if (stations.empty()) return kUsage;
   const std::string root = ReadDataRoot();
   if (root.empty()) {
     std::fprintf(stderr, "%s: %s\n", kCommandCaption, kNoOutputRootText);
