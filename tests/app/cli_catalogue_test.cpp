@@ -296,5 +296,24 @@ INSTANTIATE_TEST_SUITE_P(Drivers, CliCatalogueTest, ::testing::ValuesIn(test::Te
                          [](const auto& info) { return info.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CliCatalogueTest);
 
+// A system data source "TQF" (an administrator's shared server) is never
+// hidden behind a user one of the same name.
+TEST(CliInitCatalogue, LeavesASystemDataSourceOfTheNameInCharge) {
+  test::ConfigSandbox sandbox;
+  TempDir dir;
+  const std::string ini = (dir / "odbc.ini").string();
+  OwnOdbcIni own(ini);
+  std::filesystem::create_directory(dir / "system");
+  WriteFileBytes(dir / "system" / "odbc.ini", "[TQF]\nDriver=PostgreSQL Unicode\n");
+  ScopedVariable system("ODBCSYSINI", (dir / "system").c_str());
+  const auto refused = RunCommand(
+      "korvel2tqf-cli", {"init-catalogue", "--database", (dir / "catalogue.sqlite").string()});
+  EXPECT_EQ(refused.exit_status, 3);
+  EXPECT_NE(refused.err.find("a system data source \"TQF\" exists"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(ini));
+  EXPECT_FALSE(std::filesystem::exists(dir / "catalogue.sqlite"));
+}
+
 }  // namespace
 }  // namespace korvel
