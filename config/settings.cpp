@@ -28,6 +28,8 @@ double ReadLockWaitSeconds() {
   return std::max(0, GetProfileInt("SYSTEM", "LOCKWAIT", 0, ProgramIniPath()));
 }
 
+bool ReadStationLocks() { return GetProfileInt("SYSTEM", "LOCK", 1, ProgramIniPath()) != 0; }
+
 int ReadContinueOutput() { return GetProfileInt("SYSTEM", "CONTINUE", 0, ProgramIniPath()); }
 
 std::vector<std::string> ReadStationNames() {

@@ -40,6 +40,10 @@ int ReadScanSubdirectories();
 // for a station that another converter is writing; default 0, never below.
 double ReadLockWaitSeconds();
 
+// "korvel2tqf.ini" SYSTEM/LOCK: 0 converts without station locks, for output
+// folders on file systems that have none; default 1.
+bool ReadStationLocks();
+
 // "korvel2tqf.ini" SYSTEM/CONTINUE: non-zero lets output files of earlier runs
 // be continued (off by default).
 int ReadContinueOutput();

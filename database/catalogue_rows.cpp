@@ -50,9 +50,12 @@ std::vector<CoverageFile> ReadCoverageFiles(CDatabase& database,
   return files;
 }
 
-bool AnyRowNames(CDatabase& database, const std::string& cpath) {
-  CStatement& count = database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ?");
+bool AnyRowNames(CDatabase& database, const std::string& cpath, const char* creator) {
+  CStatement& count = database.Prepared(
+      creator == nullptr ? "SELECT COUNT(*) FROM FILELIST WHERE CPATH = ?"
+                         : "SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
   count.Bind(1, Cp1251ToUtf8(cpath));
+  if (creator != nullptr) count.Bind(2, creator);
   count.Execute();
   const bool named = count.Fetch() && count.Get<std::int32_t>(1).value_or(0) > 0;
   count.CloseCursor();

@@ -28,9 +28,9 @@ std::vector<FileListRow> ReadStationFileRows(CDatabase& database, const std::str
 std::vector<CoverageFile> ReadCoverageFiles(CDatabase& database,
                                             const std::vector<std::string>& stations);
 
-// True when a row of any station or creator names the relative path
-// (code page 1251) as it is.
-bool AnyRowNames(CDatabase& database, const std::string& cpath);
+// True when a row of any station names the relative path (code page 1251)
+// as it is: a row of any creator, or of `creator` alone when one is given.
+bool AnyRowNames(CDatabase& database, const std::string& cpath, const char* creator = nullptr);
 
 // Our own row (CREATER "korvel2TQF") of the stored path: deleted, or its
 // TQTY set. Another program's row of the same path is left as it is.

@@ -7,6 +7,7 @@
 #include "database/catalogue_rows.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
+#include "database/reclaimable_file.h"
 #include "database/statement.h"
 #include "engine/tqf_file.h"
 #include "platform/disk_space.h"
@@ -55,11 +56,6 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory) {
   return std::min(*free, kFreeSpaceCap);
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(Utf8Path(path), ec);
-}
-
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
                                 const std::string& channel, double tbegin, double tqty, double sps,
                                 double calib, double calper, int gain, int datatype) {
@@ -96,14 +92,7 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   if (update.RowCount() > 0) return;
   // MySQL's and MariaDB's drivers count only the rows whose values changed:
   // an update that changed nothing does not mean there is no row.
-  CStatement& ours =
-      m_database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
-  ours.Bind(1, path);
-  ours.Bind(2, kOwnCreator);
-  ours.Execute();
-  const long rows = ours.Fetch() ? ours.Get<std::int32_t>(1).value_or(0) : 0;
-  ours.CloseCursor();
-  if (rows > 0) return;
+  if (AnyRowNames(m_database, cpath, kOwnCreator)) return;
 
   CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
                                            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -148,7 +137,7 @@ bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {
 }
 
 bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                               const std::string& station) {
+                               const std::string& station, const InUse& in_use) {
   const std::uint64_t need = extra_bytes + kSpaceReserve;
   if (extra_bytes < kAmpleSpace && AmpleSpaceSeenLately(output_root)) return true;
   // A disk that cannot be measured is no reason to delete anything.
@@ -175,7 +164,7 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
     while (select.Fetch()) paths.push_back(select.Get<std::string>(1));
     select.CloseCursor();
   }
-  const std::string root = Cp1251ToUtf8(output_root);
+  const ReclaimableRoot root(NativePath(output_root));
   for (const std::optional<std::string>& stored : paths) {
     free = FreeDiskSpace(output_root);
     if (free && *free > need) break;
@@ -189,20 +178,34 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
       if (!DeletePathlessRecords(station, stored.value_or(""))) break;
       continue;
     }
-    if (!IsAbsoluteStoredPath(cpath) && ClimbsOutOfRoot(cpath)) continue;
-    if (!RemoveCataloguedFile(IsAbsoluteStoredPath(cpath) ? cpath : root + cpath, *stored)) break;
+    const Reclaim reclaim = root.Judge(cpath, in_use, [&](const std::string& relative) {
+      // Our own rows name the file by its path below the root, as written.
+      return AnyRowNames(m_database, relative, kOwnCreator);
+    });
+    if (reclaim.keep_because) {
+      ReportKept(cpath, *reclaim.keep_because);
+      continue;
+    }
+    if (!RemoveCataloguedFile(reclaim.file, *stored)) break;
   }
   free = FreeDiskSpace(output_root);
   return free && *free >= need;
 }
 
-bool CFileList::RemoveCataloguedFile(const std::string& full_path,
+void CFileList::ReportKept(const std::string& cpath, const std::string& reason) {
+  if (!m_reported_kept.insert(cpath).second) return;
+  m_notifier.Message(
+      "Файл '" + cpath + "' не удалён для освобождения места: " + reason + "; запись оставлена",
+      kApplicationTitle, MessageIcon::Warning);
+}
+
+bool CFileList::RemoveCataloguedFile(const std::optional<std::filesystem::path>& file,
                                      const std::string& stored_cpath) {
   // The row goes first, so that no row is left naming a file already gone;
   // a file that then cannot be removed stays without a row, as an orphan
   // that verify shows.
   if (!DeleteFileRecord(stored_cpath)) return false;
-  if (FileExists(full_path)) RemoveFile(Utf8Path(full_path));
+  if (file) RemoveFile(*file);
   return true;
 }
 

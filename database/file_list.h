@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,7 @@ class CFileList : public Catalogue {
   CFileList(CDatabase& database, Notifier& notifier) : m_database(database), m_notifier(notifier) {}
 
   bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                      const std::string& station) override;
+                      const std::string& station, const InUse& in_use) override;
   void RegisterNewFile(const std::string& cpath, const std::string& station,
                        const std::string& channel, double tbegin, double tqty, double sps,
                        double calib, double calper, int gain, int datatype) override;
@@ -34,9 +36,11 @@ class CFileList : public Catalogue {
                                                       const std::string& channel, double earliest,
                                                       double latest) override;
 
-  // Paths as stored: UTF-8, exactly the bytes of the catalogue.
-  // False when the row could not be deleted: the file is then left too.
-  bool RemoveCataloguedFile(const std::string& full_path, const std::string& stored_cpath);
+  // The row as stored (UTF-8, exactly the bytes of the catalogue), then the
+  // file when there is one. False when the row could not be deleted: the
+  // file is then left too.
+  bool RemoveCataloguedFile(const std::optional<std::filesystem::path>& file,
+                            const std::string& stored_cpath);
   bool DeleteFileRecord(const std::string& stored_cpath);
 
  private:
@@ -47,17 +51,19 @@ class CFileList : public Catalogue {
   // Free space far above any need, seen a moment ago: the disk is not
   // asked again at every flush of the moment (one system call per block).
   bool AmpleSpaceSeenLately(const std::string& output_root) const;
+  // A row whose file the guard may not take is left, and said once a run.
+  void ReportKept(const std::string& cpath_utf8, const std::string& reason);
 
   CDatabase& m_database;
   std::string m_ample_root;
   std::chrono::steady_clock::time_point m_ample_until{};
   Notifier& m_notifier;
+  std::set<std::string> m_reported_kept;
 };
 
 // Bytes free for this user below a directory, capped at 4294967295; nothing
 // when the directory cannot be queried.
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory);
-bool FileExists(const std::string& path);
 
 // The local time now, whole seconds.
 std::tm LocalTimeNow();

@@ -3,6 +3,7 @@
 // implements it over ODBC; the engine never sees a driver.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -35,10 +36,17 @@ class Catalogue {
  public:
   virtual ~Catalogue() = default;
 
+  // A file (its path below the output root, code page 1251, "/") that the
+  // writer is filling or owes a row.
+  using InUse = std::function<bool(const std::string& relative_path)>;
+
   // Makes room below the output root by deleting the station's oldest files of
-  // the other acquisition program; true when extra bytes plus the reserve are free.
+  // the other acquisition program; true when extra bytes plus the reserve are
+  // free. Only a file that lies below the output root once links are
+  // resolved, on its file system, that none of our own rows names and that
+  // is not `in_use` may go.
   virtual bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                              const std::string& station) = 0;
+                              const std::string& station, const InUse& in_use) = 0;
 
   // Texts are code page 1251; cpath is relative to the output root with "/".
   virtual void RegisterNewFile(const std::string& cpath, const std::string& station,

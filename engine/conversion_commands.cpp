@@ -63,17 +63,6 @@ bool Refused(const std::string& station, ConversionHost& host, OutputWriter& wri
   return outcome.refused;
 }
 
-// Greys the commands and takes the current station's lock; when another
-// converter holds it, the command ends there, commands restored.
-bool BeginOnStation(const std::string& station, ConversionHost& host, OutputWriter& writer,
-                    CommandOutcome& outcome) {
-  host.DisableCommands();
-  if (HoldStation(station.substr(0, kCommandStationLength), host, writer)) return true;
-  outcome.station_locked = true;
-  host.EnableCommands();
-  return false;
-}
-
 }  // namespace
 
 std::string FileErrorText(const FileError& error) {
@@ -96,12 +85,27 @@ std::string FileErrorText(const FileError& error) {
 }
 
 void FileErrorMessages::FileFailed(const FileError& error) {
+  if (!m_told.emplace(error.operation, error.path).second) {
+    ++m_held_back;
+    return;
+  }
   std::string text = FileErrorText(error);
   if (m_with_reason && error.changed_elsewhere)
     text += "\n  the file is not as this program left it: another program changed it";
   else if (m_with_reason && error.system_error != 0)
     text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
+}
+
+void FileErrorMessages::CommandEnded() {
+  if (m_held_back > 0) {
+    char text[kSummaryLimit + 1];
+    std::snprintf(text, sizeof text, kRepeatedFileErrorsText,
+                  static_cast<unsigned long long>(m_held_back));
+    m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
+  }
+  m_told.clear();
+  m_held_back = 0;
 }
 
 std::string ErrorTextForOperator(const std::string& text_utf8) {
@@ -145,13 +149,14 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
   if (Refused(selected_stations.empty() ? "" : selected_stations.front(), host, writer, outcome))
     return outcome;
   const WriterCounts before(writer);
-  const StationLocksHeld locks(writer);
   host.DisableCommands();
   for (const std::string& listed : selected_stations) {
     if (host.StopRequested()) break;
     const std::string station = listed.substr(0, kCommandStationLength);
     // A station another converter is writing is left; the others go on.
-    if (!HoldStation(station, host, writer)) continue;
+    // Its lock goes as soon as its scan is done.
+    const StationHold hold(station, host, writer);
+    if (!hold.Held()) continue;
     try {
       outcome.converted += ScanDirectory(station, host, writer, start, length);
     } catch (const CatalogueError& e) {
@@ -162,6 +167,7 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
   }
   before.Note(outcome, writer);
   outcome.stopped = host.StopRequested();
+  writer.EndCommand();
   if (outcome.stopped)
     ShowStopped(host, outcome.converted);
   else if (outcome.converted > 0)
@@ -180,8 +186,8 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
   CommandOutcome outcome;
   if (Refused(current_station, host, writer, outcome)) return outcome;
   const WriterCounts before(writer);
-  const StationLocksHeld locks(writer);
-  if (!BeginOnStation(current_station, host, writer, outcome)) return outcome;
+  // Each file takes its own station's lock while it converts.
+  host.DisableCommands();
   std::filesystem::path reported = path_name;
   int r = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -205,6 +211,7 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
   before.Note(outcome, writer);
   outcome.stopped = host.StopRequested();
   host.EnableCommands();
+  writer.EndCommand();
   if (outcome.stopped)
     ShowStopped(host, outcome.converted);
   else if (r != 0)
@@ -223,12 +230,20 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
   if (Refused(current_station, host, writer, outcome)) return outcome;
   if (folder.empty()) return outcome;
   const WriterCounts before(writer);
-  const StationLocksHeld locks(writer);
-  if (!BeginOnStation(current_station, host, writer, outcome)) return outcome;
+  host.DisableCommands();
+  const StationHold hold(current_station.substr(0, kCommandStationLength), host, writer);
+  if (!hold.Held()) {
+    before.Note(outcome, writer);
+    outcome.stopped = host.StopRequested();
+    if (outcome.stopped) ShowStopped(host, 0);
+    host.EnableCommands();
+    return outcome;
+  }
   try {
     outcome.converted = ScanDirectory(current_station, host, writer, 0.0, 0.0, folder);
     before.Note(outcome, writer);
     outcome.stopped = host.StopRequested();
+    writer.EndCommand();
     if (outcome.stopped) {
       ShowStopped(host, outcome.converted);
     } else if (outcome.converted > 0) {
@@ -246,6 +261,7 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
   } catch (const CatalogueError& e) {
     outcome.catalogue_error = true;
     before.Note(outcome, writer);
+    writer.EndCommand();
     ShowError(host, e.what());
   }
   host.EnableCommands();

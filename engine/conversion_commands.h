@@ -3,7 +3,9 @@
 // the selected stations over the time window, hand-picked files, and a
 // hand-picked directory. Each ends with one message to the operator.
 
+#include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,19 +26,27 @@ inline constexpr const char* kNoOutputRootText =
 // or "File read error '%s'" with the path.
 std::string FileErrorText(const FileError& error);
 
-// The operator is told of every file error as it happens, under
-// "Korvel->TQF" with the error icon; with `with_reason`, the system's reason
-// follows on the next line (the command line shows it, the window does not).
+// The operator is told of a file error as it happens, under "Korvel->TQF"
+// with the error icon; with `with_reason`, the system's reason follows on the
+// next line (the command line shows it, the window does not). Each kind of
+// failure is told once per file in a command (a full or read-only disk fails
+// every flush alike); the end of the command tells how many were held back.
 class FileErrorMessages : public FileErrorSink {
  public:
   explicit FileErrorMessages(Notifier& notifier, bool with_reason = false)
       : m_notifier(notifier), m_with_reason(with_reason) {}
   void FileFailed(const FileError& error) override;
+  void CommandEnded() override;
 
  private:
   Notifier& m_notifier;
   bool m_with_reason;
+  std::set<std::pair<FileOperation, std::string>> m_told;
+  std::uint64_t m_held_back = 0;
 };
+
+inline constexpr const char* kRepeatedFileErrorsText =
+    "Повторные ошибки тех же файлов не показаны: %llu";
 
 struct CommandOutcome {
   bool refused = false;          // nothing ticked, no station or no output root

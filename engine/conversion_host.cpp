@@ -6,4 +6,6 @@ namespace korvel {
 
 double ConversionHost::LockWaitSeconds() const { return ReadLockWaitSeconds(); }
 
+bool ConversionHost::UsesStationLocks() const { return ReadStationLocks(); }
+
 }  // namespace korvel

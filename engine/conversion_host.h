@@ -46,6 +46,9 @@ class ConversionHost {
   // How long to wait for a station that another converter is writing:
   // korvel2tqf.ini SYSTEM/LOCKWAIT unless the host says otherwise.
   virtual double LockWaitSeconds() const;
+  // Whether a station is converted only under its lock: korvel2tqf.ini
+  // SYSTEM/LOCK unless the host says otherwise.
+  virtual bool UsesStationLocks() const;
 };
 
 // The wait cursor for as long as it lives, whichever way the scope is left.

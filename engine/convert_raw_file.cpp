@@ -56,8 +56,8 @@ bool IsSelected(const std::string& station, const std::string& channel,
   return false;
 }
 
-// Hands the selected channels to the writer block by block and flushes;
-// false when the host asked to stop before every block was handed over.
+// Hands the selected channels to the writer block by block; false when the
+// host asked to stop before every block was handed over.
 bool HandOver(const std::vector<ChannelChoice>& channels, std::span<const unsigned char> data,
               std::span<float> samples, const RawFileHeader& header, ConversionHost& host,
               OutputWriter& writer) {
@@ -85,8 +85,6 @@ bool HandOver(const std::vector<ChannelChoice>& channels, std::span<const unsign
       position += static_cast<std::size_t>(h);
     }
   }
-  // What was handed over is written even when stopping: the flush ends.
-  writer.FlushAll();
   return whole;
 }
 
@@ -117,7 +115,8 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   if (!any) return 0;
   // A hand-picked file may belong to another station than the command's:
   // its own station's folder must be ours too before anything is written.
-  if (!HoldStation(station, host, writer)) return 0;
+  const StationHold hold(station, host, writer);
+  if (!hold.Held()) return 0;
 
   const std::span<unsigned char> memory =
       g_raw_data.Get(static_cast<std::size_t>(file.Remaining()));
@@ -132,16 +131,11 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   const std::span<const unsigned char> data = file.ReadRestInto(memory);
   file.Close();
   const std::uint64_t failures_before = writer.OutputFailures();
-  bool whole = false;
-  try {
-    whole =
-        HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
-  } catch (const CatalogueError&) {
-    writer.SettleAfterCatalogueError();
-    throw;
-  }
-  writer.CloseKeptFiles();
-  writer.BringRowsUpToDate();  // every row is current when the file is done
+  const bool whole =
+      HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
+  // What was handed over is written even when stopping, and every row is
+  // current when the raw file is done.
+  writer.FinishRawFile();
   if (!whole || writer.OutputFailures() != failures_before) return 0;
   host.FileConverted(path, parsed.size);
   return 1;

@@ -160,7 +160,7 @@ std::string FormatCoverageTime(EpochSeconds t) {
 std::string FormatCoverageLines(const CoverageReport& report) {
   std::string lines;
   for (const ChannelCoverage& c : report.channels) {
-    const std::string names = Cp1251ToUtf8(c.station) + "\t" + Cp1251ToUtf8(c.channel) + "\t";
+    const std::string names = DisplayName(c.station) + "\t" + DisplayName(c.channel) + "\t";
     for (const CoverageStretch& s : c.stretches)
       lines += names + (s.kind == StretchKind::kGap ? "gap" : "overlap") + "\t" +
                FormatCoverageTime(s.start) + "\t" + FormatCoverageTime(s.end) + "\t" +

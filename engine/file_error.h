@@ -27,6 +27,8 @@ class FileErrorSink {
  public:
   virtual ~FileErrorSink() = default;
   virtual void FileFailed(const FileError& error) = 0;
+  // A command has ended: a sink that held failures back says so now.
+  virtual void CommandEnded() {}
 };
 
 }  // namespace korvel

@@ -1,6 +1,8 @@
 #pragma once
 // One converter per station at a time: a conversion writes into a station's
-// output folder only while it holds the station's lock.
+// output folder only while it holds the station's lock, and holds it only
+// while that station converts, so that two converters taking stations in
+// opposite orders never wait on each other.
 
 #include <string>
 
@@ -10,23 +12,33 @@
 namespace korvel {
 
 inline constexpr const char* kStationLockedText = "Станция %s уже конвертируется другой программой";
+// The station, the lock file and the system's reason.
+inline constexpr const char* kStationLockFailedText =
+    "Станция %s пропущена: не удаётся заблокировать файл %s (%s)";
 
-// Takes the station's lock for the writer, waiting as long as the host says;
-// when another converter still holds it, tells the operator ("Станция %s
-// уже конвертируется другой программой" under "KORVEL->TQF") and answers
-// false: the caller leaves the station alone.
-bool HoldStation(const std::string& station, ConversionHost& host, OutputWriter& writer);
+// What the operator is told when a station's lock is not had (nothing to
+// tell for a stop request): UTF-8.
+std::string StationLockRefusalText(const std::string& station, const StationLockRefusal& refusal);
 
-// Releases every station's lock when a command ends, however it ends.
-class StationLocksHeld {
+// The station's lock for as long as this lives, taken for the writer and
+// waited for as long as the host says; a lock the writer holds already (an
+// enclosing hold's) is left to its holder. When the lock cannot be had, the
+// operator is told why (under "KORVEL->TQF") and Held() is false: the caller
+// leaves the station alone. A stop request ends the wait at once, silently.
+// With station locks off (SYSTEM/LOCK=0, --no-lock) nothing is locked.
+class StationHold {
  public:
-  explicit StationLocksHeld(OutputWriter& writer) : m_writer(writer) {}
-  StationLocksHeld(const StationLocksHeld&) = delete;
-  StationLocksHeld& operator=(const StationLocksHeld&) = delete;
-  ~StationLocksHeld() { m_writer.UnlockStations(); }
+  StationHold(const std::string& station, ConversionHost& host, OutputWriter& writer);
+  StationHold(const StationHold&) = delete;
+  StationHold& operator=(const StationHold&) = delete;
+  ~StationHold();
+  bool Held() const { return m_held; }
 
  private:
   OutputWriter& m_writer;
+  std::string m_station;
+  bool m_held = false;
+  bool m_taken = false;  // taken here, so released here
 };
 
 }  // namespace korvel

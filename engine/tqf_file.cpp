@@ -22,8 +22,9 @@ std::string Format(const char* format, auto... values) {
   return text;
 }
 
-bool IsUnsafeInName(unsigned char c) {
-  return c < 0x20 || c == 0x7F || std::strchr(" /\\:*?\"<>|", c) != nullptr;
+// A byte a file name cannot hold on either system; "%" is the escape itself.
+bool NeedsEscape(unsigned char c) {
+  return c < 0x20 || c == 0x7F || std::strchr(" /\\:*?\"<>|%", c) != nullptr;
 }
 
 FileError Failed(FileOperation operation, std::string_view path, int system_error) {
@@ -75,14 +76,22 @@ TqfHeader BuildHeader(std::string_view station, std::string_view channel, double
   return header;
 }
 
-std::string FileNameSafe(std::string_view name, std::size_t max_length) {
-  std::string copy(name.substr(0, std::min(name.size(), max_length)));
-  for (char& c : copy)
-    if (IsUnsafeInName(static_cast<unsigned char>(c))) c = '_';
-  // "." and ".." would name a folder other than the station's own.
-  if (!copy.empty() && copy.find_first_not_of('.') == std::string::npos)
-    copy.assign(copy.size(), '_');
-  return copy;
+std::string FileNameForm(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string form;
+  form.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    // A last "." is dropped by Windows, which also leaves no name of "." or "..".
+    if (NeedsEscape(c) || (c == '.' && i + 1 == name.size())) {
+      form += '%';
+      form += kHex[c >> 4];
+      form += kHex[c & 0xF];
+    } else {
+      form += static_cast<char>(c);
+    }
+  }
+  return form;
 }
 
 std::string TqfRelativePath(std::string_view station, std::string_view channel,
@@ -90,11 +99,15 @@ std::string TqfRelativePath(std::string_view station, std::string_view channel,
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
   float seconds = 0.0f;
   SplitEpochSeconds(file_start, year, month, day, hour, minute, seconds);
-  const std::string station_name = FileNameSafe(station, station.size());
-  const std::string name = Format(
-      "%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute, static_cast<int>(seconds),
-      FileNameSafe(channel, channel.size()).c_str(), station_name.c_str());
+  const std::string station_name = FileNameForm(station);
+  const std::string name =
+      Format("%02d%02d%04d-%02d%02d%02d-%s.%s", day, month, year, hour, minute,
+             static_cast<int>(seconds), FileNameForm(channel).c_str(), station_name.c_str());
   return station_name + "/" + Format("%02d", hour) + "/" + name;
+}
+
+std::string StationLockPath(std::string_view output_root, std::string_view station) {
+  return TqfFullPath(output_root, FileNameForm(station) + "/" + kStationLockFile);
 }
 
 bool IsAbsoluteStoredPath(std::string_view cpath) {
@@ -117,29 +130,50 @@ std::string TqfFullPath(std::string_view output_root, std::string_view relative_
 
 namespace {
 
-// Opens the new file: in place, unless staging is asked for and a file of
-// the name is there already, which is then left alone until CommitTqfFile.
-int OpenNewFile(const std::string& full, std::string_view staging_suffix,
-                std::filesystem::path& native, bool* staged) {
+// A new file whose name an older file holds is written under the name plus
+// this, and moved over the older one once its row is in the catalogue: a
+// refused row leaves the older file as its row says.
+constexpr const char* kStagingSuffix = ".part";
+
+// Opens the new file: exclusively in place, or beside an older regular file
+// of the name. Neither open follows a link: a planted link is a name taken,
+// never a way to write elsewhere.
+int OpenNewFile(const std::string& full, std::filesystem::path& native, bool& staged) {
   native = NativePath(full);
-  if (staging_suffix.empty()) return CreateFileForWriting(native, CreateMode::kReplace);
+  staged = false;
   const int fd = CreateFileForWriting(native, CreateMode::kExclusive);
   if (fd >= 0 || errno != EEXIST) return fd;
-  native = NativePath(full + std::string(staging_suffix));
-  if (staged != nullptr) *staged = true;
-  return CreateFileForWriting(native, CreateMode::kReplace);
+  std::error_code ec;
+  const std::filesystem::file_type type = std::filesystem::symlink_status(native, ec).type();
+  if (type != std::filesystem::file_type::regular) {
+    errno = type == std::filesystem::file_type::symlink     ? ELOOP
+            : type == std::filesystem::file_type::directory ? EISDIR
+                                                            : EEXIST;
+    return -1;
+  }
+  native = NativePath(StagedTqfPath(full));
+  staged = true;
+  // A staging file left by a run that was killed is ours to replace (under
+  // the station's lock); whatever it is, it goes, never what it points to.
+  if (RemoveFile(native) || errno == ENOENT)
+    return CreateFileForWriting(native, CreateMode::kExclusive);
+  return -1;
 }
 
 }  // namespace
 
+std::string StagedTqfPath(std::string_view full_path) {
+  return std::string(full_path) + kStagingSuffix;
+}
+
 FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
-                         const TqfHeader& header, std::span<const float> samples,
-                         std::string_view staging_suffix, bool* staged) {
+                         const TqfHeader& header, std::span<const float> samples, bool* staged) {
   const std::string full = TqfFullPath(output_root, relative_path);
+  bool is_staged = false;
   if (staged != nullptr) *staged = false;
   std::filesystem::path native;
-  int fd = OpenNewFile(full, staging_suffix, native, staged);
-  if (fd < 0 && errno == ENOENT) {
+  int fd = OpenNewFile(full, native, is_staged);
+  if (fd < 0 && errno == ENOENT && !is_staged) {
     // The station and hour directories, made when first needed; the root
     // itself must exist already.
     const std::string root = WithTrailingSeparator(std::string(output_root));
@@ -151,8 +185,10 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
       if (!MakeDirectory(directory) && errno != EEXIST)
         return Failed(FileOperation::kCreate, full, errno);
     }
-    fd = OpenNewFile(full, staging_suffix, native, staged);
+    fd = OpenNewFile(full, native, is_staged);
   }
+  // Said also when the creation fails: the name belongs to an older file.
+  if (staged != nullptr) *staged = is_staged;
   if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
   int error = 0;
   std::size_t done = 0;
@@ -180,7 +216,7 @@ namespace {
 FileResult OpenAtEnd(int& fd, std::string_view full_path,
                      std::optional<std::uint64_t> samples_there = std::nullopt) {
   if (fd >= 0) return std::nullopt;
-  fd = OpenFileForWriting(NativePath(full_path));
+  fd = OpenFileForExtending(NativePath(full_path));
   if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
   FileResult error;
   if (!SeekToEnd(fd)) {
@@ -243,14 +279,20 @@ FileResult CloseTqfFile(int& fd, std::string_view full_path) {
 }
 
 FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples) {
-  if (ResizeFile(NativePath(full_path), kTqfHeaderSize + 4 * samples)) return std::nullopt;
-  return Failed(FileOperation::kWrite, full_path, errno);
+  // Through a descriptor that never follows a link: only our file is cut.
+  const int fd = OpenFileForExtending(NativePath(full_path));
+  if (fd < 0) return Failed(FileOperation::kWrite, full_path, errno);
+  int error = ResizeOpenFile(fd, kTqfHeaderSize + 4 * samples) ? 0 : errno;
+  if (!CloseFile(fd) && error == 0) error = errno;
+  if (error == 0) return std::nullopt;
+  return Failed(FileOperation::kWrite, full_path, error);
 }
 
-FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path) {
-  if (MoveReplacing(NativePath(staged_path), NativePath(full_path))) return std::nullopt;
+FileResult CommitTqfFile(std::string_view full_path) {
+  const std::string staged = StagedTqfPath(full_path);
+  if (MoveReplacing(NativePath(staged), NativePath(full_path))) return std::nullopt;
   const int error = errno;
-  RemoveFile(NativePath(staged_path));
+  RemoveFile(NativePath(staged));
   return Failed(FileOperation::kWrite, full_path, error);
 }
 

@@ -23,9 +23,13 @@ using TqfHeader = std::array<char, kTqfHeaderSize>;
 TqfHeader BuildHeader(std::string_view station, std::string_view channel, double sampling_rate,
                       EpochSeconds file_start);
 
-// A name as it may appear in a directory or file name: at most max_length
-// characters, spaces and characters that a file name cannot hold as "_".
-std::string FileNameSafe(std::string_view name, std::size_t max_length);
+// A station or channel name as it appears in directory and file names: every
+// byte that a file name cannot hold (control characters, spaces, "/", "\\",
+// ":", "*", "?", "\"", "<", ">", "|", a last "." that Windows would drop)
+// and "%" itself as "%HH", two upper-case hex digits. Two names never share a
+// form, whatever order they are met in; a name that needs none keeps its own.
+// The one mapping for the writer, continuation, verify and the station lock.
+std::string FileNameForm(std::string_view name);
 
 // STATION/HH/DDMMYYYY-HHMMSS-CHANNEL.STATION below the output root, with "/"
 // between the parts; code page 1251. The station and channel names are used
@@ -33,6 +37,11 @@ std::string FileNameSafe(std::string_view name, std::size_t max_length);
 // of one file could share a name.
 std::string TqfRelativePath(std::string_view station, std::string_view channel,
                             EpochSeconds file_start);
+
+// In a station's output folder: locked by the converter writing there.
+inline constexpr const char* kStationLockFile = ".korvel2tqf.lock";
+// The lock file of a station's output folder.
+std::string StationLockPath(std::string_view output_root, std::string_view station);
 
 // A path as the catalogue stores it: absolute when it begins with "/" or "\".
 bool IsAbsoluteStoredPath(std::string_view cpath);
@@ -45,21 +54,23 @@ bool ClimbsOutOfRoot(std::string_view cpath);
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path);
 
 // Creates the station and hour directories (not the root) and writes a new
-// file; an existing file of the name is emptied first. On failure nothing is
-// left on disk. With a staging suffix an existing file of the name is left
-// alone instead: the bytes go to the path plus the suffix (`staged` is set),
-// to be moved over it by CommitTqfFile once the new file is catalogued. A
-// failure names the path itself.
+// file, never through a symbolic link. A new name is created exclusively in
+// place. An older file of the name is left alone: the bytes go beside it to
+// StagedTqfPath (`staged` is set, on failure too), to be moved over it by
+// CommitTqfFile once the new file is catalogued. A name held by a link, a folder or anything else
+// that is no regular file is refused (kCreate). On failure nothing is left on
+// disk; a failure names the path itself.
 FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
                          const TqfHeader& header, std::span<const float> samples,
-                         std::string_view staging_suffix = {}, bool* staged = nullptr);
-// Moves a staged file over its path, replacing what was there in one step.
-FileResult CommitTqfFile(std::string_view staged_path, std::string_view full_path);
+                         bool* staged = nullptr);
+std::string StagedTqfPath(std::string_view full_path);
+// Moves the staged file over its path, replacing what was there in one step.
+FileResult CommitTqfFile(std::string_view full_path);
 
-// Appends samples to an existing file, header untouched. On a failed write the
-// file is cut back to its old length. With `samples_there`, a file that does
-// not hold exactly that many samples is not touched (changed_elsewhere): its
-// end is not where this program's samples continue.
+// Appends samples to an existing file, header untouched; a link is not
+// followed (kOpen). On a failed write the file is cut back to its old length. With `samples_there`,
+// a file that does not hold exactly that many samples is not touched (changed_elsewhere): its end
+// is not where this program's samples continue.
 FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples,
                          std::optional<std::uint64_t> samples_there = std::nullopt);
 // The same in two steps, for a file kept open between extensions: `fd` is

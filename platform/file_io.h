@@ -25,6 +25,9 @@ enum class CreateMode {
 int CreateFileForWriting(const std::filesystem::path& path, CreateMode mode);
 // An existing file, for writing at its start.
 int OpenFileForWriting(const std::filesystem::path& path);
+// The same, but never through a symbolic link: a link fails (ELOOP), so
+// that an output file cannot be turned into a way to write elsewhere.
+int OpenFileForExtending(const std::filesystem::path& path);
 // A regular file only (never a directory, a FIFO or a device: nothing that
 // could hang a scan), with its size; -1 otherwise.
 int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size);
@@ -48,6 +51,10 @@ std::optional<std::uint64_t> FilePosition(int fd);
 bool ResizeOpenFile(int fd, std::uint64_t length);
 bool ResizeFile(const std::filesystem::path& path, std::uint64_t length);
 bool CloseFile(int fd);
+
+// The file system that holds a path (POSIX: the device; Windows: the
+// volume's serial number); nothing when the path cannot be asked.
+std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path);
 
 // Fails with EEXIST when the directory is there already.
 bool MakeDirectory(const std::filesystem::path& path);

@@ -14,12 +14,22 @@ namespace korvel {
 
 int CreateFileForWriting(const std::filesystem::path& path, CreateMode mode) {
   int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
-  if (mode == CreateMode::kExclusive) flags |= O_EXCL;
+  if (mode == CreateMode::kExclusive) flags |= O_EXCL | O_NOFOLLOW;
   return ::open(path.c_str(), flags, 0666);
 }
 
 int OpenFileForWriting(const std::filesystem::path& path) {
   return ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+}
+
+int OpenFileForExtending(const std::filesystem::path& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+}
+
+std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_dev);
 }
 
 int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size) {

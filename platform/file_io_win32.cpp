@@ -94,6 +94,34 @@ int OpenFileForWriting(const std::filesystem::path& path) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+int OpenFileForExtending(const std::filesystem::path& path) {
+  // The reparse point itself is opened, never what it points to; a link is
+  // then refused.
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return DescriptorOf(handle);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    CloseHandle(handle);
+    errno = ELOOP;
+    return -1;
+  }
+  return DescriptorOf(handle);
+}
+
+std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path) {
+  // A folder opens only with backup semantics.
+  const HANDLE handle = CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!known) return std::nullopt;
+  return info.dwVolumeSerialNumber;
+}
+
 int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,

@@ -1,5 +1,6 @@
 #include "platform/file_lock.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -8,7 +9,8 @@
 
 namespace korvel {
 
-FileLock::FileLock(FileLock&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+FileLock::FileLock(FileLock&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error) {}
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
   if (this != &other) {
@@ -20,11 +22,16 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 
 FileLock::~FileLock() { Release(); }
 
-FileLock::Result FileLock::Acquire(const std::filesystem::path& file, double wait_seconds) {
+FileLock::Result FileLock::Acquire(const std::filesystem::path& file, double wait_seconds,
+                                   const std::function<bool()>& stop) {
   using lock_system::Attempt;
   Release();
+  m_error = 0;
   const int fd = lock_system::OpenLockFile(file);
-  if (fd < 0) return Result::kUnavailable;
+  if (fd < 0) {
+    m_error = errno;
+    return Result::kUnavailable;
+  }
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::duration<double>(wait_seconds);
   for (;;) {
@@ -34,12 +41,17 @@ FileLock::Result FileLock::Acquire(const std::filesystem::path& file, double wai
       return Result::kLocked;
     }
     if (attempt == Attempt::kFailed) {
+      m_error = errno;
       lock_system::UnlockAndClose(fd);
       return Result::kUnavailable;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
       lock_system::UnlockAndClose(fd);
       return Result::kHeldElsewhere;
+    }
+    if (stop && stop()) {
+      lock_system::UnlockAndClose(fd);
+      return Result::kStopped;
     }
     // Polled: a blocking wait could not be given up at the deadline.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -7,13 +7,13 @@
 // the file too; Windows locks belong to the open file, so there it does not.
 
 #include <filesystem>
-#include <optional>
+#include <functional>
 
 namespace korvel {
 
 class FileLock {
  public:
-  enum class Result { kLocked, kHeldElsewhere, kUnavailable };
+  enum class Result { kLocked, kHeldElsewhere, kUnavailable, kStopped };
 
   FileLock() = default;
   FileLock(FileLock&& other) noexcept;
@@ -22,15 +22,21 @@ class FileLock {
   FileLock& operator=(const FileLock&) = delete;
   ~FileLock();
 
-  // Creates the file when missing and locks it, waiting up to `wait_seconds`
-  // while another process holds it. kUnavailable: the file cannot be made or
-  // locked at all (a read-only folder, say).
-  Result Acquire(const std::filesystem::path& file, double wait_seconds);
+  // Creates the file when missing (mode 0666 less the umask) and locks it,
+  // waiting up to `wait_seconds` while another process holds it, or until
+  // `stop` answers true (kStopped). kUnavailable: the file cannot be made or
+  // locked at all (a read-only folder, a file system without locks), with
+  // the system's reason in Error().
+  Result Acquire(const std::filesystem::path& file, double wait_seconds,
+                 const std::function<bool()>& stop = {});
   bool Held() const { return m_fd >= 0; }
   void Release();
+  // errno of the last kUnavailable.
+  int Error() const { return m_error; }
 
  private:
   int m_fd = -1;
+  int m_error = 0;
 };
 
 }  // namespace korvel

@@ -2,6 +2,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+
 #include "platform/file_lock_system.h"
 
 namespace korvel::lock_system {
@@ -15,7 +17,13 @@ int OpenLockFile(const std::filesystem::path& file) {
   const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return -1;
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    errno = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT     ? EACCES
+            : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? ENOENT
+                                                                             : EIO;
+    return -1;
+  }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
   if (fd < 0) CloseHandle(handle);
   return fd;
@@ -28,8 +36,9 @@ Attempt TryLockWhole(int fd) {
                  MAXDWORD, &from_start))
     return Attempt::kLocked;
   const DWORD error = GetLastError();
-  return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? Attempt::kBusy
-                                                                    : Attempt::kFailed;
+  if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return Attempt::kBusy;
+  errno = ENOLCK;
+  return Attempt::kFailed;
 }
 
 void UnlockAndClose(int fd) {

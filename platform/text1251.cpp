@@ -203,6 +203,22 @@ std::string EscapeInvalidUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string DisplayName(std::string_view text1251) {
+  std::string shown;
+  for (const char c : text1251) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0x0F];
+    } else {
+      shown += c;
+    }
+  }
+  return Cp1251ToUtf8(shown);
+}
+
 std::size_t Utf8CharacterCount(std::string_view text) {
   std::size_t count = 0;
   for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;

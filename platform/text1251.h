@@ -32,6 +32,11 @@ bool IsValidUtf8(std::string_view text);
 // from outside (a file name) made printable without hiding anything.
 std::string EscapeInvalidUtf8(std::string_view bytes);
 
+// A name (code page 1251) as a line of a listing shows it, in UTF-8: control
+// characters as "\xHH", so that a name from a raw header keeps to its line
+// and its column.
+std::string DisplayName(std::string_view text1251);
+
 // Characters (code points) of valid UTF-8 text, and its last `count` of them.
 std::size_t Utf8CharacterCount(std::string_view text);
 std::string LastUtf8Characters(std::string_view text, std::size_t count);

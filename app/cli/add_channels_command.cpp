@@ -59,7 +59,7 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
         }
         if (!seen.emplace(station, channel).second) continue;
         if (!AddMissingChannel(theDatabase, station, channel, sps)) continue;
-        std::printf("%s\t%s\t%.3f\n", Cp1251ToUtf8(station).c_str(), Cp1251ToUtf8(channel).c_str(),
+        std::printf("%s\t%s\t%.3f\n", DisplayName(station).c_str(), DisplayName(channel).c_str(),
                     sps);
         ++added;
       }

@@ -26,7 +26,7 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
     int status = kNothing;
     // Printed as read: the rows before an error are shown, then the error.
     CChanList(theDatabase).ListStation(Utf8ToCp1251(station), [&](SiteChannelRow&& row) {
-      std::printf("%s\t%.3f\t%s\n", Cp1251ToUtf8(row.chan).c_str(), row.sps,
+      std::printf("%s\t%.3f\t%s\n", DisplayName(row.chan).c_str(), row.sps,
                   IsTickedByDefault(row.chan) ? "x" : "");
       status = kConverted;
     });

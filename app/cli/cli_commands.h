@@ -53,6 +53,7 @@ struct ConvertOptions {
   bool no_coalesce = false;
   bool stats = false;
   std::optional<double> lock_wait;  // seconds; none: korvel2tqf.ini SYSTEM/LOCKWAIT
+  bool no_lock = false;             // else korvel2tqf.ini SYSTEM/LOCK
   bool continue_output = false;     // else korvel2tqf.ini SYSTEM/CONTINUE
 };
 

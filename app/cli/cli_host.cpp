@@ -25,12 +25,13 @@ void CliNotifier::Message(const std::string& text, const std::string& caption, M
 }
 
 CliHost::CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory,
-                 std::optional<double> lock_wait)
+                 std::optional<double> lock_wait, bool no_lock)
     : m_selection(std::move(selection)),
       m_scan_subdirectories(scan_subdirectories),
       m_progress(StandardErrorIsTerminal()),
       m_measure_memory(measure_memory),
-      m_lock_wait(lock_wait) {}
+      m_lock_wait(lock_wait),
+      m_no_lock(no_lock) {}
 
 CliHost::~CliHost() {
   if (m_progress && m_examined > 0) std::fputc('\n', stderr);
@@ -48,6 +49,8 @@ bool CliHost::StopRequested() const { return StopSignal() != 0; }
 double CliHost::LockWaitSeconds() const {
   return m_lock_wait ? *m_lock_wait : ConversionHost::LockWaitSeconds();
 }
+
+bool CliHost::UsesStationLocks() const { return !m_no_lock && ConversionHost::UsesStationLocks(); }
 
 void CliHost::EnableCommands() { ShowProgress(); }
 

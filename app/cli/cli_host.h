@@ -36,7 +36,7 @@ class CliHost : public ConversionHost {
   // With `measure_memory`, the resident memory is read after each raw file
   // (for --stats; it costs a read of /proc each time).
   CliHost(SelectionList selection, bool scan_subdirectories, bool measure_memory = false,
-          std::optional<double> lock_wait = std::nullopt);
+          std::optional<double> lock_wait = std::nullopt, bool no_lock = false);
   ~CliHost() override;
 
   const SelectionList& Selection() const override { return m_selection; }
@@ -49,6 +49,7 @@ class CliHost : public ConversionHost {
   void FileConverted(const std::filesystem::path& path, std::uint64_t bytes) override;
   bool StopRequested() const override;
   double LockWaitSeconds() const override;
+  bool UsesStationLocks() const override;
 
   // Resident memory (KiB) after each converted raw file, for --stats.
   const std::vector<long>& ResidentAfterEachFile() const { return m_resident_kib; }
@@ -65,6 +66,7 @@ class CliHost : public ConversionHost {
   std::uint64_t m_bytes = 0;
   bool m_measure_memory;
   std::optional<double> m_lock_wait;
+  bool m_no_lock;
   std::vector<long> m_resident_kib;
   std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
 };

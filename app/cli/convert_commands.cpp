@@ -75,7 +75,7 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     if (!BuildSelection(stations, options, selection)) return kUsage;
     CatchStopSignals();
     CliHost host(std::move(selection), ReadScanSubdirectories() != 0, options.stats,
-                 options.lock_wait);
+                 options.lock_wait, options.no_lock);
     CFileList catalogue(theDatabase, notifier);
     FileErrorMessages file_errors(notifier, /*with_reason=*/true);
     OutputWriter writer(catalogue, file_errors);

@@ -11,8 +11,8 @@ int RunInfo(const std::vector<std::string>& files) {
   bool any = false;
   for (const std::string& file : files) {
     for (const RawSummaryRow& row : ReadRawSummary(Utf8Path(file))) {
-      std::printf("%s\t%s\t%s\t%s\t%s\n", Cp1251ToUtf8(row.station).c_str(),
-                  Cp1251ToUtf8(row.channel).c_str(), row.rate.c_str(), row.start.c_str(),
+      std::printf("%s\t%s\t%s\t%s\t%s\n", DisplayName(row.station).c_str(),
+                  DisplayName(row.channel).c_str(), row.rate.c_str(), row.start.c_str(),
                   row.duration.c_str());
       any = true;
     }

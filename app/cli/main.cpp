@@ -126,6 +126,11 @@ int main(int argc, char** argv) {
                      "lock file .korvel2tqf.lock in the station's output folder) before leaving\n"
                      "it with exit status 6; default: korvel2tqf.ini SYSTEM/LOCKWAIT, else 0")
         ->check(CLI::NonNegativeNumber);
+    command->add_flag("--no-lock", convert_options.no_lock,
+                      "convert without station locks (as korvel2tqf.ini SYSTEM/LOCK=0 does), for\n"
+                      "output folders on file systems that have none; two converters of one\n"
+                      "station must then never run at once. Without it, a station whose lock\n"
+                      "file cannot be made or locked is left with exit status 6");
     command->add_flag("--continue", convert_options.continue_output,
                       "let a channel continue the output file of an earlier run that ends where\n"
                       "its samples begin (as korvel2tqf.ini SYSTEM/CONTINUE=1 does)");

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "app/cli/archive_commands.h"
@@ -22,7 +23,8 @@
 namespace korvel::cli {
 namespace {
 
-std::string Utf8(const std::string& text1251) { return Cp1251ToUtf8(text1251); }
+// One problem a line: names from headers and rows keep to their columns.
+std::string Utf8(const std::string& text1251) { return DisplayName(text1251); }
 
 std::string SampleCount(double samples) {
   // Whole samples as an integer; a partial last one shows as its fraction.
@@ -39,19 +41,27 @@ class Verification {
   void CheckStation(const std::string& station) {
     // Mending waits for a converter writing the station, as another
     // converter would: its new file has no row yet, its rows lag its files.
+    // A station whose lock cannot be had is reported and left unmended.
     FileLock lock;
     m_mend = m_fix;
-    const std::string folder = FileNameSafe(station, station.size());
-    const std::filesystem::path station_folder = NativePath(m_root + folder);
+    const std::string folder = FileNameForm(station);
+    const std::filesystem::path lock_file = NativePath(StationLockPath(m_root, station));
     std::error_code ec;
-    if (m_fix && std::filesystem::is_directory(station_folder, ec) &&
-        lock.Acquire(station_folder / kStationLockFile, ReadLockWaitSeconds()) ==
-            FileLock::Result::kHeldElsewhere) {
-      std::fprintf(stderr, "%s: %s\n", kCommandCaption,
-                   FormatWithin(kErrorTextLength, kStationLockedText, Utf8(station)).c_str());
-      m_mend = false;
-      m_locked_out = true;
+    if (m_fix && ReadStationLocks() &&
+        std::filesystem::is_directory(NativePath(m_root + folder), ec)) {
+      const FileLock::Result result = lock.Acquire(lock_file, ReadLockWaitSeconds());
+      if (result != FileLock::Result::kLocked) {
+        StationLockRefusal refusal{StationLockRefusal::Reason::kHeldElsewhere,
+                                   DisplayPath(lock_file), lock.Error()};
+        if (result == FileLock::Result::kUnavailable)
+          refusal.reason = StationLockRefusal::Reason::kUnavailable;
+        std::fprintf(stderr, "%s: %s\n", kCommandCaption,
+                     StationLockRefusalText(station, refusal).c_str());
+        m_mend = false;
+        m_locked_out = true;
+      }
     }
+    m_locked = lock.Held();
     std::set<std::string> named;
     for (const FileListRow& row : ReadStationFileRows(theDatabase, station)) {
       const std::optional<std::string> below = PathBelowRoot(m_root, row.cpath);
@@ -94,16 +104,8 @@ class Verification {
           line = "length\t" + names + "\t" +
                  (problem.row_samples ? std::to_string(*problem.row_samples) : "-") + "\t" +
                  SampleCount(problem.file_samples);
-          const double whole =
-              static_cast<double>(static_cast<std::uint64_t>(problem.file_samples));
-          // Fewer samples than the row says: the row takes what is there.
-          // More is left: they may be another writer's, still on its way.
-          if (ours && m_mend && problem.row_samples && row.sps &&
-              whole < static_cast<double>(*problem.row_samples)) {
-            const double tqty = whole / *row.sps;
-            SetOwnFileLength(theDatabase, row.stored_cpath, tqty);
-            action = "tqty=" + FixedNumber(tqty, 6);
-          }
+          if (ours && m_mend && problem.row_samples && row.sps)
+            action = MendLength(row, below, *problem.row_samples, problem.file_samples);
           break;
         }
         case FileProblemKind::kHeader:
@@ -113,6 +115,28 @@ class Verification {
       }
       Report(line, action);
     }
+  }
+
+  // Fewer samples than the row says: the row takes what is there. More: the
+  // file goes back to its row, as the converter that was killed before its
+  // row caught up would have left it (the station's lock is held, so no
+  // converter is on its way).
+  // Without the lock (SYSTEM/LOCK=0) a longer file may be a converter's on
+  // its way, and is left.
+  std::string MendLength(const FileListRow& row, const std::string& below,
+                         std::uint64_t row_samples, double file_samples) {
+    const auto whole = static_cast<std::uint64_t>(file_samples);
+    if (whole < row_samples) {
+      const double tqty = static_cast<double>(whole) / *row.sps;
+      SetOwnFileLength(theDatabase, row.stored_cpath, tqty);
+      return "tqty=" + FixedNumber(tqty, 6);
+    }
+    if (!m_locked) return "left";
+    if (FileResult cut = CutBackTqfFile(TqfFullPath(m_root, below), row_samples)) {
+      std::fprintf(stderr, "%s\n", FileErrorText(*cut).c_str());
+      return "left";
+    }
+    return "cut to " + std::to_string(row_samples);
   }
 
   void Orphan(const std::string& station, const OrphanFile& orphan) {
@@ -139,7 +163,8 @@ class Verification {
 
   std::string m_root;
   bool m_fix;
-  bool m_mend = false;  // m_fix, unless another converter holds the station
+  bool m_mend = false;    // m_fix, unless another converter holds the station
+  bool m_locked = false;  // the station's lock is held
   bool m_locked_out = false;
   CFileList m_catalogue;
   int m_problems = 0;

@@ -76,7 +76,7 @@ TEST_P(ConversionTest, OnlyTickedPairsAndUpperCaseStationsConvert) {
   EXPECT_EQ(rows[1].ch, "Z");
   r = Cli({"files", "--station", "KIR", "--channel", "KIR:SH Z", Raw("KIR/a.raw")});
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  EXPECT_TRUE(fs::exists(Out("KIR/00/01032007-000000-SH_Z.KIR")));
+  EXPECT_TRUE(fs::exists(Out("KIR/00/01032007-000000-SH%20Z.KIR")));
 }
 
 TEST_P(ConversionTest, AnotherRateOrCalibrationStartsAnotherFile) {

@@ -59,7 +59,11 @@ def tqf_header(station1251, channel1251, rate, start):
 
 def tqf_path(station1251, channel1251, start):
     moment = EPOCH + datetime.timedelta(seconds=int(start // 1))
-    safe = lambda name: name.replace(b" ", b"_")
+    # Bytes a file name cannot hold, and "%" itself, as %HH; a last "." too.
+    unsafe = set(b' /\\:*?"<>|%') | set(range(0x20)) | {0x7F}
+    safe = lambda name: b"".join(
+        b"%%%02X" % c if c in unsafe or (c == ord(".") and i == len(name) - 1) else bytes([c])
+        for i, c in enumerate(name))
     name = b"%02d%02d%04d-%02d%02d%02d-%s.%s" % (moment.day, moment.month, moment.year, moment.hour,
                                                 moment.minute, moment.second, safe(channel1251),
                                                 safe(station1251))

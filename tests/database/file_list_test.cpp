@@ -45,6 +45,8 @@ double SecondsFromNow(const SQL_TIMESTAMP_STRUCT& t) {
   return std::difftime(std::time(nullptr), std::mktime(&local));
 }
 
+const Catalogue::InUse kNoneInUse = [](const std::string&) { return false; };
+
 class FileListTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -249,10 +251,10 @@ TEST_P(FileListTest, GuardSendsNothingWhileSpaceIsAmple) {
   CFileList catalogue(m_db, m_notifier);
   InsertForeign("KIR", "KIR/old", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
   const auto before = m_db.StatementCount();
-  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR"));
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR", kNoneInUse));
   EXPECT_EQ(m_db.StatementCount(), before);
   // An output root that cannot be measured deletes nothing either.
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR"));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR", kNoneInUse));
   EXPECT_EQ(m_db.StatementCount(), before);
   EXPECT_EQ(CountRows(), 1);
 }
@@ -285,7 +287,7 @@ TEST_P(FileListTest, AGuardRefusedItsDeletionsLeavesFilesAndRowsAsTheyWere) {
         "'45000' SET MESSAGE_TEXT = 'refused'");
   }
   CFileList catalogue(m_db, m_notifier);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR"));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/b.dat"));
   EXPECT_EQ(CountRows(), 2);
@@ -298,13 +300,14 @@ TEST_P(FileListTest, AGuardRefusedItsDeletionsLeavesFilesAndRowsAsTheyWere) {
 class SmallDisk {
  public:
 #ifndef _WIN32
-  SmallDisk() {
-    if (geteuid() != 0) return;
-    m_mounted = mount("tmpfs", m_dir.path().c_str(), "tmpfs", 0, "size=64m") == 0;
-  }
+  SmallDisk() { m_mounted = Mount(m_dir.path().string()); }
   ~SmallDisk() {
-    if (m_mounted) umount2(m_dir.path().c_str(), MNT_DETACH);
+    if (m_mounted) Unmount(m_dir.path().string());
   }
+  static bool Mount(const std::string& at) {
+    return geteuid() == 0 && mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64m") == 0;
+  }
+  static void Unmount(const std::string& at) { umount2(at.c_str(), MNT_DETACH); }
 #endif
   bool mounted() const { return m_mounted; }
   std::string root() const { return m_dir.path().string() + "/"; }
@@ -321,8 +324,13 @@ void WriteMegabytes(const std::string& path, int megabytes) {
   for (int i = 0; i < megabytes; ++i) out << block;
 }
 
+// The other program's rows are only text: the guard takes no file outside
+// the root once links are resolved, none on another file system, none that
+// our own rows name and none the writer holds. Each such row is kept and
+// reported once a run.
 TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   SmallDisk disk;
+  TempDir elsewhere;
   if (!disk.mounted())
     GTEST_SKIP()
         << "*** cannot mount a small tmpfs (root on POSIX only): guard deletion untested ***";
@@ -334,40 +342,64 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   WriteMegabytes(root + "KUDA/d.dat", 4);
   WriteMegabytes(root + "KIR/mine.dat", 4);
   WriteMegabytes(root + "outside.dat", 1);
-  // Oldest load date first, then oldest start: b, a, the missing one, c.
+  const std::string away = elsewhere.path().string();
+  WriteMegabytes(away + "/e.dat", 1);
+  std::filesystem::create_directory_symlink(away, root + "linked");
+  std::filesystem::create_symlink(away + "/e.dat", root + "KIR/l.dat");
+  WriteMegabytes(root + "KIR/busy.dat", 1);
+  std::filesystem::create_directory(root + "mounted");
+  SmallDisk::Mount(root + "mounted");
+  WriteMegabytes(root + "mounted/m.dat", 1);
+  // Oldest load date first, then oldest start: the kept ones, b, a, the
+  // missing one, c.
+  const std::vector<std::string> kept = {"KIR/../outside.dat", "linked/e.dat", away + "/e.dat",
+                                         "KIR/l.dat",          "KIR/mine.dat", "KIR/busy.dat",
+                                         "mounted/m.dat"};
+  for (const std::string& cpath : kept)
+    InsertForeign("KIR", cpath, "DRANOVEX", "2000-01-01 00:00:00", 1.0);
   InsertForeign("KIR", "KIR/a.dat", "DRANOVEX", "2001-01-01 00:00:00", 5.0);
   InsertForeign("KIR", "KIR/b.dat", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
   InsertForeign("KIR", "KIR/gone.dat", "DRANOVEX", "2001-06-01 00:00:00", 1.0);
   InsertForeign("KIR", root + "abs/c.dat", "DRANOVEX", "2002-01-01 00:00:00", 1.0);
-  InsertForeign("KIR", "KIR/../outside.dat", "DRANOVEX", "2000-01-01 00:00:00", 1.0);
   InsertForeign("KUDA", "KUDA/d.dat", "DRANOVEX", "1999-01-01 00:00:00", 1.0);
   InsertForeign("KIR", "KIR/mine.dat", "korvel2TQF", "1999-01-01 00:00:00", 1.0);
   InsertForeign("KIR", "KIR/a.dat", "OTHER", "2005-01-01 00:00:00", 1.0);  // same path as a
+  const Catalogue::InUse busy = [](const std::string& path) { return path == "KIR/busy.dat"; };
 
   const std::uint64_t free = *FreeDiskSpace(root);
   // Room for 20 MiB more than now: two 12 MiB files must go, not three.
   const std::uint64_t extra = free + (20 << 20) - kSpaceReserve;
-  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR"));
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR", busy));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_TRUE(std::filesystem::exists(root + "abs/c.dat"));
   EXPECT_TRUE(Rows("KIR/a.dat").empty());  // every row of the path goes
   EXPECT_TRUE(Rows("KIR/b.dat").empty());
   EXPECT_EQ(Rows("KIR/gone.dat").size(), 1u);
-  EXPECT_EQ(Rows("KIR/../outside.dat").size(), 1u);  // never followed out of the root
-  EXPECT_TRUE(std::filesystem::exists(root + "outside.dat"));
 
-  // More than can ever be freed: every remaining file of the station goes.
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR"));
+  // More than can ever be freed: every remaining file the guard may take goes.
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", busy));
   EXPECT_FALSE(std::filesystem::exists(root + "abs/c.dat"));
   EXPECT_TRUE(Rows(root + "abs/c.dat").empty());
   EXPECT_TRUE(Rows("KIR/gone.dat").empty());  // a missing file still loses its row
-  EXPECT_EQ(Rows("KIR/../outside.dat").size(), 1u);
   EXPECT_TRUE(std::filesystem::exists(root + "KUDA/d.dat"));
-  EXPECT_TRUE(std::filesystem::exists(root + "KIR/mine.dat"));
   EXPECT_EQ(Rows("KUDA/d.dat").size(), 1u);
-  EXPECT_EQ(Rows("KIR/mine.dat").size(), 1u);
-  EXPECT_TRUE(m_notifier.messages.empty());
+  for (const std::string& file :
+       {root + "outside.dat", away + "/e.dat", root + "KIR/l.dat", root + "KIR/mine.dat",
+        root + "KIR/busy.dat", root + "mounted/m.dat"})
+    EXPECT_TRUE(std::filesystem::exists(file)) << file;
+  ASSERT_EQ(m_notifier.messages.size(), kept.size());
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    const auto rows = Rows(kept[i]);
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [](const FileRow& r) { return r.creater == "DRANOVEX"; }),
+              1)
+        << kept[i];
+    EXPECT_EQ(m_notifier.messages[i].icon, MessageIcon::Warning);
+    EXPECT_NE(m_notifier.messages[i].text.find("'" + kept[i] + "'"), std::string::npos)
+        << m_notifier.messages[i].text;
+  }
+  SmallDisk::Unmount(root + "mounted");
 }
 
 TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
@@ -398,7 +430,7 @@ TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
 
   CFileList catalogue(m_db, m_notifier);
   const std::uint64_t before = *FreeDiskSpace(root);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR"));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
   EXPECT_GE(*FreeDiskSpace(root), before + (24 << 20));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));

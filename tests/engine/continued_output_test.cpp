@@ -228,9 +228,7 @@ TEST_P(ContinuedOutputTest, AFileThisRunOwesARowIsNotTakenUpFromItsRow) {
     writer.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + b * 100.0, kBlockSize, block.data());
   // The second block's arrival wrote the first; the third's, the second.
   writer.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + 100.0, kBlockSize, block.data());
-  writer.FlushAll();
-  writer.CloseKeptFiles();
-  writer.BringRowsUpToDate();
+  writer.FinishRawFile();
   EXPECT_EQ(SamplesIn(kFirst), 30000u);
   EXPECT_EQ(catalogue.rows.at(kFirst).tqty, 300.0);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000140-Z.KIR"), 10000u);

@@ -4,9 +4,11 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -59,7 +61,7 @@ constexpr EpochSeconds kT0 = 1172707200.0;  // 2007-03-01 00:00:00
 
 TEST_F(OutputWriterTest, AnHourOfBlocksMakesOneFileThenANewOne) {
   for (int b = 0; b < 36; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
-  writer.FlushAll();
+  writer.FinishRawFile();
   const std::string rel = "KIR/00/01032007-000000-Z.KIR";
   EXPECT_EQ(SamplesIn(rel), 360000u);
   EXPECT_EQ(catalogue.Count("register"), 1);
@@ -79,7 +81,7 @@ TEST_F(OutputWriterTest, AnHourOfBlocksMakesOneFileThenANewOne) {
 
   // Past 3599 s the file is closed: the continuing hour begins a new one.
   Append("Z", 100.0, kT0 + 3600.0, 10000);
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("register"), 2);
   EXPECT_EQ(SamplesIn("KIR/01/01032007-010000-Z.KIR"), 10000u);
 }
@@ -91,11 +93,11 @@ TEST_F(OutputWriterTest, ShortBlocksMergeAndGapsSplit) {
   Append("Z", 100.0, kT0 + 80.0 + 0.01,
          4000);  // one interval late still continues, but 12000 > 9900
   EXPECT_EQ(catalogue.Count("register"), 1);
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 12000u);
   EXPECT_EQ(catalogue.Count("update"), 1);
   Append("Z", 100.0, kT0 + 120.0 + 0.03, 100);  // 2 intervals late: a new file
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("register"), 2);
 }
 
@@ -103,7 +105,7 @@ TEST_F(OutputWriterTest, SlowChannelsNeverMerge) {
   for (int b = 0; b < 3; ++b) Append("LHZ", 1.0, kT0 + b * 10.0, 10, b * 10);
   // Each block flushed the one before; the last waits for the final flush.
   EXPECT_EQ(catalogue.Count("register") + catalogue.Count("update"), 2);
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("register"), 1);
   EXPECT_EQ(catalogue.Count("update"), 2);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-LHZ.KIR"), 30u);
@@ -112,14 +114,14 @@ TEST_F(OutputWriterTest, SlowChannelsNeverMerge) {
 TEST_F(OutputWriterTest, AnotherRateOrCalibrationStartsAFileOfItsOwn) {
   Append("Z", 100.0, kT0, 1000);
   Append("z", 50.0, kT0 + 10.0, 500);  // continues in time, channel found without case
-  writer.FlushAll();
+  writer.FinishRawFile();
   ASSERT_EQ(catalogue.Count("register"), 2);
   EXPECT_EQ(writer.Stations()[0].channels.size(), 1u);
   EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000010-Z.KIR").find("SpS=50.000000\r\n"),
             std::string::npos);
   Append("Z", 50.0, kT0 + 20.0, 500, 0, 2000.0, 1.0);  // another calibration value
   Append("Z", 50.0, kT0 + 30.0, 500, 0, 2000.0, 0.5);  // another period
-  writer.FlushAll();
+  writer.FinishRawFile();
   std::vector<Call> registered;
   for (const Call& c : catalogue.calls)
     if (c.what == "register") registered.push_back(c);
@@ -129,7 +131,7 @@ TEST_F(OutputWriterTest, AnotherRateOrCalibrationStartsAFileOfItsOwn) {
   EXPECT_EQ(registered[3].calper, 0.5);
   // A difference below one part in 10^9 is the same rate.
   Append("Z", 50.0 * (1 + 1e-12), kT0 + 40.0, 500, 0, 2000.0, 0.5);
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("register"), 4);
 }
 
@@ -137,7 +139,7 @@ TEST_F(OutputWriterTest, AFailedCreateIsReportedThenItsExtensionToo) {
   writer.SetOutputRoot(root + "missing/");
   Append("Z", 100.0, kT0, 9000);
   Append("Z", 100.0, kT0 + 90.0, 9000);
-  writer.FlushAll();
+  writer.FinishRawFile();
   ASSERT_EQ(notifier.messages.size(), 2u);
   const std::string path = root + "missing/" + NativeSeparators("KIR/00/01032007-000000-Z.KIR");
   EXPECT_EQ(notifier.messages[0].text, "File create error '" + path + "'");
@@ -148,26 +150,26 @@ TEST_F(OutputWriterTest, AFailedCreateIsReportedThenItsExtensionToo) {
 }
 
 TEST_F(OutputWriterTest, AnEmptyFlushStillAsksTheGuard) {
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_EQ(catalogue.calls.size(), 0u);  // no buffers yet
   Append("Z", 100.0, kT0, 10);
   Append("N-S", 100.0, kT0, 10);
-  writer.FlushAll();
-  writer.FlushAll();
+  writer.FinishRawFile();
+  writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("guard"), 6);  // two arrivals, then two flushes of two channels
   EXPECT_EQ(catalogue.Count("register"), 2);
 }
 
-// Coalescing: one update per file, sent when asked, the guard still at every flush.
+// Coalescing: one update per file, sent when the raw file is finished; the
+// guard still at every flush.
 TEST_F(OutputWriterTest, CoalescedUpdatesSendOnlyEachFilesLatestRow) {
   writer.SetCoalesceUpdates(true);
   for (int b = 0; b < 40; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
-  writer.FlushAll();
-  EXPECT_EQ(catalogue.Count("guard"), 41);
   EXPECT_EQ(catalogue.Count("register"), 2);  // at once, as each file is made
   EXPECT_EQ(catalogue.Count("update"), 0);
-  ASSERT_EQ(writer.StaleRows().size(), 2u);
-  writer.BringRowsUpToDate();
+  EXPECT_EQ(writer.RowsOwed(), 2u);
+  writer.FinishRawFile();
+  EXPECT_EQ(catalogue.Count("guard"), 41);
   ASSERT_EQ(catalogue.Count("update"), 2);
   const Call& first = catalogue.calls[catalogue.calls.size() - 2];
   const Call& second = catalogue.calls.back();
@@ -175,43 +177,68 @@ TEST_F(OutputWriterTest, CoalescedUpdatesSendOnlyEachFilesLatestRow) {
   EXPECT_DOUBLE_EQ(first.tqty, 3600.0);
   EXPECT_EQ(second.cpath, "KIR/01/01032007-010000-Z.KIR");
   EXPECT_DOUBLE_EQ(second.tqty, 400.0);
-  EXPECT_TRUE(writer.StaleRows().empty());
-  writer.BringRowsUpToDate();  // nothing held back: nothing sent
+  EXPECT_EQ(writer.RowsOwed(), 0u);
+  writer.FinishRawFile();  // nothing owed: nothing sent
   EXPECT_EQ(catalogue.Count("update"), 2);
-  EXPECT_EQ(writer.FlushCount(), 41u);
+  EXPECT_EQ(writer.FlushCount(), 42u);
 }
 
-TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathDropsTheOldFilesHeldBackRow) {
+// The same start again (the raw file converted a second time in one run): the
+// older file's owed row goes first, so that the older file and its row agree
+// whatever becomes of the new one, and its row never overwrites the new one.
+TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathSettlesTheOldOneFirst) {
   writer.SetCoalesceUpdates(true);
   for (int b = 0; b < 3; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
-  writer.FlushAll();
-  ASSERT_EQ(writer.StaleRows().size(), 1u);
-  // The same start again (the raw file converted a second time): a new file.
   Append("Z", 100.0, kT0, 5000);
-  writer.FlushAll();
-  EXPECT_TRUE(writer.StaleRows().empty());
-  writer.BringRowsUpToDate();
-  EXPECT_EQ(catalogue.Count("update"), 0);
+  writer.FinishRawFile();
+  ASSERT_EQ(catalogue.Count("update"), 1);
+  const auto update = std::find_if(catalogue.calls.begin(), catalogue.calls.end(),
+                                   [](const Call& c) { return c.what == "update"; });
+  EXPECT_DOUBLE_EQ(update->tqty, 300.0);
   EXPECT_EQ(catalogue.calls.back().what, "register");
   EXPECT_DOUBLE_EQ(catalogue.calls.back().tqty, 50.0);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
 }
 
+// A catalogue that does something to the disk as a row goes in.
+class MeddlingCatalogue : public RecordingCatalogue {
+ public:
+  void RegisterNewFile(const std::string& cpath, const std::string& sta, const std::string& ch,
+                       double tbegin, double tqty, double sps, double calib, double calper,
+                       int gain, int datatype) override {
+    RecordingCatalogue::RegisterNewFile(cpath, sta, ch, tbegin, tqty, sps, calib, calper, gain,
+                                        datatype);
+    if (on_register) on_register();
+  }
+  std::function<void()> on_register;
+};
+
 // The new file registered but unable to take the older one's place (on
-// Windows another program may hold it open; here a folder holds the name):
-// the row just made names neither, so it goes.
+// Windows another program may hold it open; here a folder takes the older
+// file's name while the row goes in): the row just made names neither, so it
+// goes.
 TEST_F(OutputWriterTest, ANewFileThatCannotTakeItsPlaceLeavesNoRow) {
-  std::filesystem::create_directories(root + "KIR/00/01032007-000000-Z.KIR/inside");
   Append("Z", 100.0, kT0, 9000);
-  writer.FlushAll();
+  writer.FinishRawFile();
+  MeddlingCatalogue meddling;
+  const std::string name = root + "KIR/00/01032007-000000-Z.KIR";
+  meddling.on_register = [&] {
+    std::filesystem::remove(name);
+    std::filesystem::create_directories(name + "/inside");
+  };
+  OutputWriter again(meddling, messages);
+  again.SetOutputRoot(root);
+  std::vector<float> block(9000, 2.0f);
+  again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0, 9000, block.data());
+  again.FinishRawFile();
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0].text,
             "File write error '" + root + NativeSeparators("KIR/00/01032007-000000-Z.KIR") + "'");
-  ASSERT_GE(catalogue.calls.size(), 2u);
-  EXPECT_EQ(catalogue.calls[catalogue.calls.size() - 2].what, "register");
-  EXPECT_EQ(catalogue.calls.back().what, "forget");
-  EXPECT_EQ(catalogue.calls.back().cpath, "KIR/00/01032007-000000-Z.KIR");
-  EXPECT_FALSE(std::filesystem::exists(root + "KIR/00/01032007-000000-Z.KIR.part"));
+  ASSERT_GE(meddling.calls.size(), 2u);
+  EXPECT_EQ(meddling.calls[meddling.calls.size() - 2].what, "register");
+  EXPECT_EQ(meddling.calls.back().what, "forget");
+  EXPECT_EQ(meddling.calls.back().cpath, "KIR/00/01032007-000000-Z.KIR");
+  EXPECT_FALSE(std::filesystem::exists(name + ".part"));
 }
 
 // Files this process holds open: its descriptors on POSIX. Windows (and
@@ -234,22 +261,19 @@ std::size_t OpenDescriptors([[maybe_unused]] const std::string& root) {
   return n;
 }
 
-TEST_F(OutputWriterTest, WhileCoalescingAnExtendedFileStaysOpenUntilClosedOnPurpose) {
+TEST_F(OutputWriterTest, WhileCoalescingAnExtendedFileStaysOpenUntilTheRawFileEnds) {
   writer.SetCoalesceUpdates(true);
   const std::size_t before = OpenDescriptors(root);
   for (const char* channel : {"Z", "N-S"})
     for (int b = 0; b < 3; ++b) Append(channel, 100.0, kT0 + b * 100.0, 10000, b * 10000);
-  writer.FlushAll();
   EXPECT_EQ(OpenDescriptors(root), before + 2);  // one kept per extended file
-  writer.CloseKeptFiles();
+  // A new file for the channel closes the kept one first.
+  for (int b = 0; b < 2; ++b) Append("Z", 100.0, kT0 + 1000.0 + b * 100.0, 10000);
+  EXPECT_EQ(OpenDescriptors(root), before + 1);
+  writer.FinishRawFile();
   EXPECT_EQ(OpenDescriptors(root), before);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 30000u);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-N-S.KIR"), 30000u);
-  // A new file for the channel closes the kept one first.
-  for (int b = 0; b < 2; ++b) Append("Z", 100.0, kT0 + 1000.0 + b * 100.0, 10000);
-  writer.FlushAll();
-  EXPECT_EQ(OpenDescriptors(root), before + 1);
-  writer.CloseKeptFiles();
   EXPECT_EQ(SamplesIn("KIR/00/01032007-001640-Z.KIR"), 20000u);
   EXPECT_TRUE(notifier.messages.empty());
 }
@@ -328,7 +352,7 @@ TEST_P(OutputWriterAgreement, ARefusedUpdateCutsTheFileBackToItsRow) {
   catalogue.refuse_update_after = catalogue.Count("update") + 1;  // the second update from now
   EXPECT_FALSE(RawFile({"Z", "N-S"}, 2, 4));
   ExpectFilesAgreeWithRows();
-  EXPECT_TRUE(writer.StaleRows().empty());
+  EXPECT_EQ(writer.RowsOwed(), 0u);
   // A file cut back is no longer extended: what follows begins a file of its own.
   catalogue.refuse_update_after = -1;
   const int registered = catalogue.Count("register");
@@ -347,12 +371,12 @@ TEST_P(OutputWriterAgreement, ARefusedRegistrationLeavesNoFileAndAnOlderOneWhole
   catalogue.refuse_register_after = catalogue.Count("register");
   std::vector<float> other(5000, 2.0f);
   again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0, 5000, other.data());
-  EXPECT_THROW(again.FlushAll(), CatalogueError);
+  EXPECT_THROW(again.FinishRawFile(), CatalogueError);
   EXPECT_EQ(ReadFileBytes(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".part"));
   // A new path refused: nothing stays on disk.
   again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0 + 1000.0, 5000, other.data());
-  EXPECT_THROW(again.FlushAll(), CatalogueError);
+  EXPECT_THROW(again.FinishRawFile(), CatalogueError);
   EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(root + "KIR"), {}),
             2);  // 00 and the first file
 }
@@ -423,36 +447,49 @@ TEST_F(OutputWriterTest, ClockResetToTheEpochAndHugeIntervalsMakeFiles) {
   Append("Z", 100.0, 0.0, 10000);
   Append("Z", 100.0, 100.0, 500, 10000);
   Append("LHZ", 1e-12, 5.0, 3);  // one sample per 10^12 s
-  writer.FlushAll();
+  writer.FinishRawFile();
   EXPECT_TRUE(notifier.messages.empty());
   EXPECT_EQ(SamplesIn("KIR/00/01011970-000000-Z.KIR"), 10500u);
   EXPECT_EQ(SamplesIn("KIR/00/01011970-000005-LHZ.KIR"), 3u);
   EXPECT_EQ(catalogue.Count("register"), 2);
 }
 
-// Channels (and stations) whose names give one file name keep apart: the one
-// met later takes "~2".
-TEST_F(OutputWriterTest, NamesThatMeetInAFileNameStayApart) {
-  Append("SH_Z", 100.0, kT0, 100, 0);
-  Append("SH Z", 100.0, kT0, 100, 1000);
-  Append("SH/Z", 100.0, kT0, 100, 2000);
-  std::vector<float> one(100, 7.0f);
-  writer.AppendBlock("A:B", "Z", 100.0, 1000.0, 1.0, kT0, 100, one.data());
-  writer.AppendBlock("A_B", "Z", 100.0, 1000.0, 1.0, kT0, 100, one.data());
-  writer.FlushAll();
-  const auto first_sample = [&](const std::string& rel) {
-    float v;
-    std::memcpy(&v, ReadFileBytes(root + rel).data() + 512, 4);
-    return v;
-  };
-  EXPECT_EQ(first_sample("KIR/00/01032007-000000-SH_Z.KIR"), 0.0f);
-  EXPECT_EQ(first_sample("KIR/00/01032007-000000-SH_Z~2.KIR"), 1000.0f);
-  EXPECT_EQ(first_sample("KIR/00/01032007-000000-SH_Z~3.KIR"), 2000.0f);
-  EXPECT_TRUE(std::filesystem::exists(root + "A_B/00/01032007-000000-Z.A_B"));
-  EXPECT_TRUE(std::filesystem::exists(root + "A_B~2/00/01032007-000000-Z.A_B~2"));
-  // The header still names the channel as the raw file does.
-  EXPECT_NE(ReadFileBytes(root + "KIR/00/01032007-000000-SH_Z~2.KIR").find("Channel=\"SH Z\""),
-            std::string::npos);
+// Names are written into file names injectively, whatever order they are met
+// in: "SH Z" and "SH_Z" (or stations "K/R" and "K_R") never share a file.
+TEST_F(OutputWriterTest, NamesNeverMeetInAFileName) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"KIR", "SH_Z"}, {"KIR", "SH Z"}, {"KIR", "SH/Z"}, {"KIR", "5%"},
+      {"K/R", "Z"},    {"K_R", "Z"},    {"K.", "Z"},     {"..", "Z"}};
+  const std::vector<std::string> expected = {
+      "KIR/00/01032007-000000-SH_Z.KIR",   "KIR/00/01032007-000000-SH%20Z.KIR",
+      "KIR/00/01032007-000000-SH%2FZ.KIR", "KIR/00/01032007-000000-5%25.KIR",
+      "K%2FR/00/01032007-000000-Z.K%2FR",  "K_R/00/01032007-000000-Z.K_R",
+      "K%2E/00/01032007-000000-Z.K%2E",    ".%2E/00/01032007-000000-Z..%2E"};
+  for (const bool reversed : {false, true}) {
+    TempDir out;
+    const std::string here = out.path().string() + "/";
+    RecordingCatalogue rows;
+    OutputWriter alone(rows, messages);
+    alone.SetOutputRoot(here);
+    for (std::size_t n = 0; n < names.size(); ++n) {
+      const std::size_t i = reversed ? names.size() - 1 - n : n;
+      std::vector<float> marked(100, static_cast<float>(i));
+      alone.AppendBlock(names[i].first, names[i].second, 100.0, 1000.0, 1.0, kT0, 100,
+                        marked.data());
+    }
+    alone.FinishRawFile();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::string bytes = ReadFileBytes(here + expected[i]);
+      ASSERT_EQ(bytes.size(), 912u) << expected[i];
+      float first;
+      std::memcpy(&first, bytes.data() + 512, 4);
+      EXPECT_EQ(first, static_cast<float>(i)) << expected[i];
+      // The header still names the channel as the raw file does.
+      EXPECT_NE(bytes.find("Channel=\"" + names[i].second + "\""), std::string::npos);
+    }
+    EXPECT_EQ(rows.Count("register"), static_cast<int>(names.size()));
+  }
+  EXPECT_TRUE(notifier.messages.empty());
 }
 
 // While coalescing, at most KeptFileLimit() extended files stay open; the
@@ -464,10 +501,8 @@ TEST_F(OutputWriterTest, KeptFilesAreBounded) {
   for (int round = 0; round < 3; ++round)
     for (int c = 0; c < channels; ++c)
       Append(std::string("C").append(std::to_string(c)), 100.0, kT0 + round * 100.0, 10000);
-  writer.FlushAll();
   EXPECT_EQ(OpenDescriptors(root), before + writer.KeptFileLimit());
-  writer.CloseKeptFiles();
-  writer.BringRowsUpToDate();
+  writer.FinishRawFile();
   EXPECT_TRUE(notifier.messages.empty());
   for (int c = 0; c < channels; ++c)
     EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-C" + std::to_string(c) + ".KIR"), 30000u);

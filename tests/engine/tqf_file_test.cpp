@@ -51,16 +51,26 @@ TEST(TqfFile, HeaderByteForByte) {
 }
 
 TEST(TqfFile, NamesAndDirectories) {
-  EXPECT_EQ(TqfRelativePath("STA", "SH Z", 1173247920.5), "STA/06/07032007-061200-SH_Z.STA");
+  EXPECT_EQ(TqfRelativePath("STA", "SH Z", 1173247920.5), "STA/06/07032007-061200-SH%20Z.STA");
   EXPECT_EQ(TqfRelativePath("KIR", "N-S", 1173247979.75), "KIR/06/07032007-061259-N-S.KIR");
   // Names are used whole: cut short, two channels of one file could share a name.
-  EXPECT_EQ(TqfRelativePath("ABCDEFGHIJKLMNOP", "CHANNEL NAME LONG", 1173247920.0),
+  EXPECT_EQ(TqfRelativePath("ABCDEFGHIJKLMNOP", "CHANNEL_NAME_LONG", 1173247920.0),
             "ABCDEFGHIJKLMNOP/06/07032007-061200-CHANNEL_NAME_LONG.ABCDEFGHIJKLMNOP");
   // A header cannot steer a file out of the output root.
   EXPECT_EQ(TqfRelativePath("..", "../../etc/x", 1173247920.0),
-            "__/06/07032007-061200-.._.._etc_x.__");
-  EXPECT_EQ(FileNameSafe("a/b\\c:d*e?f\"g<h>i|j\x01k\x7Fl m", 100), "a_b_c_d_e_f_g_h_i_j_k_l_m");
-  EXPECT_EQ(FileNameSafe("\xCA\xC8\xD0", 11), "\xCA\xC8\xD0");
+            ".%2E/06/07032007-061200-..%2F..%2Fetc%2Fx..%2E");
+  // Every byte a name cannot hold, and the escape itself; names that need
+  // none (Cyrillic ones too) stay as they are.
+  for (const auto& [name, form] : std::vector<std::pair<std::string, std::string>>{
+           {"a/b\\c:d*e?f\"g<h>i|j", "a%2Fb%5Cc%3Ad%2Ae%3Ff%22g%3Ch%3Ei%7Cj"},
+           {"\x01k\x7Fl m%", "%01k%7Fl%20m%25"},
+           {"SH_Z", "SH_Z"},
+           {"N-S", "N-S"},
+           {"\xCA\xC8\xD0", "\xCA\xC8\xD0"},
+           {".", "%2E"},
+           {"A.B.", "A.B%2E"},
+           {"", ""}})
+    EXPECT_EQ(FileNameForm(name), form) << name;
 #ifdef _WIN32
   // The relative path keeps "/" (the catalogue's CPATH); the file's own path
   // takes the backslash.
@@ -91,13 +101,13 @@ TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
   EXPECT_EQ(bytes.substr(0, 512), std::string(header.data(), 512));
   EXPECT_EQ(bytes.substr(512), FloatBytes({1.0f, -2.5f, 32767.0f, -32768.0f, 7.0f, 8.0f}));
 
-  // Creating the same name again empties the file first.
-  ASSERT_FALSE(CreateTqfFile(root, rel, header, second));
-  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 516u);
-  // Staged, the bytes wait beside the file until committed over it.
-  ASSERT_FALSE(CreateTqfFile(root, rel, header, first, ".part"));
-  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 516u);
-  ASSERT_FALSE(CommitTqfFile(TqfFullPath(root, rel) + ".part", TqfFullPath(root, rel)));
+  // An older file of the name is left alone: the new bytes wait beside it
+  // until committed over it.
+  bool staged = false;
+  ASSERT_FALSE(CreateTqfFile(root, rel, header, first, &staged));
+  EXPECT_TRUE(staged);
+  EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 536u);
+  ASSERT_FALSE(CommitTqfFile(TqfFullPath(root, rel)));
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 524u);
   ASSERT_FALSE(CutBackTqfFile(TqfFullPath(root, rel), 1));
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)),
@@ -135,6 +145,65 @@ TEST(TqfFile, FailuresComeBackWithPathAndReason) {
 #else
   EXPECT_EQ(under_file->system_error, ENOTDIR);
 #endif
+}
+
+// Nothing is written through a symbolic link: a link at the output name, or
+// a folder there, is a name taken, never a way to write elsewhere; a link
+// planted as the staging file goes, not what it points to.
+TEST(TqfFile, NothingIsWrittenThroughALink) {
+  TempDir dir;
+  const std::string root = dir.path().string() + "/";
+  const std::string rel = "STA/06/f.STA";
+  const std::string full = TqfFullPath(root, rel);
+  const std::filesystem::path target = dir / "precious";
+  const TqfHeader header = BuildHeader("STA", "Z", 100.0, 1173247920.0);
+  const float samples[] = {1.0f, 2.0f};
+  std::filesystem::create_directories(dir / "STA/06");
+  std::error_code no_links;
+  std::filesystem::create_symlink(target, dir / "probe", no_links);
+  if (no_links) GTEST_SKIP() << "no symbolic links here";
+  std::filesystem::remove(dir / "probe");
+  struct Case {
+    const char* planted;  // at the output name
+    bool part_link;       // a link planted at the staging name as well
+    FileOperation create;
+    int create_error;  // 0: created, staged beside the planted file
+  };
+  for (const Case& c : {Case{"link", false, FileOperation::kCreate, ELOOP},
+                        Case{"folder", false, FileOperation::kCreate, EISDIR},
+                        Case{"file", true, FileOperation::kCreate, 0}}) {
+    SCOPED_TRACE(c.planted);
+    std::filesystem::remove_all(full);
+    std::filesystem::remove(full + ".part");
+    test::WriteFileBytes(target, "precious");
+    if (std::string(c.planted) == "link") std::filesystem::create_symlink(target, full);
+    if (std::string(c.planted) == "folder") std::filesystem::create_directory(full);
+    if (std::string(c.planted) == "file") test::WriteFileBytes(full, std::string(512, ' '));
+    if (c.part_link) std::filesystem::create_symlink(target, full + ".part");
+    bool staged = false;
+    const FileResult created = CreateTqfFile(root, rel, header, samples, &staged);
+    EXPECT_EQ(ReadFileBytes(target), "precious");
+    if (c.create_error != 0) {
+      ASSERT_TRUE(created);
+      EXPECT_EQ(created->operation, c.create);
+      EXPECT_EQ(created->system_error, c.create_error);
+      EXPECT_FALSE(std::filesystem::exists(full + ".part"));
+    } else {
+      ASSERT_FALSE(created);
+      EXPECT_TRUE(staged);
+      EXPECT_FALSE(std::filesystem::is_symlink(full + ".part"));
+      EXPECT_EQ(std::filesystem::file_size(full + ".part"), 520u);
+    }
+  }
+  // A file replaced by a link between two extensions is neither extended
+  // nor cut back through it.
+  std::filesystem::remove_all(full);
+  std::filesystem::create_symlink(target, full);
+  const FileResult extended = ExtendTqfFile(full, samples);
+  ASSERT_TRUE(extended);
+  EXPECT_EQ(extended->operation, FileOperation::kOpen);
+  EXPECT_TRUE(CutBackTqfFile(full, 0));
+  EXPECT_EQ(ReadFileBytes(target), "precious");
 }
 
 TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {

@@ -176,7 +176,7 @@ TEST_P(MainDialogTest, ConvertsTheSelectedStationsOverTheWindow) {
   EXPECT_EQ(notifier.messages.back().text, "Успешно завершена конверсия 1 файлов");
   EXPECT_EQ(notifier.messages.back().caption, "KORVEL->TQF");
   EXPECT_TRUE(std::filesystem::exists(out + "/KIR/01/04052006-010203-Z.KIR"));
-  EXPECT_FALSE(std::filesystem::exists(out + "/KIR/01/04052006-010203-SH_Z.KIR"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/KIR/01/04052006-010203-SH%20Z.KIR"));
   EXPECT_TRUE(d->Button(kIdConvert)->isEnabled());
   EXPECT_EQ(d->StatusLine()->text(), "");
 

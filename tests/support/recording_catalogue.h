@@ -18,8 +18,8 @@ struct Call {
 
 class RecordingCatalogue : public Catalogue {
  public:
-  bool DiskSpaceGuard(const std::string& root, std::uint64_t extra,
-                      const std::string& station) override {
+  bool DiskSpaceGuard(const std::string& root, std::uint64_t extra, const std::string& station,
+                      const InUse&) override {
     calls.push_back({"guard " + station + " " + std::to_string(extra), root});
     return true;
   }

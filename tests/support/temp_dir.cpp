@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/output_writer.h"
+#include "engine/tqf_file.h"
 #include "tests/support/environment.h"
 
 namespace korvel::test {
