@@ -85,7 +85,7 @@ std::string FileErrorText(const FileError& error) {
 }
 
 void FileErrorMessages::FileFailed(const FileError& error) {
-  if (!m_told.emplace(error.operation, error.path).second) {
+  if (!m_told.emplace(error.operation, error.system_error, error.changed_elsewhere).second) {
     ++m_held_back;
     return;
   }

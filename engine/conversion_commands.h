@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/conversion_host.h"
@@ -29,8 +30,10 @@ std::string FileErrorText(const FileError& error);
 // The operator is told of a file error as it happens, under "Korvel->TQF"
 // with the error icon; with `with_reason`, the system's reason follows on the
 // next line (the command line shows it, the window does not). Each kind of
-// failure is told once per file in a command (a full or read-only disk fails
-// every flush alike); the end of the command tells how many were held back.
+// failure (the operation and the system's reason) is told once in a command,
+// with the first file it struck: a full or read-only disk fails every flush
+// of every channel alike, and after a failed file each new one is tried
+// again. The end of the command tells how many more were held back.
 class FileErrorMessages : public FileErrorSink {
  public:
   explicit FileErrorMessages(Notifier& notifier, bool with_reason = false)
@@ -41,12 +44,11 @@ class FileErrorMessages : public FileErrorSink {
  private:
   Notifier& m_notifier;
   bool m_with_reason;
-  std::set<std::pair<FileOperation, std::string>> m_told;
+  std::set<std::tuple<FileOperation, int, bool>> m_told;
   std::uint64_t m_held_back = 0;
 };
 
-inline constexpr const char* kRepeatedFileErrorsText =
-    "Повторные ошибки тех же файлов не показаны: %llu";
+inline constexpr const char* kRepeatedFileErrorsText = "Ещё ошибок того же рода не показано: %llu";
 
 struct CommandOutcome {
   bool refused = false;          // nothing ticked, no station or no output root

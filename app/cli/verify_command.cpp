@@ -187,9 +187,11 @@ CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options) {
                    "station (repeatable; default: every station listed in korvel2tqf.ini)")
       ->allow_extra_args(false);
   verify->add_flag("--fix", options.fix,
-                   "correct the catalogue, never a file, and only our own rows (korvel2TQF):\n"
+                   "mend only our own rows and files (korvel2TQF), under the station's lock:\n"
                    "delete a row whose file is missing, set TQTY of a row whose file holds fewer\n"
-                   "samples, register an orphan with a valid header of ours; the rest is left");
+                   "samples, cut a file that holds more samples back to its row (a killed run\n"
+                   "leaves such files), register an orphan with a valid header of ours; the\n"
+                   "rest is left");
   return verify;
 }
 

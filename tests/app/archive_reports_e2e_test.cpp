@@ -124,9 +124,14 @@ TEST_P(ConversionTest, CoverageReportsGapsAndOverlapsOfEveryCreator) {
 TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 10000).WriteTo(Raw("KIR/a.raw"));
   RawFile("KIR", {"Z", "N-S"}, kMarch1 + 1000.0, 100.0, 10000).WriteTo(Raw("KIR/b.raw"));
+  RawFile("KIR", {"Z", "N-S"}, kMarch1 + 2000.0, 100.0, 10000).WriteTo(Raw("KIR/c.raw"));
   RawFile("KUDA", {"Z"}, kMarch1, 50.0, 5000).WriteTo(Raw("KUDA/k.raw"));
   ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
   ASSERT_EQ(Cli({"verify"}).out, "problems\t0\n");
+  // Longer than its row, as a converter killed before its row caught up leaves it.
+  const std::string long_file = Out("KIR/00/01032007-003320-Z.KIR");
+  const std::string as_its_row_says = ReadFileBytes(long_file);
+  WriteFileBytes(long_file, as_its_row_says + std::string(4 * 5000, '\x01'));
 
   fs::remove(Out("KIR/00/01032007-001640-Z.KIR"));                         // deleted
   fs::resize_file(Out("KIR/00/01032007-000000-N-S.KIR"), 512 + 4 * 9000);  // cut short
@@ -153,6 +158,8 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   const std::string kir_lines =
       "length\tKIR\tN-S\tKIR/00/01032007-000000-N-S.KIR\tkorvel2TQF\t10000\t9000";
   const std::string kir_missing = "missing\tKIR\tZ\tKIR/00/01032007-001640-Z.KIR\tkorvel2TQF";
+  const std::string kir_long =
+      "length\tKIR\tZ\tKIR/00/01032007-003320-Z.KIR\tkorvel2TQF\t10000\t15000";
   const std::string kir_orphan = "orphan\tKIR\tN-S\tKIR/00/01032007-001640-N-S.KIR\t";
   const std::string kuda_lines =
       "header\tKUDA\tZ\tKUDA/00/01032007-000000-Z.KUDA\tkorvel2TQF\tStation\tKUDA\tXUDA\n"
@@ -161,19 +168,22 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
       "orphan\tKUDA\t\tKUDA/00/stray.dat\t\n";
   auto r = Cli({"verify"});
   EXPECT_EQ(r.exit_status, 1) << r.err;
-  EXPECT_EQ(r.out, kir_lines + "\n" + kir_missing + "\n" + kir_orphan + "\n" + kuda_lines +
-                       "problems\t7\n");
+  EXPECT_EQ(r.out, kir_lines + "\n" + kir_missing + "\n" + kir_long + "\n" + kir_orphan + "\n" +
+                       kuda_lines + "problems\t8\n");
 
-  const auto files = ReadTree(out);
+  auto files = ReadTree(out);
   const auto rows = RowTexts(db);
   r = Cli({"verify", "--fix"});
   EXPECT_EQ(r.exit_status, 1) << r.err;
   std::string left = kuda_lines;
   for (std::size_t at = left.find('\n'); at != std::string::npos; at = left.find('\n', at + 6))
     left.replace(at, 1, "\tleft\n");
-  EXPECT_EQ(r.out, kir_lines + "\ttqty=90.000000\n" + kir_missing + "\tdeleted\n" + kir_orphan +
-                       "\tregistered\n" + left + "problems\t7\nfixed\t3\n");
-  EXPECT_EQ(ReadTree(out), files);  // not a byte of any file changed
+  EXPECT_EQ(r.out, kir_lines + "\ttqty=90.000000\n" + kir_missing + "\tdeleted\n" + kir_long +
+                       "\tcut to 10000\n" + kir_orphan + "\tregistered\n" + left +
+                       "problems\t8\nfixed\t4\n");
+  // Only our file that was longer than its row changed: back to what its row says.
+  files[fs::path("KIR/00/01032007-003320-Z.KIR").string()] = as_its_row_says;
+  EXPECT_EQ(ReadTree(out), files);
 
   // Our KIR rows tell the truth now; everything at KUDA is as it was.
   r = Cli({"verify", "--station", "KIR"});
@@ -191,7 +201,7 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   std::vector<CatalogueRow> kir;
   for (const CatalogueRow& row : Rows())
     if (row.cpath.rfind("KIR/", 0) == 0) kir.push_back(row);
-  ASSERT_EQ(kir.size(), 3u);
+  ASSERT_EQ(kir.size(), 5u);
   EXPECT_EQ(kir[0].cpath, "KIR/00/01032007-000000-N-S.KIR");
   EXPECT_EQ(kir[0].tqty, 90.0);
   EXPECT_EQ(kir[2].cpath, "KIR/00/01032007-001640-N-S.KIR");  // registered, uncalibrated
@@ -200,6 +210,8 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   EXPECT_EQ(kir[2].sps, 100.0);
   EXPECT_FALSE(kir[2].calib);
   EXPECT_EQ(kir[1].cpath, "KIR/00/01032007-000000-Z.KIR");  // the missing file's row is gone
+  EXPECT_EQ(kir[4].cpath, "KIR/00/01032007-003320-Z.KIR");  // its row kept, its file cut
+  EXPECT_EQ(kir[4].tqty, 100.0);
 
   sandbox.WriteTqfIni("[DATABASE]\nODBC=" + GetParam() + "\n");  // no output root
   r = Cli({"verify"});

@@ -18,7 +18,7 @@ TEST(CliInfo, OneTabSeparatedLinePerChannelInUtf8) {
       .Date(7, 3, 7)
       .TimeOfDay(22320.5)
       .SampleInterval(0.01)
-      .Channels({"SH Z", "\xD1\xC2"})  // СВ
+      .Channels({"SH Z", "\xD1\xC2", "Z\nN\t"})  // СВ, and control characters
       .Frames(100)
       .WriteTo(dir / "a.raw");
   RawFileBuilder().Channels({"Z"}).TruncateTo(100).WriteTo(dir / "short.raw");
@@ -37,6 +37,7 @@ TEST(CliInfo, OneTabSeparatedLinePerChannelInUtf8) {
   EXPECT_EQ(r.out,
             "КИР\tSH Z\t100.000\t06:12:0.50 07.03.2007\t00:00:1.00\n"
             "КИР\tСВ\t100.000\t06:12:0.50 07.03.2007\t00:00:1.00\n"
+            "КИР\tZ\\x0AN\\x09\t100.000\t06:12:0.50 07.03.2007\t00:00:1.00\n"
             "KUDA\tZ\t50.000\t06:12:0.00 07.03.2007\t00:00:1.00\n");
 }
 

@@ -2,6 +2,7 @@
 // through korvel2tqf-cli: files read back byte for byte, rows read back.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +44,91 @@ TEST_P(ConversionTest, EveryChannelGetsAFileOfItsOwnWholeAndExact) {
                             }),
               1)
         << channels[c];
+}
+
+// Names that would meet in a file name if one character stood for another,
+// converted in runs of their own and in either order: neither replaces the
+// other's file or row.
+TEST_P(ConversionTest, NamesThatWouldMeetNeverReplaceEachOtherAcrossRuns) {
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"KIR", "SH Z"}, {"KIR", "SH_Z"}, {"K/R", "Z"}, {"K_R", "Z"}};
+  const std::vector<std::string> paths = {
+      "KIR/00/01032007-000000-SH%20Z.KIR", "KIR/00/01032007-000000-SH_Z.KIR",
+      "K%2FR/00/01032007-000000-Z.K%2FR", "K_R/00/01032007-000000-Z.K_R"};
+  for (const bool reversed : {false, true}) {
+    SCOPED_TRACE(reversed ? "reversed" : "in order");
+    ResetCatalogue(db);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    for (std::size_t n = 0; n < pairs.size(); ++n) {
+      const std::size_t i = reversed ? pairs.size() - 1 - n : n;
+      const auto& [station, channel] = pairs[i];
+      const std::string raw = Raw("KIR/" + std::to_string(i) + ".raw");
+      RawFile(station, {channel}, kMarch1, 100.0, 500, static_cast<std::int64_t>(i) * 1000)
+          .WriteTo(raw);
+      const auto r =
+          Cli({"files", "--station", station, "--channel", station + ":" + channel, raw});
+      EXPECT_EQ(r.exit_status, 0) << r.err;
+    }
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+      EXPECT_EQ(ReadFileBytes(Out(paths[i])),
+                ExpectedTqf(pairs[i].first, pairs[i].second, 0, 100.0, kMarch1, i * 1000, 500))
+          << paths[i];
+    ExpectFilesAgreeWithRows();
+    const auto r = Cli({"verify", "--station", "KIR", "--station", "K/R", "--station", "K_R"});
+    EXPECT_EQ(r.out, "problems\t0\n");
+  }
+}
+
+// A link planted at an output name is refused and counts as a failure; one
+// planted as the staging file is replaced. Neither is ever written through.
+TEST_P(ConversionTest, NothingIsWrittenThroughALinkPlantedInTheArchive) {
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 500).WriteTo(Raw("KIR/a.raw"));
+  const std::vector<std::string> args = {"files",     "--station", "KIR",
+                                         "--channel", "KIR:Z",     Raw("KIR/a.raw")};
+  ASSERT_EQ(Cli(args).exit_status, 0);
+  const std::string name = Out("KIR/00/01032007-000000-Z.KIR");
+  const std::string file = ReadFileBytes(name);
+  const fs::path precious = sandbox.path() / "precious";
+  for (const bool at_the_name : {false, true}) {
+    WriteFileBytes(precious, "not an output file");
+    fs::create_symlink(precious, at_the_name ? name : name + ".part");
+    if (at_the_name) fs::remove(name + ".part");
+    const auto r = Cli(args);
+    EXPECT_EQ(ReadFileBytes(precious), "not an output file");
+    if (at_the_name) {
+      EXPECT_EQ(r.exit_status, 5);
+      EXPECT_EQ(r.err.rfind("Korvel->TQF: File create error '" + name + "'\n", 0), 0u) << r.err;
+      EXPECT_TRUE(fs::is_symlink(name));
+    } else {
+      EXPECT_EQ(r.exit_status, 0) << r.err;
+      EXPECT_EQ(ReadFileBytes(name), file);
+      EXPECT_FALSE(fs::exists(name + ".part"));
+      fs::remove(name);
+    }
+  }
+}
+
+// A full output disk: each kind of failure is told once, then how many more.
+TEST_P(ConversionTest, AFullDiskIsToldOnceForEachKindOfFailure) {
+#ifndef _WIN32
+  if (geteuid() != 0 || mount("tmpfs", out.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "*** cannot mount a small tmpfs (root only): a full disk untested ***";
+  for (int i = 0; i < 3; ++i)
+    RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1 + i * 600.0, 100.0, 60000, i * 60000)
+        .WriteTo(Raw("KIR/" + std::to_string(i) + ".raw"));
+  const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
+  EXPECT_EQ(r.exit_status, 5);
+  std::vector<std::string> told;
+  for (std::size_t at = 0; (at = r.err.find("Korvel->TQF: File ", at)) != std::string::npos; ++at)
+    told.push_back(r.err.substr(at, r.err.find('\n', at) - at));
+  EXPECT_LE(told.size(), 3u) << r.err;
+  EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Korvel->TQF: Ещё ошибок того же рода не показано: "), std::string::npos)
+      << r.err;
+  ExpectFilesAgreeWithRows();
+  umount2(out.c_str(), MNT_DETACH);
+#endif
 }
 
 TEST_P(ConversionTest, ARecorderClockResetTo1970ConvertsWhole) {

@@ -2,6 +2,7 @@
 // or leaves the station, and a killed holder blocks nobody.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -122,6 +123,81 @@ TEST_P(StationLockTest, AKilledHolderBlocksNobody) {
   const auto r = Cli(Convert("KIR", "0"));
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "Успешно завершена конверсия 120 файлов\n");
+}
+
+// A lock that cannot be taken protects nothing: the station is left, unless
+// locks are turned off. A lock file is made as the umask allows, so that a
+// group of operators with umask 002 share it.
+TEST_P(StationLockTest, ALockThatCannotBeTakenLeavesTheStationUnlessLocksAreOff) {
+  fs::create_directories(Out("KIR/.korvel2tqf.lock"));  // no file can be locked there
+  auto r = Cli(Convert("KUDA", "0"));
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  r = Cli({"convert", "--station", "KIR", "--station", "KUDA", "--all-times"});
+  EXPECT_EQ(r.exit_status, 6) << r.err;
+  EXPECT_EQ(r.err.rfind("KORVEL->TQF: Станция KIR пропущена: не удаётся заблокировать файл " +
+                            Out("KIR/.korvel2tqf.lock") + " (Is a directory)\n",
+                        0),
+            0u)
+      << r.err;
+  EXPECT_FALSE(fs::exists(Out("KIR/00")));
+  for (const bool in_the_ini : {false, true}) {
+    fs::remove_all(Out("KIR/00"));
+    db.ExecuteSQL("DELETE FROM FILELIST");
+    if (in_the_ini) WriteProgramIni("LOCK=0\n");
+    r = Cli(in_the_ini ? Convert("KIR", "0")
+                       : std::vector<std::string>{"convert", "--station", "KIR", "--all-times",
+                                                  "--no-lock"});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, "Успешно завершена конверсия 120 файлов\n");
+  }
+  WriteProgramIni();
+  fs::remove_all(Out("KIR/.korvel2tqf.lock"));
+  fs::remove(Out("KUDA/.korvel2tqf.lock"));
+  const mode_t saved = umask(002);
+  r = Cli(Convert("KUDA", "0"));
+  umask(saved);
+  EXPECT_EQ(fs::status(Out("KUDA/.korvel2tqf.lock")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                fs::perms::group_write | fs::perms::others_read);
+}
+
+// Two converters taking the same stations in opposite orders: each holds a
+// station only while converting it, so neither waits on the other for long.
+TEST_P(StationLockTest, StationsTakenInOppositeOrdersNeverWaitOnEachOther) {
+  CommandResult second;
+  const auto started = std::chrono::steady_clock::now();
+  const auto first = RunCommand(
+      "korvel2tqf-cli",
+      {"convert", "--station", "KIR", "--station", "KUDA", "--all-times", "--lock-wait", "60"},
+      [&](pid_t) {
+        for (int waited = 0; ReadTree(out).empty() && waited < 20000; ++waited)
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        second = Cli({"convert", "--station", "KUDA", "--station", "KIR", "--all-times",
+                      "--lock-wait", "60"});
+      });
+  EXPECT_EQ(first.exit_status, 0) << first.err;
+  EXPECT_EQ(second.exit_status, 0) << second.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(50));
+  ExpectFilesAgreeWithRows();
+}
+
+// A stop request ends a wait for a station at once.
+TEST_P(StationLockTest, AnInterruptEndsALockWaitAtOnce) {
+  CommandResult waiting;
+  std::chrono::steady_clock::duration after_interrupt{};
+  CaughtPartWay(Convert("KIR", "0"), [&](pid_t) {
+    std::chrono::steady_clock::time_point interrupted;
+    waiting = RunCommand("korvel2tqf-cli", Convert("KIR", "60"), [&](pid_t pid) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      interrupted = std::chrono::steady_clock::now();
+      kill(pid, SIGINT);
+    });
+    after_interrupt = std::chrono::steady_clock::now() - interrupted;
+  });
+  EXPECT_LT(after_interrupt, std::chrono::seconds(5));
+  EXPECT_EQ(waiting.exit_status, 130) << waiting.err;
+  EXPECT_EQ(waiting.out, "Конверсия прервана, конвертировано 0 файлов\n");
+  ExpectFilesAgreeWithRows();
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, StationLockTest, ::testing::ValuesIn(TestDsns()),

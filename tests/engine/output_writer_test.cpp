@@ -438,6 +438,24 @@ TEST_P(OutputWriterAgreement, AFileNotAsThisWriterLeftItIsNeverExtended) {
             10000u);  // block 3, at 300 s
 }
 
+// A writer that never finishes its raw file (a command that forgot to, an
+// exception of another kind) leaves no file longer than its row.
+TEST_P(OutputWriterAgreement, AWriterEndedMidRawFileLeavesEveryFileAsItsRowSays) {
+  {
+    OutputWriter unfinished(catalogue, messages);
+    unfinished.SetOutputRoot(root);
+    unfinished.SetCoalesceUpdates(GetParam());
+    std::vector<float> samples(10000, 1.0f);
+    for (int b = 0; b < 12; ++b)
+      for (const char* channel : {"Z", "N-S"})
+        unfinished.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000,
+                               samples.data());
+    EXPECT_EQ(unfinished.RowsOwed(), GetParam() ? 2u : 0u);
+  }
+  ExpectFilesAgreeWithRows();
+  EXPECT_EQ(Samples("Z"), GetParam() ? 10000u : 110000u);
+}
+
 INSTANTIATE_TEST_SUITE_P(CoalescedOrNot, OutputWriterAgreement, ::testing::Bool());
 
 // No current file is a state of its own: a start at 0 (a clock reset to
