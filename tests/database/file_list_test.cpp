@@ -308,6 +308,9 @@ class SmallDisk {
     return geteuid() == 0 && mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64m") == 0;
   }
   static void Unmount(const std::string& at) { umount2(at.c_str(), MNT_DETACH); }
+#else
+  static bool Mount(const std::string&) { return false; }
+  static void Unmount(const std::string&) {}
 #endif
   bool mounted() const { return m_mounted; }
   std::string root() const { return m_dir.path().string() + "/"; }
