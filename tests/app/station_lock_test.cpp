@@ -188,7 +188,17 @@ TEST_P(StationLockTest, AnInterruptEndsALockWaitAtOnce) {
   CaughtPartWay(Convert("KIR", "0"), [&](pid_t) {
     std::chrono::steady_clock::time_point interrupted;
     waiting = RunCommand("korvel2tqf-cli", Convert("KIR", "60"), [&](pid_t pid) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      // Interrupted once it waits: when it holds the lock file open.
+      const fs::path lock = fs::canonical(Out("KIR/.korvel2tqf.lock"));
+      const auto holds_lock_file = [&] {
+        std::error_code ec;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+          if (fs::read_symlink(fd.path(), ec) == lock) return true;
+        return false;
+      };
+      for (int waited = 0; !holds_lock_file() && waited < 30000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
       interrupted = std::chrono::steady_clock::now();
       kill(pid, SIGINT);
     });
