@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/file_lock.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
 
@@ -183,31 +184,29 @@ TEST_P(StationLockTest, StationsTakenInOppositeOrdersNeverWaitOnEachOther) {
 
 // A stop request ends a wait for a station at once.
 TEST_P(StationLockTest, AnInterruptEndsALockWaitAtOnce) {
-  CommandResult waiting;
-  std::chrono::steady_clock::duration after_interrupt{};
-  CaughtPartWay(Convert("KIR", "0"), [&](pid_t) {
-    std::chrono::steady_clock::time_point interrupted;
-    waiting = RunCommand("korvel2tqf-cli", Convert("KIR", "60"), [&](pid_t pid) {
-      // Interrupted once it waits: when it holds the lock file open.
-      const fs::path lock = fs::canonical(Out("KIR/.korvel2tqf.lock"));
-      const auto holds_lock_file = [&] {
-        std::error_code ec;
-        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
-          if (fs::read_symlink(fd.path(), ec) == lock) return true;
-        return false;
-      };
-      for (int waited = 0; !holds_lock_file() && waited < 30000; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      interrupted = std::chrono::steady_clock::now();
-      kill(pid, SIGINT);
-    });
-    after_interrupt = std::chrono::steady_clock::now() - interrupted;
+  fs::create_directories(Out("KIR"));
+  FileLock held;  // another converter's, as far as the waiting one can tell
+  ASSERT_EQ(held.Acquire(Out("KIR/.korvel2tqf.lock"), 0), FileLock::Result::kLocked);
+  const fs::path lock = fs::canonical(Out("KIR/.korvel2tqf.lock"));
+  std::chrono::steady_clock::time_point interrupted;
+  const auto waiting = RunCommand("korvel2tqf-cli", Convert("KIR", "60"), [&](pid_t pid) {
+    // Interrupted once it waits: when it holds the lock file open.
+    const auto holds_lock_file = [&] {
+      std::error_code ec;
+      for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+        if (fs::read_symlink(fd.path(), ec) == lock) return true;
+      return false;
+    };
+    for (int waited = 0; !holds_lock_file() && waited < 30000; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    interrupted = std::chrono::steady_clock::now();
+    kill(pid, SIGINT);
   });
-  EXPECT_LT(after_interrupt, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(5));
   EXPECT_EQ(waiting.exit_status, 130) << waiting.err;
   EXPECT_EQ(waiting.out, "Конверсия прервана, конвертировано 0 файлов\n");
-  ExpectFilesAgreeWithRows();
+  EXPECT_TRUE(Rows().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, StationLockTest, ::testing::ValuesIn(TestDsns()),
