@@ -96,15 +96,19 @@ std::vector<FileProblem> CheckCataloguedFile(const fs::path& file, const RowClai
 std::optional<std::string> PathBelowRoot(const std::string& output_root, const std::string& cpath) {
   if (cpath.empty() || cpath.front() == '\\') return std::nullopt;
   std::string relative = cpath;
+  // Every path through NativePath: a narrow string given to a path on
+  // Windows would be read in the ANSI code page, whatever its bytes mean.
+  const auto normal_text = [](const std::string& text1251) {
+    return CataloguePathText(NativePath(text1251).lexically_normal());
+  };
   if (cpath.front() == '/') {
-    const std::string root =
-        fs::path(WithTrailingSeparator(output_root)).lexically_normal().string();
-    const std::string full = fs::path(cpath).lexically_normal().string();
+    const std::string root = normal_text(WithTrailingSeparator(output_root));
+    const std::string full = normal_text(cpath);
     if (root.empty() || full.compare(0, root.size(), root) != 0) return std::nullopt;
     relative = full.substr(root.size());
   }
   if (ClimbsOutOfRoot(relative)) return std::nullopt;
-  std::string normal = fs::path(relative).lexically_normal().generic_string();
+  std::string normal = normal_text(relative);
   if (normal.empty() || normal == "." || normal.back() == '/') return std::nullopt;
   return normal;
 }

@@ -15,6 +15,19 @@
 namespace korvel::cli {
 namespace {
 
+// Why a file did not open, in the words the operator looks for.
+const char* CannotOpenText(const std::filesystem::path& path) {
+  std::error_code ec;
+  switch (std::filesystem::status(path, ec).type()) {
+    case std::filesystem::file_type::not_found:
+      return "no such file";
+    case std::filesystem::file_type::directory:
+      return "is a directory";
+    default:
+      return RawFileRefusalText(RawFileRefusal::kCannotOpen);
+  }
+}
+
 // A file whose channels cannot be listed: said on standard error after what
 // was printed before it.
 void Refuse(const std::filesystem::path& path, const char* reason) {
@@ -31,7 +44,8 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
     int added = 0;
     int refused = 0;
     for (const std::string& file : files) {
-      const std::filesystem::path path(file);
+      // UTF-8 as given: on Windows a narrow path would be read in the ANSI code page.
+      const std::filesystem::path path = Utf8Path(file);
       RawFileReader reader;
       ParsedRawFile parsed;
       const RawFileRefusal refusal = ParseRawFile(path, reader, parsed);
@@ -40,8 +54,9 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
       // a raw file with the station's SITECHAN names exactly.
       const std::string station = CharUpper1251(RawStationName(parsed.header));
       const double sps = 1.0 / parsed.header.sample_interval;
-      const char* reason = refusal != RawFileRefusal::kNone ? RawFileRefusalText(refusal)
-                           : station.empty()                ? "the header names no station"
+      const char* reason = refusal == RawFileRefusal::kCannotOpen ? CannotOpenText(path)
+                           : refusal != RawFileRefusal::kNone     ? RawFileRefusalText(refusal)
+                           : station.empty()                      ? "the header names no station"
                            : !std::isfinite(sps) ? "the sampling rate is too high to be a number"
                                                  : nullptr;
       if (reason != nullptr) {

@@ -103,6 +103,12 @@ TEST(ArchiveCheck, StoredPathsBelowTheRoot) {
       {"KIR/", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(PathBelowRoot("/srv/tqf", c.cpath), c.below) << c.cpath;
+  // Cyrillic roots and paths (code page 1251), whatever the system's own code page.
+  const std::string root = "/srv/\xC0\xF0\xF5\xE8\xE2 TQF";  // Архив TQF
+  const std::string kir = "\xCA\xC8\xD0/00/a.\xCA\xC8\xD0";  // КИР/00/a.КИР
+  EXPECT_EQ(PathBelowRoot(root, kir), kir);
+  EXPECT_EQ(PathBelowRoot(root, root + "/" + kir), kir);
+  EXPECT_EQ(PathBelowRoot(root, "/srv/\xC0\xF0\xF5\xE8\xE2/" + kir), std::nullopt);
 }
 
 TEST(ArchiveCheck, OrphansAreTheFilesNoRowNamesAndOnlyExactOnesAreOurs) {

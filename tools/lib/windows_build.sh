@@ -123,17 +123,19 @@ _korvel_rows() {
 }
 
 # _korvel_convert_reference NAME PROGRAM...: converts the reference raw files in
-# $e2e/NAME (its own tqf.ini, output tree and SQLite catalogue) and prints the
-# summary of the Cyrillic file.
+# $e2e/NAME (its own tqf.ini, an output root with a Cyrillic name and a space,
+# and an SQLite catalogue), then verifies and mends the archive, lists the
+# Cyrillic file's summary and adds its channels to SITECHAN by its full path;
+# what each step printed is kept for comparison.
 _korvel_convert_reference() {
   local name="$1"
   shift
   local dir="$e2e/$name"
-  mkdir -p "$dir/out" "$dir/сырые"
+  mkdir -p "$dir/Архив TQF" "$dir/сырые"
   cp "$KORVEL_ROOT/tests/data/raw/kir-a.raw" "$KORVEL_ROOT/tests/data/raw/kir-b.raw" "$dir/"
   cp "$KORVEL_ROOT/tests/data/raw/kir-cyrillic.raw" "$dir/сырые/КИР-данные.raw"
-  local out="$dir/out"
-  case "$name" in windows*) out="$(_korvel_wine_path "$dir/out")" ;; esac
+  local out="$dir/Архив TQF" raw="$dir/сырые/КИР-данные.raw"
+  case "$name" in windows*) out="$(_korvel_wine_path "$out")" raw="$(_korvel_wine_path "$raw")" ;; esac
   printf '[DATA]\r\nDIR=%s\r\n' "$out" >"$dir/tqf.ini"
   {
     echo "[E2E_$name]"
@@ -150,7 +152,15 @@ _korvel_convert_reference() {
     "$@" --dsn "E2E_$name" files --station КИР --channel "КИР:SH Z" --channel КИР:Z \
       "сырые/КИР-данные.raw"
     "$@" info "сырые/КИР-данные.raw" | tr -d '\r' >info.txt
+    "$@" --dsn "E2E_$name" verify --station KIR --station КИР | tr -d '\r' >verify.txt
+    "$@" --dsn "E2E_$name" verify --fix --station KIR --station КИР | tr -d '\r' >>verify.txt
+    "$@" --dsn "E2E_$name" add-channels "$raw" | tr -d '\r' >channels.txt
   ) >"$dir/run.log" 2>&1 || { cat "$dir/run.log"; echo "$name: the conversion failed" >&2; return 1; }
+  if [ "$(cat "$dir/verify.txt")" != $'problems\t0\nproblems\t0\nfixed\t0' ]; then
+    cat "$dir/verify.txt"
+    echo "$name: verify finds the converted archive wrong" >&2
+    return 1
+  fi
   _korvel_rows "$dir/catalogue.sqlite" >"$dir/rows.tsv"
 }
 
@@ -175,7 +185,7 @@ compare_windows_conversion() {
   local name
   for name in linux windows windows-1252; do
     # The stations' lock files are no output.
-    if ! diff -r -x .korvel2tqf.lock "$KORVEL_ROOT/tests/data/expected/tqf" "$e2e/$name/out"; then
+    if ! diff -r -x .korvel2tqf.lock "$KORVEL_ROOT/tests/data/expected/tqf" "$e2e/$name/Архив TQF"; then
       echo "$name: the TQF files differ from tests/data/expected/tqf" >&2
       failed=1
     fi
@@ -185,15 +195,19 @@ compare_windows_conversion() {
     fi
   done
   for name in windows windows-1252; do
-    if ! diff -r "$e2e/linux/out" "$e2e/$name/out" || ! diff "$e2e/linux/rows.tsv" "$e2e/$name/rows.tsv" \
-      || ! diff "$e2e/linux/info.txt" "$e2e/$name/info.txt"; then
-      echo "$name: korvel2tqf-cli.exe's files, rows or summary differ from the Linux build's" >&2
+    if ! diff -r "$e2e/linux/Архив TQF" "$e2e/$name/Архив TQF" \
+      || ! diff "$e2e/linux/rows.tsv" "$e2e/$name/rows.tsv" \
+      || ! diff "$e2e/linux/info.txt" "$e2e/$name/info.txt" \
+      || ! diff "$e2e/linux/channels.txt" "$e2e/$name/channels.txt"; then
+      echo "$name: korvel2tqf-cli.exe's files, rows, summary or SITECHAN rows differ from the Linux build's" >&2
       failed=1
     fi
   done
   ((failed == 0)) || return 1
   echo "    korvel2tqf-cli.exe (ANSI code pages 1251 and 1252) and the Linux build gave the same" \
-    "$(find "$e2e/linux/out" -type f ! -name .korvel2tqf.lock | wc -l) files and $(($(wc -l <"$e2e/linux/rows.tsv") - 1)) rows"
+    "$(find "$e2e/linux/Архив TQF" -type f ! -name .korvel2tqf.lock | wc -l) files and" \
+    "$(($(wc -l <"$e2e/linux/rows.tsv") - 1)) rows in a Cyrillic output root, verified, and the" \
+    "same SITECHAN rows from a Cyrillic path"
 }
 
 package_windows_zip() {
