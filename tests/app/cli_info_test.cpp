@@ -58,5 +58,22 @@ TEST(CliInfo, ExitStatusTellsWhetherAnyFileGaveARow) {
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 }
 
+// The generator writes names as a recorder does, in code page 1251, and says
+// what is wrong with a folder it cannot write into.
+TEST(CliInfo, TheGeneratorsFilesReadBackWithTheirCyrillicNames) {
+  TempDir dir;
+  auto r = RunCommand("korvel-rawgen", {"--out", dir.path().string(), "--station", "КИР",
+                                        "--channels", "Z,СВ", "--seconds", "2"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  r = RunCommand("korvel2tqf-cli", {"info", (dir / "КИР-20070301-000000.kor").string()});
+  EXPECT_EQ(r.out,
+            "КИР\tZ\t100.000\t00:00:0.00 01.03.2007\t00:00:2.00\n"
+            "КИР\tСВ\t100.000\t00:00:0.00 01.03.2007\t00:00:2.00\n");
+  r = RunCommand("korvel-rawgen", {"--out", (dir / "missing").string()});
+  EXPECT_EQ(r.exit_status, 2);
+  EXPECT_EQ(r.err, "korvel-rawgen: --out '" + (dir / "missing").string() +
+                       "' is no folder; make it first\n");
+}
+
 }  // namespace
 }  // namespace korvel

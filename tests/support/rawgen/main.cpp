@@ -3,11 +3,14 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/time_arithmetic.h"
 #include "platform/console.h"
 #include "platform/native_path.h"
+#include "platform/text1251.h"
 #include "tests/support/raw_file_builder.h"
 
 int main(int argc, char** argv) {
@@ -49,8 +52,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvel-rawgen: --start must read hh:mm:ss dd/mm/yyyy\n");
     return 2;
   }
+  if (std::error_code ec; !std::filesystem::is_directory(korvel::Utf8Path(out), ec)) {
+    std::fprintf(stderr, "korvel-rawgen: --out '%s' is no folder; make it first\n", out.c_str());
+    return 2;
+  }
+  // Names in a raw header are code page 1251, as a recorder writes them.
   std::vector<std::string> names;
-  std::stringstream list(channels);
+  std::stringstream list(korvel::Utf8ToCp1251(channels));
   for (std::string name; std::getline(list, name, ',');) names.push_back(name);
 
   const auto frames = static_cast<std::int64_t>(seconds * rate + 0.5);
@@ -63,7 +71,7 @@ int main(int argc, char** argv) {
     const double midnight = korvel::ToEpochSeconds(y, m, d, 0, 0, 0.0f);
     // Recorders store the year as years after 2000.
     korvel::test::RawFileBuilder builder;
-    builder.Station(station)
+    builder.Station(korvel::Utf8ToCp1251(station))
         .Date(d, m, y >= 2000 ? y - 2000 : y)
         .TimeOfDay(t - midnight)
         .SampleInterval(1.0 / rate)
@@ -78,7 +86,12 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "%s-%04d%02d%02d-%02d%02d%02d.kor", station.c_str(), y, m, d,
                   h, n, static_cast<int>(s));
     const std::string path = out + "/" + name;
-    builder.WriteTo(korvel::Utf8Path(path));
+    try {
+      builder.WriteTo(korvel::Utf8Path(path));
+    } catch (const std::runtime_error&) {
+      std::fprintf(stderr, "korvel-rawgen: cannot write '%s'\n", path.c_str());
+      return 1;
+    }
     std::printf("%s\n", path.c_str());
     t += static_cast<double>(frames) / rate;
   }
