@@ -200,19 +200,6 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathSettlesTheOldOneFirst) {
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
 }
 
-// A catalogue that does something to the disk as a row goes in.
-class MeddlingCatalogue : public RecordingCatalogue {
- public:
-  void RegisterNewFile(const std::string& cpath, const std::string& sta, const std::string& ch,
-                       double tbegin, double tqty, double sps, double calib, double calper,
-                       int gain, int datatype) override {
-    RecordingCatalogue::RegisterNewFile(cpath, sta, ch, tbegin, tqty, sps, calib, calper, gain,
-                                        datatype);
-    if (on_register) on_register();
-  }
-  std::function<void()> on_register;
-};
-
 // The new file registered but unable to take the older one's place (on
 // Windows another program may hold it open; here a folder takes the older
 // file's name while the row goes in): the row just made names neither, so it
@@ -220,7 +207,7 @@ class MeddlingCatalogue : public RecordingCatalogue {
 TEST_F(OutputWriterTest, ANewFileThatCannotTakeItsPlaceLeavesNoRow) {
   Append("Z", 100.0, kT0, 9000);
   writer.FinishRawFile();
-  MeddlingCatalogue meddling;
+  RecordingCatalogue meddling;
   const std::string name = root + "KIR/00/01032007-000000-Z.KIR";
   meddling.on_register = [&] {
     std::filesystem::remove(name);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ class RecordingCatalogue : public Catalogue {
     EXPECT_EQ(gain, 1);
     EXPECT_EQ(datatype, 3);
     calls.push_back({"register", cpath, tbegin, tqty, sps, calib, calper});
+    if (on_register) on_register();
   }
   void UpdateFileRecord(const std::string& cpath, const std::string&, const std::string&,
                         double tbegin, double tqty, double sps, int, int) override {
@@ -53,6 +55,7 @@ class RecordingCatalogue : public Catalogue {
   }
   std::vector<Call> calls;
   std::vector<CataloguedFile> own_files;
+  std::function<void()> on_register;  // what happens on disk while a row goes in
 };
 
 }  // namespace korvel::test
