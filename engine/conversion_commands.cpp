@@ -55,12 +55,17 @@ bool Refused(const std::string& station, ConversionHost& host, OutputWriter& wri
              CommandOutcome& outcome) {
   if (RefuseWithoutSelection(station, host)) {
     outcome.refused = true;
-  } else if (RefuseWithoutOutputRoot(host)) {
+    return true;
+  }
+  // tqf.ini is read once a command: every raw file of it goes to this root.
+  const std::string root = ReadDataRoot();
+  if (RefuseWithoutOutputRoot(root, host)) {
     outcome.refused = true;
     outcome.no_output_root = true;
+    return true;
   }
-  if (!outcome.refused) writer.SetOutputRoot(ReadDataRoot());
-  return outcome.refused;
+  writer.SetOutputRoot(root);
+  return false;
 }
 
 }  // namespace
@@ -124,7 +129,11 @@ bool RefuseWithoutSelection(const std::string& station, ConversionHost& host) {
 }
 
 bool RefuseWithoutOutputRoot(ConversionHost& host) {
-  if (!ReadDataRoot().empty()) return false;
+  return RefuseWithoutOutputRoot(ReadDataRoot(), host);
+}
+
+bool RefuseWithoutOutputRoot(const std::string& output_root, ConversionHost& host) {
+  if (!output_root.empty()) return false;
   host.Operator().Message(kNoOutputRootText, kCommandCaption, MessageIcon::Error);
   return true;
 }

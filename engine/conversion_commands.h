@@ -79,8 +79,12 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
 // true when the command must stop. Each command checks it first.
 bool RefuseWithoutSelection(const std::string& station, ConversionHost& host);
 
-// No output root in tqf.ini: the message, and true when the command must
-// stop before anything is written. Each command checks it next.
+// No output root in tqf.ini (`output_root` as read from it): the message,
+// and true when the command must stop before anything is written. Each
+// command checks it next.
+bool RefuseWithoutOutputRoot(const std::string& output_root, ConversionHost& host);
+// The same with tqf.ini read now, for a window that checks before the
+// operator picks anything.
 bool RefuseWithoutOutputRoot(ConversionHost& host);
 
 // An error's own text as the operator is shown it: at most 255 characters,

@@ -92,13 +92,16 @@ bool HandOver(const std::vector<ChannelChoice>& channels, std::span<const unsign
 
 int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem::path& path,
                    ConversionHost& host, OutputWriter& writer) {
-  const std::string root = ReadDataRoot();
-  if (root.empty()) return 0;  // no output root: nothing may be written anywhere
-  writer.SetOutputRoot(root);
-
+  if (writer.OutputRoot().empty()) return 0;  // nothing may be written anywhere
   RawFileReader file;
   ParsedRawFile parsed;
   if (ParseRawFile(path, file, parsed) != RawFileRefusal::kNone) return 0;
+  return ConvertParsedRawFile(path, file, parsed, host, writer);
+}
+
+int ConvertParsedRawFile(const std::filesystem::path& path, RawFileReader& file,
+                         const ParsedRawFile& parsed, ConversionHost& host, OutputWriter& writer) {
+  if (writer.OutputRoot().empty()) return 0;
   const RawFileHeader& header = parsed.header;
   const std::string station = CharUpper1251(RawStationName(header));
 

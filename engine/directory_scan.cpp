@@ -75,8 +75,12 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
         continue;
       }
       host.ExamineFile(DisplayPath(entry.name), ++position, files);
-      if (MatchRawFile(station, full, start, length) == 1 &&
-          ConvertRawFile(station, full, host, writer) == 1)
+      // Each header read once: the match, then the conversion from there.
+      RawFileReader file;
+      ParsedRawFile parsed;
+      if (ParseRawFile(full, file, parsed) == RawFileRefusal::kNone &&
+          MatchParsedRawFile(station, parsed, start, length) == 1 &&
+          ConvertParsedRawFile(full, file, parsed, host, writer) == 1)
         ++count;
     }
   }
@@ -92,7 +96,11 @@ int MatchRawFile(const std::string& station, const fs::path& path, EpochSeconds 
   RawFileReader file;
   ParsedRawFile parsed;
   if (ParseRawFile(path, file, parsed) != RawFileRefusal::kNone) return 0;
-  file.Close();
+  return MatchParsedRawFile(station, parsed, start, length);
+}
+
+int MatchParsedRawFile(const std::string& station, const ParsedRawFile& parsed, EpochSeconds start,
+                       double length) {
   const RawFileHeader& header = parsed.header;
   const std::uint64_t size = parsed.size;
   if (CharUpper1251(RawStationName(header)) != station) return 0;
@@ -105,7 +113,7 @@ int MatchRawFile(const std::string& station, const fs::path& path, EpochSeconds 
 
 int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter& writer,
                   EpochSeconds start, double length, const std::optional<fs::path>& directory) {
-  if (const std::string root = ReadDataRoot(); !root.empty()) writer.SetOutputRoot(root);
+  // The output root is the writer's: the command read tqf.ini once.
   // Configured directories are names of the system (code page 1251); a
   // directory given by the operator is native already.
   const fs::path folder =

@@ -7,6 +7,7 @@
 
 #include "engine/conversion_host.h"
 #include "engine/output_writer.h"
+#include "engine/raw_file.h"
 #include "engine/time_arithmetic.h"
 
 namespace korvel {
@@ -15,6 +16,8 @@ namespace korvel {
 // time span overlaps the window; a start or length of 0 means any time.
 int MatchRawFile(const std::string& station, const std::filesystem::path& path, EpochSeconds start,
                  double length);
+int MatchParsedRawFile(const std::string& station, const ParsedRawFile& parsed, EpochSeconds start,
+                       double length);
 
 // Converts the matching files of the directory (the station's configured data
 // directory when none is given), sub-directories where they are met when the

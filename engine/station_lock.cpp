@@ -24,7 +24,8 @@ std::string StationLockRefusalText(const std::string& station, const StationLock
 
 StationHold::StationHold(const std::string& station, ConversionHost& host, OutputWriter& writer)
     : m_writer(writer), m_station(station) {
-  if (!host.UsesStationLocks() || writer.HoldsStationLock(station)) {
+  // Held already (every raw file of a scan asks): korvel2tqf.ini is not read again.
+  if (writer.HoldsStationLock(station) || !host.UsesStationLocks()) {
     m_held = true;
     return;
   }

@@ -54,6 +54,7 @@ TEST(DirectoryScan, NameOrderStatusLineAndOneBeepPerScan) {
   ScanHost host;
   FileErrorMessages file_errors(host.notifier);
   OutputWriter writer(catalogue, file_errors);
+  writer.SetOutputRoot((sandbox.path() / "out").string() + "/");  // as the command reads it
   EXPECT_EQ(ScanDirectory("KIR", host, writer, 0, 0, raw.string()), 2);
   // Each file with its place among the directory's files; sub skipped.
   EXPECT_EQ(host.status, (std::vector<std::string>{"A.raw 1/3", "b.raw 2/3", "e.raw 3/3", ""}));
