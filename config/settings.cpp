@@ -32,6 +32,12 @@ bool ReadStationLocks() { return GetProfileInt("SYSTEM", "LOCK", 1, ProgramIniPa
 
 int ReadContinueOutput() { return GetProfileInt("SYSTEM", "CONTINUE", 0, ProgramIniPath()); }
 
+bool ProgramIniNamesStation(const std::string& station) {
+  const std::vector<std::string> listed = ReadStationNames();
+  return std::find(listed.begin(), listed.end(), station) != listed.end() ||
+         !GetProfileString(station, "DIR", "", kScanDirLength + 1, ProgramIniPath()).empty();
+}
+
 std::vector<std::string> ReadStationNames() {
   const auto ini = ProgramIniPath();
   // NSTA is text read as a decimal number, like the window's sscanf of it.

@@ -51,6 +51,10 @@ int ReadContinueOutput();
 // The names of STA0 .. STA(n-1) with n = SYSTEM/NSTA; empty names skipped.
 std::vector<std::string> ReadStationNames();
 
+// "korvel2tqf.ini" lists the station (STAn/NAME) or has a section of its own
+// with its DIR.
+bool ProgramIniNamesStation(const std::string& station);
+
 inline constexpr const char* kDefaultTimeWindowStart = "00:00:00 01/01/2007";
 inline constexpr const char* kDefaultTimeWindowLength = "00:30:00";
 

@@ -25,11 +25,12 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
   return WithCatalogue(connection, notifier, [&]() -> int {
     int status = kNothing;
     // Printed as read: the rows before an error are shown, then the error.
-    CChanList(theDatabase).ListStation(Utf8ToCp1251(station), [&](SiteChannelRow&& row) {
-      std::printf("%s\t%.3f\t%s\n", DisplayName(row.chan).c_str(), row.sps,
-                  IsTickedByDefault(row.chan) ? "x" : "");
-      status = kConverted;
-    });
+    CChanList(theDatabase)
+        .ListStation(CharUpper1251(Utf8ToCp1251(station)), [&](SiteChannelRow&& row) {
+          std::printf("%s\t%.3f\t%s\n", DisplayName(row.chan).c_str(), row.sps,
+                      IsTickedByDefault(row.chan) ? "x" : "");
+          status = kConverted;
+        });
     return status;
   });
 }

@@ -3,6 +3,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_host.h"
+#include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "app/cli/time_window_options.h"
 #include "config/settings.h"
@@ -17,9 +18,10 @@
 namespace korvel::cli {
 namespace {
 
-std::vector<std::string> To1251(const std::vector<std::string>& texts) {
+// Station names as the window takes them from its list: upper case.
+std::vector<std::string> StationsTo1251(const std::vector<std::string>& texts) {
   std::vector<std::string> out;
-  for (const std::string& t : texts) out.push_back(Utf8ToCp1251(t));
+  for (const std::string& t : texts) out.push_back(CharUpper1251(Utf8ToCp1251(t)));
   return out;
 }
 
@@ -28,7 +30,8 @@ std::vector<std::string> To1251(const std::vector<std::string>& texts) {
 // goes on to the caller.
 bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptions& options,
                     SelectionList& selection) {
-  for (const std::string& pair : To1251(options.channels)) {
+  for (const std::string& given : options.channels) {
+    const std::string pair = Utf8ToCp1251(given);
     const std::size_t colon = pair.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == pair.size()) {
       std::fprintf(stderr, "korvel2tqf-cli: --channel wants STATION:CHANNEL, not '%s'\n",
@@ -81,21 +84,28 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     OutputWriter writer(catalogue, file_errors);
     writer.SetCoalesceUpdates(!options.no_coalesce);
     writer.SetContinueAcrossRuns(options.continue_output || ReadContinueOutput() != 0);
-    const int status = ExitStatus(command(host, writer));
+    HintMissingOutputRoot(ReadDataRoot());
+    const CommandOutcome outcome = command(host, writer);
+    if (outcome.no_output_root)
+      HintNoOutputRoot();
+    else if (outcome.refused && host.Selection().empty())
+      HintEmptySelection(stations);
+    const int status = ExitStatus(outcome);
     if (options.stats) PrintStats(writer, host);
     return status;
   });
 }
 
 std::string StationOption(const ConvertOptions& options) {
-  return Utf8ToCp1251(options.current_station);
+  return CharUpper1251(Utf8ToCp1251(options.current_station));
 }
 
 }  // namespace
 
 int RunConvert(const ConnectionOptions& connection, const ConvertOptions& options) {
+  HintMissingProgramIni();  // the stations' raw data folders are listed there
   const std::vector<std::string> stations =
-      options.stations.empty() ? ReadStationNames() : To1251(options.stations);
+      options.stations.empty() ? ReadStationNames() : StationsTo1251(options.stations);
   const auto window = ResolveTimeWindow(options.start, options.length, options.all_times);
   if (!window) return kUsage;
   return RunWithCatalogue(

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/cli/archive_commands.h"
+#include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "app/cli/time_window_options.h"
 #include "config/settings.h"
@@ -21,9 +22,12 @@ namespace korvel::cli {
 std::vector<std::string> ReportStations(const std::vector<std::string>& asked) {
   std::vector<std::string> stations;
   if (asked.empty()) {
+    HintMissingProgramIni();
     stations = ReadStationNames();
   } else {
-    for (const std::string& station : asked) stations.push_back(Utf8ToCp1251(station));
+    // Upper case, as the window and the conversion take station names.
+    for (const std::string& station : asked)
+      stations.push_back(CharUpper1251(Utf8ToCp1251(station)));
   }
   std::vector<std::string> once;
   for (const std::string& station : stations)

@@ -5,6 +5,7 @@
 
 #include "app/cli/archive_commands.h"
 #include "app/cli/cli_commands.h"
+#include "app/cli/first_use_hints.h"
 #include "korvel_version.h"
 #include "platform/console.h"
 #include "platform/native_path.h"
@@ -186,6 +187,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(utf8_argv.size()), utf8_argv.data());
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && HintUnknownCommand(app, arguments)) return kUsage;
     app.exit(e);  // prints the help or the error
     return e.get_exit_code() == 0 ? 0 : kUsage;
   }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli/first_use_hints.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "platform/text1251.h"
@@ -12,8 +13,10 @@ int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier,
                   const std::function<int()>& work) {
   // Arguments arrive in UTF-8; the connection fields are code page 1251 like the ini values.
   if (!OpenDatabase(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
-                    Utf8ToCp1251(connection.password), notifier))
+                    Utf8ToCp1251(connection.password), notifier)) {
+    HintMissingDataSource(connection);
     return kDatabaseOpenFailed;
+  }
   int status = kDatabaseError;
   try {
     status = work();

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/cli/archive_commands.h"
+#include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "config/settings.h"
 #include "database/catalogue_rows.h"
@@ -201,6 +202,7 @@ int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options)
   const std::string root = ReadDataRoot();
   if (root.empty()) {
     std::fprintf(stderr, "%s: %s\n", kCommandCaption, kNoOutputRootText);
+    HintNoOutputRoot();
     return kOutputFailed;
   }
   StderrNotifier notifier;

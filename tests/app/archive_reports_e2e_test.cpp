@@ -217,7 +217,10 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   r = Cli({"verify"});
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err,
-            "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n");
+            "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n"
+            "korvel2tqf-cli: tqf.ini was read at " +
+                (sandbox.path() / "tqf.ini").string() +
+                ": it has no [DATA] DIR= naming the output root\n");
 }
 
 // While another converter holds the station, its rows lag its files: --fix

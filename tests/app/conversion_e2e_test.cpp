@@ -106,10 +106,15 @@ TEST_P(ConversionTest, AMissingOutputRootIsReportedAndTheRunGoesOn) {
   // the disk, so it is not converted; each error carries the system's reason
   // on the next line.
   const std::string reason = "'\n  No such file or directory\n";
-  EXPECT_EQ(r.err, "Korvel->TQF: File create error '" + z + reason +
-                       "Korvel->TQF: File open error '" + z + reason +
+  EXPECT_EQ(r.err, "korvel2tqf-cli: the output root " + out +
+                       "missing/ (tqf.ini [DATA] DIR=, read at " +
+                       (sandbox.path() / "tqf.ini").string() +
+                       ") is no folder: make the folder or correct DIR=\n"
+                       "Korvel->TQF: File create error '" +
+                       z + reason + "Korvel->TQF: File open error '" + z + reason +
                        "Korvel->TQF: Ещё ошибок того же рода не показано: 2\n"
-                       "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/a.raw") + "'\n");
+                       "KORVEL->TQF: Ошибка конверсии файла '" +
+                       Raw("KIR/a.raw") + "'\n");
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_TRUE(Rows().empty());
 }

@@ -192,7 +192,10 @@ TEST_P(ConversionTest, WithoutAnOutputRootNothingIsWrittenAnywhere) {
       const auto r = Cli(args);
       EXPECT_EQ(r.exit_status, 5) << args[0];
       EXPECT_EQ(r.err,
-                "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n");
+                "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n"
+                "korvel2tqf-cli: tqf.ini was read at " +
+                    (sandbox.path() / "tqf.ini").string() +
+                    ": it has no [DATA] DIR= naming the output root\n");
       EXPECT_EQ(r.out, "");
     }
   }
@@ -208,7 +211,11 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err,
-            "Korvel->TQF: File create error '" + out +
+            "korvel2tqf-cli: the output root " + out + "plain/ (tqf.ini [DATA] DIR=, read at " +
+                (sandbox.path() / "tqf.ini").string() +
+                ") is no folder: make the folder or correct DIR=\n"
+                "Korvel->TQF: File create error '" +
+                out +
                 "plain/KIR/00/01032007-000000-Z.KIR'\n"
                 "  Not a directory\n"
                 "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
