@@ -5,7 +5,7 @@
 include(GNUInstallDirs)
 
 install(TARGETS korvel2tqf-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 set(korvel_man_programs korvel2tqf-cli)
 
 if(KORVEL_WITH_GUI)

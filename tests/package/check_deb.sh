@@ -34,7 +34,7 @@ root="$work/root"
 dpkg -x "$deb" "$root"
 for file in usr/bin/korvel2tqf usr/bin/korvel2tqf-cli usr/share/applications/korvel2tqf.desktop \
   usr/share/man/man1/korvel2tqf.1.gz usr/share/man/man1/korvel2tqf-cli.1.gz \
-  usr/share/doc/korvel2tqf/README.md; do
+  usr/share/doc/korvel2tqf/README.md usr/share/doc/korvel2tqf/copyright; do
   [ -s "$root/$file" ] || bad "$file is missing"
 done
 if [ -e "$root/usr/bin/korvel-rawgen" ]; then bad "korvel-rawgen, a test tool, is in the package"; fi
@@ -56,7 +56,11 @@ entry="$root/usr/share/applications/korvel2tqf.desktop"
 if desktop-file-validate "$entry"; then ok "desktop-file-validate korvel2tqf.desktop"
 else bad "desktop-file-validate korvel2tqf.desktop"; fi
 exec_line="$(sed -n 's/^Exec=//p' "$entry")"
-[ -x "$root/usr/bin/${exec_line%% *}" ] || bad "Exec=$exec_line is not a program of the package"
+# The entry starts the window in the home folder: the program is what it execs.
+program="${exec_line##*exec }"
+program="${program%%[ \"]*}"
+[ -x "$root/usr/bin/$program" ] || bad "Exec=$exec_line runs no program of the package"
+[[ "$exec_line" == 'sh -c "cd && exec korvel2tqf"' ]] || bad "Exec=$exec_line does not start in the home folder"
 icon="$(sed -n 's/^Icon=//p' "$entry")"
 for size in 16 32 48 64 128 256; do
   file="$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
