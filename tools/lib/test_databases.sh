@@ -372,8 +372,11 @@ start_test_databases() {
   _korvel_write_odbc_ini "$dir"
   export ODBCINI="$dir/odbc.ini"
   # The system's drivers, kept loaded until exit (DontDLClose): a driver that
-  # is unloaded leaves its allocations unattributed in the sanitizer's leak report.
-  awk '{ print } /^\[.*\]/ { print "DontDLClose=1" }' /etc/odbcinst.ini >"$dir/odbcinst.ini"
+  # is unloaded leaves its allocations unattributed in the sanitizer's leak
+  # report. Without the communication log Debian turns on for psqlODBC, which
+  # leaves a file in /tmp for every connection of every test.
+  awk '/^CommLog=/ { print "CommLog=0"; next } { print } /^\[.*\]/ { print "DontDLClose=1" }' \
+    /etc/odbcinst.ini >"$dir/odbcinst.ini"
   export ODBCSYSINI="$dir"
   export KORVEL_TEST_DB_DIR="$dir"
   export KORVEL_TEST_PG_PORT KORVEL_TEST_PG_DIR
