@@ -1,5 +1,6 @@
 #include "database/catalogue_rows.h"
 
+#include "database/exact_match.h"
 #include "database/statement.h"
 #include "engine/catalogue.h"
 #include "platform/text1251.h"
@@ -7,27 +8,30 @@
 namespace korvel {
 namespace {
 
-std::string Unpadded(const std::optional<std::string>& stored) {
-  if (!stored) return {};
-  return Utf8ToCp1251(stored->substr(0, stored->find_last_not_of(' ') + 1));
+// A stored text as the program's own: without padding, code page 1251.
+std::string Stored1251(const std::optional<std::string>& stored) {
+  return Utf8ToCp1251(Unpadded(stored.value_or("")));
 }
 
 }  // namespace
 
 std::vector<FileListRow> ReadStationFileRows(CDatabase& database, const std::string& station) {
-  CStatement& select = database.Prepared(
-      "SELECT STA, CH, CREATER, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER FROM FILELIST "
-      "WHERE STA = ? ORDER BY CH, TBEGIN");
-  select.Bind(1, Cp1251ToUtf8(station));
+  CDatabase& db = database;
+  CStatement& select =
+      db.Prepared("SELECT STA, CH, CREATER, CPATH, " + ExactDouble(db, "TBEGIN") + ", " +
+                  ExactDouble(db, "TQTY") + ", " + ExactDouble(db, "SPS") + ", " +
+                  ExactDouble(db, "CALIB") + ", " + ExactDouble(db, "CALPER") +
+                  " FROM FILELIST WHERE " + ExactMatch(db, "STA") + " ORDER BY CH, TBEGIN");
+  BindExact(db, select, 1, {Cp1251ToUtf8(station)});
   select.Execute();
   std::vector<FileListRow> rows;
   while (select.Fetch()) {
     FileListRow row;
-    row.station = Unpadded(select.Get<std::string>(1));
-    row.channel = Unpadded(select.Get<std::string>(2));
-    row.creator = Unpadded(select.Get<std::string>(3));
+    row.station = Stored1251(select.Get<std::string>(1));
+    row.channel = Stored1251(select.Get<std::string>(2));
+    row.creator = Stored1251(select.Get<std::string>(3));
     const std::optional<std::string> cpath = select.Get<std::string>(4);
-    row.cpath = Unpadded(cpath);
+    row.cpath = Stored1251(cpath);
     row.stored_cpath = cpath.value_or("");
     row.tbegin = select.Get<double>(5);
     row.tqty = select.Get<double>(6);
@@ -51,11 +55,11 @@ std::vector<CoverageFile> ReadCoverageFiles(CDatabase& database,
 }
 
 bool AnyRowNames(CDatabase& database, const std::string& cpath, const char* creator) {
-  CStatement& count = database.Prepared(
-      creator == nullptr ? "SELECT COUNT(*) FROM FILELIST WHERE CPATH = ?"
-                         : "SELECT COUNT(*) FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
-  count.Bind(1, Cp1251ToUtf8(cpath));
-  if (creator != nullptr) count.Bind(2, creator);
+  CStatement& count =
+      database.Prepared("SELECT COUNT(*) FROM FILELIST WHERE " + ExactMatch(database, "CPATH") +
+                        (creator == nullptr ? "" : " AND " + ExactMatch(database, "CREATER")));
+  const int next = BindExact(database, count, 1, {Cp1251ToUtf8(cpath)});
+  if (creator != nullptr) BindExact(database, count, next, {creator});
   count.Execute();
   const bool named = count.Fetch() && count.Get<std::int32_t>(1).value_or(0) > 0;
   count.CloseCursor();
@@ -63,18 +67,19 @@ bool AnyRowNames(CDatabase& database, const std::string& cpath, const char* crea
 }
 
 void DeleteOwnFileRow(CDatabase& database, const std::string& stored_cpath) {
-  CStatement& remove = database.Prepared("DELETE FROM FILELIST WHERE CPATH = ? AND CREATER = ?");
-  remove.Bind(1, stored_cpath);
-  remove.Bind(2, kOwnCreator);
+  CStatement& remove =
+      database.Prepared("DELETE FROM FILELIST WHERE " + ExactMatch(database, "CPATH") + " AND " +
+                        ExactMatch(database, "CREATER"));
+  BindExact(database, remove, 1, {stored_cpath, kOwnCreator});
   remove.Execute();
 }
 
 void SetOwnFileLength(CDatabase& database, const std::string& stored_cpath, double tqty) {
   CStatement& update =
-      database.Prepared("UPDATE FILELIST SET TQTY = ? WHERE CPATH = ? AND CREATER = ?");
+      database.Prepared("UPDATE FILELIST SET TQTY = ? WHERE " + ExactMatch(database, "CPATH") +
+                        " AND " + ExactMatch(database, "CREATER"));
   update.Bind(1, tqty);
-  update.Bind(2, stored_cpath);
-  update.Bind(3, kOwnCreator);
+  BindExact(database, update, 2, {stored_cpath, kOwnCreator});
   update.Execute();
 }
 

@@ -1,5 +1,6 @@
 #include "database/chan_list.h"
 
+#include "database/exact_match.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
 
@@ -8,15 +9,17 @@ namespace korvel {
 void CChanList::ListStation(const std::string& station,
                             const std::function<void(SiteChannelRow&&)>& each) {
   CStatement select(m_database);
-  select.Prepare(
-      "SELECT STA, CHAN, NGROUP, CHANINDEX, EDEPH, LAT, LON, SPS, HANG, VANG, DESCR, CALIBFILE, "
-      "LDDATE FROM SITECHAN WHERE STA = ?");
-  select.Bind(1, Cp1251ToUtf8(station));
+  select.Prepare("SELECT STA, CHAN, NGROUP, CHANINDEX, EDEPH, LAT, LON, " +
+                 ExactDouble(m_database, "SPS") +
+                 ", HANG, VANG, DESCR, CALIBFILE, LDDATE FROM SITECHAN WHERE " +
+                 ExactMatch(m_database, "STA"));
+  BindExact(m_database, select, 1, {Cp1251ToUtf8(station)});
   select.Execute();
   while (select.Fetch()) {
     SiteChannelRow r;
-    r.sta = Utf8ToCp1251(select.Get<std::string>(1).value_or(""));
-    r.chan = Utf8ToCp1251(select.Get<std::string>(2).value_or(""));
+    // A fixed-width column pads the names with blanks.
+    r.sta = Unpadded(Utf8ToCp1251(select.Get<std::string>(1).value_or("")));
+    r.chan = Unpadded(Utf8ToCp1251(select.Get<std::string>(2).value_or("")));
     r.ngroup = select.Get<std::int32_t>(3).value_or(0);
     r.chanindex = select.Get<std::int32_t>(4).value_or(0);
     r.edeph = select.Get<double>(5).value_or(0.0);

@@ -60,11 +60,54 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
     throw CDBException(std::move(records));
   }
   m_statements = 0;
+  m_kind = GetDbmsKind();
+  m_sqlite = IsSqlite();
+  // InnoDB's default isolation locks the gaps between index entries that a
+  // transaction searched: a converter's open transaction would hold up
+  // another station's inserts. Read committed locks the rows it changes only,
+  // as PostgreSQL does by default.
+  if (m_kind == DbmsKind::MySql)
+    SQLSetConnectAttr(m_hdbc, SQL_ATTR_TXN_ISOLATION,
+                      reinterpret_cast<SQLPOINTER>(SQL_TXN_READ_COMMITTED), 0);
   return OpenResult::Opened;
+}
+
+void CDatabase::BeginTransaction() {
+  if (!IsOpen()) throw CDBException("the database is not open", "08003");
+  if (m_transaction_depth++ > 0) return;
+  m_rollback_only = false;
+  const SQLRETURN rc = SQLSetConnectAttr(m_hdbc, SQL_ATTR_AUTOCOMMIT,
+                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+  if (!Succeeded(rc)) {
+    m_transaction_depth = 0;
+    ThrowOnFailure(rc, SQL_HANDLE_DBC, m_hdbc, "SQLSetConnectAttr");
+  }
+}
+
+void CDatabase::EndTransaction(bool commit) {
+  if (m_transaction_depth == 0) return;
+  if (--m_transaction_depth > 0) {
+    m_rollback_only = m_rollback_only || !commit;
+    return;
+  }
+  const bool committing = commit && !m_rollback_only;
+  SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, m_hdbc, committing ? SQL_COMMIT : SQL_ROLLBACK);
+  std::vector<DiagnosticRecord> refused;
+  if (committing && !Succeeded(rc)) {
+    refused = DiagnosticRecords(SQL_HANDLE_DBC, m_hdbc);
+    SQLEndTran(SQL_HANDLE_DBC, m_hdbc, SQL_ROLLBACK);
+  }
+  SQLSetConnectAttr(m_hdbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                    0);
+  if (commit && m_rollback_only)
+    throw CDBException("an inner part of the transaction failed: nothing was committed", "25000");
+  if (!refused.empty()) throw CDBException(std::move(refused));
+  if (committing && !Succeeded(rc)) throw CDBException("the commit was refused", "40000");
 }
 
 void CDatabase::Close() {
   m_prepared.clear();
+  m_transaction_depth = 0;
   if (m_hdbc != SQL_NULL_HDBC) {
     SQLDisconnect(m_hdbc);
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);

@@ -40,6 +40,10 @@ class CDatabase {
   // SQL_DBMS_NAME, asked afresh; empty when the driver will not say.
   std::string DbmsName();
   DbmsKind GetDbmsKind();
+  // GetDbmsKind as it was when the connection was opened: for statements
+  // built at every flush.
+  DbmsKind Kind() const { return m_kind; }
+  bool IsSqliteConnection() const { return m_sqlite; }
   // SQLite counts as Access in DbmsKind; the schema upgrade treats it apart.
   bool IsSqlite();
 
@@ -53,11 +57,24 @@ class CDatabase {
   // Statements sent to the server since the connection was opened.
   std::uint64_t StatementCount() const { return m_statements; }
   void CountStatement() { ++m_statements; }
+  // A transaction is open (CTransaction).
+  bool InTransaction() const { return m_transaction_depth > 0; }
 
  private:
+  friend class CTransaction;
+  // Auto-commit off at the outermost begin; the outermost end commits (when
+  // asked and no inner transaction gave up) or rolls back, and turns
+  // auto-commit on again. A refused commit rolls back and raises.
+  void BeginTransaction();
+  void EndTransaction(bool commit);
+
   SQLHENV m_henv = SQL_NULL_HENV;
   SQLHDBC m_hdbc = SQL_NULL_HDBC;
   std::uint64_t m_statements = 0;
+  int m_transaction_depth = 0;
+  DbmsKind m_kind = DbmsKind::Access;
+  bool m_sqlite = false;
+  bool m_rollback_only = false;  // an inner transaction ended without its commit
   std::map<std::string, std::unique_ptr<CStatement>> m_prepared;  // freed before the disconnect
 };
 

@@ -7,8 +7,10 @@
 #include "database/catalogue_rows.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
+#include "database/exact_match.h"
 #include "database/reclaimable_file.h"
 #include "database/statement.h"
+#include "database/transaction.h"
 #include "engine/tqf_file.h"
 #include "platform/disk_space.h"
 #include "platform/file_io.h"
@@ -41,7 +43,9 @@ void BindCommonColumns(CStatement& s, const std::string& station, const std::str
   s.Bind(10, kDataOffset);
 }
 
-constexpr const char* kDeleteRow = "DELETE FROM FILELIST WHERE CPATH = ?";
+std::string DeleteRowStatement(CDatabase& database) {
+  return "DELETE FROM FILELIST WHERE " + ExactMatch(database, "CPATH");
+}
 
 constexpr const char* kCommonColumns =
     "STA, CH, CREATER, LDDATE, TBEGIN, TQTY, SPS, GAIN, DATATYPE, FOFF, CPATH";
@@ -60,9 +64,11 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
                                 const std::string& channel, double tbegin, double tqty, double sps,
                                 double calib, double calper, int gain, int datatype) {
   const std::string path = Cp1251ToUtf8(cpath);
-  // A file is catalogued once: every older row of the path goes.
-  CStatement& remove = m_database.Prepared(kDeleteRow);
-  remove.Bind(1, path);
+  // A file is catalogued once: every older row of the path goes, in one step
+  // with the new row, so that a refused insert leaves the older rows.
+  CTransaction transaction(m_database);
+  CStatement& remove = m_database.Prepared(DeleteRowStatement(m_database));
+  BindExact(m_database, remove, 1, {path});
   remove.Execute();
 
   CStatement& insert =
@@ -73,6 +79,7 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
   insert.Bind(12, calib);
   insert.Bind(13, calper);
   insert.Execute();
+  transaction.Commit();
 }
 
 void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& station,
@@ -81,24 +88,27 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   const std::string path = Cp1251ToUtf8(cpath);
   // Only our own row of the path: another program's row keeps its values
   // (and its creator, by which the space guard may reclaim its file).
-  // CALIB and CALPER are not named, so a row keeps them.
+  // CALIB and CALPER are not named, so a row keeps them. The update, and
+  // the row made when there is none, are one step.
+  CTransaction transaction(m_database);
   CStatement& update = m_database.Prepared(
       "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
-      "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE CPATH = ? AND CREATER = ?");
+      "SPS = ?, GAIN = ?, DATATYPE = ?, FOFF = ? WHERE " +
+      ExactMatch(m_database, "CPATH") + " AND " + ExactMatch(m_database, "CREATER"));
   BindCommonColumns(update, station, channel, tbegin, tqty, sps, gain, datatype);
-  update.Bind(11, path);
-  update.Bind(12, kOwnCreator);
+  BindExact(m_database, update, 11, {path, kOwnCreator});
   update.Execute();
-  if (update.RowCount() > 0) return;
   // MySQL's and MariaDB's drivers count only the rows whose values changed:
   // an update that changed nothing does not mean there is no row.
-  if (AnyRowNames(m_database, cpath, kOwnCreator)) return;
-
-  CStatement& insert = m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
-                                           ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
-  insert.Bind(11, path);
-  insert.Execute();
+  if (update.RowCount() == 0 && !AnyRowNames(m_database, cpath, kOwnCreator)) {
+    CStatement& insert =
+        m_database.Prepared(std::string("INSERT INTO FILELIST (") + kCommonColumns +
+                            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    BindCommonColumns(insert, station, channel, tbegin, tqty, sps, gain, datatype);
+    insert.Bind(11, path);
+    insert.Execute();
+  }
+  transaction.Commit();
 }
 
 void CFileList::ForgetOwnFile(const std::string& cpath) {
@@ -108,14 +118,16 @@ void CFileList::ForgetOwnFile(const std::string& cpath) {
 std::vector<CataloguedFile> CFileList::OwnFilesStartingBetween(const std::string& station,
                                                                const std::string& channel,
                                                                double earliest, double latest) {
-  CStatement& select = m_database.Prepared(
-      "SELECT CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER FROM FILELIST WHERE STA = ? AND CH = ? "
-      "AND CREATER = ? AND TBEGIN >= ? AND TBEGIN <= ?");
-  select.Bind(1, Cp1251ToUtf8(station));
-  select.Bind(2, Cp1251ToUtf8(channel));
-  select.Bind(3, kOwnCreator);
-  select.Bind(4, earliest);
-  select.Bind(5, latest);
+  CDatabase& db = m_database;
+  CStatement& select = db.Prepared(
+      "SELECT CPATH, " + ExactDouble(db, "TBEGIN") + ", " + ExactDouble(db, "TQTY") + ", " +
+      ExactDouble(db, "SPS") + ", " + ExactDouble(db, "CALIB") + ", " + ExactDouble(db, "CALPER") +
+      " FROM FILELIST WHERE " + ExactMatch(db, "STA") + " AND " + ExactMatch(db, "CH") + " AND " +
+      ExactMatch(db, "CREATER") + " AND TBEGIN >= ? AND TBEGIN <= ?");
+  const int next =
+      BindExact(db, select, 1, {Cp1251ToUtf8(station), Cp1251ToUtf8(channel), kOwnCreator});
+  select.Bind(next, earliest);
+  select.Bind(next + 1, latest);
   select.Execute();
   std::vector<CataloguedFile> files;
   while (select.Fetch()) {
@@ -125,8 +137,8 @@ std::vector<CataloguedFile> CFileList::OwnFilesStartingBetween(const std::string
     const auto sps = select.Get<double>(4);
     if (!cpath || !tbegin || !tqty || !sps) continue;  // a row that names no whole file
     // A fixed-width column pads the path with blanks.
-    files.push_back({Utf8ToCp1251(cpath->substr(0, cpath->find_last_not_of(' ') + 1)), *tbegin,
-                     *tqty, *sps, select.Get<double>(5), select.Get<double>(6)});
+    files.push_back({Utf8ToCp1251(Unpadded(*cpath)), *tbegin, *tqty, *sps, select.Get<double>(5),
+                     select.Get<double>(6)});
   }
   select.CloseCursor();
   return files;
@@ -157,9 +169,9 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
   std::vector<std::optional<std::string>> paths;  // nothing for a NULL CPATH
   {
     CStatement& select = m_database.Prepared(
-        "SELECT CPATH FROM FILELIST WHERE STA = ? AND CREATER = ? ORDER BY LDDATE, TBEGIN");
-    select.Bind(1, Cp1251ToUtf8(station));
-    select.Bind(2, kDeletableCreator);
+        "SELECT CPATH FROM FILELIST WHERE " + ExactMatch(m_database, "STA") + " AND " +
+        ExactMatch(m_database, "CREATER") + " ORDER BY LDDATE, TBEGIN");
+    BindExact(m_database, select, 1, {Cp1251ToUtf8(station), kDeletableCreator});
     select.Execute();
     while (select.Fetch()) paths.push_back(select.Get<std::string>(1));
     select.CloseCursor();
@@ -170,7 +182,7 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
     if (free && *free > need) break;
     // A fixed-width column pads the path with blanks: the file is sought
     // without them, the row is deleted by the value as stored.
-    const std::string cpath = stored ? stored->substr(0, stored->find_last_not_of(' ') + 1) : "";
+    const std::string cpath = Unpadded(stored.value_or(""));
     // A refused deletion (a user who may read the other program's rows but
     // not delete them) ends the walk: it would be refused for every row.
     if (cpath.empty()) {
@@ -211,8 +223,8 @@ bool CFileList::RemoveCataloguedFile(const std::optional<std::filesystem::path>&
 
 bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
   try {
-    CStatement& remove = m_database.Prepared(kDeleteRow);
-    remove.Bind(1, stored_cpath);
+    CStatement& remove = m_database.Prepared(DeleteRowStatement(m_database));
+    BindExact(m_database, remove, 1, {stored_cpath});
     remove.Execute();
     return true;
   } catch (const CDBException& e) {
@@ -224,11 +236,11 @@ bool CFileList::DeleteFileRecord(const std::string& stored_cpath) {
 bool CFileList::DeletePathlessRecords(const std::string& station, const std::string& stored_cpath) {
   // Only the guard's own rows: an empty path is no file that others share.
   try {
-    CStatement& remove = m_database.Prepared(
-        "DELETE FROM FILELIST WHERE STA = ? AND CREATER = ? AND (CPATH IS NULL OR CPATH = ?)");
-    remove.Bind(1, Cp1251ToUtf8(station));
-    remove.Bind(2, kDeletableCreator);
-    remove.Bind(3, stored_cpath);
+    CStatement& remove =
+        m_database.Prepared("DELETE FROM FILELIST WHERE " + ExactMatch(m_database, "STA") +
+                            " AND " + ExactMatch(m_database, "CREATER") +
+                            " AND (CPATH IS NULL OR " + ExactMatch(m_database, "CPATH") + ")");
+    BindExact(m_database, remove, 1, {Cp1251ToUtf8(station), kDeletableCreator, stored_cpath});
     remove.Execute();
     return true;
   } catch (const CDBException& e) {

@@ -74,34 +74,9 @@ void ConversionTest::ExpectFilesAgreeWithRows() {
 }
 
 void ConversionTest::RefuseStatements(Refusal what, int inserts_allowed) {
-  const std::string dbms = db.DbmsName();
-  const std::string count = std::to_string(inserts_allowed);
-  if (dbms.find("SQLite") != std::string::npos) {
-    db.ExecuteSQL(what == Refusal::Updates
-                      ? "CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST BEGIN SELECT RAISE(ABORT, "
-                        "'refused'); END"
-                      : "CREATE TRIGGER refuse BEFORE INSERT ON FILELIST WHEN (SELECT COUNT(*) "
-                        "FROM FILELIST) >= " +
-                            count + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
-  } else if (dbms.find("PostgreSQL") != std::string::npos) {
-    db.ExecuteSQL(
-        "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
-        std::string(what == Refusal::Updates ? "RAISE EXCEPTION 'refused';"
-                                             : "IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
-                                                   " THEN RAISE EXCEPTION 'refused'; END IF;") +
-        " RETURN NEW; END $$");
-    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") +
-                  (what == Refusal::Updates ? "UPDATE" : "INSERT") +
-                  " ON FILELIST FOR EACH ROW EXECUTE FUNCTION refuse()");
-  } else {  // MariaDB and MySQL
-    db.ExecuteSQL(
-        std::string("CREATE TRIGGER refuse BEFORE ") +
-        (what == Refusal::Updates ? "UPDATE" : "INSERT") + " ON FILELIST FOR EACH ROW " +
-        (what == Refusal::Updates
-             ? "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'"
-             : "BEGIN IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
-                   " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END"));
-  }
+  RefuseFileListStatements(
+      db, what == Refusal::Updates ? FileListRefusal::kUpdates : FileListRefusal::kInsertsAfter,
+      inserts_allowed);
 }
 
 RawFileBuilder ConversionTest::RawFile(const std::string& station,

@@ -75,4 +75,36 @@ SiteChanFailingOnThirdRow::~SiteChanFailingOnThirdRow() {
   }
 }
 
+void RefuseFileListStatements(CDatabase& db, FileListRefusal what, int inserts_allowed) {
+  const std::string dbms = db.DbmsName();
+  const std::string count = std::to_string(inserts_allowed);
+  if (dbms.find("SQLite") != std::string::npos) {
+    db.ExecuteSQL(what == FileListRefusal::kUpdates
+                      ? "CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST BEGIN SELECT RAISE(ABORT, "
+                        "'refused'); END"
+                      : "CREATE TRIGGER refuse BEFORE INSERT ON FILELIST WHEN (SELECT COUNT(*) "
+                        "FROM FILELIST) >= " +
+                            count + " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  } else if (dbms.find("PostgreSQL") != std::string::npos) {
+    db.ExecuteSQL(
+        "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
+        std::string(what == FileListRefusal::kUpdates
+                        ? "RAISE EXCEPTION 'refused';"
+                        : "IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
+                              " THEN RAISE EXCEPTION 'refused'; END IF;") +
+        " RETURN NEW; END $$");
+    db.ExecuteSQL(std::string("CREATE TRIGGER refuse BEFORE ") +
+                  (what == FileListRefusal::kUpdates ? "UPDATE" : "INSERT") +
+                  " ON FILELIST FOR EACH ROW EXECUTE FUNCTION refuse()");
+  } else {  // MariaDB and MySQL
+    db.ExecuteSQL(
+        std::string("CREATE TRIGGER refuse BEFORE ") +
+        (what == FileListRefusal::kUpdates ? "UPDATE" : "INSERT") + " ON FILELIST FOR EACH ROW " +
+        (what == FileListRefusal::kUpdates
+             ? "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'"
+             : "BEGIN IF (SELECT COUNT(*) FROM FILELIST) >= " + count +
+                   " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END"));
+  }
+}
+
 }  // namespace korvel::test

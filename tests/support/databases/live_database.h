@@ -20,6 +20,11 @@ void InsertFileRow(CDatabase& database, const std::string& sta, const std::strin
                    const std::string& cpath, double tbegin, double tqty, double sps,
                    const std::string& creator);
 
+// Makes the catalogue refuse every FILELIST update, or every insert once the
+// table holds `inserts_allowed` rows, with a trigger of its own dialect.
+enum class FileListRefusal { kUpdates, kInsertsAfter };
+void RefuseFileListStatements(CDatabase& database, FileListRefusal what, int inserts_allowed = 0);
+
 // PostgreSQL only: SITECHAN becomes a view of station KIR's channels Z, N-S
 // (rates 100 and 50), E-W and SH Z whose third row fails with a division by
 // zero when it is fetched. The tables are made anew when it goes.

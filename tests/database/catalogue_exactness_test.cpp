@@ -1,0 +1,128 @@
+// The catalogue among other programs' tables: changes of more than one
+// statement all or nothing, comparisons byte for byte whatever the table's
+// collation, numbers read back to the last digit, padded names trimmed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "database/catalogue_rows.h"
+#include "database/chan_list.h"
+#include "database/exact_match.h"
+#include "database/file_list.h"
+#include "database/statement.h"
+#include "tests/support/databases/live_database.h"
+#include "tests/support/recording_notifier.h"
+
+namespace korvel {
+namespace {
+
+class CatalogueExactness : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+    test::ResetCatalogue(m_db);
+  }
+  std::vector<std::string> Paths() {
+    CStatement s(m_db);
+    s.ExecDirect("SELECT CPATH, CREATER FROM FILELIST ORDER BY CREATER, CPATH");
+    std::vector<std::string> paths;
+    while (s.Fetch())
+      paths.push_back(s.Get<std::string>(1).value_or("") + " " +
+                      s.Get<std::string>(2).value_or(""));
+    std::sort(paths.begin(), paths.end());  // in bytes, whatever the collation
+    return paths;
+  }
+  CDatabase m_db;
+  test::RecordingNotifier m_notifier;
+};
+
+// A refused insert leaves the older row of the path: its file stays catalogued.
+TEST_P(CatalogueExactness, ARefusedRegistrationKeepsTheOlderRow) {
+  CFileList catalogue(m_db, m_notifier);
+  catalogue.RegisterNewFile("KIR/00/a", "KIR", "Z", 1000.0, 10.0, 100.0, 1.0, 1.0, 1, 3);
+  test::RefuseFileListStatements(m_db, test::FileListRefusal::kInsertsAfter, 0);
+  EXPECT_THROW(
+      catalogue.RegisterNewFile("KIR/00/a", "KIR", "Z", 1000.0, 20.0, 100.0, 1.0, 1.0, 1, 3),
+      CatalogueError);
+  EXPECT_THROW(catalogue.UpdateFileRecord("KIR/00/b", "KIR", "Z", 2000.0, 5.0, 100.0, 1, 3),
+               CatalogueError);
+  EXPECT_EQ(Paths(), std::vector<std::string>{"KIR/00/a korvel2TQF"});
+  const auto rows = ReadStationFileRows(m_db, "KIR");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].tqty, 10.0);
+  // Auto-commit is back: a later statement stands on its own.
+  catalogue.UpdateFileRecord("KIR/00/a", "KIR", "Z", 1000.0, 30.0, 100.0, 1, 3);
+  EXPECT_EQ(ReadStationFileRows(m_db, "KIR")[0].tqty, 30.0);
+}
+
+// Another program's FILELIST in the server's default collation, which on
+// MariaDB ignores case: its rows of "kir" are not ours of "KIR".
+TEST_P(CatalogueExactness, NamesThatDifferInCaseAreOtherNames) {
+  if (m_db.Kind() == DbmsKind::MySql) {
+    m_db.ExecuteSQL("DROP TABLE FILELIST");
+    m_db.ExecuteSQL(
+        "CREATE TABLE FILELIST (STA VARCHAR(16), SPS DOUBLE, GAIN INT, CPATH VARCHAR(255), "
+        "DATATYPE INT, CH VARCHAR(24), CREATER VARCHAR(16), LDDATE DATETIME, TBEGIN DOUBLE, TQTY "
+        "DOUBLE, CALIB DOUBLE, CALPER DOUBLE, FOFF INT, LCODE VARCHAR(8), TEND DOUBLE) "
+        "CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci");
+    m_db.ExecuteSQL("CREATE INDEX FILELIST_CPATH ON FILELIST (CPATH)");
+  }
+  test::InsertFileRow(m_db, "kir", "z", "kir/00/a-z.kir", 1000.0, 10.0, 100.0, "korvel2TQF");
+  CFileList catalogue(m_db, m_notifier);
+  catalogue.RegisterNewFile("KIR/00/A-Z.KIR", "KIR", "Z", 1000.0, 20.0, 100.0, 1.0, 1.0, 1, 3);
+  catalogue.UpdateFileRecord("KIR/00/A-Z.KIR", "KIR", "Z", 1000.0, 25.0, 100.0, 1, 3);
+  EXPECT_EQ(Paths(),
+            (std::vector<std::string>{"KIR/00/A-Z.KIR korvel2TQF", "kir/00/a-z.kir korvel2TQF"}));
+  EXPECT_EQ(ReadStationFileRows(m_db, "KIR").size(), 1u);
+  EXPECT_EQ(ReadStationFileRows(m_db, "kir")[0].tqty, 10.0);
+  EXPECT_FALSE(AnyRowNames(m_db, "KIR/00/a-z.kir"));
+  if (m_db.Kind() != DbmsKind::MySql) return;
+  // The exact comparison still finds its row through the index.
+  std::string where = ExactMatch(m_db, "CPATH");
+  for (std::size_t at; (at = where.find('?')) != std::string::npos;)
+    where.replace(at, 1, "'KIR/00/A-Z.KIR'");
+  CStatement explain(m_db);
+  explain.ExecDirect("EXPLAIN SELECT COUNT(*) FROM FILELIST WHERE " + where);
+  ASSERT_TRUE(explain.Fetch());
+  EXPECT_EQ(explain.Get<std::string>(6), "FILELIST_CPATH");  // the key used
+}
+
+// Doubles come back with every digit on every driver, and a CHAR(n) column's
+// padding never reaches a name.
+TEST_P(CatalogueExactness, NumbersAndNamesComeBackAsTheyWent) {
+  const double calper = 1 / 3.3;
+  const double tbegin = 1173247920.1234567;
+  CFileList catalogue(m_db, m_notifier);
+  catalogue.RegisterNewFile("KIR/00/a", "KIR", "Z", tbegin, 3599.99, 3.3, 1000.0 / 3.0, calper, 1,
+                            3);
+  const auto found = catalogue.OwnFilesStartingBetween("KIR", "Z", tbegin - 1, tbegin + 1);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].tbegin, tbegin);
+  EXPECT_EQ(found[0].sps, 3.3);
+  EXPECT_EQ(found[0].calib, 1000.0 / 3.0);
+  EXPECT_EQ(found[0].calper, calper);
+  const auto rows = ReadStationFileRows(m_db, "KIR");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].tbegin, tbegin);
+  EXPECT_EQ(rows[0].tqty, 3599.99);
+  EXPECT_EQ(rows[0].calper, calper);
+
+  if (m_db.Kind() == DbmsKind::Postgres) {
+    m_db.ExecuteSQL("ALTER TABLE SITECHAN ALTER STA TYPE CHAR(16)");
+    m_db.ExecuteSQL("ALTER TABLE SITECHAN ALTER CHAN TYPE CHAR(24)");
+  }
+  m_db.ExecuteSQL("INSERT INTO SITECHAN (STA, CHAN, SPS) VALUES ('KIR', 'Z', 3.3)");
+  const auto channels = CChanList(m_db).ListStation("KIR");
+  ASSERT_EQ(channels.size(), 1u);
+  EXPECT_EQ(channels[0].chan, "Z");
+  EXPECT_EQ(channels[0].sta, "KIR");
+  EXPECT_EQ(channels[0].sps, 3.3);
+  EXPECT_TRUE(IsTickedByDefault(channels[0].chan));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, CatalogueExactness, ::testing::ValuesIn(test::TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CatalogueExactness);
+
+}  // namespace
+}  // namespace korvel
