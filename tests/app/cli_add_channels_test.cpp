@@ -183,6 +183,29 @@ TEST_P(AddChannelsTest, RefusesAFileThatIsNotAUsableRawFileByNameAndGoesOn) {
   EXPECT_FALSE(rows.contains("KIR BHZ"));
 }
 
+// Three runs at once over the same recordings, again and again: each channel
+// is listed once, whichever run finds it missing first.
+TEST_P(AddChannelsTest, RunsSideBySideListEachChannelOnce) {
+  std::vector<std::string> channels;
+  for (int c = 0; c < 12; ++c) channels.push_back("C" + std::to_string(c));
+  RawFile("NEW", channels, kMarch1, 100.0, 10).WriteTo(Raw("new.raw"));
+  const std::vector<std::string> args = {"--dsn", GetParam(), "add-channels", Raw("new.raw")};
+  for (int round = 0; round < 8; ++round) {
+    db.ExecuteSQL("DELETE FROM SITECHAN WHERE STA = 'NEW'");
+    CommandResult second, third;
+    const auto first = RunCommand("korvel2tqf-cli", args, [&](pid_t) {
+      second = RunCommand("korvel2tqf-cli", args, [&](pid_t) { third = Cli(args); });
+    });
+    for (const CommandResult& r : {first, second, third}) EXPECT_EQ(r.exit_status, 0) << r.err;
+    std::size_t rows = 0;
+    const auto listed = SiteChan(rows);
+    std::size_t added = 0;
+    for (const auto& [name, row] : listed) added += name.rfind("NEW ", 0) == 0;
+    EXPECT_EQ(added, channels.size()) << "round " << round;
+    EXPECT_EQ(rows, listed.size()) << "round " << round << ": a channel listed twice";
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, AddChannelsTest, ::testing::ValuesIn(TestDsns()),
                          [](const auto& info) { return info.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(AddChannelsTest);
