@@ -52,9 +52,12 @@ std::vector<std::string> IndexColumns(CDatabase& database, const std::string& ta
   return lists;
 }
 
+}  // namespace
+
 // Whether an ODBC column of this type keeps every double as it is.
-bool KeepsDoubles(long data_type, long size, long decimals, long radix) {
-  switch (data_type) {
+bool KeepsDoubles(const ColumnDescription& c) {
+  const long size = c.size, decimals = c.decimals, radix = c.radix;
+  switch (c.data_type) {
     case SQL_DOUBLE:
     case SQL_FLOAT:
       // Binary precision in bits, or decimal digits.
@@ -68,7 +71,92 @@ bool KeepsDoubles(long data_type, long size, long decimals, long radix) {
   }
 }
 
+bool IsTextColumn(const ColumnDescription& c) {
+  switch (c.data_type) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsNumberColumn(const ColumnDescription& c) {
+  switch (c.data_type) {
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+// Every column of FILELIST as the driver describes it, by upper-case name.
+std::map<std::string, ColumnDescription> DescribeColumns(CDatabase& database,
+                                                         const std::string& table) {
+  std::map<std::string, ColumnDescription> columns;
+  ForEachSpelling(table, [&](const std::string& name) {
+    CStatement statement(database);
+    statement.Columns(name);
+    while (statement.Fetch()) {
+      const std::string column = CharUpper1251(statement.Get<std::string>(4).value_or(""));
+      if (columns.contains(column)) continue;
+      ColumnDescription d;
+      d.data_type = statement.Get<std::int32_t>(5).value_or(0);
+      d.type_name = statement.Get<std::string>(6).value_or("?");
+      d.size = statement.Get<std::int32_t>(7).value_or(0);
+      d.decimals = statement.Get<std::int32_t>(9).value_or(0);
+      d.radix = statement.Get<std::int32_t>(10).value_or(10);
+      d.nullable = statement.Get<std::int32_t>(11).value_or(SQL_NULLABLE) != SQL_NO_NULLS;
+      columns[column] = d;
+    }
+  });
+  return columns;
+}
+
 }  // namespace
+
+std::optional<ColumnDescription> DescribeColumn(CDatabase& database, const std::string& table,
+                                                const std::string& column) {
+  try {
+    const auto columns = DescribeColumns(database, table);
+    const auto found = columns.find(CharUpper1251(column));
+    if (found == columns.end()) return std::nullopt;
+    return found->second;
+  } catch (const CDBException&) {
+    return std::nullopt;
+  }
+}
+
+std::vector<std::string> CaseBlindFileListColumns(CDatabase& database) {
+  if (database.Kind() != DbmsKind::MySql) return {};
+  CStatement select(database);
+  select.ExecDirect(
+      "SELECT COLUMN_NAME, COLLATION_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+      "DATABASE() AND UPPER(TABLE_NAME) = 'FILELIST' AND UPPER(COLUMN_NAME) IN ('CPATH', 'STA', "
+      "'CH', 'CREATER') ORDER BY ORDINAL_POSITION");
+  std::vector<std::string> blind;
+  while (select.Fetch()) {
+    const std::string column = select.Get<std::string>(1).value_or("");
+    const std::string collation = select.Get<std::string>(2).value_or("");
+    if (collation.size() >= 3 && collation.compare(collation.size() - 3, 3, "_ci") == 0)
+      blind.push_back(CharUpper1251(column) + " (" + collation + ")");
+  }
+  return blind;
+}
 
 void CreateCatalogueTables(CDatabase& database) {
   // DOUBLE PRECISION is a double everywhere; FLOAT is single precision on
@@ -120,25 +208,13 @@ std::vector<LossyColumn> LossyFileListColumns(CDatabase& database) {
   // declared type says.
   if (database.IsSqlite()) return {};
   std::vector<LossyColumn> lossy;
-  ForEachSpelling("FILELIST", [&](const std::string& name) {
-    CStatement statement(database);
-    statement.Columns(name);
-    while (statement.Fetch()) {
-      const std::string column = CharUpper1251(statement.Get<std::string>(4).value_or(""));
-      bool wanted = false;
-      for (const char* c : kDoubleColumns) wanted = wanted || column == c;
-      for (const LossyColumn& seen : lossy) wanted = wanted && seen.column != column;
-      if (!wanted) continue;
-      const long data_type = statement.Get<std::int32_t>(5).value_or(0);
-      std::string type = statement.Get<std::string>(6).value_or("?");
-      const auto size = statement.Get<std::int32_t>(7);
-      const long decimals = statement.Get<std::int32_t>(9).value_or(0);
-      const long radix = statement.Get<std::int32_t>(10).value_or(10);
-      if (KeepsDoubles(data_type, size.value_or(0), decimals, radix)) continue;
-      if (size) type += "(" + std::to_string(*size) + ")";
-      lossy.push_back({column, type});
-    }
-  });
+  const auto columns = DescribeColumns(database, "FILELIST");
+  for (const char* name : kDoubleColumns) {
+    const auto found = columns.find(name);
+    if (found == columns.end() || KeepsDoubles(found->second)) continue;
+    lossy.push_back(
+        {name, found->second.type_name + "(" + std::to_string(found->second.size) + ")"});
+  }
   return lossy;
 }
 

@@ -2,6 +2,7 @@
 // The catalogue's tables as this program creates them for its embedded
 // database and for server catalogues, and what upgrade-schema checks of them.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,25 @@ inline constexpr const char* kDoubleColumns[] = {"TBEGIN", "TQTY",   "SPS",
                                                  "CALIB",  "CALPER", "TEND"};
 // Asks the driver (SQLColumns); raises CDBException when it cannot tell.
 std::vector<LossyColumn> LossyFileListColumns(CDatabase& database);
+
+// A column as the driver describes it (SQLColumns).
+struct ColumnDescription {
+  long data_type = 0;     // the ODBC SQL type
+  std::string type_name;  // the server's own name
+  long size = 0;          // characters, digits or bits; 0 when unbounded
+  long decimals = 0;
+  long radix = 10;
+  bool nullable = true;
+};
+// Nothing when the driver names no such column (or cannot say).
+std::optional<ColumnDescription> DescribeColumn(CDatabase& database, const std::string& table,
+                                                const std::string& column);
+bool KeepsDoubles(const ColumnDescription& column);
+bool IsTextColumn(const ColumnDescription& column);
+bool IsNumberColumn(const ColumnDescription& column);
+
+// The MySQL and MariaDB columns among CPATH, STA, CH and CREATER of FILELIST
+// whose collation ignores case (their names, with the collation).
+std::vector<std::string> CaseBlindFileListColumns(CDatabase& database);
 
 }  // namespace korvel

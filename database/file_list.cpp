@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "database/catalogue_rows.h"
+#include "database/catalogue_schema.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "database/exact_match.h"
@@ -63,6 +64,7 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory) {
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
                                 const std::string& channel, double tbegin, double tqty, double sps,
                                 double calib, double calper, int gain, int datatype) {
+  WarnOnceOfLossyColumns();
   const std::string path = Cp1251ToUtf8(cpath);
   // A file is catalogued once: every older row of the path goes, in one step
   // with the new row, so that a refused insert leaves the older rows.
@@ -85,6 +87,7 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
 void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& station,
                                  const std::string& channel, double tbegin, double tqty, double sps,
                                  int gain, int datatype) {
+  WarnOnceOfLossyColumns();
   const std::string path = Cp1251ToUtf8(cpath);
   // Only our own row of the path: another program's row keeps its values
   // (and its creator, by which the space guard may reclaim its file).
@@ -109,6 +112,26 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
     insert.Execute();
   }
   transaction.Commit();
+}
+
+void CFileList::WarnOnceOfLossyColumns() {
+  if (m_columns_checked) return;
+  m_columns_checked = true;
+  std::vector<LossyColumn> lossy;
+  try {
+    lossy = LossyFileListColumns(m_database);
+  } catch (const CDBException&) {
+    return;  // a driver that cannot describe its columns: upgrade-schema says so
+  }
+  std::string names;
+  for (const LossyColumn& column : lossy)
+    if (column.column == "TBEGIN" || column.column == "CALIB" || column.column == "CALPER")
+      names += (names.empty() ? "" : ", ") + column.column + " " + column.type;
+  if (names.empty()) return;
+  m_notifier.Message("Поля FILELIST не хранят числа без округления (" + names +
+                         "): времена начала и калибровки записываются неточно; исправьте их "
+                         "типы командой korvel2tqf-cli upgrade-schema",
+                     kApplicationTitle, MessageIcon::Warning);
 }
 
 void CFileList::ForgetOwnFile(const std::string& cpath) {

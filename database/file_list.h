@@ -51,6 +51,9 @@ class CFileList : public Catalogue {
   // Free space far above any need, seen a moment ago: the disk is not
   // asked again at every flush of the moment (one system call per block).
   bool AmpleSpaceSeenLately(const std::string& output_root) const;
+  // Once a run, before the first row goes in: FILELIST columns that would
+  // round its numbers are named, with upgrade-schema.
+  void WarnOnceOfLossyColumns();
   // A row whose file the guard may not take is left, and said once a run.
   void ReportKept(const std::string& cpath_utf8, const std::string& reason);
 
@@ -59,6 +62,7 @@ class CFileList : public Catalogue {
   std::chrono::steady_clock::time_point m_ample_until{};
   Notifier& m_notifier;
   std::set<std::string> m_reported_kept;
+  bool m_columns_checked = false;
 };
 
 // Bytes free for this user below a directory, capped at 4294967295; nothing

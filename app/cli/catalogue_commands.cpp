@@ -64,6 +64,18 @@ int RunUpgradeSchema(const ConnectionOptions& connection) {
       unchecked = true;
     }
     try {
+      for (const std::string& column : CaseBlindFileListColumns(theDatabase))
+        std::printf(
+            "FILELIST.%s ignores case: the program compares its values byte for byte itself, "
+            "but other programs reading the table see KIR and kir as one; give it a binary "
+            "collation (utf8mb4_bin)\n",
+            column.c_str());
+    } catch (const CDBException& e) {
+      notifier.Message("cannot read the collations of FILELIST: " + e.ErrorText(),
+                       kApplicationTitle, MessageIcon::Error);
+      unchecked = true;
+    }
+    try {
       for (const CatalogueIndex& index : MissingCatalogueIndexes(theDatabase))
         std::printf(
             "%s has no index on (%s): each conversion statement would scan the whole table; "

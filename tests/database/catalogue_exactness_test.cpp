@@ -120,6 +120,21 @@ TEST_P(CatalogueExactness, NumbersAndNamesComeBackAsTheyWent) {
   EXPECT_TRUE(IsTickedByDefault(channels[0].chan));
 }
 
+// A FILELIST whose start times would be rounded is named once a run, with
+// the command that mends it.
+TEST_P(CatalogueExactness, ALossyStartColumnIsNamedOnceARun) {
+  if (m_db.IsSqlite()) GTEST_SKIP() << "SQLite keeps doubles whatever a column is declared";
+  m_db.ExecuteSQL(m_db.Kind() == DbmsKind::MySql ? "ALTER TABLE FILELIST MODIFY TBEGIN FLOAT"
+                                                 : "ALTER TABLE FILELIST ALTER TBEGIN TYPE REAL");
+  CFileList catalogue(m_db, m_notifier);
+  catalogue.RegisterNewFile("KIR/00/a", "KIR", "Z", 1000.0, 10.0, 100.0, 1.0, 1.0, 1, 3);
+  catalogue.UpdateFileRecord("KIR/00/a", "KIR", "Z", 1000.0, 20.0, 100.0, 1, 3);
+  ASSERT_EQ(m_notifier.messages.size(), 1u);
+  EXPECT_NE(m_notifier.messages[0].text.find("TBEGIN"), std::string::npos);
+  EXPECT_NE(m_notifier.messages[0].text.find("korvel2tqf-cli upgrade-schema"), std::string::npos);
+  EXPECT_EQ(m_notifier.messages[0].icon, MessageIcon::Warning);
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, CatalogueExactness, ::testing::ValuesIn(test::TestDsns()),
                          [](const auto& info) { return info.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CatalogueExactness);
