@@ -79,7 +79,9 @@ TEST_P(SchemaUpgradeTest, ColumnsThatHoldWhatTheyMustAreLeft) {
   ASSERT_EQ(rows_only.OpenEx(connect), CDatabase::OpenResult::Opened);
   EXPECT_EQ(UpgradeSchema(rows_only, m_notifier), 0);
   for (const auto& message : m_notifier.messages) ADD_FAILURE() << message.text;
-  if (!m_sqlite) EXPECT_THROW(rows_only.ExecuteSQL("ALTER TABLE FILELIST ADD X INT"), CDBException);
+  if (!m_sqlite) {
+    EXPECT_THROW(rows_only.ExecuteSQL("ALTER TABLE FILELIST ADD X INT"), CDBException);
+  }
 }
 
 // Another program's table, older shapes: a column is declared again only
