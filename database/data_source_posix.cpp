@@ -1,6 +1,9 @@
 #include <pwd.h>
-#include <unistd.h>
 
+#include <unistd.h>
+#include <fstream>
+
+#include "database/data_source_names.h"
 #include "database/embedded_catalogue.h"
 #include "platform/config_folder.h"
 #include "platform/profile.h"
@@ -30,23 +33,37 @@ std::filesystem::path AccountHomePath() {
 
 }  // namespace
 
+bool UserDataSourceDefined(const std::string& dsn) {
+  std::ifstream in(UserOdbcIni());
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t open = line.find_first_not_of(" \t");
+    const std::size_t close = line.find(']');
+    if (open == std::string::npos || line[open] != '[' || close == std::string::npos) continue;
+    if (EqualNoCase1251(Utf8ToCp1251(line.substr(open + 1, close - open - 1)), Utf8ToCp1251(dsn)))
+      return true;
+  }
+  return false;
+}
+
+std::string DataSourcePlace(DataSourceScope scope) {
+  if (scope == DataSourceScope::kUser) return UserOdbcIni().string();
+  const std::filesystem::path folder = EnvironmentPath("ODBCSYSINI");
+  return ((folder.empty() ? std::filesystem::path("/etc") : folder) / "odbc.ini").string();
+}
+
 std::filesystem::path UserOdbcIni() {
   if (auto ini = EnvironmentPath("ODBCINI"); !ini.empty()) return ini;
   return AccountHomePath() / ".odbc.ini";
 }
 
+std::string UserDataSourceDatabase(const std::string& dsn) {
+  return Cp1251ToUtf8(GetProfileString(Utf8ToCp1251(dsn), "Database", "", 4096, UserOdbcIni()));
+}
+
 InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file) {
   const std::filesystem::path ini = UserOdbcIni();
   const std::string section = Utf8ToCp1251(dsn);
-  const std::string registered = GetProfileString(section, "Database", "", 4096, ini);
   const std::string wanted = Utf8ToCp1251(file.string());
-  if (!registered.empty() && registered != wanted) {
-    return {false, "the data source \"" + dsn + "\" in " + ini.string() + " already names " +
-                       Cp1251ToUtf8(registered) + "; remove it there or choose that file"};
-  }
-  if (!registered.empty())
-    return {true,
-            "the data source \"" + dsn + "\" in " + ini.string() + " already names this file"};
   for (const auto& [key, value] : kDsnOptions)
     if (!WriteProfileString(section, key, value, ini))
       return {false, "cannot write " + ini.string()};

@@ -2,10 +2,13 @@
 // After windows.h, which it needs.
 #include <odbcinst.h>
 
+#include <algorithm>
 #include <string>
 
+#include "database/data_source_names.h"
 #include "database/embedded_catalogue.h"
 #include "platform/native_path.h"
+#include "platform/text1251.h"
 #include "platform/wide_text.h"
 
 namespace korvel {
@@ -30,21 +33,31 @@ std::string InstallerError() {
 
 }  // namespace
 
+bool UserDataSourceDefined(const std::string& dsn) {
+  const std::vector<std::string> names = DataSourceNames(DataSourceScope::kUser);
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& name) { return EqualNoCase1251(name, dsn); });
+}
+
+std::string DataSourcePlace(DataSourceScope scope) {
+  return scope == DataSourceScope::kUser
+             ? "the user data sources (HKEY_CURRENT_USER\\Software\\ODBC)"
+             : "the system data sources (HKEY_LOCAL_MACHINE\\Software\\ODBC)";
+}
+
+std::string UserDataSourceDatabase(const std::string& dsn) {
+  SQLSetConfigMode(ODBC_USER_DSN);
+  wchar_t registered[4096] = {};
+  SQLGetPrivateProfileStringW(WideFromUtf8(dsn).c_str(), L"Database", L"", registered, 4096,
+                              L"ODBC.INI");
+  SQLSetConfigMode(ODBC_BOTH_DSN);
+  return Utf8FromWide(registered);
+}
+
 InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file) {
   const std::wstring name = WideFromUtf8(dsn);
   const std::string where = "the user data sources";
-  SQLSetConfigMode(ODBC_USER_DSN);
-  wchar_t registered[4096] = {};
-  SQLGetPrivateProfileStringW(name.c_str(), L"Database", L"", registered, 4096, L"ODBC.INI");
   const std::wstring wanted = file.native();
-  SQLSetConfigMode(ODBC_BOTH_DSN);
-  if (registered[0] != L'\0' &&
-      CompareStringOrdinal(registered, -1, wanted.c_str(), -1, TRUE) != CSTR_EQUAL) {
-    return {false, "the data source \"" + dsn + "\" in " + where + " already names " +
-                       Utf8FromWide(registered) + "; remove it there or choose that file"};
-  }
-  if (registered[0] != L'\0')
-    return {true, "the data source \"" + dsn + "\" in " + where + " already names this file"};
   // The driver's setup writes the data source: key=value pairs, each ended by
   // a NUL, the list by another. WAL and NORMAL as on every system.
   std::wstring attributes = L"DSN=" + name + L'\0' + L"Description=korvel2tqf embedded catalogue" +
@@ -52,7 +65,15 @@ InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem:
                             L"SyncPragma=NORMAL" + L'\0' + L"Timeout=15000" + L'\0' + L'\0';
   if (!SQLConfigDataSourceW(nullptr, ODBC_ADD_DSN, kDriver, attributes.c_str()))
     return {false, "cannot register the data source \"" + dsn + "\" of the driver \"" +
-                       Utf8FromWide(kDriver) + "\" (is it installed?): " + InstallerError()};
+                       Utf8FromWide(kDriver) + "\": " + InstallerError() +
+                       "\nInstall the 64-bit SQLite ODBC driver (sqliteodbc_w64.exe, from "
+                       "http://www.ch-werner.de/sqliteodbc/) and run init-catalogue again; or "
+                       "add the user data source \"" +
+                       dsn + "\" of the driver \"" + Utf8FromWide(kDriver) + "\" for " +
+                       DisplayPath(file) +
+                       " by hand in the ODBC Data Source Administrator (odbcad32.exe; under "
+                       "Wine, which has none, write it with 'wine regedit' under "
+                       "HKEY_CURRENT_USER\\Software\\ODBC\\ODBC.INI)"};
   return {true, "registered the data source \"" + dsn + "\" in " + where};
 }
 

@@ -22,16 +22,24 @@ struct InitResult {
   std::string message;  // UTF-8, what was done or why not
 };
 
-// Registers the data source (unless it already names this file) and creates
-// the tables; running it again changes nothing.
-InitResult InitEmbeddedCatalogue(const std::filesystem::path& database_file,
-                                 const std::string& dsn = "TQF");
+// Registers the user data source `dsn` for the database file and creates the
+// tables there (`connect` opens the source). A data source of the name that
+// exists already, user or system, whatever its keys, is never changed: when it
+// opens, the tables are made there (when `database_given`, only if it names
+// that file); when it does not, nothing is done and the message names where
+// it is defined and how to choose another name. Running it again changes
+// nothing.
+InitResult InitEmbeddedCatalogue(const std::filesystem::path& database_file, bool database_given,
+                                 const std::string& dsn, const std::string& connect);
 
-// The registration alone: the user data source `dsn` of the SQLite driver
-// for `file` (absolute), unless it names that file already; refused when it
-// names another. POSIX: unixODBC's user file ($ODBCINI, else ~/.odbc.ini),
-// written line by line. Windows: the ODBC installer's user data sources,
-// through the driver's own setup ("SQLite3 ODBC Driver").
+// The database file a user data source names (its Database key); empty when
+// it names none.
+std::string UserDataSourceDatabase(const std::string& dsn);
+
+// The registration alone: a new user data source `dsn` of the SQLite driver
+// for `file` (absolute). POSIX: unixODBC's user file ($ODBCINI, else
+// ~/.odbc.ini), written line by line. Windows: the ODBC installer's user data
+// sources, through the driver's own setup ("SQLite3 ODBC Driver").
 InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file);
 
 }  // namespace korvel

@@ -13,9 +13,13 @@
 
 namespace korvel::cli {
 
-int RunInitCatalogue(const std::string& database_file) {
-  const InitResult result = InitEmbeddedCatalogue(database_file.empty() ? DefaultCatalogueFile()
-                                                                        : Utf8Path(database_file));
+int RunInitCatalogue(const ConnectionOptions& connection, const std::string& database_file) {
+  const ConnectionSettings settings =
+      ResolveConnection(Utf8ToCp1251(connection.dsn.empty() ? "TQF" : connection.dsn),
+                        Utf8ToCp1251(connection.user), Utf8ToCp1251(connection.password));
+  const InitResult result = InitEmbeddedCatalogue(
+      database_file.empty() ? DefaultCatalogueFile() : Utf8Path(database_file),
+      !database_file.empty(), Cp1251ToUtf8(settings.dsn), Cp1251ToUtf8(ConnectString(settings)));
   std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
   return result.ok ? kConverted : kDatabaseOpenFailed;
 }

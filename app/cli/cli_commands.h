@@ -27,7 +27,8 @@ struct ConnectionOptions {
 int RunInfo(const std::vector<std::string>& files);
 
 // Creates the embedded SQLite catalogue and its "TQF" data source.
-int RunInitCatalogue(const std::string& database_file);
+// The data source is --dsn, else "TQF".
+int RunInitCatalogue(const ConnectionOptions& connection, const std::string& database_file);
 
 // The SITECHAN rows of a station: channel, rate, "x" where the window ticks it.
 int RunChannels(const ConnectionOptions& connection, const std::string& station);

@@ -40,10 +40,7 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
 void HintMissingDataSource(const ConnectionOptions& connection) {
   const std::string dsn = Cp1251ToUtf8(
       ResolveConnection(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user), "").dsn);
-  const std::vector<std::string> known = DataSourceNames();
-  if (std::any_of(known.begin(), known.end(),
-                  [&](const std::string& name) { return EqualNoCase1251(name, dsn); }))
-    return;
+  if (DataSourceDefined(dsn)) return;
   Say("no ODBC data source \"" + dsn +
       "\" is defined: run 'korvel2tqf-cli init-catalogue' to make the embedded catalogue and "
       "its data source, or name another with --dsn (or tqf.ini [DATABASE] ODBC=)");

@@ -72,10 +72,12 @@ int main(int argc, char** argv) {
   CLI::App* init = app.add_subcommand(
       "init-catalogue",
       "create the embedded SQLite catalogue (FILELIST, SITECHAN and their indexes) and\n"
-      "register it as the user ODBC data source \"TQF\" (" +
+      "register it as the user ODBC data source \"TQF\" (or --dsn NAME; " +
           std::string(kDataSourceWhere) +
-          ");\n"
-          "running it again changes nothing");
+          ").\n"
+          "A data source of the name that exists already (user or system) is never changed:\n"
+          "when it opens, the tables are made there; when it does not, nothing is done and\n"
+          "the message says where it is defined. Running it again changes nothing");
   init->add_option("--database", database_file,
                    "database file (default: " + std::string(kDefaultCatalogue) + ")");
 
@@ -193,7 +195,7 @@ int main(int argc, char** argv) {
   }
 
   if (info->parsed()) return RunInfo(info_files);
-  if (init->parsed()) return RunInitCatalogue(database_file);
+  if (init->parsed()) return RunInitCatalogue(connection, database_file);
   if (channels->parsed()) return RunChannels(connection, channels_station);
   if (add_channels->parsed()) return RunAddChannels(connection, channel_files);
   if (create_tables->parsed()) return RunCreateTables(connection);

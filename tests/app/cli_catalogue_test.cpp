@@ -92,12 +92,53 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
     EXPECT_EQ(s.Get<std::int32_t>(1), 1);
   }
 
-  // A "TQF" that names another database is not overwritten.
+  // A "TQF" that names another database is not overwritten; the message says
+  // how to give the new one a name of its own, and that name works.
   const auto other = RunCommand("korvel2tqf-cli",
                                 {"init-catalogue", "--database", (dir / "other.sqlite").string()});
   EXPECT_EQ(other.exit_status, 3);
-  EXPECT_NE(other.err.find("already names"), std::string::npos) << other.err;
+  EXPECT_NE(
+      other.err.find("the data source \"TQF\" exists already in " + ini + " and is left as it is"),
+      std::string::npos)
+      << other.err;
+  EXPECT_NE(other.err.find("korvel2tqf-cli --dsn NAME init-catalogue --database"),
+            std::string::npos);
   EXPECT_EQ(ReadFileBytes(ini), registered);
+  const auto named = RunCommand("korvel2tqf-cli", {"--dsn", "TQF2", "init-catalogue", "--database",
+                                                   (dir / "other.sqlite").string()});
+  EXPECT_EQ(named.exit_status, 0) << named.err;
+  EXPECT_NE(ReadFileBytes(ini).find("[TQF2]\n"), std::string::npos);
+}
+
+// A data source of the name that is someone else's, whatever its keys, is
+// left byte for byte: where it opens the tables are made there; where it
+// does not, the message says where it is and how to choose another name.
+TEST(CliInitCatalogue, NeverTakesOverADataSourceOfTheName) {
+  test::ConfigSandbox sandbox;
+  TempDir dir;
+  const std::string ini = (dir / "odbc.ini").string();
+  OwnOdbcIni own(ini);
+  const std::string server = "[TQF]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=1\n";
+  WriteFileBytes(ini, server);
+  auto r = RunCommand("korvel2tqf-cli", {"init-catalogue"});
+  EXPECT_EQ(r.exit_status, 3);
+  EXPECT_NE(r.err.find("the data source \"TQF\" (in " + ini + ") is there but does not open"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("--dsn NAME init-catalogue"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(ini), server);
+
+  // One that opens (here an SQLite file of another's) gets the tables.
+  const std::string sqlite =
+      "[TQF]\nDriver=SQLite3\nDatabase=" + (dir / "theirs.db").string() + "\n";
+  WriteFileBytes(ini, sqlite);
+  r = RunCommand("korvel2tqf-cli", {"init-catalogue"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_NE(r.out.find("is there and opens: FILELIST, SITECHAN and their indexes are in place"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(ReadFileBytes(ini), sqlite);
+  EXPECT_EQ(RunCommand("korvel2tqf-cli", {"channels", "--station", "KIR"}).exit_status, 1);
 }
 
 // Sets or unsets an environment variable for as long as it lives.
@@ -317,7 +358,9 @@ TEST(CliInitCatalogue, LeavesASystemDataSourceOfTheNameInCharge) {
   const auto refused = RunCommand(
       "korvel2tqf-cli", {"init-catalogue", "--database", (dir / "catalogue.sqlite").string()});
   EXPECT_EQ(refused.exit_status, 3);
-  EXPECT_NE(refused.err.find("a system data source \"TQF\" exists"), std::string::npos)
+  EXPECT_NE(refused.err.find("the data source \"TQF\" exists already in " +
+                             (dir / "system" / "odbc.ini").string()),
+            std::string::npos)
       << refused.err;
   EXPECT_FALSE(std::filesystem::exists(ini));
   EXPECT_FALSE(std::filesystem::exists(dir / "catalogue.sqlite"));
