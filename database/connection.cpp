@@ -22,8 +22,18 @@ ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& 
           password.empty() ? keys.password : Cut(password, kPasswordLength)};
 }
 
+std::string ConnectStringValue(const std::string& value) {
+  if (value.find_first_of(";{}") == std::string::npos &&
+      (value.empty() || (value.front() != ' ' && value.back() != ' ')))
+    return value;
+  std::string braced = "{";
+  for (const char c : value) braced += c == '}' ? std::string("}}") : std::string(1, c);
+  return braced + "}";
+}
+
 std::string ConnectString(const ConnectionSettings& s) {
-  return "DSN=" + s.dsn + ";UID=" + s.user + ";PWD=" + s.password + ";";
+  return "DSN=" + ConnectStringValue(s.dsn) + ";UID=" + ConnectStringValue(s.user) +
+         ";PWD=" + ConnectStringValue(s.password) + ";";
 }
 
 std::string MaskedConnectString(const ConnectionSettings& s) {

@@ -25,6 +25,9 @@ ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& 
                                      const std::string& password);
 
 std::string ConnectString(const ConnectionSettings& settings);
+// A value as a connect string holds it: in braces, "}" doubled, when it has
+// ";", "{" or "}" or blanks at an end; as it is otherwise.
+std::string ConnectStringValue(const std::string& value);
 // The same with the password shown as "***", for messages.
 std::string MaskedConnectString(const ConnectionSettings& settings);
 

@@ -2,10 +2,12 @@
 // from a command line, for automation and for tests.
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 
 #include "app/cli/archive_commands.h"
 #include "app/cli/cli_commands.h"
 #include "app/cli/first_use_hints.h"
+#include "app/cli/password_options.h"
 #include "korvel_version.h"
 #include "platform/console.h"
 #include "platform/native_path.h"
@@ -57,8 +59,8 @@ int main(int argc, char** argv) {
                  "ODBC data source (default: tqf.ini DATABASE/ODBC, else TQF)");
   app.add_option("--user", connection.user,
                  "database user (default: tqf.ini DATABASE/USER, else TQF)");
-  app.add_option("--password", connection.password,
-                 "database password (default: tqf.ini DATABASE/PASSWORD)");
+  std::string password_file;
+  AddPasswordOptions(app, connection, password_file);
 
   std::vector<std::string> info_files;
   CLI::App* info = app.add_subcommand(
@@ -184,15 +186,19 @@ int main(int argc, char** argv) {
 
   // Arguments are UTF-8 everywhere (on Windows taken from the wide command line).
   std::vector<std::string> arguments = korvel::Utf8Arguments(argc, argv);
+  WipePasswordArguments(argc, argv);
   std::vector<char*> utf8_argv;
   for (std::string& argument : arguments) utf8_argv.push_back(argument.data());
   try {
     app.parse(static_cast<int>(utf8_argv.size()), utf8_argv.data());
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() != 0 && HintUnknownCommand(app, arguments)) return kUsage;
-    app.exit(e);  // prints the help or the error
-    return e.get_exit_code() == 0 ? 0 : kUsage;
+    if (e.get_exit_code() == 0) return app.exit(e);  // the help or the version
+    if (HintUnknownCommand(app, ArgumentsWithoutPasswords(arguments))) return kUsage;
+    std::fprintf(stderr, "%s\nRun with --help or --help-all for more information.\n",
+                 WithoutPasswords(e.what(), arguments).c_str());
+    return kUsage;
   }
+  if (!TakePasswordFromElsewhere(connection, password_file)) return kUsage;
 
   if (info->parsed()) return RunInfo(info_files);
   if (init->parsed()) return RunInitCatalogue(connection, database_file);

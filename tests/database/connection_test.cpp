@@ -24,6 +24,11 @@ TEST(Connection, SettingsComeFromTheCommandLineThenTqfIniThenDefaults) {
   EXPECT_EQ(MaskedConnectString(ResolveConnection("OTHER", "me", "secret")),
             "DSN=OTHER;UID=me;PWD=***;");
   EXPECT_EQ(ResolveConnection(std::string(40, 'd'), "", "").dsn, std::string(31, 'd'));
+  // A value with the connect string's own marks goes in braces, "}" doubled.
+  EXPECT_EQ(ConnectString(ResolveConnection("S", "me", "ab;cd}x")), "DSN=S;UID=me;PWD={ab;cd}}x};");
+  EXPECT_EQ(ConnectStringValue("{x"), "{{x}");
+  EXPECT_EQ(ConnectStringValue(" x"), "{ x}");
+  EXPECT_EQ(ConnectStringValue("plain"), "plain");
 }
 
 TEST(Connection, ClassifiesDatabaseSystemsByName) {

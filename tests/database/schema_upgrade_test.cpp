@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "database/catalogue_schema.h"
+#include "database/connection.h"
 #include "database/db_exception.h"
 #include "database/schema_upgrade.h"
 #include "database/statement.h"
@@ -74,8 +75,8 @@ TEST_P(SchemaUpgradeTest, ColumnsThatHoldWhatTheyMustAreLeft) {
   if (m_db.Kind() == DbmsKind::Postgres)
     m_db.ExecuteSQL("GRANT SELECT, INSERT, UPDATE, DELETE ON FILELIST, SITECHAN TO \"TQFDML\"");
   CDatabase rows_only;
-  const std::string connect =
-      m_sqlite ? test::TestConnectString(GetParam()) : "DSN=" + GetParam() + ";UID=TQFDML;PWD=KXM;";
+  const std::string connect = m_sqlite ? test::TestConnectString(GetParam())
+                                       : ConnectString({GetParam(), "TQFDML", test::kDmlPassword});
   ASSERT_EQ(rows_only.OpenEx(connect), CDatabase::OpenResult::Opened);
   EXPECT_EQ(UpgradeSchema(rows_only, m_notifier), 0);
   for (const auto& message : m_notifier.messages) ADD_FAILURE() << message.text;

@@ -31,9 +31,11 @@ KORVEL_TEST_PG_PORT=""
 KORVEL_MARIADB_SERVER="${KORVEL_MARIADB_SERVER:-/usr/sbin/mariadbd}"
 KORVEL_TEST_MARIADB_USER="TQF"
 # A second login on both servers that may read and change rows but not
-# tables (no ALTER, no CREATE), as an operator's account often is; its
-# password is the TQF login's. PostgreSQL: the tests grant it their tables.
+# tables (no ALTER, no CREATE), as an operator's account often is, with a
+# password that a connect string must put in braces. PostgreSQL: the tests
+# grant it their tables.
 KORVEL_TEST_DML_USER="TQFDML"
+KORVEL_TEST_DML_PASSWORD='ab;cd}x'
 KORVEL_TEST_MARIADB_PASSWORD="KXM"
 KORVEL_TEST_MARIADB_DATABASE="tqf"
 KORVEL_TEST_MARIADB_DIR=""
@@ -170,7 +172,7 @@ _korvel_start_postgres() {
   # upper-case "TQF"; the database name is the lower-case tqf.
   _korvel_pg_psql -d postgres \
     -c "CREATE ROLE \"$KORVEL_TEST_PG_USER\" LOGIN PASSWORD '$KORVEL_TEST_PG_PASSWORD'" \
-    -c "CREATE ROLE \"$KORVEL_TEST_DML_USER\" LOGIN PASSWORD '$KORVEL_TEST_PG_PASSWORD'" \
+    -c "CREATE ROLE \"$KORVEL_TEST_DML_USER\" LOGIN PASSWORD '$KORVEL_TEST_DML_PASSWORD'" \
     -c "CREATE DATABASE \"$KORVEL_TEST_PG_DATABASE\" OWNER \"$KORVEL_TEST_PG_USER\" ENCODING 'UTF8' TEMPLATE template0" \
     >/dev/null || return 1
   # The connection as TQF over TCP with its password must work before the
@@ -242,7 +244,7 @@ _korvel_start_mariadb() {
   _korvel_mariadb_root -e "CREATE DATABASE $KORVEL_TEST_MARIADB_DATABASE CHARACTER SET utf8mb4;
     CREATE USER '$KORVEL_TEST_MARIADB_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_MARIADB_PASSWORD';
     GRANT ALL ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_MARIADB_USER'@'%';
-    CREATE USER '$KORVEL_TEST_DML_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_MARIADB_PASSWORD';
+    CREATE USER '$KORVEL_TEST_DML_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_DML_PASSWORD';
     GRANT SELECT, INSERT, UPDATE, DELETE ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_DML_USER'@'%';" || return 1
   mariadb --no-defaults --protocol=tcp -h 127.0.0.1 -P "$KORVEL_TEST_MARIADB_PORT" \
     -u "$KORVEL_TEST_MARIADB_USER" -p"$KORVEL_TEST_MARIADB_PASSWORD" "$KORVEL_TEST_MARIADB_DATABASE" \

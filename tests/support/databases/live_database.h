@@ -10,6 +10,9 @@
 namespace korvel::test {
 
 std::vector<std::string> TestDsns();
+// The servers' second login, TQFDML: it may change rows but not tables, and
+// its password needs braces in a connect string.
+inline constexpr const char* kDmlPassword = "ab;cd}x";
 std::string TestConnectString(const std::string& dsn);
 // Drops both tables and creates them again.
 void ResetCatalogue(CDatabase& database);

@@ -1,0 +1,120 @@
+#include "app/cli/password_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "platform/native_path.h"
+
+namespace korvel::cli {
+namespace {
+
+constexpr const char* kPasswordVariable = "KORVEL2TQF_PASSWORD";
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// An option that is, or may have been meant as, --password (not
+// --password-file, whose value is only a file's name).
+bool NamesPassword(const std::string& argument) {
+  if (argument.rfind("--", 0) != 0) return false;
+  const std::string name = argument.substr(2, argument.find('=') - 2);
+  return name != "password-file" && (name.rfind("pass", 0) == 0 || name.rfind("pwd", 0) == 0 ||
+                                     EditDistance(name, "password") <= 2);
+}
+
+// Calls `secret(i, from)` for each argument that holds a password from byte `from`.
+template <typename Visit>
+void ForEachSecret(int count, const auto& argument_at, Visit secret) {
+  for (int i = 1; i < count; ++i) {
+    const std::string argument = argument_at(i);
+    if (!NamesPassword(argument)) continue;
+    if (const std::size_t equals = argument.find('='); equals != std::string::npos)
+      secret(i, equals + 1);
+    else if (i + 1 < count)
+      secret(++i, std::size_t{0});
+  }
+}
+
+}  // namespace
+
+void AddPasswordOptions(CLI::App& app, ConnectionOptions& options, std::string& password_file) {
+  app.add_option("--password", options.password,
+                 "database password (default: --password-file, else $KORVEL2TQF_PASSWORD, else\n"
+                 "tqf.ini DATABASE/PASSWORD); it is wiped from the process's command line once\n"
+                 "read, but a shell's history keeps it: prefer the other two");
+  app.add_option("--password-file", password_file,
+                 "read the database password from the first line of FILE (keep it readable by\n"
+                 "you alone)");
+}
+
+void WipePasswordArguments(int argc, char** argv) {
+  ForEachSecret(
+      argc, [&](int i) { return std::string(argv[i]); },
+      [&](int i, std::size_t from) {
+        for (char* c = argv[i] + from; *c != '\0'; ++c) *c = 'x';
+      });
+}
+
+std::string WithoutPasswords(const std::string& message,
+                             const std::vector<std::string>& arguments) {
+  std::string shown = message;
+  ForEachSecret(
+      static_cast<int>(arguments.size()),
+      [&](int i) { return arguments[static_cast<std::size_t>(i)]; },
+      [&](int i, std::size_t from) {
+        const std::string secret = arguments[static_cast<std::size_t>(i)].substr(from);
+        if (secret.empty()) return;
+        for (std::size_t at; (at = shown.find(secret)) != std::string::npos;)
+          shown.replace(at, secret.size(), "***");
+      });
+  return shown;
+}
+
+std::vector<std::string> ArgumentsWithoutPasswords(const std::vector<std::string>& arguments) {
+  // The option goes with its value: alone, it would take the next word.
+  std::vector<bool> dropped(arguments.size(), false);
+  ForEachSecret(
+      static_cast<int>(arguments.size()),
+      [&](int i) { return arguments[static_cast<std::size_t>(i)]; },
+      [&](int i, std::size_t from) {
+        dropped[static_cast<std::size_t>(i)] = true;
+        if (from == 0) dropped[static_cast<std::size_t>(i - 1)] = true;
+      });
+  std::vector<std::string> shown;
+  for (std::size_t i = 0; i < arguments.size(); ++i)
+    if (!dropped[i]) shown.push_back(arguments[i]);
+  return shown;
+}
+
+bool TakePasswordFromElsewhere(ConnectionOptions& options, const std::string& password_file) {
+  if (!options.password.empty()) return true;
+  if (!password_file.empty()) {
+    std::ifstream in(Utf8Path(password_file), std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "korvel2tqf-cli: cannot read the password file %s: %s\n",
+                   password_file.c_str(), std::strerror(errno));
+      return false;
+    }
+    std::getline(in, options.password);
+    if (!options.password.empty() && options.password.back() == '\r') options.password.pop_back();
+    return true;
+  }
+  if (const char* given = std::getenv(kPasswordVariable)) options.password = given;
+  return true;
+}
+
+}  // namespace korvel::cli
