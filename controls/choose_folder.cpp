@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+
 #include <QGridLayout>
 #include <QLabel>
+#include "controls/name_only_icon_provider.h"
 
 namespace korvel {
 
@@ -20,6 +22,7 @@ QString StatusTextFor(const QString& path) {
 std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& initial_folder) {
   auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Выбор каталога"));
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  TypeFilesByName(*dialog);
   dialog->setOption(QFileDialog::ShowDirsOnly, true);
   dialog->setFileMode(QFileDialog::Directory);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
+
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -16,6 +17,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <system_error>
+#include "controls/name_only_icon_provider.h"
 
 #include "controls/dialog_units.h"
 #include "controls/qt_path.h"
@@ -50,6 +52,7 @@ OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory12
     : QFileDialog(parent) {
   // The panel goes into the framework's own widgets, so never the platform's dialog.
   setOption(QFileDialog::DontUseNativeDialog, true);
+  TypeFilesByName(*this);
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::ExistingFiles);
   setNameFilter(QStringLiteral("All Files (*.*)"));

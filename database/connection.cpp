@@ -2,6 +2,8 @@
 
 #include "config/settings.h"
 #include "database/db_exception.h"
+#include "platform/native_path.h"
+#include "platform/protected_files.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -29,6 +31,11 @@ std::string ConnectStringValue(const std::string& value) {
   std::string braced = "{";
   for (const char c : value) braced += c == '}' ? std::string("}}") : std::string(1, c);
   return braced + "}";
+}
+
+void KeepCatalogueFilesToTheDriver(CDatabase& database) {
+  if (const std::string file = database.SqliteFile(); !file.empty())
+    ProtectSqliteFiles(Utf8Path(file));
 }
 
 std::string ConnectString(const ConnectionSettings& s) {

@@ -25,6 +25,9 @@ ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& 
                                      const std::string& password);
 
 std::string ConnectString(const ConnectionSettings& settings);
+// For a process that opens files where an operator points it (the window):
+// an SQLite catalogue's files are never opened outside its driver.
+void KeepCatalogueFilesToTheDriver(CDatabase& database);
 // A value as a connect string holds it: in braces, "}" doubled, when it has
 // ";", "{" or "}" or blanks at an end; as it is otherwise.
 std::string ConnectStringValue(const std::string& value);

@@ -105,6 +105,15 @@ void CDatabase::EndTransaction(bool commit) {
   if (committing && !Succeeded(rc)) throw CDBException("the commit was refused", "40000");
 }
 
+std::string CDatabase::SqliteFile() {
+  if (!m_sqlite) return {};
+  CStatement list(*this);
+  list.ExecDirect("PRAGMA database_list");
+  while (list.Fetch())
+    if (list.Get<std::string>(2) == "main") return list.Get<std::string>(3).value_or("");
+  return {};
+}
+
 void CDatabase::Close() {
   m_prepared.clear();
   m_transaction_depth = 0;

@@ -44,6 +44,9 @@ class CDatabase {
   // built at every flush.
   DbmsKind Kind() const { return m_kind; }
   bool IsSqliteConnection() const { return m_sqlite; }
+  // The file of an SQLite catalogue (its main database, as SQLite names it);
+  // empty for a server or an in-memory database.
+  std::string SqliteFile();
   // SQLite counts as Access in DbmsKind; the schema upgrade treats it apart.
   bool IsSqlite();
 

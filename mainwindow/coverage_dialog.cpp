@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "controls/coverage_chart_view.h"
+#include "controls/name_only_icon_provider.h"
 #include "engine/coverage_chart.h"
 #include "engine/coverage_svg.h"
 #include "platform/file_io.h"
@@ -55,9 +56,15 @@ bool CCoverageDialog::SaveSvg(const QString& path) const {
 }
 
 QString CCoverageDialog::ChooseSvgPath() {
-  return QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить как SVG"),
-                                      QStringLiteral("coverage.svg"), QStringLiteral("SVG (*.svg)"),
-                                      nullptr, QFileDialog::DontUseNativeDialog);
+  QFileDialog dialog(this, QStringLiteral("Сохранить как SVG"), QString(),
+                     QStringLiteral("SVG (*.svg)"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  TypeFilesByName(dialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("svg"));
+  dialog.selectFile(QStringLiteral("coverage.svg"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
 }
 
 void CCoverageDialog::Save() {

@@ -9,20 +9,24 @@
 #include <vector>
 
 #include "platform/file_io.h"
+#include "platform/protected_files.h"
 
 namespace korvel {
 
 int CreateFileForWriting(const std::filesystem::path& path, CreateMode mode) {
+  if (RefusedAsProtected(path)) return -1;
   int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   if (mode == CreateMode::kExclusive) flags |= O_EXCL | O_NOFOLLOW;
   return ::open(path.c_str(), flags, 0666);
 }
 
 int OpenFileForWriting(const std::filesystem::path& path) {
+  if (RefusedAsProtected(path)) return -1;
   return ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
 }
 
 int OpenFileForExtending(const std::filesystem::path& path) {
+  if (RefusedAsProtected(path)) return -1;
   return ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
 }
 
@@ -33,6 +37,7 @@ std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path) {
 }
 
 int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size) {
+  if (RefusedAsProtected(path)) return -1;
   // Non-blocking, so that a FIFO cannot hang the caller; only regular files
   // are read.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -122,6 +127,7 @@ bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
 
 bool ReplaceFileContents(const std::filesystem::path& target, const std::string& bytes) {
+  if (RefusedAsProtected(target)) return false;
   struct stat old {};
   if (::stat(target.c_str(), &old) != 0) return RewriteInPlace(target, bytes);  // a new file
   std::string temp = target.string() + ".XXXXXX";

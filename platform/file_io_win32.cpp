@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/file_io.h"
+#include "platform/protected_files.h"
 
 namespace korvel {
 namespace {
@@ -84,17 +85,20 @@ constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
 }  // namespace
 
 int CreateFileForWriting(const std::filesystem::path& path, CreateMode mode) {
+  if (RefusedAsProtected(path)) return -1;
   const DWORD disposition = mode == CreateMode::kExclusive ? CREATE_NEW : CREATE_ALWAYS;
   return DescriptorOf(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int OpenFileForWriting(const std::filesystem::path& path) {
+  if (RefusedAsProtected(path)) return -1;
   return DescriptorOf(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int OpenFileForExtending(const std::filesystem::path& path) {
+  if (RefusedAsProtected(path)) return -1;
   // The reparse point itself is opened, never what it points to; a link is
   // then refused.
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
@@ -123,6 +127,7 @@ std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path) {
 }
 
 int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size) {
+  if (RefusedAsProtected(path)) return -1;
   // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -220,6 +225,7 @@ bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 bool RemoveFile(const std::filesystem::path& path) { return DeleteFileW(path.c_str()) || Failed(); }
 
 bool ReplaceFileContents(const std::filesystem::path& target, const std::string& bytes) {
+  if (RefusedAsProtected(target)) return false;
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return RewriteInPlace(target, bytes);  // a new file
   std::filesystem::path folder = target.parent_path();

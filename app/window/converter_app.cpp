@@ -12,6 +12,9 @@ int CConverterApp::InitInstance(const std::string& command_line) {
   if (!command_line.empty()) ParseCommandLine(command_line, options);
   if (!OpenDatabase(options.odbc_dsn, options.odbc_user, options.odbc_password, m_notifier))
     return kCatalogueUnavailable;
+  // The window's dialogs and previews may look anywhere: the catalogue's
+  // own files are never opened by this process outside the driver.
+  KeepCatalogueFilesToTheDriver(theDatabase);
   if (options.check_database) {
     m_schema_checked = true;
     UpgradeSchema(theDatabase, m_notifier);

@@ -1,0 +1,25 @@
+#pragma once
+// Types and icons for the file dialogs from names alone. Qt's own provider
+// reads each file in the folder shown to guess its type, and closing that
+// read drops the catalogue connection's SQLite locks (platform
+// protected_files.h says why): a dialog that merely looks into the
+// catalogue's folder must never open a file there.
+
+#include <QAbstractFileIconProvider>
+#include <QFileDialog>
+
+namespace korvel {
+
+class CNameOnlyIconProvider : public QAbstractFileIconProvider {
+ public:
+  QIcon icon(IconType type) const override;
+  QIcon icon(const QFileInfo& info) const override;
+  // "Папка" for a folder, else the type its name's extension gives.
+  QString type(const QFileInfo& info) const override;
+};
+
+// Gives the dialog (non-native) the provider; the dialog keeps using it
+// until it is destroyed.
+void TypeFilesByName(QFileDialog& dialog);
+
+}  // namespace korvel
