@@ -112,10 +112,10 @@ TEST(CatalogueSafety, LookingIntoTheCatalogueFolderLosesNoOtherProgramsRows) {
     }
     dialog.reject();
   }
-  if (opens.Available())
-    for (const std::string& name : opens.Opened())
-      EXPECT_EQ(name.rfind("catalogue.sqlite", 0), std::string::npos)
-          << name << " was opened outside the catalogue's driver";
+  for (const std::string& name : opens.Opened()) {
+    EXPECT_EQ(name.rfind("catalogue.sqlite", 0), std::string::npos)
+        << name << " was opened outside the catalogue's driver";
+  }
 
   // Another program writes the catalogue meanwhile: three channels of KUDA.
   test::RawFileBuilder()
