@@ -8,25 +8,26 @@
 namespace korvel {
 
 QIcon CNameOnlyIconProvider::icon(IconType type) const {
-  QStyle* style = QApplication::style();
+  // Asked for every entry of a folder: each looked up once.
+  const auto cached = [&](QIcon& icon, QStyle::StandardPixmap which) -> const QIcon& {
+    if (icon.isNull()) icon = QApplication::style()->standardIcon(which);
+    return icon;
+  };
   switch (type) {
     case Folder:
-      return style->standardIcon(QStyle::SP_DirIcon);
+      return cached(m_folder, QStyle::SP_DirIcon);
     case Drive:
-      return style->standardIcon(QStyle::SP_DriveHDIcon);
+      return cached(m_drive, QStyle::SP_DriveHDIcon);
     case Computer:
-      return style->standardIcon(QStyle::SP_ComputerIcon);
+      return cached(m_computer, QStyle::SP_ComputerIcon);
     default:
-      return style->standardIcon(QStyle::SP_FileIcon);
+      return cached(m_file, QStyle::SP_FileIcon);
   }
 }
 
 QIcon CNameOnlyIconProvider::icon(const QFileInfo& info) const {
   if (info.isRoot()) return icon(Drive);
-  if (info.isDir()) return icon(Folder);
-  const QMimeType mime =
-      QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
-  return QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName(), icon(File)));
+  return icon(info.isDir() ? Folder : File);
 }
 
 QString CNameOnlyIconProvider::type(const QFileInfo& info) const {

@@ -16,6 +16,9 @@ class CNameOnlyIconProvider : public QAbstractFileIconProvider {
   QIcon icon(const QFileInfo& info) const override;
   // "Папка" for a folder, else the type its name's extension gives.
   QString type(const QFileInfo& info) const override;
+
+ private:
+  mutable QIcon m_folder, m_drive, m_computer, m_file;
 };
 
 // Gives the dialog (non-native) the provider; the dialog keeps using it

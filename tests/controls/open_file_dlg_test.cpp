@@ -277,7 +277,7 @@ TEST_F(OpenFileDlgTest, ModalRunReturnsTheChoice) {
     EXPECT_EQ(dlg.SummaryList()->topLevelItemCount(), 2);
     PressOpen(dlg);
   });
-  QTimer::singleShot(10000, &dlg, [&] { dlg.reject(); });  // never hang the suite
+  QTimer::singleShot(60000, &dlg, [&] { dlg.reject(); });  // never hang the suite
   EXPECT_EQ(dlg.exec(), QDialog::Accepted);
   EXPECT_EQ(dlg.ChosenPaths(), std::vector<std::filesystem::path>{raw});
 
