@@ -1,6 +1,8 @@
 #include "controls/dialog_units.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <algorithm>
 #include <QStringList>
 
 namespace korvel {
@@ -21,7 +23,9 @@ QFont DialogFont() {
     return true;
   }();
   (void)substituted;
-  QFont font(QStringLiteral("MS Sans Serif"), 8);
+  // The desktop's own size where it is larger: 8 pt is the floor, not the rule.
+  QFont font(QStringLiteral("MS Sans Serif"),
+             std::max(8, QGuiApplication::font().pointSize()));
   font.setStyleHint(QFont::SansSerif);
   return font;
 }

@@ -13,8 +13,9 @@ struct DialogBaseUnits {
 };
 
 DialogBaseUnits BaseUnitsOf(const QFont& font);
-// The dialogs' font: "MS Sans Serif" 8 pt, or the closest sans serif this
-// desktop has (Liberation Sans keeps Arial's narrow widths, so captions fit).
+// The dialogs' font: "MS Sans Serif" at the desktop's size, 8 pt at the
+// least, or the closest sans serif this desktop has (Liberation Sans keeps
+// Arial's narrow widths, so captions fit).
 QFont DialogFont();
 QRect DialogRect(const DialogBaseUnits& units, int x, int y, int width, int height);
 

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 
 #include "controls/focus_rect.h"
@@ -83,6 +84,43 @@ QPoint HotSpotOf(int cursor_id) {
 }
 
 }  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+  // WCAG's relative luminance.
+  const auto luminance = [](const QColor& colour) {
+    const auto channel = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Legible(const QColor& wanted, const QColor& background) {
+  // A light face keeps the described colours as they are.
+  if (background.toHsl().lightness() >= 128) return wanted;
+  QColor colour = wanted.toRgb();
+  for (int step = 0; step <= 20 && ContrastRatio(colour, background) < 4.5; ++step) {
+    const auto up = [&](int v) { return v + (255 - v) * step / 20; };
+    const QColor w = wanted.toRgb();
+    colour = QColor(up(w.red()), up(w.green()), up(w.blue()));
+  }
+  return colour;
+}
+
+QColor HotFace(const QColor& face, const QColor& light) {
+  // Brightened, but kept below the light edge of the raised border, which
+  // would vanish into a white face.
+  const QColor bright = Brightened(face, 0x14);
+  const QColor f = face.toRgb(), l = light.toRgb();
+  const auto capped = [](int brighter, int own, int edge) {
+    return std::max(own, std::min(brighter, edge - 0x10));
+  };
+  return QColor(capped(bright.red(), f.red(), l.red()), capped(bright.green(), f.green(), l.green()),
+                capped(bright.blue(), f.blue(), l.blue()));
+}
 
 QColor Brightened(const QColor& colour, int amount) {
   const QColor rgb = colour.toRgb();

@@ -19,6 +19,14 @@ namespace korvel {
 // at 255: a light face stays light (one integer sum would carry into the
 // next channel and turn a near-white face black).
 QColor Brightened(const QColor& colour, int amount);
+// The hot face: Brightened by 0x14 but kept 0x10 below the light edge of the
+// raised border, so that the border stays visible on a light face.
+QColor HotFace(const QColor& face, const QColor& light);
+// WCAG's contrast ratio of two colours (1 to 21).
+double ContrastRatio(const QColor& a, const QColor& b);
+// `wanted` on a light background as it is; on a dark one lightened until it
+// reads at 4.5:1 at least.
+QColor Legible(const QColor& wanted, const QColor& background);
 
 // Where the button's images live in the resources.
 QString IconResourcePath(int id);  // ":/images/icon<id>.png"

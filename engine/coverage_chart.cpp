@@ -31,9 +31,10 @@ Clock Split(EpochSeconds t) {
   return c;
 }
 
-std::string Date(const Clock& c) {
+std::string Date(const Clock& c, const ChartWords& words) {
   char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d", c.day, c.month, c.year);
+  std::snprintf(text, sizeof text, words.window_times ? "%02d/%02d/%04d" : "%02d.%02d.%04d", c.day,
+                c.month, c.year);
   return text;
 }
 
@@ -46,7 +47,11 @@ std::string TimeOfDay(const Clock& c, bool seconds) {
   return text;
 }
 
-std::string Moment(EpochSeconds t) {
+std::string Moment(EpochSeconds t, const ChartWords& words) {
+  if (words.window_times) {
+    const Clock c = Split(t);
+    return TimeOfDay(c, true) + " " + Date(c, words);
+  }
   std::string text = FormatCoverageTime(t);
   std::replace(text.begin(), text.end(), 'T', ' ');
   return text;
@@ -117,7 +122,7 @@ CoverageChart LayOutCoverageChart(const CoverageReport& report, double width,
   chart.boxes.push_back({0, 0, width, chart.height, ChartInk::kPaper, {}});
 
   chart.texts.push_back(
-      {kMargin, 20, words.title + "  " + Moment(window.start) + " \u2013 " + Moment(window.end),
+      {kMargin, 20, words.title + "  " + Moment(window.start, words) + " \u2013 " + Moment(window.end, words),
        ChartAnchor::kStart, true});
   // The legend.
   double legend_x = kMargin;
@@ -141,13 +146,13 @@ CoverageChart LayOutCoverageChart(const CoverageReport& report, double width,
       chart.lines.push_back({x, kRowsTop, x, rows_bottom, ChartInk::kGrid});
       chart.lines.push_back({x, axis, x, axis + 5, ChartInk::kAxis});
       if (step >= 86400) {
-        chart.texts.push_back({x, axis + 18, Date(c), ChartAnchor::kMiddle, false});
+        chart.texts.push_back({x, axis + 18, Date(c, words), ChartAnchor::kMiddle, false});
         continue;
       }
       chart.texts.push_back({x, axis + 18, TimeOfDay(c, step < 60), ChartAnchor::kMiddle, false});
-      if (Date(c) != last_date)
-        chart.texts.push_back({x, axis + 33, Date(c), ChartAnchor::kMiddle, false});
-      last_date = Date(c);
+      if (Date(c, words) != last_date)
+        chart.texts.push_back({x, axis + 33, Date(c, words), ChartAnchor::kMiddle, false});
+      last_date = Date(c, words);
     }
   }
 
@@ -162,11 +167,11 @@ CoverageChart LayOutCoverageChart(const CoverageReport& report, double width,
     chart.texts.push_back({left - 8, baseline, Label(c), ChartAnchor::kEnd, false});
     chart.texts.push_back(
         {right + 6, baseline, PercentText(c.percent) + "%", ChartAnchor::kStart, false});
-    const std::string files_tip = std::to_string(c.files) + " " + words.files;
+    const std::string files_tip = words.file_count(static_cast<long>(c.files));
     for (const TimeSpan& s : c.covered)
       chart.boxes.push_back({x_of(s.start), bar, std::max(1.0, (s.end - s.start) * scale),
                              kBarHeight, ChartInk::kCovered,
-                             words.covered + " " + Moment(s.start) + " \u2013 " + Moment(s.end) +
+                             words.covered + " " + Moment(s.start, words) + " \u2013 " + Moment(s.end, words) +
                                  " (" + files_tip + ")"});
     for (const CoverageStretch& s : c.stretches) {
       const bool gap = s.kind == StretchKind::kGap;
@@ -175,7 +180,7 @@ CoverageChart LayOutCoverageChart(const CoverageReport& report, double width,
       x = std::min(x, right - w);
       chart.boxes.push_back(
           {x, bar - 2, w, kBarHeight + 4, gap ? ChartInk::kGap : ChartInk::kOverlap,
-           (gap ? words.gap : words.overlap) + " " + Moment(s.start) + " \u2013 " + Moment(s.end) +
+           (gap ? words.gap : words.overlap) + " " + Moment(s.start, words) + " \u2013 " + Moment(s.end, words) +
                " (" + FixedNumber(s.end - s.start, 2) + " " + words.seconds + ")"});
     }
     if (c.channel.empty())

@@ -5,6 +5,7 @@
 // boxes, lines and texts in pixels; written out as SVG (coverage_svg) or
 // painted by the window.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,15 @@ struct ChartWords {
   std::string covered = "covered";
   std::string gap = "gap";
   std::string overlap = "overlap";
-  std::string files = "files";
   std::string nothing = "no files";
   std::string seconds = "s";
+  // A count of files with its noun in the language's plural form.
+  std::function<std::string(long)> file_count = [](long n) {
+    return std::to_string(n) + (n == 1 ? " file" : " files");
+  };
+  // Dates as dd/mm/yyyy and moments as "hh:mm:ss dd/mm/yyyy", the window's
+  // own form; else dd.mm.yyyy and ISO 8601.
+  bool window_times = false;
 };
 
 // Times on the axis read as hh:mm (hh:mm:ss for short windows, dd.mm.yyyy

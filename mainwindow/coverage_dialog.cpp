@@ -13,6 +13,7 @@
 #include "engine/coverage_svg.h"
 #include "platform/file_io.h"
 #include "platform/native_path.h"
+#include "platform/text1251.h"
 
 namespace korvel {
 
@@ -22,9 +23,12 @@ ChartWords RussianChartWords() {
   words.covered = "есть данные";
   words.gap = "пропуск";
   words.overlap = "перекрытие";
-  words.files = "файлов";
+  words.file_count = [](long n) {
+    return std::to_string(n) + " " + RussianPlural(n, "файл", "файла", "файлов");
+  };
   words.nothing = "нет файлов";
   words.seconds = "с";
+  words.window_times = true;
   return words;
 }
 

@@ -7,7 +7,10 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
@@ -79,6 +82,34 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   m_channel_list->setColumnWidth(2, static_cast<int>(width * 0.35));
 
   PreselectStation(LoadStations());
+  // Shift+F10 and the menu key bring up the dialog's menu wherever the focus is.
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, &CMainDialog::ShowMenuAtFocus);
+  }
+  // The focus starts, visibly, on the stations: Space there picks a station
+  // and never starts a conversion.
+  m_station_list->setFocus(Qt::TabFocusReason);
+}
+
+void CMainDialog::ShowMenuAtFocus() {
+  QWidget* focus = focusWidget() != nullptr ? focusWidget() : this;
+  QMenu::exec(actions(), focus->mapToGlobal(focus->rect().center()), nullptr, this);
+}
+
+void CMainDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const int dx = std::max(0, width() - m_base_size.width());
+  const int dy = std::max(0, height() - m_base_size.height());
+  for (const Placed& placed : m_growth) {
+    QRect r = placed.base;
+    if (placed.growth.move_x) r.translate(dx, 0);
+    if (placed.growth.move_y) r.translate(0, dy);
+    if (placed.growth.grow_w) r.setWidth(r.width() + dx);
+    if (placed.growth.grow_h) r.setHeight(r.height() + dy);
+    placed.widget->setGeometry(r);
+  }
 }
 
 void CMainDialog::ShowAbout() { CAboutDialog(this).exec(); }
@@ -118,10 +149,23 @@ void CMainDialog::BuildControls() {
   setWindowTitle(QStringLiteral("KORVEL2TQF"));
   setFont(DialogFont());
   const DialogBaseUnits units = BaseUnitsOf(font());
-  setFixedSize(DialogRect(units, 0, 0, 352, 161).size());
+  // The described size is the least: the lists grow with the window.
+  m_base_size = DialogRect(units, 0, 0, 352, 161).size();
+  setMinimumSize(m_base_size);
+  resize(m_base_size);
   const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
     w->setGeometry(DialogRect(units, x, y, cx, cy));
     if (id != 0) w->setObjectName(QString::number(id));
+    // Right of the lists a control moves with the right edge; below them,
+    // with the bottom; the lists and their frames grow.
+    const bool lists = (x < 80 && cy > 100) || (x >= 80 && x < 90 && y < 20);
+    Growth growth;
+    growth.move_x = x >= 230;
+    growth.move_y = y >= 90 && !lists;
+    growth.grow_w = x >= 80 && x < 90 && y < 20;
+    growth.grow_h = lists;
+    if (id == kIdStatusLine) growth.grow_w = true;
+    m_growth.push_back({w, w->geometry(), growth});
   };
   const auto button = [&](int id, const char* text, int x, int y, int cx, int cy) {
     auto* b = new QPushButton(QString::fromUtf8(text), this);
@@ -131,11 +175,12 @@ void CMainDialog::BuildControls() {
     return b;
   };
   // Created in tab order.
-  QPushButton* convert = button(kIdConvert, "Конвертировать", 261, 18, 84, 20);
+  // Alt and the underlined letter presses each command button.
+  QPushButton* convert = button(kIdConvert, "&Конвертировать", 261, 18, 84, 20);
   convert->setDefault(true);
-  button(kIdConvertDirectory, "Конв. каталог(и)...", 261, 66, 84, 20);
-  button(kIdConvertFiles, "Конв. файл(ы)...", 261, 42, 84, 20);
-  button(kIdExit, "Выход", 261, 133, 84, 20);
+  button(kIdConvertDirectory, "Конв. к&аталог(и)...", 261, 66, 84, 20);
+  button(kIdConvertFiles, "Конв. &файл(ы)...", 261, 42, 84, 20);
+  button(kIdExit, "В&ыход", 261, 133, 84, 20);
 
   m_station_list = new CMultiSelectListBox(this);
   place(m_station_list, kIdStationList, 12, 17, 61, 113);
@@ -160,8 +205,12 @@ void CMainDialog::BuildControls() {
   // The painter draws the columns in their own order.
   m_channel_list->header()->setSectionsMovable(false);
   m_channel_list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // The columns share the width left beside a vertical scroll bar: never a
+  // horizontal one.
+  m_channel_list->header()->setStretchLastSection(true);
   m_channel_list->setContextMenuPolicy(Qt::PreventContextMenu);
   m_channel_list->viewport()->installEventFilter(this);
+  m_channel_list->installEventFilter(this);
 
   button(kIdSelectAllStations, "", 12, 135, 21, 14);
   button(kIdDeselectAllStations, "", 52, 135, 21, 14);
@@ -191,15 +240,22 @@ void CMainDialog::ConfigureHoverButtons() {
   for (const HoverSetup& setup : kHoverButtons) {
     for (QPushButton*& slot : m_buttons) {
       if (slot->objectName() != QString::number(setup.id)) continue;
+      QWidget* const replaced = slot;
       CHoverButton* button = CHoverButton::Attach(slot);
       slot = button;
+      for (Placed& placed : m_growth)
+        if (placed.widget == replaced) placed.widget = button;
       button->SetTipText(QString::fromUtf8(setup.tip), true);
-      button->SetHotBackColor(Brightened(button->GetNormalBackColor(), 0x14), false);
-      button->SetHotTextColor(QColor(255, 0, 0), false);
+      const QColor face = button->GetNormalBackColor();
+      const QColor hot_face = HotFace(face, button->palette().color(QPalette::Light));
+      button->SetHotBackColor(hot_face, false);
       button->LoadHoverCursor(130);
       button->SetFlatStyle(true);
       button->LoadIcons(setup.icon);
-      button->SetNormalTextColor(QColor(0, 0, 128), false);
+      // Navy captions and red hover text where they read; under a dark
+      // palette made light enough to read (4.5:1).
+      button->SetHotTextColor(Legible(QColor(255, 0, 0), hot_face), false);
+      button->SetNormalTextColor(Legible(QColor(0, 0, 128), face), false);
       m_hover_buttons.push_back(button);
     }
   }
@@ -375,6 +431,14 @@ void CMainDialog::SetStateImage(QTreeWidgetItem* item, int state) {
 
 bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_channel_list->viewport() && OnChannelListMouse(event)) return true;
+  // Space ticks or unticks the channel that has the focus.
+  if (watched == m_channel_list && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    if (QTreeWidgetItem* item = m_channel_list->currentItem())
+      SetStateImage(item, StateImage(item) == kUnticked ? kTicked : kUnticked);
+    return true;
+  }
   return QDialog::eventFilter(watched, event);  // the list's own handling follows
 }
 

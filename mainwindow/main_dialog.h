@@ -97,8 +97,19 @@ class CMainDialog : public QDialog, public ConversionHost {
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // How a control follows the window when it grows beyond its least size.
+  struct Growth {
+    bool move_x = false, move_y = false, grow_w = false, grow_h = false;
+  };
+  struct Placed {
+    QWidget* widget;
+    QRect base;  // at the least size
+    Growth growth;
+  };
+  void ShowMenuAtFocus();
   // Paints what changed while a command keeps this thread busy; the
   // operator's keys and clicks wait for the end of the command.
   void RepaintNow();
@@ -131,6 +142,8 @@ class CMainDialog : public QDialog, public ConversionHost {
   QLabel* m_status_line = nullptr;
   std::vector<QPushButton*> m_buttons;         // every push button, in tab order
   std::vector<CHoverButton*> m_hover_buttons;  // the eight icon buttons, in creation order
+  QSize m_base_size;
+  std::vector<Placed> m_growth;
 };
 
 }  // namespace korvel

@@ -203,6 +203,14 @@ std::string EscapeInvalidUtf8(std::string_view bytes) {
   return out;
 }
 
+const char* RussianPlural(long count, const char* one, const char* few, const char* many) {
+  const long n = count < 0 ? -count : count;
+  if (n % 100 >= 11 && n % 100 <= 14) return many;
+  if (n % 10 == 1) return one;
+  if (n % 10 >= 2 && n % 10 <= 4) return few;
+  return many;
+}
+
 std::string DisplayName(std::string_view text1251) {
   std::string shown;
   for (const char c : text1251) {

@@ -32,6 +32,10 @@ bool IsValidUtf8(std::string_view text);
 // from outside (a file name) made printable without hiding anything.
 std::string EscapeInvalidUtf8(std::string_view bytes);
 
+// The Russian noun form for a count: 1, 21 файл; 2-4, 22-24 файла; 5-20,
+// 25-30 файлов (UTF-8 forms in, one of them out).
+const char* RussianPlural(long count, const char* one, const char* few, const char* many);
+
 // A name (code page 1251) as a line of a listing shows it, in UTF-8: control
 // characters as "\xHH", so that a name from a raw header keeps to its line
 // and its column.

@@ -52,7 +52,7 @@ TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
   EXPECT_EQ(d->windowTitle(), "KORVEL2TQF");
   const DialogBaseUnits units = BaseUnitsOf(d->font());
   EXPECT_EQ(d->Button(kIdConvert)->geometry(), DialogRect(units, 261, 18, 84, 20));
-  EXPECT_EQ(d->Button(kIdExit)->text(), "Выход");
+  EXPECT_EQ(d->Button(kIdExit)->text(), "В&ыход");  // Alt+Ы
   EXPECT_TRUE(d->Button(kIdConvert)->isDefault());
   EXPECT_EQ(d->StationList()->geometry(), DialogRect(units, 12, 17, 61, 113));
   ASSERT_EQ(d->StationList()->count(), 3);
@@ -240,7 +240,8 @@ TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {
     EXPECT_TRUE(b->IsFlatStyle());
     EXPECT_TRUE(b->HasHoverCursor());
     EXPECT_FALSE(b->HotIcon().isNull());
-    EXPECT_EQ(b->GetHotBackColor(), Brightened(b->GetNormalBackColor(), 0x14));
+    EXPECT_EQ(b->GetHotBackColor(),
+              HotFace(b->GetNormalBackColor(), b->palette().color(QPalette::Light)));
     EXPECT_EQ(b->GetHotTextColor(), QColor(255, 0, 0));
     EXPECT_EQ(b->GetNormalTextColor(), QColor(0, 0, 128));
   }
@@ -338,7 +339,8 @@ TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   d->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
   // The mouse over "Конвертировать", with the platform's own palette: the
-  // hot face is the face brightened, never the black of a carried sum.
+  // hot face is the face brightened where the light edge stays visible,
+  // never the black of a carried sum.
   auto* convert = static_cast<CHoverButton*>(d->Button(kIdConvert));
   QTest::mouseMove(d.get(), QPoint(2, 2));  // from outside, wherever the mouse was left
   QTest::mouseMove(convert, QPoint(convert->width() / 2, convert->height() / 2));
@@ -349,8 +351,11 @@ TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   ASSERT_FALSE(shot.isEmpty());
   const QImage image(shot);
   EXPECT_EQ(image.size(), d->size() * image.devicePixelRatio());
+  const QColor light = QApplication::palette().color(QPalette::Active, QPalette::Light);
   EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
-            Brightened(face, 0x14).rgb());
+            HotFace(face, light).rgb());
+  EXPECT_NE(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
+            image.pixel(convert->geometry().topLeft()));  // the raised edge shows
 }
 
 TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {
