@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QPainter>
 #include <QTreeView>
+#include <QWidget>
 
 #include "controls/fit_text.h"
 #include "controls/focus_rect.h"
@@ -17,21 +18,23 @@ constexpr int kTileSize = 16;
 constexpr int kRowTextCapacity = 128;  // characters fetched per cell, terminator included
 constexpr QRgb kTransparentKey = qRgb(255, 0, 0);
 
-const QImage& CheckStrip() {
-  static const QImage strip = [] {
-    QImage image(QStringLiteral(":/images/checkuncheck.png"));
-    image = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-      auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-      for (int x = 0; x < image.width(); ++x) {
-        if ((line[x] | 0xff000000u) == kTransparentKey) {
-          line[x] = 0;
-        }
+QImage LoadCheckStrip(const QString& path) {
+  QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if ((line[x] | 0xff000000u) == kTransparentKey) {
+        line[x] = 0;
       }
     }
-    return image;
-  }();
-  return strip;
+  }
+  return image;
+}
+
+const QImage& CheckStrip(int scale) {
+  static const QImage normal = LoadCheckStrip(QStringLiteral(":/images/checkuncheck.png"));
+  static const QImage doubled = LoadCheckStrip(QStringLiteral(":/images/checkuncheck@2x.png"));
+  return scale == 2 && !doubled.isNull() ? doubled : normal;
 }
 
 // The selected look of an image: its opaque pixels half mixed with the highlight.
@@ -40,26 +43,35 @@ QPixmap BlendWith(const QPixmap& image, const QColor& colour) {
     return image;
   }
   QImage blended = image.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  blended.setDevicePixelRatio(1.0);  // fill every pixel, whatever the ratio
   QPainter painter(&blended);
   painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
   QColor half = colour;
   half.setAlpha(128);
   painter.fillRect(blended.rect(), half);
   painter.end();
-  return QPixmap::fromImage(blended);
+  QPixmap result = QPixmap::fromImage(blended);
+  result.setDevicePixelRatio(image.devicePixelRatio());
+  return result;
 }
 
 }  // namespace
 
-QPixmap CheckBoxImage(int index) {
-  const QImage& strip = CheckStrip();
-  if (index < 0 || (index + 1) * kTileSize > strip.width()) {
+QPixmap CheckBoxImage(int index, qreal ratio) {
+  const int scale = ratio > 1.0 ? 2 : 1;
+  const QImage& strip = CheckStrip(scale);
+  const int tile = strip.height();
+  if (index < 0 || tile == 0 || (index + 1) * tile > strip.width()) {
     return QPixmap();
   }
-  return QPixmap::fromImage(strip.copy(index * kTileSize, 0, kTileSize, kTileSize));
+  QPixmap image = QPixmap::fromImage(strip.copy(index * tile, 0, tile, tile));
+  image.setDevicePixelRatio(qreal(tile) / kTileSize);
+  return image;
 }
 
-QList<QPixmap> CheckBoxImages() { return {CheckBoxImage(0), CheckBoxImage(1)}; }
+QList<QPixmap> CheckBoxImages(qreal ratio) {
+  return {CheckBoxImage(0, ratio), CheckBoxImage(1, ratio)};
+}
 
 void DrawCellText(QPainter& painter, const QString& text, const QRect& cell) {
   if (cell.width() <= 0 || cell.height() <= 0) {
@@ -95,7 +107,7 @@ void DrawCheckListRow(QPainter& painter, const CheckListRow& row, int column_cou
     if (!image.isNull()) {
       painter.drawPixmap(row.rect.topLeft(), image);
     }
-    image_width = row.state_images.first().width();
+    image_width = row.state_images.first().deviceIndependentSize().toSize().width();
   }
 
   const auto text_of = [&](int column) {
@@ -130,13 +142,19 @@ CCheckListDelegate::CCheckListDelegate(QObject* parent, int column_count, bool h
       m_highlightSelected(highlight_selected),
       m_stateImages(CheckBoxImages()) {}
 
-void CCheckListDelegate::SetStateImages(const QList<QPixmap>& images) { m_stateImages = images; }
+void CCheckListDelegate::SetStateImages(const QList<QPixmap>& images) {
+  m_stateImages = images;
+  m_ownCheckBoxes = false;
+}
 
 CheckListRow CCheckListDelegate::RowFor(const QStyleOptionViewItem& option,
                                         const QModelIndex& index) const {
   CheckListRow row;
   row.palette = option.palette;
   row.state_images = m_stateImages;
+  if (m_ownCheckBoxes && option.widget != nullptr && option.widget->devicePixelRatioF() > 1.0) {
+    row.state_images = CheckBoxImages(option.widget->devicePixelRatioF());
+  }
   const QModelIndex first = index.siblingAtColumn(0);
   row.state_image = first.data(kStateImageRole).toInt();
   for (int column = 0; column < m_columnCount; ++column) {

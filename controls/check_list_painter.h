@@ -22,9 +22,11 @@ inline constexpr int kStateTicked = 2;
 
 // One 16 x 16 tile of ":/images/checkuncheck.png" (0 empty box, 1 ticked box)
 // with its pure red pixels made transparent; a null pixmap for other indexes.
-QPixmap CheckBoxImage(int index);
+// Above a device pixel ratio of 1 the tile comes from the strip drawn at
+// twice the size, marked with ratio 2: the same 16 units, sharp.
+QPixmap CheckBoxImage(int index, qreal ratio = 1.0);
 // Both tiles, in index order: the channel list's state images.
-QList<QPixmap> CheckBoxImages();
+QList<QPixmap> CheckBoxImages(qreal ratio = 1.0);
 
 // What the painter needs to know about one row.
 struct CheckListRow {
@@ -61,6 +63,7 @@ class CCheckListDelegate : public QStyledItemDelegate {
 
   // Replaces the state images; an empty list draws no images and starts the
   // first cell at the row's left edge.
+  // Replacing them also ends the choice of the sharper strip by ratio.
   void SetStateImages(const QList<QPixmap>& images);
   const QList<QPixmap>& StateImages() const { return m_stateImages; }
   int ColumnCount() const { return m_columnCount; }
@@ -81,6 +84,7 @@ class CCheckListDelegate : public QStyledItemDelegate {
   int m_columnCount;
   bool m_highlightSelected;
   QList<QPixmap> m_stateImages;
+  bool m_ownCheckBoxes = true;  // the strip's tiles, taken at the screen's ratio
 };
 
 }  // namespace korvel

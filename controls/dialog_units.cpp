@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <QStringList>
 
@@ -32,6 +34,17 @@ QFont DialogFont() {
 
 QRect DialogRect(const DialogBaseUnits& u, int x, int y, int width, int height) {
   return QRect(x * u.x / 4, y * u.y / 8, width * u.x / 4, height * u.y / 8);
+}
+
+QSize FitOnScreen(const QWidget& widget, QSize wanted) {
+  const QScreen* screen = widget.screen() ? widget.screen() : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return wanted;
+  // The title bar and borders are not yet known before the first show:
+  // room for a usual frame.
+  constexpr int kFrameWidth = 16;
+  constexpr int kFrameHeight = 48;
+  const QRect free = screen->availableGeometry();
+  return wanted.boundedTo(QSize(free.width() - kFrameWidth, free.height() - kFrameHeight));
 }
 
 }  // namespace korvel

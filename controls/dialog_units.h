@@ -4,6 +4,9 @@
 
 #include <QFont>
 #include <QRect>
+#include <QSize>
+
+class QWidget;
 
 namespace korvel {
 
@@ -18,5 +21,9 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 // Arial's narrow widths, so captions fit).
 QFont DialogFont();
 QRect DialogRect(const DialogBaseUnits& units, int x, int y, int width, int height);
+
+// `wanted` cut to what the screen of `widget` has free, its frame allowed
+// for: no dialog opens larger than the screen, whatever the scale factor.
+QSize FitOnScreen(const QWidget& widget, QSize wanted);
 
 }  // namespace korvel

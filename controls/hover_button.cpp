@@ -70,6 +70,8 @@ void DrawEmbossed(QPainter& painter, const QPoint& at, const QPixmap& icon, cons
       }
     }
   }
+  light_ink.setDevicePixelRatio(icon.devicePixelRatio());
+  dark_ink.setDevicePixelRatio(icon.devicePixelRatio());
   painter.drawImage(at + QPoint(1, 1), light_ink);
   painter.drawImage(at, dark_ink);
 }
@@ -226,9 +228,23 @@ QPixmap CHoverButton::FittingSize(const QList<QPixmap>& sizes) const {
   // Inside the one-pixel border, with room for the pressed shift: the
   // largest size that fits, else the smallest there is.
   const int room_x = text().isEmpty() ? width() - 3 : width() - 5;
-  for (const QPixmap& image : sizes)
-    if (image.height() <= height() - 3 && image.width() <= room_x) return image;
-  return sizes.isEmpty() ? QPixmap() : sizes.last();
+  QPixmap chosen = sizes.isEmpty() ? QPixmap() : sizes.last();
+  for (const QPixmap& image : sizes) {
+    if (image.height() <= height() - 3 && image.width() <= room_x) {
+      chosen = image;
+      break;
+    }
+  }
+  // On a dense screen a larger size of the same icon, marked with its
+  // ratio, takes the chosen one's place: the same units, sharper.
+  const qreal ratio = devicePixelRatioF();
+  if (ratio <= 1.0 || chosen.isNull()) return chosen;
+  QPixmap sharper = sizes.first();  // the largest, unless a smaller one is enough
+  for (const QPixmap& image : sizes)  // largest first: ends at the smallest that is enough
+    if (image.height() >= chosen.height() * ratio) sharper = image;
+  if (sharper.height() <= chosen.height()) return chosen;
+  sharper.setDevicePixelRatio(qreal(sharper.height()) / chosen.height());
+  return sharper;
 }
 
 bool CHoverButton::LoadHoverCursor(int cursor_id) {
@@ -475,8 +491,9 @@ void CHoverButton::DrawIcon(QPainter& painter, const HoverButtonItemState& state
   // Placed by the hot image's size, whichever is drawn.
   const QPixmap hot_icon = HotIcon();
   const QPixmap icon = hot ? hot_icon : NormalIcon();
-  const int icon_width = hot_icon.width();
-  const int icon_height = hot_icon.height();
+  const QSize icon_size = hot_icon.deviceIndependentSize().toSize();
+  const int icon_width = icon_size.width();
+  const int icon_height = icon_size.height();
   int left = item.left();
   int top = item.top();
   const int right = item.left() + item.width();

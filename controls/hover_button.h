@@ -72,8 +72,8 @@ class CHoverButton : public QPushButton {
   void LoadIcons(int hot_icon_id, int normal_icon_id = 0);
   void SetIcons(const QPixmap& hot, const QPixmap& normal = QPixmap());
   // The sizes drawn at the button's present size.
-  int IconWidth() const { return HotIcon().width(); }
-  int IconHeight() const { return HotIcon().height(); }
+  int IconWidth() const { return HotIcon().deviceIndependentSize().toSize().width(); }
+  int IconHeight() const { return HotIcon().deviceIndependentSize().toSize().height(); }
   QPixmap HotIcon() const { return FittingSize(m_hotSizes); }
   QPixmap NormalIcon() const { return FittingSize(m_normalSizes); }
 

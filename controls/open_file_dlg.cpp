@@ -19,6 +19,7 @@
 #include <system_error>
 #include "controls/name_only_icon_provider.h"
 
+#include "controls/background_reader.h"
 #include "controls/dialog_units.h"
 #include "controls/qt_path.h"
 #include "controls/waveform_view.h"
@@ -61,6 +62,7 @@ OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory12
   connect(this, &QFileDialog::filterSelected, this, [this] { ShowAllFiles(); });
   setDirectory(StartDirectory(initial_directory1251));
 
+  m_summary_reader = new CBackgroundReader(this);
   BuildPanel();
 
   if (auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"))) {
@@ -220,7 +222,7 @@ void OpenFileDlg::SizeToContents() {
     const int rows = 12 * (QFontMetrics(m_file_view->font()).height() + 6);
     wanted.setHeight(wanted.height() + qMax(0, rows - m_file_view->height()));
   }
-  resize(wanted);
+  resize(FitOnScreen(*this, wanted));
 }
 
 void OpenFileDlg::FitFileColumns() {
@@ -263,25 +265,37 @@ void OpenFileDlg::RefreshFromSelection() {
 void OpenFileDlg::ShowSummaryOf(const QString& path) {
   const std::filesystem::path file = path.isEmpty() ? std::filesystem::path() : FsPath(path);
   // A click reports itself twice (the current item, then the selection):
-  // the file shown already is not read again.
-  if (file == m_summary_path && (file.empty() || m_list->topLevelItemCount() > 0)) return;
+  // the file shown, or being read, is not read again.
+  if (file == m_summary_path &&
+      (file.empty() || m_list->topLevelItemCount() > 0 || m_summary_reader->Busy()))
+    return;
   m_list->clear();
   m_summary_path = file;
   if (file.empty()) {
-    ShowPickedChannel();
+    m_summary_reader->Read<std::vector<RawSummaryRow>>([] { return std::vector<RawSummaryRow>(); },
+                                                       [this](auto&) { ShowPickedChannel(); });
     return;
   }
   // Folders, FIFOs and unreadable files are refused inside the reader.
-  const std::vector<RawSummaryRow> rows = ReadRawSummary(file);
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(rows.size()));
-  for (const RawSummaryRow& row : rows) {
-    items << new QTreeWidgetItem(QStringList{FromText1251(row.station), FromText1251(row.channel),
-                                             FromText1251(row.rate), FromText1251(row.start),
-                                             FromText1251(row.duration)});
-  }
-  m_list->addTopLevelItems(items);
-  ShowPickedChannel();
+  m_summary_reader->Read<std::vector<RawSummaryRow>>(
+      [file] { return ReadRawSummary(file); },
+      [this](std::vector<RawSummaryRow>& rows) {
+        QList<QTreeWidgetItem*> items;
+        items.reserve(static_cast<qsizetype>(rows.size()));
+        for (const RawSummaryRow& row : rows) {
+          items << new QTreeWidgetItem(
+              QStringList{FromText1251(row.station), FromText1251(row.channel),
+                          FromText1251(row.rate), FromText1251(row.start),
+                          FromText1251(row.duration)});
+        }
+        m_list->addTopLevelItems(items);
+        ShowPickedChannel();
+      });
+}
+
+bool OpenFileDlg::WaitForPreview(int milliseconds) const {
+  return WaitUntilShown(*m_summary_reader, milliseconds) &&
+         WaitUntilShown(m_waveform->Reader(), milliseconds);
 }
 
 void OpenFileDlg::ShowPickedChannel() {

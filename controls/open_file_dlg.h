@@ -16,6 +16,7 @@ class QWidget;
 
 namespace korvel {
 
+class CBackgroundReader;
 class CWaveformView;
 
 inline constexpr int kSummaryListId = 1026;
@@ -41,6 +42,9 @@ class OpenFileDlg : public QFileDialog {
   QTreeWidget* SummaryList() const { return m_list; }
   QWidget* SummaryPanel() const { return m_panel; }
   CWaveformView* Waveform() const { return m_waveform; }
+  // The summary and the waveform are read off the UI thread: runs the
+  // event loop until both show the chosen file; whether they did in time.
+  bool WaitForPreview(int milliseconds = 30000) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -60,6 +64,7 @@ class OpenFileDlg : public QFileDialog {
   void ShowPickedChannel();
   void TakeChosen(const QStringList& files);
 
+  CBackgroundReader* m_summary_reader = nullptr;
   QWidget* m_panel = nullptr;
   QTreeWidget* m_list = nullptr;
   CWaveformView* m_waveform = nullptr;

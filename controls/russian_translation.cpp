@@ -19,4 +19,18 @@ bool InstallRussianTranslation(QCoreApplication& application) {
   return QCoreApplication::installTranslator(translator);
 }
 
+void PreferRussianDates() {
+#ifndef _WIN32
+  // Qt reads the variables once, when it first needs the system locale;
+  // LC_ALL would override it, so it goes and its other categories stay.
+  const QByteArray all = qgetenv("LC_ALL");
+  if (!all.isEmpty()) {
+    for (const char* category : {"LC_CTYPE", "LC_NUMERIC", "LC_MESSAGES", "LC_COLLATE"})
+      if (qEnvironmentVariableIsEmpty(category)) qputenv(category, all);
+    qunsetenv("LC_ALL");
+  }
+  qputenv("LC_TIME", "ru_RU.UTF-8");
+#endif
+}
+
 }  // namespace korvel

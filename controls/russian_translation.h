@@ -12,4 +12,10 @@ namespace korvel {
 // Qt's own texts then stay in English.
 bool InstallRussianTranslation(QCoreApplication& application);
 
+// The file dialogs date files in the system locale's format: on X11 that
+// is whatever LC_TIME or LANG says, often English. Before the application
+// object is made, the window asks for Russian dates; Windows takes the
+// user's own regional settings, which this cannot change.
+void PreferRussianDates();
+
 }  // namespace korvel

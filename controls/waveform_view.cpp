@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "controls/hover_button.h"
+
 namespace korvel {
 namespace {
 
@@ -16,7 +18,8 @@ QString Count(float value) {
 
 }  // namespace
 
-CWaveformView::CWaveformView(QWidget* parent) : QWidget(parent) {
+CWaveformView::CWaveformView(QWidget* parent)
+    : QWidget(parent), m_reader(new CBackgroundReader(this)) {
   setObjectName(QStringLiteral("waveform"));
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -29,6 +32,7 @@ void CWaveformView::ShowChannel(const std::filesystem::path& path, int channel,
   m_name = name;
   m_envelope.clear();
   m_envelope_width = -1;
+  ReadEnvelope();
   update();
 }
 
@@ -39,14 +43,27 @@ QRect CWaveformView::DrawingArea() const {
   return rect().adjusted(kFrame + 1, kFrame + 1 + fontMetrics().height(), -kFrame - 1, -kFrame - 1);
 }
 
-const std::vector<EnvelopeColumn>& CWaveformView::Envelope() {
+void CWaveformView::ReadEnvelope() {
   const int width = DrawingArea().width();
-  if (m_envelope_width != width) {
-    m_envelope_width = width;
-    m_envelope = m_channel >= 0 && width > 0 ? RawChannelEnvelope(m_path, m_channel, width)
-                                             : std::vector<EnvelopeColumn>();
+  if (m_envelope_width == width) return;
+  m_envelope_width = width;
+  if (m_channel < 0 || width <= 0) {
+    m_envelope.clear();
+    return;
   }
-  return m_envelope;
+  m_reader->Read<std::vector<EnvelopeColumn>>(
+      [path = m_path, channel = m_channel, width] {
+        return RawChannelEnvelope(path, channel, width);
+      },
+      [this](std::vector<EnvelopeColumn>& envelope) {
+        m_envelope = std::move(envelope);
+        update();
+      });
+}
+
+void CWaveformView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ReadEnvelope();
 }
 
 void CWaveformView::paintEvent(QPaintEvent*) {
@@ -54,10 +71,11 @@ void CWaveformView::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), palette().base());
   painter.setPen(palette().mid().color());
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  const std::vector<EnvelopeColumn>& envelope = Envelope();
-  if (envelope.empty()) return;
-
+  const std::vector<EnvelopeColumn>& envelope = m_envelope;
   const QRect area = DrawingArea();
+  // A read for another width is under way: nothing is drawn stretched.
+  if (envelope.empty() || static_cast<int>(envelope.size()) > area.width()) return;
+
   float low = envelope.front().min, high = envelope.front().max;
   for (const EnvelopeColumn& column : envelope) {
     low = std::min(low, column.min);
@@ -73,7 +91,8 @@ void CWaveformView::paintEvent(QPaintEvent*) {
   };
   painter.setPen(QPen(palette().midlight().color(), 1, Qt::DotLine));
   painter.drawLine(area.left(), middle, area.right(), middle);
-  painter.setPen(QPen(QColor(0x1F, 0x4E, 0x9A), 1));
+  // Navy on the light palette; lightened until it reads on a dark one.
+  painter.setPen(QPen(Legible(QColor(0x1F, 0x4E, 0x9A), palette().base().color()), 1));
   for (std::size_t c = 0; c < envelope.size(); ++c) {
     const int x = area.left() + static_cast<int>(c);
     painter.drawLine(x, qRound(y_of(envelope[c].max)), x, qRound(y_of(envelope[c].min)));

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "controls/background_reader.h"
 #include "engine/waveform.h"
 
 namespace korvel {
@@ -19,25 +20,31 @@ class CWaveformView : public QWidget {
  public:
   explicit CWaveformView(QWidget* parent = nullptr);
 
-  // The file is read when the view is next painted, at its width then: a
-  // run of quick changes reads the last file only.
+  // The file is read off the UI thread at the view's width; the view
+  // stays empty until it is read. A run of quick changes shows the last
+  // file only.
   void ShowChannel(const std::filesystem::path& path, int channel, const QString& name);
   void Clear();
 
-  // The envelope as painted (read now if it is not yet), one column per
-  // pixel of the drawing area; empty when there is nothing to draw.
-  const std::vector<EnvelopeColumn>& Envelope();
+  // The envelope as painted, one column per pixel of the drawing area;
+  // empty when there is nothing to draw, or not yet.
+  const std::vector<EnvelopeColumn>& Envelope() const { return m_envelope; }
   QRect DrawingArea() const;
+  const CBackgroundReader& Reader() const { return *m_reader; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   std::filesystem::path m_path;
   int m_channel = -1;
   QString m_name;
+  void ReadEnvelope();
+
   std::vector<EnvelopeColumn> m_envelope;
-  int m_envelope_width = -1;  // the width it was read for; -1: not read
+  int m_envelope_width = -1;  // the width asked for last; -1: none
+  CBackgroundReader* m_reader;
 };
 
 }  // namespace korvel

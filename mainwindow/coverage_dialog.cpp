@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "controls/coverage_chart_view.h"
+#include "controls/dialog_units.h"
 #include "controls/name_only_icon_provider.h"
 #include "engine/coverage_chart.h"
 #include "engine/coverage_svg.h"
@@ -49,9 +50,10 @@ CCoverageDialog::CCoverageDialog(CoverageReport report, QWidget* parent) : QDial
   layout->addWidget(buttons);
   // The whole picture where the screen has room, else a scroll bar.
   const QSize wanted = m_chart->sizeHint();
-  resize(wanted.width() + 2 * layout->contentsMargins().left() + 4,
-         qMin(wanted.height(), 600) + buttons->sizeHint().height() + 3 * layout->spacing() +
-             2 * layout->contentsMargins().top() + 4);
+  resize(FitOnScreen(
+      *this, QSize(wanted.width() + 2 * layout->contentsMargins().left() + 4,
+                   qMin(wanted.height(), 600) + buttons->sizeHint().height() +
+                       3 * layout->spacing() + 2 * layout->contentsMargins().top() + 4)));
 }
 
 bool CCoverageDialog::SaveSvg(const QString& path) const {

@@ -297,19 +297,24 @@ def cursor_pixels():
     return pixels
 
 
-def check_strip():
+def check_strip(scale=1):
+    """Two tiles, empty and ticked, at 16 pixels times scale: the boxes'
+    edges stay one unit wide, the tick is drawn in finer steps."""
     red, black, white = 0, 1, 2
     palette = [(255, 0, 0), (0, 0, 0), (255, 255, 255), (128, 128, 128)]
-    grid = [[red] * 32 for _ in range(16)]
-    for tile in (0, 16):
-        for y in range(2, 14):
-            for x in range(2, 14):
-                edge = x in (2, 13) or y in (2, 13)
-                grid[y][tile + x] = black if edge else white
-    # The tick: three pixels tall, down to the right, then up to the right.
-    for x, y in ((4, 7), (5, 8), (6, 9), (7, 8), (8, 7), (9, 6), (10, 5), (11, 4)):
-        for dy in range(3):
-            grid[y + dy][16 + x] = black
+    tile = 16 * scale
+    grid = [[red] * (2 * tile) for _ in range(tile)]
+    for left in (0, tile):
+        for y in range(2 * scale, 14 * scale):
+            for x in range(2 * scale, 14 * scale):
+                edge = x < 3 * scale or x >= 13 * scale or y < 3 * scale or y >= 13 * scale
+                grid[y][left + x] = black if edge else white
+    # The tick: three units tall, down to the right, then up to the right.
+    for step in range(7 * scale + 1):
+        x = 4 + step / scale
+        y = 7 + (x - 4) if x <= 6 else 9 - (x - 6)
+        for dy in range(3 * scale):
+            grid[int(y * scale) + dy][tile + int(x * scale)] = black
     return palette, grid
 
 
@@ -365,6 +370,8 @@ def main(argv):
     write_rgba(os.path.join(HERE, "cursor130.png"), cursor)
     palette, grid = check_strip()
     write_palette4(os.path.join(HERE, "checkuncheck.png"), palette, grid)
+    palette2, grid2 = check_strip(2)
+    write_palette4(os.path.join(HERE, "checkuncheck@2x.png"), palette2, grid2)
     if preview_dir:
         preview(os.path.join(preview_dir, "cursor130.png"), cursor)
         preview(os.path.join(preview_dir, "checkuncheck.png"),

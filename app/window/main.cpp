@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
       break;
   }
 
+  korvel::PreferRussianDates();
   QApplication application(argc, argv);
   QApplication::setApplicationVersion(QString::fromLatin1(korvel::kBuildVersion));
   QApplication::setDesktopFileName(QStringLiteral("korvel2tqf"));  // its menu entry and icon

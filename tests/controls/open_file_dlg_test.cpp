@@ -74,6 +74,7 @@ void SelectInView(const OpenFileDlg& dlg, const std::vector<std::filesystem::pat
     ASSERT_TRUE(index.isValid()) << path;
     selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
+  EXPECT_TRUE(dlg.WaitForPreview());  // read off the UI thread
 }
 
 // The dialog's own Open button, as the operator would press it.
@@ -156,6 +157,7 @@ TEST_F(OpenFileDlgTest, SelectedRawFileShowsOneRowPerChannel) {
   const auto raw = Raw("a.dat", {"Z", "N-S", "E-W"});
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
   dlg.selectFile(Q(raw));
+  ASSERT_TRUE(dlg.WaitForPreview());
   const Rows rows = ListRows(dlg);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows, ExpectedRows(raw));
@@ -218,6 +220,7 @@ TEST_F(OpenFileDlgTest, NamesAreShownConvertedFromCodePage1251) {
   const auto raw = Raw("k.dat", {"\xC2\xE5\xF0\xF2"}, "\xCA\xC8\xD0");  // Верт, КИР
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
   dlg.selectFile(Q(raw));
+  ASSERT_TRUE(dlg.WaitForPreview());
   ASSERT_EQ(dlg.SummaryList()->topLevelItemCount(), 1);
   EXPECT_EQ(dlg.SummaryList()->topLevelItem(0)->text(0), QStringLiteral("КИР"));
   EXPECT_EQ(dlg.SummaryList()->topLevelItem(0)->text(1), QStringLiteral("Верт"));
@@ -266,7 +269,9 @@ TEST_F(OpenFileDlgTest, SeveralChosenFilesNameTheirFolder) {
   PressOpen(dlg);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.PathName(), m_dir.path());
-  EXPECT_EQ(dlg.ChosenPaths(), (std::vector<std::filesystem::path>{first, second, third}));
+  // In the order the list shows them, which is the folder's sorted order
+  // once the list has settled.
+  EXPECT_EQ(dlg.ChosenPaths(), (std::vector<std::filesystem::path>{second, first, third}));
 }
 
 TEST_F(OpenFileDlgTest, ModalRunReturnsTheChoice) {
@@ -274,6 +279,7 @@ TEST_F(OpenFileDlgTest, ModalRunReturnsTheChoice) {
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
   QTimer::singleShot(0, &dlg, [&] {
     dlg.selectFile(Q(raw));
+    EXPECT_TRUE(dlg.WaitForPreview());
     EXPECT_EQ(dlg.SummaryList()->topLevelItemCount(), 2);
     PressOpen(dlg);
   });

@@ -73,7 +73,15 @@ class WaveformViewTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(name).isValid(); }, 5000));
     view->selectionModel()->select(model->index(name),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Settle();
   }
+  // Picks a channel in the summary list, as a click would.
+  void PickChannel(int row) {
+    dialog->SummaryList()->setCurrentItem(dialog->SummaryList()->topLevelItem(row));
+    Settle();
+  }
+  // The summary and the waveform are read off the UI thread.
+  void Settle() { ASSERT_TRUE(dialog->WaitForPreview()); }
   QImage Picture() { return dialog->Waveform()->grab().toImage(); }
 
   test::TempDir dir;
@@ -107,7 +115,7 @@ TEST_F(WaveformViewTest, ThePickedChannelIsDrawnAsItsEnvelope) {
       test::SaveScreenshot(*dialog, QStringLiteral("open-file-dialog-waveform-sine")).isEmpty());
 
   // The dead channel: one flat line along the middle.
-  dialog->SummaryList()->setCurrentItem(dialog->SummaryList()->topLevelItem(1));
+  PickChannel(1);
   image = Picture();
   for (const EnvelopeColumn& column : view->Envelope()) EXPECT_EQ(column.max, 0.0f);
   const int middle = area.top() + (area.height() - 1) / 2;
@@ -117,7 +125,7 @@ TEST_F(WaveformViewTest, ThePickedChannelIsDrawnAsItsEnvelope) {
       test::SaveScreenshot(*dialog, QStringLiteral("open-file-dialog-waveform-dead")).isEmpty());
 
   // The clipped one: full scale, with long runs along both edges.
-  dialog->SummaryList()->setCurrentItem(dialog->SummaryList()->topLevelItem(2));
+  PickChannel(2);
   image = Picture();
   int at_top = 0;
   for (const EnvelopeColumn& column : view->Envelope()) at_top += column.max == 32767.0f;
@@ -145,7 +153,7 @@ TEST_F(WaveformViewTest, AFileWithoutASummaryDrawsNothing) {
   // A file that goes away after its summary was read draws nothing either.
   Pick(raw);
   std::filesystem::remove(raw);
-  dialog->SummaryList()->setCurrentItem(dialog->SummaryList()->topLevelItem(1));
+  PickChannel(1);
   EXPECT_TRUE(dialog->Waveform()->Envelope().empty());
 }
 

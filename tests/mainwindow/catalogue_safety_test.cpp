@@ -107,7 +107,7 @@ TEST(CatalogueSafety, LookingIntoTheCatalogueFolderLosesNoOtherProgramsRows) {
       ASSERT_TRUE(index.isValid()) << name;
       EXPECT_NE(model->type(index), QString()) << name;  // typed, by name alone
       view->setCurrentIndex(index);
-      QApplication::processEvents();
+      EXPECT_TRUE(dialog.WaitForPreview());
       EXPECT_EQ(dialog.SummaryList()->topLevelItemCount(), 0) << name;
     }
     dialog.reject();

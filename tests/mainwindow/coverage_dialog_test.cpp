@@ -2,24 +2,33 @@
 // time, read from a real catalogue, painted, and saved as SVG.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QImage>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QXmlStreamReader>
 
 #include "controls/coverage_chart_view.h"
 #include "controls/date_time_edit.h"
+#include "controls/hover_button.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
+#include "controls/open_file_dlg.h"
+#include "controls/waveform_view.h"
 #include "database/statement.h"
 #include "engine/coverage_svg.h"
 #include "mainwindow/coverage_dialog.h"
 #include "tests/mainwindow/main_dialog_fixture.h"
+#include "platform/native_path.h"
 #include "tests/qt_support/screenshot.h"
+#include "tests/support/raw_file_builder.h"
 
 namespace korvel {
 namespace {
@@ -148,6 +157,66 @@ TEST_P(CoverageDialogTest, TheEntryBesideAboutOpensThePictureThatSavesAsSvg) {
   for (const char* text : {"пропуск", "перекрытие", "есть данные", "нет файлов", "KIROV  E-W"})
     EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
   EXPECT_FALSE(dialog.SaveSvg(QString::fromStdString((sandbox.path() / "no/such.svg").string())));
+}
+
+// The three windows an operator looks at, in the look this run was given
+// (default, a dark palette, a scale factor of 2): each inside the screen,
+// on a dark palette every command caption readable on its face, pictures
+// kept to look at.
+TEST_P(CoverageDialogTest, EveryWindowFitsTheScreenAndReadsInThisLook) {
+  Fill();
+  const auto fits = [](QWidget& window) {
+    QTest::qWait(50);  // the window manager's frame, where there is one
+    const QRect screen = window.screen()->availableGeometry();
+    EXPECT_LE(window.frameGeometry().width(), screen.width()) << window.windowTitle().toStdString();
+    EXPECT_LE(window.frameGeometry().height(), screen.height()) << window.windowTitle().toStdString();
+  };
+  auto d = OpenOn({"KIR", "KIROV", "KUDA"});
+  d->StationList()->setCurrentRow(1);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+  fits(*d);
+  // The light palette keeps the window's own navy-on-grey captions.
+  const bool dark = qgetenv("KORVEL_TEST_LOOK") == "dark";
+  for (CHoverButton* button : d->findChildren<CHoverButton*>()) {
+    if (button->text().isEmpty() || !dark) continue;
+    EXPECT_GE(ContrastRatio(button->GetNormalTextColor(), button->GetNormalBackColor()), 4.5)
+        << button->text().toStdString();
+    EXPECT_GE(ContrastRatio(button->GetHotTextColor(), button->GetHotBackColor()), 4.5)
+        << button->text().toStdString();
+  }
+  EXPECT_FALSE(test::SaveScreenshot(*d, QStringLiteral("look-main-dialog")).isEmpty());
+
+  const std::filesystem::path raw = sandbox.path() / "raw" / "kir.raw";
+  test::RawFileBuilder()
+      .Station("KIR")
+      .Channels({"Z", "N-S"})
+      .Frames(20000)
+      .Samples([](int channel, std::int64_t k) {
+        return static_cast<std::int32_t>((k % 4000 - 2000) * (channel + 1) * 5);
+      })
+      .WriteTo(raw);
+  OpenFileDlg files(d.get(), PathText(raw.parent_path()));
+  files.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&files));
+  // The dialog lists its folder in the background: the file is clicked once it is there.
+  auto* view = files.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+  auto* model = qobject_cast<QFileSystemModel*>(view->model());
+  const QString name = QString::fromStdString(raw.string());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(name).isValid(); }, 5000));
+  view->selectionModel()->select(model->index(name),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  ASSERT_TRUE(files.WaitForPreview());
+  EXPECT_EQ(files.SummaryList()->topLevelItemCount(), 2);
+  EXPECT_FALSE(files.Waveform()->Envelope().empty());
+  fits(files);
+  EXPECT_FALSE(test::SaveScreenshot(files, QStringLiteral("look-file-dialog")).isEmpty());
+  files.reject();
+
+  CCoverageDialog coverage(*d->CoverageOfSelection(), d.get());
+  coverage.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&coverage));
+  fits(coverage);
+  EXPECT_FALSE(test::SaveScreenshot(coverage, QStringLiteral("look-coverage-dialog")).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, CoverageDialogTest, ::testing::ValuesIn(test::TestDsns()),

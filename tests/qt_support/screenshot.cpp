@@ -17,7 +17,9 @@ QString SaveScreenshot(QWidget& widget, const QString& name) {
   QCoreApplication::processEvents();  // let pending layout and paints settle
   // Pictures from a real window system are kept beside the offscreen ones.
   const QString platform = QGuiApplication::platformName();
-  const QString suffix = platform == QLatin1String("offscreen") ? QString() : "-" + platform;
+  QString suffix = platform == QLatin1String("offscreen") ? QString() : "-" + platform;
+  const QByteArray look = qgetenv("KORVEL_TEST_LOOK");
+  if (!look.isEmpty()) suffix += "-" + QString::fromLatin1(look);
   const QString path = folder + "/" + name + suffix + ".png";
   return widget.grab().save(path, "PNG") ? path : QString();
 }

@@ -8,8 +8,9 @@ class QWidget;
 namespace korvel::test {
 
 // Saves `widget` as build/screenshots/<name>.png (beside build/bin), or
-// <name>-<platform>.png on a platform other than offscreen, and returns the
-// path; an empty path when the picture could not be written.
+// <name>-<platform>.png on a platform other than offscreen, with -<look>
+// added under KORVEL_TEST_LOOK, and returns the path; an empty path when
+// the picture could not be written.
 QString SaveScreenshot(QWidget& widget, const QString& name);
 
 }  // namespace korvel::test

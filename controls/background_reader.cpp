@@ -1,0 +1,47 @@
+#include "controls/background_reader.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMetaObject>
+#include <QThread>
+
+namespace korvel {
+
+CBackgroundReader::CBackgroundReader(QObject* parent) : QObject(parent) {
+  m_pool.setMaxThreadCount(1);
+}
+
+CBackgroundReader::~CBackgroundReader() {
+  m_pool.clear();
+  m_pool.waitForDone();
+}
+
+void CBackgroundReader::Start(std::function<void()> work, std::function<void()> deliver) {
+  const unsigned request = ++m_requested;
+  m_pool.clear();  // an older request not yet started is no longer wanted
+  m_pool.start([this, request, work = std::move(work), deliver = std::move(deliver)] {
+    work();
+    // Queued to this object: the destructor waits for this task, and a
+    // posted call to a deleted object is dropped with it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, request, deliver] {
+          if (request != m_requested) return;
+          deliver();
+          m_shown = request;
+          emit Shown();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+bool WaitUntilShown(const CBackgroundReader& reader, int milliseconds) {
+  const QDeadlineTimer deadline(milliseconds);
+  while (reader.Busy() && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return !reader.Busy();
+}
+
+}  // namespace korvel
