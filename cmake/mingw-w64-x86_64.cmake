@@ -3,7 +3,9 @@
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 # Every program is linked statically (C and C++ runtimes included), so that
 # each .exe runs alone; only the system's own DLLs (kernel32, odbc32, ...)
-# are needed.
+# are needed. The one exception, the window and its tests, use Qt's DLLs
+# and with them the runtime DLLs (cmake/windows_qt_runtime.cmake): -static
+# is therefore given per program, by the project.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -14,6 +16,13 @@ set(CMAKE_RC_COMPILER ${KORVEL_MINGW_PREFIX}-windres)
 
 # Headers and libraries of the target only: never the build machine's /usr/include.
 set(CMAKE_FIND_ROOT_PATH /usr/${KORVEL_MINGW_PREFIX})
+# Qt built for Windows (tools/lib/qt_windows.sh) is a second root, given as
+# -DKORVEL_WINDOWS_QT=folder.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KORVEL_WINDOWS_QT)
+if(KORVEL_WINDOWS_QT)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${KORVEL_WINDOWS_QT})
+  list(APPEND CMAKE_PREFIX_PATH ${KORVEL_WINDOWS_QT})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
@@ -23,7 +32,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # operator+ and insert at -O2, a false alarm of that release (GCC bug 105329)
 # that Debian's native GCC 12 no longer gives.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # A library found as an archive (odbc32) must not switch the rest of the link
 # line, the runtimes included, to DLLs.
 set(CMAKE_LINK_SEARCH_START_STATIC ON)

@@ -11,12 +11,15 @@ bool InstallRussianTranslation(QCoreApplication& application) {
   const QLocale russian(QLocale::Russian, QLocale::Russia);
   QLocale::setDefault(russian);
   auto* translator = new QTranslator(&application);
-  if (!translator->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    delete translator;
-    return false;
+  // Qt's own folder where Qt is installed (Linux), else the translations
+  // folder beside the program, where the Windows installer puts the file.
+  for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                QCoreApplication::applicationDirPath() + "/translations"}) {
+    if (translator->load(russian, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
+      return QCoreApplication::installTranslator(translator);
   }
-  return QCoreApplication::installTranslator(translator);
+  delete translator;
+  return false;
 }
 
 void PreferRussianDates() {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "controls/open_file_dlg.h"
+#include "controls/qt_path.h"
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
@@ -36,7 +37,7 @@ using test::RawFileBuilder;
 using test::TempDir;
 using Rows = std::vector<std::vector<std::string>>;  // UTF-8 cells
 
-QString Q(const std::filesystem::path& path) { return QFile::decodeName(path.c_str()); }
+QString Q(const std::filesystem::path& path) { return QDir::fromNativeSeparators(QtPath(path)); }
 
 Rows ListRows(const OpenFileDlg& dlg) {
   Rows rows;
@@ -130,7 +131,7 @@ TEST_F(OpenFileDlgTest, IsTheFrameworksDialogForSeveralExistingFiles) {
 }
 
 TEST_F(OpenFileDlgTest, InitialDirectoryIsCodePage1251TextOrElseTheCurrentOne) {
-  const auto folder = m_dir / Cp1251ToUtf8("\xCA\xC8\xD0");  // КИР
+  const auto folder = m_dir.path() / NativePath("\xCA\xC8\xD0");  // КИР
   std::filesystem::create_directory(folder);
   EXPECT_EQ(OpenFileDlg(nullptr, Text1251(folder) + "/").directory().absolutePath(), Q(folder));
   EXPECT_EQ(OpenFileDlg(nullptr, Text1251(m_dir / "no-such-folder")).directory().absolutePath(),

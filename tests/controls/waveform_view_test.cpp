@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include <numbers>
 
 #include "controls/open_file_dlg.h"
+#include "controls/qt_path.h"
 #include "controls/waveform_view.h"
 #include "engine/waveform.h"
 #include "platform/native_path.h"
@@ -69,7 +71,7 @@ class WaveformViewTest : public ::testing::Test {
   void Pick(const std::filesystem::path& path) {
     auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
     auto* model = qobject_cast<QFileSystemModel*>(view->model());
-    const QString name = QFile::decodeName(path.c_str());
+    const QString name = QDir::fromNativeSeparators(QtPath(path));
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(name).isValid(); }, 5000));
     view->selectionModel()->select(model->index(name),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 
+#include "controls/qt_path.h"
 #include "controls/coverage_chart_view.h"
 #include "controls/date_time_edit.h"
 #include "controls/hover_button.h"
@@ -142,7 +144,7 @@ TEST_P(CoverageDialogTest, TheEntryBesideAboutOpensThePictureThatSavesAsSvg) {
   EXPECT_FALSE(test::SaveScreenshot(dialog, QStringLiteral("coverage-dialog")).isEmpty());
 
   // Saved: the picture as shown, a document in its own right, in Russian.
-  dialog.path = QString::fromStdString((sandbox.path() / "coverage.svg").string());
+  dialog.path = QtPath(sandbox.path() / "coverage.svg");
   dialog.SaveButton()->click();
   QFile file(dialog.path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -156,7 +158,7 @@ TEST_P(CoverageDialogTest, TheEntryBesideAboutOpensThePictureThatSavesAsSvg) {
   EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
   for (const char* text : {"пропуск", "перекрытие", "есть данные", "нет файлов", "KIROV  E-W"})
     EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
-  EXPECT_FALSE(dialog.SaveSvg(QString::fromStdString((sandbox.path() / "no/such.svg").string())));
+  EXPECT_FALSE(dialog.SaveSvg(QtPath(sandbox.path() / "no" / "such.svg")));
 }
 
 // The three windows an operator looks at, in the look this run was given
@@ -201,7 +203,7 @@ TEST_P(CoverageDialogTest, EveryWindowFitsTheScreenAndReadsInThisLook) {
   // The dialog lists its folder in the background: the file is clicked once it is there.
   auto* view = files.findChild<QAbstractItemView*>(QStringLiteral("listView"));
   auto* model = qobject_cast<QFileSystemModel*>(view->model());
-  const QString name = QString::fromStdString(raw.string());
+  const QString name = QDir::fromNativeSeparators(QtPath(raw));
   ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(name).isValid(); }, 5000));
   view->selectionModel()->select(model->index(name),
                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -200,6 +200,7 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
   EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "01:02:03 04/05/2006");
   EXPECT_EQ(GetProfileString("SYSTEM", "TIMEQTY", "", 32, "korvel2tqf.ini"), "00:10:00");
 
+#ifndef _WIN32  // links and modes as POSIX has them
   // A shared korvel2tqf.ini behind a link, with a byte-order mark, a line
   // outside code page 1251 and mode 0640: only the two lines change.
   const auto real = sandbox.path() / "raw" / "shared.ini";
@@ -218,6 +219,7 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
   EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms::owner_read |
                                                              std::filesystem::perms::owner_write |
                                                              std::filesystem::perms::group_read);
+#endif
 }
 
 TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {

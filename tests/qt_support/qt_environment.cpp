@@ -1,5 +1,7 @@
-// One QApplication for a whole widget test program, on the offscreen platform
-// unless QT_QPA_PLATFORM names another, in Russian as the program runs.
+// One QApplication for a whole widget test program, in Russian as the program
+// runs: on Linux on the offscreen platform unless QT_QPA_PLATFORM names
+// another; on Windows (and under Wine, which passes no QT_ variables) on
+// Windows' own, with its fonts and metrics.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -40,8 +42,10 @@ class QtEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "korvel-widget-tests";
     static char* argv[] = {name, nullptr};
+#ifndef _WIN32
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+#endif
     // The look a run is asked for: KORVEL_TEST_LOOK=dark or scale2.
     const QByteArray look = qgetenv("KORVEL_TEST_LOOK");
     if (look == "scale2") qputenv("QT_SCALE_FACTOR", "2");

@@ -24,17 +24,28 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2)
 
-# configure_and_build DIR [cmake options...]
+# preset_dir PRESET: the build folder of one of CMakePresets.json's presets.
+preset_dir() {
+  case "$1" in
+    default) echo build ;;
+    windows*) echo build-windows ;;
+    *) echo "build-$1" ;;
+  esac
+}
+
+# configure_and_build PRESET [cmake options...]: CMakePresets.json holds the
+# flags of each build; the options are for what only the moment knows.
 configure_and_build() {
-  local dir="$1"
+  local preset="$1"
   shift
-  mkdir -p "$KORVEL_ROOT/$dir"
+  local dir="$KORVEL_ROOT/$(preset_dir "$preset")"
+  mkdir -p "$dir"
   # The configure log stays inside its build folder, out of the source tree.
-  cmake -S "$KORVEL_ROOT" -B "$KORVEL_ROOT/$dir" -G Ninja "$@" >"$KORVEL_ROOT/$dir/configure.log" 2>&1 \
-    || { cat "$KORVEL_ROOT/$dir/configure.log"; return 1; }
-  cmake --build "$KORVEL_ROOT/$dir" -j "$JOBS"
+  (cd "$KORVEL_ROOT" && cmake --preset "$preset" "$@") >"$dir/configure.log" 2>&1 \
+    || { cat "$dir/configure.log"; return 1; }
+  (cd "$KORVEL_ROOT" && cmake --build --preset "$preset" -j "$JOBS")
 }
 
 build_main() {
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_WITH_GUI=ON
+  configure_and_build default
 }

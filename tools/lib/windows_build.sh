@@ -1,7 +1,9 @@
 # The Windows build: korvel2tqf-cli.exe, korvel-rawgen.exe and the platform,
 # config, engine and database test suites, cross-compiled with Debian's
-# mingw-w64 and run under Wine. Sourced by tools/test (and by a packaging
-# script); needs tools/lib/common.sh first.
+# mingw-w64 and run under Wine; with Qt for Windows in its cache, also the
+# window (korvel2tqf.exe, its DLLs beside it) and the controls and main
+# window suites. Sourced by tools/test (and by a packaging script); needs
+# tools/lib/common.sh and tools/lib/qt_windows.sh first.
 #
 #   WINDOWS_PACKAGES             the Debian packages all of this needs
 #   WINDOWS_BUILD_PACKAGES       those the build alone needs
@@ -14,8 +16,10 @@
 #                                operators' machines (the caller's LANG stays).
 #                                As root, a 16 MB tmpfs is Wine's drive S: and
 #                                KORVEL_SMALL_DISK=S:\ lets the tests fill it
-#   run_windows_suites           the four suites under Wine through ctest, on the
-#                                data sources of KORVEL_TEST_DSNS (tools/test's)
+#   run_windows_suites           the suites under Wine through ctest, on the
+#                                data sources of KORVEL_TEST_DSNS (tools/test's);
+#                                the window's on a virtual display
+#                                (tools/lib/windows_window.sh)
 #   compare_windows_conversion   korvel2tqf-cli.exe and build/bin/korvel2tqf-cli
 #                                convert tests/data/raw, a Cyrillic station and a
 #                                Cyrillic file name among them; the output trees
@@ -38,8 +42,13 @@ WINDOWS_PACKAGES=("${WINDOWS_BUILD_PACKAGES[@]}" wine wine64 locales sqlite3 lib
 KORVEL_WINDOWS_BUILD="$KORVEL_ROOT/build-windows"
 
 build_windows() {
-  configure_and_build build-windows -DCMAKE_TOOLCHAIN_FILE="$KORVEL_ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DKORVEL_WITH_GUI=OFF
+  # The window and its suites too, once Qt for Windows is in its cache
+  # (ensure_windows_qt, tools/lib/qt_windows.sh, builds it).
+  if [ -f "$KORVEL_WINDOWS_QT/.built" ]; then
+    configure_and_build windows -DKORVEL_WINDOWS_QT="$KORVEL_WINDOWS_QT"
+  else
+    configure_and_build windows-cli
+  fi
 }
 
 # Generates ru_RU.UTF-8 unless the system has it already.
@@ -105,7 +114,14 @@ stop_wine() {
 }
 
 run_windows_suites() {
-  _korvel_wine ru_RU.UTF-8 ctest --test-dir "$KORVEL_WINDOWS_BUILD" --output-on-failure -j "$JOBS"
+  if [ -f "$KORVEL_WINDOWS_BUILD/bin/korvel2tqf.exe" ] && declare -F _korvel_windows_display >/dev/null; then
+    # The window's suites run in Windows' own platform, on a virtual display.
+    _korvel_windows_display
+    env -u LC_ALL -u LC_CTYPE LANG=ru_RU.UTF-8 ctest --test-dir "$KORVEL_WINDOWS_BUILD" \
+      --output-on-failure -j "$JOBS"
+  else
+    _korvel_wine ru_RU.UTF-8 ctest --test-dir "$KORVEL_WINDOWS_BUILD" --output-on-failure -j "$JOBS"
+  fi
 }
 
 # The Windows name of a path on this machine (Wine's drive Z: is /).

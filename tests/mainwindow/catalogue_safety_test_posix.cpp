@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
 #include <QFileSystemModel>
 #include <QTest>
 #include <QTreeWidget>
@@ -18,6 +19,7 @@
 #include <filesystem>
 
 #include "controls/open_file_dlg.h"
+#include "controls/qt_path.h"
 #include "database/connection.h"
 #include "database/statement.h"
 #include "platform/native_path.h"
@@ -99,11 +101,11 @@ TEST(CatalogueSafety, LookingIntoTheCatalogueFolderLosesNoOtherProgramsRows) {
     ASSERT_NE(view, nullptr);
     auto* model = qobject_cast<QFileSystemModel*>(view->model());
     for (int waited = 0;
-         waited < 200 && model->rowCount(model->index(QString::fromStdString(folder.string()))) < 3;
+         waited < 200 && model->rowCount(model->index(QDir::fromNativeSeparators(QtPath(folder)))) < 3;
          ++waited)
       QTest::qWait(10);
     for (const char* name : {"catalogue.sqlite", "catalogue.sqlite-wal", "catalogue.sqlite-shm"}) {
-      const QModelIndex index = model->index(QString::fromStdString((folder / name).string()));
+      const QModelIndex index = model->index(QDir::fromNativeSeparators(QtPath(folder / name)));
       ASSERT_TRUE(index.isValid()) << name;
       EXPECT_NE(model->type(index), QString()) << name;  // typed, by name alone
       view->setCurrentIndex(index);
