@@ -169,9 +169,11 @@ TEST(CliInitCatalogue, RegistersTheSourceWhereTheDriverManagerLooks) {
   EXPECT_EQ(UserOdbcIni().string(), r.out.substr(from, r.out.find('\n', from) - from));
 }
 
-class CliCatalogueTest : public ::testing::TestWithParam<std::string> {
+class CliCatalogueTest : public test::LiveCatalogueTest {
  protected:
   void SetUp() override {
+    LiveCatalogueTest::SetUp();
+    if (IsSkipped()) return;
     ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     test::ResetCatalogue(m_db);
   }

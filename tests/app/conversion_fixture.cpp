@@ -12,6 +12,8 @@
 namespace korvel::test {
 
 void ConversionTest::SetUp() {
+  LiveCatalogueTest::SetUp();
+  if (IsSkipped()) return;
   ASSERT_EQ(db.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
   ResetCatalogue(db);
   for (const char* row : {"('KIR', 'Z', 100)", "('KIR', 'N-S', 100)", "('KIR', 'E-W', 100)",

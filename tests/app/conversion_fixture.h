@@ -11,6 +11,7 @@
 
 #include "database/database.h"
 #include "engine/time_arithmetic.h"
+#include "tests/support/databases/live_database.h"
 #include "tests/support/raw_file_builder.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
@@ -25,7 +26,7 @@ struct CatalogueRow {
   std::optional<double> calib, calper;
 };
 
-class ConversionTest : public ::testing::TestWithParam<std::string> {
+class ConversionTest : public LiveCatalogueTest {
  protected:
   void SetUp() override;
   void WriteProgramIni(const std::string& extra = "");

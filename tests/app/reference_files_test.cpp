@@ -12,6 +12,7 @@
 
 #include "database/statement.h"
 #include "tests/app/conversion_fixture.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/databases/live_database.h"
 
 namespace korvel::test {
@@ -19,10 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path DataDir() {
-  const char* dir = std::getenv("KORVEL_TEST_DATA");
-  return dir != nullptr ? fs::path(dir) : fs::path();
-}
+fs::path DataDir() { return fs::path(TestDataDir()); }
 
 std::string Number(std::optional<double> value, const char* format) {
   if (!value) return "NULL";
@@ -32,7 +30,6 @@ std::string Number(std::optional<double> value, const char* format) {
 }
 
 TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
-  ASSERT_FALSE(DataDir().empty()) << "KORVEL_TEST_DATA is not set; run the tests with ctest";
   fs::copy(DataDir() / "raw", Raw(""));
   auto r = Cli({"files", "--station", "KIR", "--channel", "KIR:Z", "--channel", "KIR:N-S",
                 Raw("kir-a.raw"), Raw("kir-b.raw")});

@@ -7,9 +7,11 @@
 namespace korvel {
 namespace {
 
-class ChanListTest : public ::testing::TestWithParam<std::string> {
+class ChanListTest : public test::LiveCatalogueTest {
  protected:
   void SetUp() override {
+    LiveCatalogueTest::SetUp();
+    if (IsSkipped()) return;
     ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     test::ResetCatalogue(m_db);
   }

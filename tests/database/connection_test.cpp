@@ -60,7 +60,7 @@ TEST(Connection, AnUnknownDataSourceFailsWithTheMaskedConnectString) {
   EXPECT_THROW(database.ExecuteSQL("SELECT 1"), CDBException);
 }
 
-class LiveConnectionTest : public ::testing::TestWithParam<std::string> {};
+class LiveConnectionTest : public test::LiveCatalogueTest {};
 
 TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
   ConfigSandbox sandbox;

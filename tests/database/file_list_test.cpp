@@ -47,9 +47,11 @@ double SecondsFromNow(const SQL_TIMESTAMP_STRUCT& t) {
 
 const Catalogue::InUse kNoneInUse = [](const std::string&) { return false; };
 
-class FileListTest : public ::testing::TestWithParam<std::string> {
+class FileListTest : public test::LiveCatalogueTest {
  protected:
   void SetUp() override {
+    LiveCatalogueTest::SetUp();
+    if (IsSkipped()) return;
     ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     test::ResetCatalogue(m_db);
     // Rows are read back on a connection of their own, as another program would.

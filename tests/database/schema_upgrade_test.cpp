@@ -38,9 +38,11 @@ TEST(SchemaUpgrade, StatementsCharacterForCharacter) {
             "ALTER TABLE FILELIST ADD TEND   DOUBLE");
 }
 
-class SchemaUpgradeTest : public ::testing::TestWithParam<std::string> {
+class SchemaUpgradeTest : public test::LiveCatalogueTest {
  protected:
   void SetUp() override {
+    LiveCatalogueTest::SetUp();
+    if (IsSkipped()) return;
     ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     test::ResetCatalogue(m_db);
     m_sqlite = m_db.IsSqlite();

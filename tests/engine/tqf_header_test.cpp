@@ -12,6 +12,7 @@
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace korvel {
 namespace {
@@ -32,9 +33,8 @@ std::string TextOf(const TqfHeader& header) {
 }
 
 TEST(TqfHeader, TheFrozenReferenceFilesReadBackAsTheirRowsSay) {
-  const char* data = std::getenv("KORVEL_TEST_DATA");
-  ASSERT_NE(data, nullptr) << "run the tests with ctest";
-  std::ifstream rows(fs::path(data) / "expected" / "rows.tsv");
+  const fs::path data = test::TestDataDir();
+  std::ifstream rows(data / "expected" / "rows.tsv");
   std::string line;
   std::getline(rows, line);  // the column names
   int checked = 0;

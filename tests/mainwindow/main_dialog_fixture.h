@@ -89,9 +89,11 @@ class TestDialog : public CMainDialog {
   }
 };
 
-class MainDialogFixture : public ::testing::TestWithParam<std::string> {
+class MainDialogFixture : public test::LiveCatalogueTest {
  protected:
   void SetUp() override {
+    LiveCatalogueTest::SetUp();
+    if (IsSkipped()) return;
     ASSERT_EQ(db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
     test::ResetCatalogue(db);
     for (const char* row : {"('KIR', 'Z', 100)", "('KIR', 'SH Z', 100)", "('KIR', 'N-S', 100)",

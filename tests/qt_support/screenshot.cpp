@@ -1,5 +1,7 @@
 #include "tests/qt_support/screenshot.h"
 
+#include "tests/support/test_paths.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -9,9 +11,7 @@
 namespace korvel::test {
 
 QString SaveScreenshot(QWidget& widget, const QString& name) {
-  const QByteArray bin_dir = qgetenv("KORVEL_BIN_DIR");
-  const QDir base(bin_dir.isEmpty() ? QDir::currentPath()
-                                    : QString::fromLocal8Bit(bin_dir) + "/..");
+  const QDir base(QString::fromLocal8Bit(BinDir()) + "/..");
   const QString folder = base.absoluteFilePath(QStringLiteral("screenshots"));
   if (!QDir().mkpath(folder)) return {};
   QCoreApplication::processEvents();  // let pending layout and paints settle

@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <string>
+
+#include "tests/support/test_paths.h"
 #include <vector>
 
 namespace korvel::test {
@@ -16,8 +18,6 @@ struct CommandResult {
   std::string err;
 };
 
-// The folder of the built executables (KORVEL_BIN_DIR, set by the test runner).
-std::string BinDir();
 
 // `while_running`, when given, is called with the child's process id once it
 // has started (to signal it part-way, say); the call then waits for its end.

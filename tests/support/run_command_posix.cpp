@@ -14,13 +14,6 @@ extern char** environ;
 
 namespace korvel::test {
 
-std::string BinDir() {
-  const char* dir = std::getenv("KORVEL_BIN_DIR");
-  if (dir == nullptr)
-    throw std::runtime_error("KORVEL_BIN_DIR is not set; run the tests with ctest");
-  return dir;
-}
-
 CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
                          const std::function<void(pid_t)>& while_running) {
   TempDir capture;

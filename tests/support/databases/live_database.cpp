@@ -11,13 +11,14 @@
 
 namespace korvel::test {
 
-std::vector<std::string> TestDsns() {
-  std::vector<std::string> dsns;
-  if (const char* list = std::getenv("KORVEL_TEST_DSNS")) {
-    std::istringstream words(list);
-    for (std::string dsn; words >> dsn;) dsns.push_back(dsn);
-  }
-  return dsns;
+std::vector<std::string> TestDsns() { return {"TQF_SQLITE", "TQF_PG", "TQF_MARIADB"}; }
+
+bool TestDsnConfigured(const std::string& dsn) {
+  const char* list = std::getenv("KORVEL_TEST_DSNS");
+  std::istringstream words(list != nullptr ? list : "");
+  for (std::string word; words >> word;)
+    if (word == dsn) return true;
+  return false;
 }
 
 std::string TestConnectString(const std::string& dsn) { return "DSN=" + dsn + ";UID=TQF;PWD=KXM;"; }
