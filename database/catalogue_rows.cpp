@@ -61,9 +61,7 @@ bool AnyRowNames(CDatabase& database, const std::string& cpath, const char* crea
   const int next = BindExact(database, count, 1, {Cp1251ToUtf8(cpath)});
   if (creator != nullptr) BindExact(database, count, next, {creator});
   count.Execute();
-  const bool named = count.Fetch() && count.Get<std::int32_t>(1).value_or(0) > 0;
-  count.CloseCursor();
-  return named;
+  return count.FetchCount() > 0;
 }
 
 void DeleteOwnFileRow(CDatabase& database, const std::string& stored_cpath) {

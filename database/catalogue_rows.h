@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "database/database.h"
-#include "engine/coverage.h"
+#include "engine/catalogue.h"
 
 namespace korvel {
 

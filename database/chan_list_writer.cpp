@@ -5,6 +5,7 @@
 #include "database/file_list.h"
 #include "database/statement.h"
 #include "database/transaction.h"
+#include "platform/local_time.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -67,9 +68,7 @@ bool AddMissingChannel(CDatabase& database, const std::string& station, const st
                         " AND " + ExactMatch(database, "CHAN"));
   BindExact(database, present, 1, {sta, chan});
   present.Execute();
-  const long rows = present.Fetch() ? present.Get<std::int32_t>(1).value_or(0) : 0;
-  present.CloseCursor();
-  if (rows > 0) return false;
+  if (present.FetchCount() > 0) return false;
 
   CStatement& insert =
       database.Prepared("INSERT INTO SITECHAN (STA, CHAN, SPS, LDDATE) VALUES (?, ?, ?, ?)");

@@ -12,7 +12,6 @@
 #include "database/reclaimable_file.h"
 #include "database/statement.h"
 #include "database/transaction.h"
-#include "engine/tqf_file.h"
 #include "platform/disk_space.h"
 #include "platform/file_io.h"
 #include "platform/local_time.h"
@@ -22,7 +21,6 @@
 namespace korvel {
 namespace {
 
-constexpr std::uint64_t kFreeSpaceCap = 4294967295ULL;
 // A gigabyte beyond the need lasts longer than a tenth of a second of
 // writing, ours or another program's: within that time the guard trusts its
 // last look instead of asking the disk at every flush.
@@ -52,14 +50,6 @@ constexpr const char* kCommonColumns =
     "STA, CH, CREATER, LDDATE, TBEGIN, TQTY, SPS, GAIN, DATATYPE, FOFF, CPATH";
 
 }  // namespace
-
-std::tm LocalTimeNow() { return LocalTimeOf(std::time(nullptr)); }
-
-std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory) {
-  const auto free = AvailableDiskSpace(NativePath(directory));
-  if (!free) return std::nullopt;
-  return std::min(*free, kFreeSpaceCap);
-}
 
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
                                 const std::string& channel, double tbegin, double tqty, double sps,

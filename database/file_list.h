@@ -65,11 +65,4 @@ class CFileList : public Catalogue {
   bool m_columns_checked = false;
 };
 
-// Bytes free for this user below a directory, capped at 4294967295; nothing
-// when the directory cannot be queried.
-std::optional<std::uint64_t> FreeDiskSpace(const std::string& directory);
-
-// The local time now, whole seconds.
-std::tm LocalTimeNow();
-
 }  // namespace korvel

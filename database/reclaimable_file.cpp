@@ -1,6 +1,5 @@
 #include "database/reclaimable_file.h"
 
-#include "engine/tqf_file.h"
 #include "platform/file_io.h"
 #include "platform/native_path.h"
 

@@ -133,7 +133,7 @@ bool HoldsLongerValues(CDatabase& database, const std::string& table, const std:
   CStatement count(database);
   count.ExecDirect("SELECT COUNT(*) FROM " + table + " WHERE " + measure + "(" + column + ") > " +
                    std::to_string(length));
-  return count.Fetch() && count.Get<std::int32_t>(1).value_or(0) > 0;
+  return count.FetchCount() > 0;
 }
 
 // MySQL and MariaDB outside strict mode cut what no longer fits and say

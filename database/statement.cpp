@@ -100,6 +100,12 @@ bool CStatement::Fetch() {
 
 void CStatement::CloseCursor() { SQLFreeStmt(m_hstmt, SQL_CLOSE); }
 
+std::int32_t CStatement::FetchCount() {
+  const std::int32_t count = Fetch() ? Get<std::int32_t>(1).value_or(0) : 0;
+  CloseCursor();
+  return count;
+}
+
 bool CStatement::GetData(int column, SQLSMALLINT c_type, SQLPOINTER data, SQLLEN size) {
   SQLLEN indicator = 0;
   Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), c_type, data, size, &indicator),

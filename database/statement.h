@@ -61,6 +61,9 @@ class CStatement {
 
   bool Fetch();
   void CloseCursor();
+  // An executed "SELECT COUNT(*) ..." read: its one number (0 without a
+  // row), the cursor closed again for the statement's next use.
+  std::int32_t FetchCount();
   // A column of the current row, numbered from 1; nothing for NULL.
   template <typename T>
   std::optional<T> Get(int column);

@@ -22,6 +22,15 @@ inline constexpr const char* kOwnCreator = "korvel2TQF";
 inline constexpr const char* kDeletableCreator = "DRANOVEX";
 inline constexpr std::uint64_t kSpaceReserve = 10485760;  // 10 MiB
 
+// One catalogued file, whoever wrote it, as the coverage report reads it.
+struct CoverageFile {
+  std::string station;  // code page 1251
+  std::string channel;  // code page 1251
+  double start = 0.0;   // seconds since 1970, UTC
+  double duration = 0.0;
+  double sampling_rate = 0.0;
+};
+
 // One of our own rows, as a later run may find it to continue its file.
 struct CataloguedFile {
   std::string cpath;  // code page 1251, as stored without trailing blanks

@@ -12,14 +12,12 @@
 
 #include "engine/conversion_host.h"
 #include "engine/file_error.h"
+#include "engine/operator_texts.h"
 #include "engine/output_writer.h"
 #include "engine/time_arithmetic.h"
 
 namespace korvel {
 
-inline constexpr const char* kCommandCaption = "KORVEL->TQF";
-inline constexpr const char* kFileErrorCaption = "Korvel->TQF";
-inline constexpr const char* kErrorCaption = "korvel2tqf";
 inline constexpr const char* kNoOutputRootText =
     "Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)";
 
@@ -87,13 +85,5 @@ bool RefuseWithoutOutputRoot(const std::string& output_root, ConversionHost& hos
 // operator picks anything.
 bool RefuseWithoutOutputRoot(ConversionHost& host);
 
-// An error's own text as the operator is shown it: at most 255 characters,
-// cut on a character boundary.
-inline constexpr std::size_t kErrorTextLength = 255;
-std::string ErrorTextForOperator(const std::string& text_utf8);
-
-// printf with one %s (UTF-8) filled so that the text keeps within `limit`
-// characters: a long value loses its beginning to "...".
-std::string FormatWithin(std::size_t limit, const char* format_utf8, const std::string& value_utf8);
 
 }  // namespace korvel

@@ -7,18 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/catalogue.h"
 #include "engine/time_arithmetic.h"
 
 namespace korvel {
-
-// One catalogued file, whoever wrote it.
-struct CoverageFile {
-  std::string station;  // code page 1251
-  std::string channel;  // code page 1251
-  EpochSeconds start = 0.0;
-  double duration = 0.0;
-  double sampling_rate = 0.0;
-};
 
 enum class StretchKind { kGap, kOverlap };
 

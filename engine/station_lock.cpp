@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/conversion_commands.h"
+#include "engine/operator_texts.h"
 #include "platform/text1251.h"
 
 namespace korvel {

@@ -110,19 +110,6 @@ std::string StationLockPath(std::string_view output_root, std::string_view stati
   return TqfFullPath(output_root, FileNameForm(station) + "/" + kStationLockFile);
 }
 
-bool IsAbsoluteStoredPath(std::string_view cpath) {
-  return !cpath.empty() && (cpath.front() == '/' || cpath.front() == '\\');
-}
-
-bool ClimbsOutOfRoot(std::string_view cpath) {
-  for (std::size_t start = 0; start <= cpath.size();) {
-    const std::size_t end = std::min(cpath.find_first_of("/\\", start), cpath.size());
-    if (cpath.substr(start, end - start) == "..") return true;
-    start = end + 1;
-  }
-  return false;
-}
-
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path) {
   return WithTrailingSeparator(std::string(output_root)) +
          NativeSeparators(std::string(relative_path));

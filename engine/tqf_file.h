@@ -43,12 +43,6 @@ inline constexpr const char* kStationLockFile = ".korvel2tqf.lock";
 // The lock file of a station's output folder.
 std::string StationLockPath(std::string_view output_root, std::string_view station);
 
-// A path as the catalogue stores it: absolute when it begins with "/" or "\".
-bool IsAbsoluteStoredPath(std::string_view cpath);
-// A relative stored path with a ".." part between either separator: it
-// would lead out of the output root.
-bool ClimbsOutOfRoot(std::string_view cpath);
-
 // The output root followed by the relative path, the native separator
 // between them and in place of the relative path's "/" (Windows: "\").
 std::string TqfFullPath(std::string_view output_root, std::string_view relative_path);

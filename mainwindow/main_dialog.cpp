@@ -28,6 +28,7 @@
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "engine/conversion_commands.h"
+#include "engine/time_window.h"
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/coverage_dialog.h"
@@ -126,13 +127,11 @@ std::optional<CoverageReport> CMainDialog::CoverageOfSelection() {
   double length = 0.0;
   ReadTimeWindow(start, length);
   std::vector<CoverageFile> files;
-  try {
-    WaitCursor wait(*this);
-    files = ReadCoverageFiles(m_database, stations);
-  } catch (const CDBException& e) {
-    m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle, MessageIcon::Error);
+  if (!ShowingDatabaseErrors([&] {
+        WaitCursor wait(*this);
+        files = ReadCoverageFiles(m_database, stations);
+      }))
     return std::nullopt;
-  }
   return ComputeCoverage(
       stations, files,
       length > 0 ? std::optional<TimeSpan>(TimeSpan{start, start + length}) : std::nullopt);
@@ -350,13 +349,21 @@ void CMainDialog::OnStationSelectionChange() {
   };
   for (const std::string& station : std::vector<std::string>(m_listed_stations))
     if (!is_selected(station)) RemoveStationChannels(station);
-  try {
+  ShowingDatabaseErrors([&] {
     for (const std::string& station : selected)
       if (std::find(m_listed_stations.begin(), m_listed_stations.end(), station) ==
           m_listed_stations.end())
         AddStationChannels(station);
+  });
+}
+
+bool CMainDialog::ShowingDatabaseErrors(const std::function<void()>& work) {
+  try {
+    work();
+    return true;
   } catch (const CDBException& e) {
     m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle, MessageIcon::Error);
+    return false;
   }
 }
 
@@ -393,13 +400,7 @@ void CMainDialog::SelectAllStations() {
     m_station_list->item(i)->setSelected(true);
     const std::string station = Text1251(m_station_list->item(i)->text());
     RemoveStationChannels(station);
-    try {
-      AddStationChannels(station);
-    } catch (const CDBException& e) {
-      m_operator.Message(ErrorTextForOperator(e.ErrorText()), kApplicationTitle,
-                         MessageIcon::Error);
-      return;
-    }
+    if (!ShowingDatabaseErrors([&] { AddStationChannels(station); })) return;
   }
 }
 
@@ -480,10 +481,7 @@ void CMainDialog::ReadTimeWindow(EpochSeconds& start, double& length) const {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   m_start_edit->ReadDateTime(year, month, day, hour, minute, second);
   start = ToEpochSeconds(year, month, day, hour, minute, static_cast<float>(second));
-  int hours = 0, minutes = 0, seconds = 0;
-  std::sscanf(Text1251(m_length_edit->text()).c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes,
-              &seconds);
-  length = hours * 3600.0 + minutes * 60.0 + seconds;
+  length = ParseWindowLength(Text1251(m_length_edit->text()));
 }
 
 bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_operator); }

@@ -5,6 +5,7 @@
 // status line, the command buttons and the wait cursor.
 
 #include <QDialog>
+#include <functional>
 #include <QStringList>
 #include <filesystem>
 #include <optional>
@@ -54,6 +55,9 @@ class CMainDialog : public QDialog, public ConversionHost {
   // The window's own operations.
   void OnStationSelectionChange();
   void AddStationChannels(const std::string& station);
+  // Runs `work`; a catalogue error it raises is shown to the operator.
+  // Whether it ran to its end.
+  bool ShowingDatabaseErrors(const std::function<void()>& work);
   void RemoveStationChannels(const std::string& station);
   void SelectAllStations();
   void DeselectAllStations();

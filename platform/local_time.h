@@ -15,4 +15,7 @@ inline std::tm LocalTimeOf(std::time_t moment) {
   return local;
 }
 
+// The local time now, whole seconds.
+inline std::tm LocalTimeNow() { return LocalTimeOf(std::time(nullptr)); }
+
 }  // namespace korvel

@@ -1,5 +1,7 @@
 #include "platform/native_path.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 bool IsPathSeparator(char c) {
@@ -29,6 +31,19 @@ std::string CataloguePathText(const std::filesystem::path& path) {
     for (char& c : text)
       if (c == kPathSeparator) c = '/';
   return text;
+}
+
+bool IsAbsoluteStoredPath(std::string_view cpath) {
+  return !cpath.empty() && (cpath.front() == '/' || cpath.front() == '\\');
+}
+
+bool ClimbsOutOfRoot(std::string_view cpath) {
+  for (std::size_t start = 0; start <= cpath.size();) {
+    const std::size_t end = std::min(cpath.find_first_of("/\\", start), cpath.size());
+    if (cpath.substr(start, end - start) == "..") return true;
+    start = end + 1;
+  }
+  return false;
 }
 
 }  // namespace korvel

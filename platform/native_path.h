@@ -52,4 +52,10 @@ std::string NativeSeparators(std::string text);
 // parts, as the catalogue stores it.
 std::string CataloguePathText(const std::filesystem::path& path);
 
+// A path as the catalogue stores it: absolute when it begins with "/" or "\".
+bool IsAbsoluteStoredPath(std::string_view cpath);
+// A relative stored path with a ".." part between either separator: it
+// would lead out of the output root.
+bool ClimbsOutOfRoot(std::string_view cpath);
+
 }  // namespace korvel

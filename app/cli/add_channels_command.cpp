@@ -86,4 +86,23 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
   });
 }
 
+CliCommand AddAddChannelsCommand(CLI::App& app) {
+  auto files = std::make_shared<std::vector<std::string>>();
+  CLI::App* add_channels = app.add_subcommand(
+      "add-channels",
+      "add to SITECHAN the channels of raw files that it does not list: for each file,\n"
+      "a row (station, channel, rate) per channel whose station has no row of that\n"
+      "channel, names upper-cased as the conversion compares them, LDDATE now, the\n"
+      "other columns NULL; rows already there are never changed. Prints the rows\n"
+      "added (station, channel, rate, tab-separated); a file that is not a usable raw\n"
+      "file is named on standard error with the reason, and the other files go on.\n"
+      "Exit status 0 every file was read (also when nothing was missing), 1 a file\n"
+      "was refused, 3 and 4 as for every command (rows added before a database error\n"
+      "stay)");
+  add_channels->add_option("FILE", *files, "raw files")->required();
+  return {add_channels, [files](const ConnectionOptions& connection) {
+            return RunAddChannels(connection, *files);
+          }};
+}
+
 }  // namespace korvel::cli

@@ -1,7 +1,7 @@
 #pragma once
 // The archive's reports: what the catalogue covers of a time window
 // (coverage), and whether the files below the output root are what their
-// rows say (verify). Each adds its subcommand to the command line.
+// rows say (verify). Their subcommands: AddCoverageCommand, AddVerifyCommand.
 
 #include <CLI/CLI.hpp>
 #include <string>
@@ -23,7 +23,6 @@ struct CoverageOptions {
   bool all_times = false;
   std::string svg;  // the picture's file; empty: none
 };
-CLI::App* AddCoverageCommand(CLI::App& app, CoverageOptions& options);
 // 0 nothing missing or doubled, 1 a gap or overlap (or a station without
 // files), 2 usage, 3 no connection, 4 a database error, 5 the picture could
 // not be written.
@@ -33,7 +32,6 @@ struct VerifyOptions {
   std::vector<std::string> stations;  // UTF-8; default: every station of korvel2tqf.ini
   bool fix = false;
 };
-CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options);
 // 0 every file and row agree, 1 something does not, 2 usage, 3 no
 // connection, 4 a database error, 5 no output root, 6 --fix left a station
 // alone because another converter was writing it.

@@ -94,4 +94,65 @@ int RunUpgradeSchema(const ConnectionOptions& connection) {
   });
 }
 
+namespace {
+
+// What the help says of each system's places.
+#ifdef _WIN32
+constexpr const char* kDataSourceWhere = "a user data source of the driver \"SQLite3 ODBC Driver\"";
+constexpr const char* kDefaultCatalogue = "%LOCALAPPDATA%\\tqf\\catalogue.sqlite";
+#else
+constexpr const char* kDataSourceWhere = "$ODBCINI, else ~/.odbc.ini";
+constexpr const char* kDefaultCatalogue =
+    "$XDG_DATA_HOME/tqf/catalogue.sqlite, ~/.local/share/tqf/catalogue.sqlite";
+#endif
+
+}  // namespace
+
+CliCommand AddInitCatalogueCommand(CLI::App& app) {
+  auto database_file = std::make_shared<std::string>();
+  CLI::App* init = app.add_subcommand(
+      "init-catalogue",
+      "create the embedded SQLite catalogue (FILELIST, SITECHAN and their indexes) and\n"
+      "register it as the user ODBC data source \"TQF\" (or --dsn NAME; " +
+          std::string(kDataSourceWhere) +
+          ").\n"
+          "A data source of the name that exists already (user or system) is never changed:\n"
+          "when it opens, the tables are made there; when it does not, nothing is done and\n"
+          "the message says where it is defined. Running it again changes nothing");
+  init->add_option("--database", *database_file,
+                   "database file (default: " + std::string(kDefaultCatalogue) + ")");
+  return {init, [database_file](const ConnectionOptions& connection) {
+            return RunInitCatalogue(connection, *database_file);
+          }};
+}
+
+CliCommand AddChannelsCommand(CLI::App& app) {
+  auto station = std::make_shared<std::string>();
+  CLI::App* channels = app.add_subcommand(
+      "channels",
+      "list a station's SITECHAN rows: channel, sampling rate, and x where the window\n"
+      "ticks the channel when the station is picked (Z, N-S, E-W)");
+  channels->add_option("--station", *station, "station name")->required();
+  return {channels, [station](const ConnectionOptions& connection) {
+            return RunChannels(connection, *station);
+          }};
+}
+
+CliCommand AddCreateTablesCommand(CLI::App& app) {
+  CLI::App* create_tables = app.add_subcommand(
+      "create-tables",
+      "create FILELIST, SITECHAN and the indexes FILELIST (CPATH), FILELIST (STA, CREATER)\n"
+      "and SITECHAN (STA) on the data source where they are missing (a new server catalogue)");
+  return {create_tables, RunCreateTables};
+}
+
+CliCommand AddUpgradeSchemaCommand(CLI::App& app) {
+  CLI::App* upgrade = app.add_subcommand(
+      "upgrade-schema",
+      "add FILELIST's optional columns LCODE, CALPER, CALIB, FOFF and TEND, or declare\n"
+      "their types again (the window's CHKDB switch); exit 1 when a change failed; also\n"
+      "names the catalogue indexes that are missing, without creating them");
+  return {upgrade, RunUpgradeSchema};
+}
+
 }  // namespace korvel::cli

@@ -1,6 +1,8 @@
 #pragma once
 // The subcommands of korvel2tqf-cli; each returns the process exit status.
 
+#include <CLI/CLI.hpp>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +24,24 @@ struct ConnectionOptions {
   std::string user;
   std::string password;
 };
+
+// A subcommand as main() sees it: its parser, and what runs it once the
+// command line chose it. Each Add…Command keeps its own options.
+struct CliCommand {
+  CLI::App* parser = nullptr;
+  std::function<int(const ConnectionOptions&)> run;
+};
+CliCommand AddInfoCommand(CLI::App& app);
+CliCommand AddInitCatalogueCommand(CLI::App& app);
+CliCommand AddChannelsCommand(CLI::App& app);
+CliCommand AddAddChannelsCommand(CLI::App& app);
+CliCommand AddCreateTablesCommand(CLI::App& app);
+CliCommand AddUpgradeSchemaCommand(CLI::App& app);
+CliCommand AddConvertCommand(CLI::App& app);
+CliCommand AddFilesCommand(CLI::App& app);
+CliCommand AddDirCommand(CLI::App& app);
+CliCommand AddCoverageCommand(CLI::App& app);
+CliCommand AddVerifyCommand(CLI::App& app);
 
 // The summary rows of each file: station, channel, rate, start, duration.
 int RunInfo(const std::vector<std::string>& files);

@@ -138,4 +138,91 @@ int RunDir(const ConnectionOptions& connection, const ConvertOptions& options) {
                           });
 }
 
+namespace {
+
+// What convert, files and dir share: the channels and how the output is
+// written.
+void AddConversionOptions(CLI::App* command, ConvertOptions& options) {
+  command
+      ->add_option("--channel", options.channels,
+                   "a STATION:CHANNEL pair to convert, as the window lists it (repeatable);\n"
+                   "default: the station's SITECHAN channels Z, N-S and E-W")
+      ->allow_extra_args(false);
+  command->add_flag("--no-coalesce", options.no_coalesce,
+                    "send a file's catalogue row at every flush instead of once per raw file\n"
+                    "(the same final rows, more statements; for comparison runs)");
+  command
+      ->add_option("--lock-wait", options.lock_wait,
+                   "seconds to wait for a station that another converter is writing (its\n"
+                   "lock file .korvel2tqf.lock in the station's output folder) before leaving\n"
+                   "it with exit status 6; default: korvel2tqf.ini SYSTEM/LOCKWAIT, else 0")
+      ->check(CLI::NonNegativeNumber);
+  command->add_flag("--no-lock", options.no_lock,
+                    "convert without station locks (as korvel2tqf.ini SYSTEM/LOCK=0 does), for\n"
+                    "output folders on file systems that have none; two converters of one\n"
+                    "station must then never run at once. Without it, a station whose lock\n"
+                    "file cannot be made or locked is left with exit status 6");
+  command->add_flag("--continue", options.continue_output,
+                    "let a channel continue the output file of an earlier run that ends where\n"
+                    "its samples begin (as korvel2tqf.ini SYSTEM/CONTINUE=1 does)");
+  command->add_flag("--stats", options.stats,
+                    "at the end, print to standard error the catalogue statements sent, the\n"
+                    "flushes and the statements per flush");
+}
+
+}  // namespace
+
+CliCommand AddConvertCommand(CLI::App& app) {
+  auto options = std::make_shared<ConvertOptions>();
+  CLI::App* convert = app.add_subcommand(
+      "convert",
+      "what the window's \"Конвертировать\" does: for each station, the raw files of its\n"
+      "data directory (korvel2tqf.ini: the station's DIR, else SYSTEM DIR, else " +
+          std::string(kDefaultDataDirectory) +
+          ")\n"
+          "that overlap the time window, written below tqf.ini DATA/DIR and catalogued");
+  convert
+      ->add_option("--station", options->stations,
+                   "station (repeatable; default: every station listed in korvel2tqf.ini)")
+      ->allow_extra_args(false);
+  convert->add_option("--start", options->start,
+                      "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
+  convert->add_option("--length", options->length,
+                      "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY)");
+  convert->add_flag("--all-times", options->all_times,
+                    "no time filter: every file of the station");
+  AddConversionOptions(convert, *options);
+  return {convert, [options](const ConnectionOptions& connection) {
+            return RunConvert(connection, *options);
+          }};
+}
+
+CliCommand AddFilesCommand(CLI::App& app) {
+  auto options = std::make_shared<ConvertOptions>();
+  CLI::App* files = app.add_subcommand(
+      "files",
+      "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
+      "first file that gives nothing");
+  files->add_option("--station", options->current_station, "the current station")->required();
+  files->add_option("FILE", options->files, "raw files")->required();
+  AddConversionOptions(files, *options);
+  return {files, [options](const ConnectionOptions& connection) {
+            return RunFiles(connection, *options);
+          }};
+}
+
+CliCommand AddDirCommand(CLI::App& app) {
+  auto options = std::make_shared<ConvertOptions>();
+  CLI::App* dir = app.add_subcommand(
+      "dir",
+      "what \"Конв. каталог(и)...\" does: every raw file of the station in DIR, whole\n"
+      "(sub-directories too when korvel2tqf.ini SYSTEM/SCANDIR is non-zero)");
+  dir->add_option("--station", options->current_station, "the current station")->required();
+  dir->add_option("DIR", options->directory, "directory")->required();
+  AddConversionOptions(dir, *options);
+  return {dir, [options](const ConnectionOptions& connection) {
+            return RunDir(connection, *options);
+          }};
+}
+
 }  // namespace korvel::cli

@@ -38,7 +38,8 @@ std::vector<std::string> ReportStations(const std::vector<std::string>& asked) {
   return once;
 }
 
-CLI::App* AddCoverageCommand(CLI::App& app, CoverageOptions& options) {
+CliCommand AddCoverageCommand(CLI::App& app) {
+  auto options = std::make_shared<CoverageOptions>();
   CLI::App* coverage = app.add_subcommand(
       "coverage",
       "what the catalogue's files (every creator's) cover of the time window, per station\n"
@@ -46,21 +47,23 @@ CLI::App* AddCoverageCommand(CLI::App& app, CoverageOptions& options) {
       "channel, gap|overlap, start, end, seconds), then per channel: station, channel,\n"
       "coverage, percent covered, files; exit 1 when anything is missing or doubled");
   coverage
-      ->add_option("--station", options.stations,
+      ->add_option("--station", options->stations,
                    "station (repeatable; default: every station listed in korvel2tqf.ini)")
       ->allow_extra_args(false);
   coverage->add_option(
-      "--start", options.start,
+      "--start", options->start,
       "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
   CLI::Option* length = coverage->add_option(
-      "--length", options.length,
+      "--length", options->length,
       "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY; 00:00:00: all times)");
-  CLI::Option* all_times = coverage->add_flag("--all-times", options.all_times,
+  CLI::Option* all_times = coverage->add_flag("--all-times", options->all_times,
                                               "from the first start to the last end of the files");
   length->excludes(all_times);
-  coverage->add_option("--svg", options.svg,
+  coverage->add_option("--svg", options->svg,
                        "also draw the report as a timeline into this SVG file");
-  return coverage;
+  return {coverage, [options](const ConnectionOptions& connection) {
+            return RunCoverage(connection, *options);
+          }};
 }
 
 int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& options) {

@@ -20,4 +20,15 @@ int RunInfo(const std::vector<std::string>& files) {
   return any ? kConverted : kNothing;
 }
 
+CliCommand AddInfoCommand(CLI::App& app) {
+  auto files = std::make_shared<std::vector<std::string>>();
+  CLI::App* info = app.add_subcommand(
+      "info",
+      "print the summary of raw files: one line per channel with station, channel,\n"
+      "sampling rate, start and duration separated by tabs; nothing for a file that\n"
+      "is not a usable raw file");
+  info->add_option("FILE", *files, "raw files")->required();
+  return {info, [files](const ConnectionOptions&) { return RunInfo(*files); }};
+}
+
 }  // namespace korvel::cli

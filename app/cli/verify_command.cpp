@@ -174,7 +174,8 @@ class Verification {
 
 }  // namespace
 
-CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options) {
+CliCommand AddVerifyCommand(CLI::App& app) {
+  auto options = std::make_shared<VerifyOptions>();
   CLI::App* verify = app.add_subcommand(
       "verify",
       "check the archive against its catalogue: every FILELIST row of the stations (every\n"
@@ -184,16 +185,18 @@ CLI::App* AddVerifyCommand(CLI::App& app, VerifyOptions& options) {
       "orphans. One line per problem (missing, length, header, orphan), then the count;\n"
       "exit 1 when anything does not agree");
   verify
-      ->add_option("--station", options.stations,
+      ->add_option("--station", options->stations,
                    "station (repeatable; default: every station listed in korvel2tqf.ini)")
       ->allow_extra_args(false);
-  verify->add_flag("--fix", options.fix,
+  verify->add_flag("--fix", options->fix,
                    "mend only our own rows and files (korvel2TQF), under the station's lock:\n"
                    "delete a row whose file is missing, set TQTY of a row whose file holds fewer\n"
                    "samples, cut a file that holds more samples back to its row (a killed run\n"
                    "leaves such files), register an orphan with a valid header of ours; the\n"
                    "rest is left");
-  return verify;
+  return {verify, [options](const ConnectionOptions& connection) {
+            return RunVerify(connection, *options);
+          }};
 }
 
 int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options) {

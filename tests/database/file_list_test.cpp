@@ -15,6 +15,7 @@
 #include "database/db_exception.h"
 #include "database/file_list.h"
 #include "database/statement.h"
+#include "platform/disk_space.h"
 #include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
