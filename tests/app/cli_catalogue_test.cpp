@@ -169,16 +169,9 @@ TEST(CliInitCatalogue, RegistersTheSourceWhereTheDriverManagerLooks) {
   EXPECT_EQ(UserOdbcIni().string(), r.out.substr(from, r.out.find('\n', from) - from));
 }
 
-class CliCatalogueTest : public test::LiveCatalogueTest {
+class CliCatalogueTest : public test::FreshCatalogueTest {
  protected:
-  void SetUp() override {
-    LiveCatalogueTest::SetUp();
-    if (IsSkipped()) return;
-    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
-    test::ResetCatalogue(m_db);
-  }
   test::ConfigSandbox m_sandbox;  // no tqf.ini of the user's: the built-in TQF/KXM login
-  CDatabase m_db;
 };
 
 TEST_P(CliCatalogueTest, ChannelsListsTheStationWithTheWindowsTicks) {

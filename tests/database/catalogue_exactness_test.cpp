@@ -16,14 +16,8 @@
 namespace korvel {
 namespace {
 
-class CatalogueExactness : public test::LiveCatalogueTest {
+class CatalogueExactness : public test::FreshCatalogueTest {
  protected:
-  void SetUp() override {
-    LiveCatalogueTest::SetUp();
-    if (IsSkipped()) return;
-    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
-    test::ResetCatalogue(m_db);
-  }
   std::vector<std::string> Paths() {
     CStatement s(m_db);
     s.ExecDirect("SELECT CPATH, CREATER FROM FILELIST ORDER BY CREATER, CPATH");
@@ -34,7 +28,6 @@ class CatalogueExactness : public test::LiveCatalogueTest {
     std::sort(paths.begin(), paths.end());  // in bytes, whatever the collation
     return paths;
   }
-  CDatabase m_db;
   test::RecordingNotifier m_notifier;
 };
 

@@ -7,14 +7,8 @@
 namespace korvel {
 namespace {
 
-class ChanListTest : public test::LiveCatalogueTest {
+class ChanListTest : public test::FreshCatalogueTest {
  protected:
-  void SetUp() override {
-    LiveCatalogueTest::SetUp();
-    if (IsSkipped()) return;
-    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
-    test::ResetCatalogue(m_db);
-  }
   void AddChannel(const std::string& sta, const std::string& chan, std::optional<double> sps) {
     CStatement s(m_db);
     s.Prepare("INSERT INTO SITECHAN (STA, CHAN, NGROUP, SPS, DESCR) VALUES (?, ?, 2, ?, 'd')");
@@ -31,7 +25,6 @@ class ChanListTest : public test::LiveCatalogueTest {
       n.Execute();
     }
   }
-  CDatabase m_db;
 };
 
 TEST_P(ChanListTest, ListsOneStationInTheDatabasesOrder) {

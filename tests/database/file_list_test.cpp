@@ -48,13 +48,11 @@ double SecondsFromNow(const SQL_TIMESTAMP_STRUCT& t) {
 
 const Catalogue::InUse kNoneInUse = [](const std::string&) { return false; };
 
-class FileListTest : public test::LiveCatalogueTest {
+class FileListTest : public test::FreshCatalogueTest {
  protected:
   void SetUp() override {
-    LiveCatalogueTest::SetUp();
-    if (IsSkipped()) return;
-    ASSERT_EQ(m_db.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
-    test::ResetCatalogue(m_db);
+    FreshCatalogueTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     // Rows are read back on a connection of their own, as another program would.
     ASSERT_EQ(m_reader.OpenEx(test::TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
   }
@@ -111,7 +109,6 @@ class FileListTest : public test::LiveCatalogueTest {
     s.Execute();
   }
 
-  CDatabase m_db;
   CDatabase m_reader;
   RecordingNotifier m_notifier;
 };

@@ -21,6 +21,13 @@ bool TestDsnConfigured(const std::string& dsn) {
   return false;
 }
 
+void FreshCatalogueTest::SetUp() {
+  LiveCatalogueTest::SetUp();
+  if (IsSkipped()) return;
+  ASSERT_EQ(m_db.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+  ResetCatalogue(m_db);
+}
+
 std::string TestConnectString(const std::string& dsn) { return "DSN=" + dsn + ";UID=TQF;PWD=KXM;"; }
 
 void ResetCatalogue(CDatabase& database) {

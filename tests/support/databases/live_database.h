@@ -26,6 +26,13 @@ class LiveCatalogueTest : public ::testing::TestWithParam<std::string> {
       GTEST_SKIP() << GetParam() << " is not among KORVEL_TEST_DSNS (tools/test starts the servers)";
   }
 };
+
+// The same with a fresh catalogue on the case's data source, in m_db.
+class FreshCatalogueTest : public LiveCatalogueTest {
+ protected:
+  void SetUp() override;
+  CDatabase m_db;
+};
 // The servers' second login, TQFDML: it may change rows but not tables, and
 // its password needs braces in a connect string.
 inline constexpr const char* kDmlPassword = "ab;cd}x";
