@@ -30,6 +30,8 @@ double ReadLockWaitSeconds() {
 
 bool ReadStationLocks() { return GetProfileInt("SYSTEM", "LOCK", 1, ProgramIniPath()) != 0; }
 
+bool ReadDurableOutput() { return GetProfileInt("SYSTEM", "DURABLE", 0, ProgramIniPath()) != 0; }
+
 int ReadContinueOutput() { return GetProfileInt("SYSTEM", "CONTINUE", 0, ProgramIniPath()); }
 
 bool ProgramIniNamesStation(const std::string& station) {

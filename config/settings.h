@@ -48,6 +48,10 @@ bool ReadStationLocks();
 // be continued (off by default).
 int ReadContinueOutput();
 
+// "korvel2tqf.ini" SYSTEM/DURABLE: non-zero puts each output file's bytes on
+// the disk itself before its catalogue row is committed (off by default).
+bool ReadDurableOutput();
+
 // The names of STA0 .. STA(n-1) with n = SYSTEM/NSTA; empty names skipped.
 std::vector<std::string> ReadStationNames();
 

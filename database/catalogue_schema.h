@@ -25,6 +25,7 @@ struct CatalogueIndex {
 inline constexpr CatalogueIndex kCatalogueIndexes[] = {
     {"FILELIST_CPATH", "FILELIST", "CPATH"},
     {"FILELIST_STA_CREATER", "FILELIST", "STA, CREATER"},
+    {"FILELIST_STA_CH_TBEGIN", "FILELIST", "STA, CH, TBEGIN"},
     {"SITECHAN_STA", "SITECHAN", "STA"},
 };
 

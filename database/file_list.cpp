@@ -51,11 +51,35 @@ constexpr const char* kCommonColumns =
 
 }  // namespace
 
+void CFileList::JoinRowGroup() {
+  if (m_group_wanted && !m_group) m_group.emplace(m_database);
+}
+
+void CFileList::CommitRowGroup() {
+  m_group_wanted = false;
+  if (!m_group) return;
+  // The transaction is over whatever the commit answers: refused, it was
+  // rolled back.
+  try {
+    m_group->Commit();
+  } catch (const CDBException&) {
+    m_group.reset();
+    throw;
+  }
+  m_group.reset();
+}
+
+void CFileList::RollBackRowGroup() {
+  m_group_wanted = false;
+  m_group.reset();
+}
+
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
                                 const std::string& channel, double tbegin, double tqty, double sps,
                                 double calib, double calper, int gain, int datatype) {
   WarnOnceOfLossyColumns();
   const std::string path = Cp1251ToUtf8(cpath);
+  JoinRowGroup();
   // A file is catalogued once: every older row of the path goes, in one step
   // with the new row, so that a refused insert leaves the older rows.
   CTransaction transaction(m_database);
@@ -83,6 +107,7 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   // (and its creator, by which the space guard may reclaim its file).
   // CALIB and CALPER are not named, so a row keeps them. The update, and
   // the row made when there is none, are one step.
+  JoinRowGroup();
   CTransaction transaction(m_database);
   CStatement& update = m_database.Prepared(
       "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
@@ -125,36 +150,47 @@ void CFileList::WarnOnceOfLossyColumns() {
 }
 
 void CFileList::ForgetOwnFile(const std::string& cpath) {
+  JoinRowGroup();
   DeleteOwnFileRow(m_database, Cp1251ToUtf8(cpath));
 }
 
-std::vector<CataloguedFile> CFileList::OwnFilesStartingBetween(const std::string& station,
-                                                               const std::string& channel,
-                                                               double earliest, double latest) {
-  CDatabase& db = m_database;
-  CStatement& select = db.Prepared(
-      "SELECT CPATH, " + ExactDouble(db, "TBEGIN") + ", " + ExactDouble(db, "TQTY") + ", " +
+std::string LatestOwnFileQuery(CDatabase& db) {
+  // Descending through the index on (STA, CH, TBEGIN), the first of our own
+  // rows is the answer: the scan stops there. A NULL TBEGIN sorts first on
+  // some servers and is no start to continue from.
+  const std::string select =
+      "CPATH, " + ExactDouble(db, "TBEGIN") + ", " + ExactDouble(db, "TQTY") + ", " +
       ExactDouble(db, "SPS") + ", " + ExactDouble(db, "CALIB") + ", " + ExactDouble(db, "CALPER") +
       " FROM FILELIST WHERE " + ExactMatch(db, "STA") + " AND " + ExactMatch(db, "CH") + " AND " +
-      ExactMatch(db, "CREATER") + " AND TBEGIN >= ? AND TBEGIN <= ?");
-  const int next =
-      BindExact(db, select, 1, {Cp1251ToUtf8(station), Cp1251ToUtf8(channel), kOwnCreator});
-  select.Bind(next, earliest);
-  select.Bind(next + 1, latest);
+      ExactMatch(db, "CREATER") + " AND TBEGIN IS NOT NULL ORDER BY TBEGIN DESC";
+  // The one-row forms of the dialects; SQLite counts as Access by kind.
+  if (db.Kind() == DbmsKind::MsSql || (db.Kind() == DbmsKind::Access && !db.IsSqliteConnection()))
+    return "SELECT TOP 1 " + select;
+  if (db.Kind() == DbmsKind::Oracle) return "SELECT " + select + " FETCH FIRST 1 ROWS ONLY";
+  return "SELECT " + select + " LIMIT 1";
+}
+
+std::optional<CataloguedFile> CFileList::LatestOwnFile(const std::string& station,
+                                                       const std::string& channel) {
+  CDatabase& db = m_database;
+  CStatement& select = db.Prepared(LatestOwnFileQuery(db));
+  BindExact(db, select, 1, {Cp1251ToUtf8(station), Cp1251ToUtf8(channel), kOwnCreator});
   select.Execute();
-  std::vector<CataloguedFile> files;
-  while (select.Fetch()) {
+  std::optional<CataloguedFile> latest;
+  if (select.Fetch()) {
     const auto cpath = select.Get<std::string>(1);
     const auto tbegin = select.Get<double>(2);
     const auto tqty = select.Get<double>(3);
     const auto sps = select.Get<double>(4);
-    if (!cpath || !tbegin || !tqty || !sps) continue;  // a row that names no whole file
-    // A fixed-width column pads the path with blanks.
-    files.push_back({Utf8ToCp1251(Unpadded(*cpath)), *tbegin, *tqty, *sps, select.Get<double>(5),
-                     select.Get<double>(6)});
+    // A row that names no whole file is nothing to continue. A fixed-width
+    // column pads the path with blanks.
+    if (cpath && tbegin && tqty && sps)
+      latest = CataloguedFile{
+          Utf8ToCp1251(Unpadded(*cpath)), *tbegin, *tqty, *sps, select.Get<double>(5),
+          select.Get<double>(6)};
   }
   select.CloseCursor();
-  return files;
+  return latest;
 }
 
 bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {
@@ -162,7 +198,8 @@ bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {
 }
 
 bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                               const std::string& station, const InUse& in_use) {
+                               const std::string& station, const InUse& in_use,
+                               const std::function<void()>& commit_rows_first) {
   const std::uint64_t need = extra_bytes + kSpaceReserve;
   if (extra_bytes < kAmpleSpace && AmpleSpaceSeenLately(output_root)) return true;
   // A disk that cannot be measured is no reason to delete anything.
@@ -176,6 +213,9 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
     return true;
   }
   m_ample_root.clear();
+  // A file deleted on disk cannot be rolled back with a group of rows.
+  if (commit_rows_first) commit_rows_first();
+  if (m_group) return false;
 
   // The whole result is read first, as a snapshot: the deletions below must
   // not disturb the walk.

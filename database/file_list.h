@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "database/database.h"
+#include "database/transaction.h"
 #include "engine/catalogue.h"
 #include "platform/notifier.h"
 
@@ -24,7 +25,14 @@ class CFileList : public Catalogue {
   CFileList(CDatabase& database, Notifier& notifier) : m_database(database), m_notifier(notifier) {}
 
   bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                      const std::string& station, const InUse& in_use) override;
+                      const std::string& station, const InUse& in_use,
+                      const std::function<void()>& commit_rows_first) override;
+  bool GroupsRows() const override { return true; }
+  // The transaction opens with the group's first row, so that a group
+  // without rows costs the server nothing.
+  void BeginRowGroup() override { m_group_wanted = true; }
+  void CommitRowGroup() override;
+  void RollBackRowGroup() override;
   void RegisterNewFile(const std::string& cpath, const std::string& station,
                        const std::string& channel, double tbegin, double tqty, double sps,
                        double calib, double calper, int gain, int datatype) override;
@@ -32,9 +40,8 @@ class CFileList : public Catalogue {
                         const std::string& channel, double tbegin, double tqty, double sps,
                         int gain, int datatype) override;
   void ForgetOwnFile(const std::string& cpath) override;
-  std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
-                                                      const std::string& channel, double earliest,
-                                                      double latest) override;
+  std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
+                                              const std::string& channel) override;
 
   // The row as stored (UTF-8, exactly the bytes of the catalogue), then the
   // file when there is one. False when the row could not be deleted: the
@@ -57,12 +64,20 @@ class CFileList : public Catalogue {
   // A row whose file the guard may not take is left, and said once a run.
   void ReportKept(const std::string& cpath_utf8, const std::string& reason);
 
+  // Every statement that changes our rows joins the open group.
+  void JoinRowGroup();
+
   CDatabase& m_database;
+  bool m_group_wanted = false;
+  std::optional<CTransaction> m_group;
   std::string m_ample_root;
   std::chrono::steady_clock::time_point m_ample_until{};
   Notifier& m_notifier;
   std::set<std::string> m_reported_kept;
   bool m_columns_checked = false;
 };
+
+// The statement behind LatestOwnFile, for showing its plan.
+std::string LatestOwnFileQuery(CDatabase& database);
 
 }  // namespace korvel

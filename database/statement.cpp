@@ -91,6 +91,12 @@ SQLLEN CStatement::RowCount() {
   return rows;
 }
 
+int CStatement::ColumnCount() {
+  SQLSMALLINT columns = 0;
+  Check(SQLNumResultCols(m_hstmt, &columns), "SQLNumResultCols");
+  return columns;
+}
+
 bool CStatement::Fetch() {
   const SQLRETURN rc = SQLFetch(m_hstmt);
   if (rc == SQL_NO_DATA) return false;

@@ -58,6 +58,8 @@ class CStatement {
   void Columns(const std::string& table);
   void Statistics(const std::string& table);
   SQLLEN RowCount();
+  // Columns of the result set (for results whose shape the server chooses).
+  int ColumnCount();
 
   bool Fetch();
   void CloseCursor();

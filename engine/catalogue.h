@@ -53,9 +53,21 @@ class Catalogue {
   // the other acquisition program; true when extra bytes plus the reserve are
   // free. Only a file that lies below the output root once links are
   // resolved, on its file system, that none of our own rows names and that
-  // is not `in_use` may go.
+  // is not `in_use` may go. Deletions are committed on their own, never with
+  // the writer's rows: `commit_rows_first` is called before the first one.
   virtual bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                              const std::string& station, const InUse& in_use) = 0;
+                              const std::string& station, const InUse& in_use,
+                              const std::function<void()>& commit_rows_first) = 0;
+
+  // Rows sent between BeginRowGroup and CommitRowGroup are committed
+  // together (a raw file's rows: one commit instead of one per statement).
+  // A refused commit raises CatalogueError with everything rolled back;
+  // RollBackRowGroup undoes every row of the group and never raises. A
+  // catalogue that cannot group says so, and each row then stands on its own.
+  virtual bool GroupsRows() const { return false; }
+  virtual void BeginRowGroup() {}
+  virtual void CommitRowGroup() {}
+  virtual void RollBackRowGroup() {}
 
   // Texts are code page 1251; cpath is relative to the output root with "/".
   virtual void RegisterNewFile(const std::string& cpath, const std::string& station,
@@ -69,12 +81,12 @@ class Catalogue {
   // describes (the new file could not take the older one's place).
   virtual void ForgetOwnFile(const std::string& cpath) = 0;
 
-  // Our own rows (CREATER "korvel2TQF") of the station and channel whose
-  // TBEGIN lies in [earliest, latest], with a TBEGIN, TQTY and SPS each;
-  // texts in code page 1251.
-  virtual std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
-                                                              const std::string& channel,
-                                                              double earliest, double latest) = 0;
+  // Our own row (CREATER "korvel2TQF") of the station and channel with the
+  // greatest TBEGIN, when it has a TBEGIN, TQTY and SPS; texts in code page
+  // 1251. One lookup through the index on (STA, CH, TBEGIN), however many
+  // rows the channel has.
+  virtual std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
+                                                      const std::string& channel) = 0;
 };
 
 }  // namespace korvel

@@ -40,8 +40,10 @@ OutputFile OutputFile::Continued(OutputContext& context, const std::string& outp
   OutputFile file(context, output_root, std::move(relative_path), start, std::move(description));
   file.m_state = State::kConfirmed;
   file.m_catalogued = true;
+  file.m_registered = true;
   file.m_duration = duration;
   file.m_samples = samples;
+  file.m_sent = samples;
   file.m_confirmed = samples;
   return file;
 }
@@ -55,8 +57,12 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       m_description(std::move(other.m_description)),
       m_state(std::exchange(other.m_state, State::kLeft)),
       m_catalogued(other.m_catalogued),
+      m_registered(other.m_registered),
+      m_in_group(std::exchange(other.m_in_group, false)),
+      m_staged(std::exchange(other.m_staged, false)),
       m_duration(other.m_duration),
       m_samples(other.m_samples),
+      m_sent(other.m_sent),
       m_confirmed(other.m_confirmed),
       m_fd(std::exchange(other.m_fd, -1)),
       m_gathered(std::move(other.m_gathered)),
@@ -64,10 +70,26 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       m_last_use(other.m_last_use) {}
 
 OutputFile::~OutputFile() {
-  if (RowOwed())
+  // A group never committed is a group rolled back.
+  if (m_in_group)
+    RowsRolledBack();
+  else if (RowOwed())
     CutBackToConfirmed();
   else
     DropGathered();
+}
+
+std::string OutputFile::WrittenPath() const {
+  return m_staged ? StagedTqfPath(m_full_path) : m_full_path;
+}
+
+void OutputFile::JoinGroup() {
+  if (!m_context->catalogue.GroupsRows()) return;
+  if (!m_context->group_open) {
+    m_context->catalogue.BeginRowGroup();
+    m_context->group_open = true;
+  }
+  m_in_group = true;
 }
 
 bool OutputFile::Failed(FileResult result) {
@@ -82,9 +104,15 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
   // a failed creation is an extension of this file, and reports it missing.
   m_duration = duration;
   bool staged = false;
-  if (Failed(CreateTqfFile(m_output_root, m_relative_path,
-                           BuildHeader(d.station, d.channel, d.sampling_rate, m_start), samples,
-                           &staged))) {
+  FileResult made =
+      CreateTqfFile(m_output_root, m_relative_path,
+                    BuildHeader(d.station, d.channel, d.sampling_rate, m_start), samples, &staged);
+  if (!made && m_context->durable) {
+    const std::string written = staged ? StagedTqfPath(m_full_path) : m_full_path;
+    made = SyncTqfFile(written, /*new_name=*/true);
+    if (made) (void)RemoveTqfFile(written);  // not surely on the disk: as if never made
+  }
+  if (Failed(std::move(made))) {
     // A failed new name stays this channel's file, as the next extension
     // reports; a failed staging must never lead to the older file of the name.
     m_state = staged ? State::kLeft : State::kNotMade;
@@ -92,31 +120,33 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
   }
   m_state = State::kAhead;
   m_samples = samples.size();
+  m_staged = staged;
+  JoinGroup();
   try {
     m_context->catalogue.RegisterNewFile(m_relative_path, d.station, d.channel, m_start, duration,
                                          d.sampling_rate, d.calibration_value, d.calibration_period,
                                          1, kDataTypeFloat);
   } catch (const CatalogueError&) {
     // No row, no file; an older file of the name is still whole, since the
-    // new one never took its place.
-    Failed(RemoveTqfFile(staged ? StagedTqfPath(m_full_path) : m_full_path));
+    // new one never took its place. The group's rollback has nothing of it.
+    Failed(RemoveTqfFile(WrittenPath()));
     m_state = State::kLeft;
+    m_in_group = false;
+    m_staged = false;
     throw;
   }
-  m_catalogued = true;
-  if (staged && Failed(CommitTqfFile(m_full_path))) {
-    // The older file stayed (Windows will not replace a file another program
-    // holds open) and the new one is gone: the row just made names neither.
-    // The older file's own rows went with the registration; it is left
-    // uncatalogued, as verify then reports it.
-    m_state = State::kLeft;
-    m_catalogued = false;
-    m_context->catalogue.ForgetOwnFile(m_relative_path);
-    return false;
-  }
-  m_confirmed = m_samples;
+  m_registered = true;
+  m_sent = m_samples;
   m_state = State::kConfirmed;
-  return true;
+  if (!m_in_group) {
+    RowsCommitted();
+    TakeStagedName();
+  } else if (m_staged) {
+    // Nothing is appended beside the name: the row is committed, and the
+    // file takes its name, before anything else happens to it.
+    m_context->commit_group();
+  }
+  return Extendable();
 }
 
 bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_open) {
@@ -175,7 +205,12 @@ bool OutputFile::Close() {
 
 void OutputFile::Confirm() {
   if (!RowOwed() || !Close()) return;
+  if (m_context->durable && Failed(SyncTqfFile(m_full_path, /*new_name=*/false))) {
+    CutBackToConfirmed();
+    return;
+  }
   const FileDescription& d = m_description;
+  JoinGroup();
   try {
     m_context->catalogue.UpdateFileRecord(m_relative_path, d.station, d.channel, m_start,
                                           m_duration, d.sampling_rate, 1, kDataTypeFloat);
@@ -183,17 +218,64 @@ void OutputFile::Confirm() {
     CutBackToConfirmed();
     throw;
   }
-  m_confirmed = m_samples;
+  m_sent = m_samples;
   m_state = State::kConfirmed;
+  if (!m_in_group) RowsCommitted();
 }
 
 void OutputFile::CutBackToConfirmed() {
   DropGathered();
   if (m_state == State::kNotMade) return;
   m_state = State::kLeft;
-  if (!m_catalogued) return;
-  m_samples = m_confirmed;
-  Failed(CutBackTqfFile(m_full_path, m_confirmed));
+  CutBackTo(m_sent, m_registered);
+}
+
+void OutputFile::CutBackTo(std::uint64_t samples, bool catalogued) {
+  if (!catalogued) return;  // a file without a row was removed when its row was refused
+  m_samples = samples;
+  Failed(CutBackTqfFile(m_full_path, samples));
+}
+
+void OutputFile::RowsCommitted() {
+  m_in_group = false;
+  m_catalogued = m_registered;
+  m_confirmed = m_sent;
+}
+
+void OutputFile::TakeStagedName() {
+  if (!m_staged) return;
+  m_staged = false;
+  if (!Failed(CommitTqfFile(m_full_path))) {
+    // The new name on the disk too, as the row already is.
+    if (m_context->durable) Failed(SyncTqfFile(m_full_path, /*new_name=*/true));
+    return;
+  }
+  // The older file stayed (Windows will not replace a file another program
+  // holds open) and the new one is gone: the row just made names neither.
+  // The older file's own rows went with the registration; it is left
+  // uncatalogued, as verify then reports it.
+  DropGathered();
+  m_state = State::kLeft;
+  m_catalogued = m_registered = false;
+  m_context->catalogue.ForgetOwnFile(m_relative_path);
+}
+
+void OutputFile::RowsRolledBack() {
+  if (!m_in_group) return;
+  m_in_group = false;
+  DropGathered();
+  if (m_state == State::kNotMade) return;
+  m_state = State::kLeft;
+  m_sent = m_confirmed;
+  m_registered = m_catalogued;
+  if (m_catalogued) {
+    CutBackTo(m_confirmed, true);
+    return;
+  }
+  // Made in the group: no row names it any more.
+  Failed(RemoveTqfFile(WrittenPath()));
+  m_staged = false;
+  m_samples = 0;
 }
 
 void OutputFile::RecycleGathered() {

@@ -14,9 +14,16 @@
 //               says after a refused row or a failed write, removed when it
 //               never had a row, or changed by another program.
 // A new file whose name an older file holds is staged beside it (NAME.part)
-// until its row is in; it then takes the name.
+// until its row is committed; it then takes the name.
+//
+// Rows may be sent inside a group that the writer commits at once (one
+// transaction per raw file): the file remembers both what its latest row says
+// and what its committed row says. A failure before the commit cuts it back
+// to what the latest row says; a group rolled back cuts it back to the
+// committed row, or removes it when no committed row names it.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -53,6 +60,10 @@ struct OutputContext {
   FileErrorSink& errors;  // every failure is reported here as it happens
   BlockPool blocks;
   std::uint64_t use_clock = 0;  // orders kept files by their last write
+  bool durable = false;         // each file's bytes on the disk before its row is sent
+  bool group_open = false;      // rows go into the catalogue's open group
+  // Commits the open group: the writer's, since it knows every file of it.
+  std::function<void()> commit_group;
 };
 
 // What a file's row says of it besides its length.
@@ -101,13 +112,23 @@ class OutputFile {
   // Sends the row the file is owed, its bytes written and closed first. A
   // refused row cuts the file back to the one before, and the error goes on.
   void Confirm();
-  // Back to what its row says: the file is closed, cut back (or removed, when
-  // no row names it) and never extended again.
+  // Back to what its latest row says: the file is closed, cut back (or
+  // removed, when no row names it) and never extended again.
   void CutBackToConfirmed();
+  // The group that holds its latest row was committed: that row is the
+  // committed one. A staged file then takes its name (TakeStagedName).
+  void RowsCommitted();
+  // After RowsCommitted: a failed move leaves the file without its row.
+  void TakeStagedName();
+  // The group was rolled back: back to the committed row, or removed when
+  // none names the file; never extended again.
+  void RowsRolledBack();
 
   State CurrentState() const { return m_state; }
   bool Extendable() const { return m_state != State::kLeft; }
   bool RowOwed() const { return m_state == State::kAhead; }
+  // A row of it was sent in the open group.
+  bool InGroup() const { return m_in_group; }
   bool KeptOpen() const { return m_fd >= 0; }
   std::uint64_t LastUse() const { return m_last_use; }
   const std::string& RelativePath() const { return m_relative_path; }
@@ -122,6 +143,12 @@ class OutputFile {
   void RecycleGathered();
   // The gathered samples given up and the file closed unwritten.
   void DropGathered();
+  // The catalogue's group joined, when one is to be opened or is open.
+  void JoinGroup();
+  // The file is cut back to `samples`, or removed when no row names it.
+  void CutBackTo(std::uint64_t samples, bool catalogued);
+  // Where the bytes are: beside the name while staged.
+  std::string WrittenPath() const;
 
   OutputContext* m_context;
   std::string m_output_root;
@@ -130,10 +157,14 @@ class OutputFile {
   EpochSeconds m_start = 0.0;
   FileDescription m_description;
   State m_state = State::kNotMade;
-  bool m_catalogued = false;  // a row names the file
+  bool m_catalogued = false;  // a committed row names the file
+  bool m_registered = false;  // a row names it, committed or in the open group
+  bool m_in_group = false;
+  bool m_staged = false;  // the bytes wait beside the name for the commit
   double m_duration = 0.0;
   std::uint64_t m_samples = 0;    // handed to the file, gathered ones included
-  std::uint64_t m_confirmed = 0;  // what its row says
+  std::uint64_t m_sent = 0;       // what its latest row says
+  std::uint64_t m_confirmed = 0;  // what its committed row says
   int m_fd = -1;                  // kept open between extensions
   std::vector<std::vector<float>> m_gathered;
   std::size_t m_gathered_samples = 0;

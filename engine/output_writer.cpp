@@ -43,13 +43,45 @@ void ClearPending(ChannelBuffer& buffer) {
 OutputWriter::OutputWriter(Catalogue& catalogue, FileErrorSink& errors)
     : m_errors(errors),
       m_failures(errors),
-      m_context{catalogue, m_failures, {}, 0},
+      m_context{catalogue, m_failures, {}, 0, false, false, {}},
       // A quarter of what the process may open, so that raw files, the
       // catalogue's driver and new output files always find descriptors.
-      m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {}
+      m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {
+  m_context.commit_group = [this] { CommitGroup(); };
+}
 
 // The files' own destructors cut back whatever was never settled.
-OutputWriter::~OutputWriter() = default;
+OutputWriter::~OutputWriter() { AbandonGroup(); }
+
+template <typename Visit>
+void OutputWriter::ForEachFile(Visit visit) {
+  for (StationBuffer& station : m_stations)
+    for (ChannelBuffer& channel : station.channels)
+      if (channel.file) visit(*channel.file);
+  for (OutputFile& file : m_ended) visit(file);
+}
+
+void OutputWriter::CommitGroup() {
+  if (!m_context.group_open) return;
+  m_context.group_open = false;
+  try {
+    m_context.catalogue.CommitRowGroup();
+  } catch (const CatalogueError&) {
+    ForEachFile([](OutputFile& file) { file.RowsRolledBack(); });
+    throw;
+  }
+  // Every file learns of the commit before any staged name is taken: a
+  // failure there must not leave a committed row taken for an open one.
+  ForEachFile([](OutputFile& file) { file.RowsCommitted(); });
+  ForEachFile([](OutputFile& file) { file.TakeStagedName(); });
+}
+
+void OutputWriter::AbandonGroup() {
+  if (!m_context.group_open) return;
+  m_context.group_open = false;
+  m_context.catalogue.RollBackRowGroup();
+  ForEachFile([](OutputFile& file) { file.RowsRolledBack(); });
+}
 
 template <typename Step>
 void OutputWriter::Settled(Step step) {
@@ -67,6 +99,7 @@ void OutputWriter::SetOutputRoot(const std::string& root) {
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels) channel.file.reset();
   m_ended.clear();
+  m_latest_rows.clear();
   m_output_root = root;
 }
 
@@ -143,7 +176,8 @@ void OutputWriter::FlushChannel(std::size_t station_index, std::size_t channel_i
   StationBuffer& station = m_stations[station_index];
   m_context.catalogue.DiskSpaceGuard(
       m_output_root, station.extra_space, station.name,
-      [this](const std::string& relative_path) { return InUseHere(relative_path); });
+      [this](const std::string& relative_path) { return InUseHere(relative_path); },
+      [this] { CommitGroup(); });
   ChannelBuffer& buffer = station.channels[channel_index];
   if (buffer.pending.empty()) {
     ClearPending(buffer);
@@ -170,10 +204,15 @@ void OutputWriter::FinishRawFile() {
       for (ChannelBuffer& channel : station.channels)
         if (channel.file) channel.file->Close();
     for (OutputFile* file : FilesOwingRows()) file->Confirm();
+    // The raw file's rows in one commit, its bytes all written before.
+    CommitGroup();
+    for (const OutputFile& file : m_ended) NoteLatestRow(file);
     m_ended.clear();
     for (StationBuffer& station : m_stations)
-      for (ChannelBuffer& channel : station.channels)
+      for (ChannelBuffer& channel : station.channels) {
+        if (channel.file) NoteLatestRow(*channel.file);
         if (channel.file && !channel.file->Extendable()) channel.file.reset();
+      }
   });
 }
 
@@ -183,6 +222,9 @@ void OutputWriter::Settle() {
       ClearPending(channel);
       if (channel.file) channel.file->Close();
     }
+  // The refused statement took the whole group with it: every file of the
+  // group goes back to its committed row.
+  AbandonGroup();
   // A second catalogue error is not passed on: the first one is what the
   // operator sees. The database that refused once is not asked again for
   // each file: the rest go back to their rows.
@@ -196,7 +238,13 @@ void OutputWriter::Settle() {
       file->Confirm();
     } catch (const CatalogueError&) {
       answering = false;
+      AbandonGroup();
     }
+  }
+  try {
+    CommitGroup();
+  } catch (const CatalogueError&) {
+    // Rolled back, and its files cut back, by CommitGroup.
   }
   m_ended.clear();
   for (StationBuffer& station : m_stations)
@@ -239,26 +287,39 @@ bool OutputWriter::InUseHere(const std::string& relative_path) const {
                      [&](const OutputFile& file) { return file.RelativePath() == relative_path; });
 }
 
+const CataloguedFile* OutputWriter::LatestOwnRow(const StationBuffer& station,
+                                                 const ChannelBuffer& buffer) {
+  const auto key = std::make_pair(station.name, buffer.name);
+  auto known = m_latest_rows.find(key);
+  if (known == m_latest_rows.end())
+    known = m_latest_rows.emplace(key, m_context.catalogue.LatestOwnFile(station.name, buffer.name))
+                .first;
+  return known->second ? &*known->second : nullptr;
+}
+
+void OutputWriter::NoteLatestRow(const OutputFile& file) {
+  if (file.CurrentState() != OutputFile::State::kConfirmed) return;
+  const FileDescription& d = file.Description();
+  auto known = m_latest_rows.find(std::make_pair(d.station, d.channel));
+  // A channel never looked up is looked up when it needs it.
+  if (known == m_latest_rows.end()) return;
+  if (known->second && known->second->tbegin > file.Start()) return;
+  known->second = CataloguedFile{file.RelativePath(), file.Start(),        file.Duration(),
+                                 d.sampling_rate,     d.calibration_value, d.calibration_period};
+}
+
 bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer& buffer) {
   const double longest = station.max_file_minutes * 60 - 1;
-  const double interval = 1.0 / buffer.sampling_rate;
   const EpochSeconds start = buffer.pending_start;
-  // A file that these samples continue began at most its longest length and
-  // an interval (or two, for a rate a hair apart) before them.
-  const std::vector<CataloguedFile> rows = m_context.catalogue.OwnFilesStartingBetween(
-      station.name, buffer.name, start - longest - 2 * interval, start);
-  const CataloguedFile* latest = nullptr;
-  for (const CataloguedFile& row : rows) {
-    // The tests of an in-process file, applied to the row: it ends where
-    // the samples begin and was not yet closed, with their rate and
-    // calibration.
-    if (!std::isfinite(row.tbegin) || !std::isfinite(row.tqty) || !(row.sps > 0.0) ||
-        !std::isfinite(row.sps) || row.tqty < 0.0 || row.tqty > longest ||
-        std::fabs(row.tbegin + row.tqty - start) > 1.0 / row.sps || !row.calib || !row.calper ||
-        TakesOtherValues(buffer, row.sps, *row.calib, *row.calper))
-      continue;
-    if (latest == nullptr || row.tbegin > latest->tbegin) latest = &row;
-  }
+  const CataloguedFile* latest = LatestOwnRow(station, buffer);
+  // The tests of an in-process file, applied to the row: it ends where the
+  // samples begin and was not yet closed, with their rate and calibration.
+  if (latest != nullptr &&
+      (!std::isfinite(latest->tbegin) || !std::isfinite(latest->tqty) || !(latest->sps > 0.0) ||
+       !std::isfinite(latest->sps) || latest->tqty < 0.0 || latest->tqty > longest ||
+       std::fabs(latest->tbegin + latest->tqty - start) > 1.0 / latest->sps || !latest->calib ||
+       !latest->calper || TakesOtherValues(buffer, latest->sps, *latest->calib, *latest->calper)))
+    latest = nullptr;
   if (latest == nullptr || latest->cpath.empty() || IsAbsoluteStoredPath(latest->cpath) ||
       ClimbsOutOfRoot(latest->cpath) || InUseHere(latest->cpath))
     return false;
@@ -287,7 +348,8 @@ bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer
 void OutputWriter::EndCurrentFile(ChannelBuffer& buffer) {
   if (!buffer.file) return;
   buffer.file->Close();
-  if (buffer.file->RowOwed()) m_ended.push_back(std::move(*buffer.file));
+  // A file of the open group stays until the group ends: a rollback cuts it back.
+  if (buffer.file->RowOwed() || buffer.file->InGroup()) m_ended.push_back(std::move(*buffer.file));
   buffer.file.reset();
 }
 
@@ -304,13 +366,14 @@ void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buf
       continue;
     }
     it->Confirm();
+    CommitGroup();  // rare (a raw file converted twice): its own commit
     it = m_ended.erase(it);
   }
   buffer.file.emplace(m_context, m_output_root, std::move(path), buffer.pending_start,
                       FileDescription{station.name, buffer.name, buffer.sampling_rate,
                                       buffer.calibration_value, buffer.calibration_period});
   buffer.file->Create(buffer.pending, buffer.pending_duration);
-  if (!buffer.file->Extendable()) buffer.file.reset();
+  if (!buffer.file->Extendable()) EndCurrentFile(buffer);
 }
 
 void OutputWriter::ExtendCurrentFile(StationBuffer& station, ChannelBuffer& buffer) {
@@ -378,6 +441,10 @@ bool OutputWriter::HoldsStationLock(const std::string& station) const {
   return m_station_locks.contains(station);
 }
 
-void OutputWriter::UnlockStation(const std::string& station) { m_station_locks.erase(station); }
+void OutputWriter::UnlockStation(const std::string& station) {
+  m_station_locks.erase(station);
+  // Another converter may write the station's rows once the lock is gone.
+  std::erase_if(m_latest_rows, [&](const auto& entry) { return entry.first.first == station; });
+}
 
 }  // namespace korvel

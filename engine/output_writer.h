@@ -6,7 +6,8 @@
 // A file and its catalogue row always agree: each output file is an
 // OutputFile, the one owner of the file and its row. A raw file ends with
 // FinishRawFile, which writes every pending sample, closes the kept files and
-// sends every row owed. A catalogue error that leaves the writer, from any
+// sends every row owed, all of them committed together once every byte is
+// written. A catalogue error that leaves the writer, from any
 // call, leaves it settled: nothing pending, no file open, and no file longer
 // than its row.
 
@@ -89,11 +90,16 @@ class OutputWriter {
   // them). A new file is registered at once either way, and the guard runs
   // at every flush.
   void SetCoalesceUpdates(bool on) { m_coalesce = on; }
+  // Each file's bytes reach the disk itself (fdatasync) before a row naming
+  // them is sent: a power cut never leaves a row longer than its file.
+  void SetDurable(bool on) { m_context.durable = on; }
   // With continuing across runs on, samples that do not continue their
   // channel's current file may continue a file of an earlier run instead:
   // the latest of our catalogued files of the channel that ends where they
   // begin, with their rate and calibration, under an hour long, and whose
   // length and header on disk are exactly what its row and this writer say.
+  // Only a channel's latest row can be continued, and it is asked for once
+  // while the station is held (the lock keeps other converters' rows out).
   // It is then extended and its row updated as if that run had gone on.
   void SetContinueAcrossRuns(bool on) { m_continue = on; }
   bool ContinuesAcrossRuns() const { return m_continue; }
@@ -147,6 +153,10 @@ class OutputWriter {
   // Makes a file of an earlier run the channel's current file; false when
   // there is none to continue.
   bool TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer& buffer);
+  // The channel's latest own row: asked of the catalogue once while the
+  // station is held, then kept up to date with the rows this writer sends.
+  const CataloguedFile* LatestOwnRow(const StationBuffer& station, const ChannelBuffer& buffer);
+  void NoteLatestRow(const OutputFile& file);
   // A file this process is filling or owes a row: its state here is newer
   // than its row, and it is not the guard's to take.
   bool InUseHere(const std::string& relative_path) const;
@@ -157,6 +167,13 @@ class OutputWriter {
   void MakeRoomForKeptFile();
   // Every file still owing a row, those ended first.
   std::vector<OutputFile*> FilesOwingRows();
+  template <typename Visit>
+  void ForEachFile(Visit visit);
+  // The catalogue's open group of rows committed, every file of it told; a
+  // refused commit is a rollback and goes on as a CatalogueError.
+  void CommitGroup();
+  // The open group rolled back: its files back to their committed rows.
+  void AbandonGroup();
   // After a catalogue error: nothing pending, no file open, every row owed
   // sent while the database answers, the files of the rest cut back.
   void Settle();
@@ -176,6 +193,8 @@ class OutputWriter {
   std::uint64_t m_flushes = 0;
   std::size_t m_kept_limit = kMaxKeptFiles;
   std::map<std::string, FileLock> m_station_locks;  // by station name
+  // By station and channel; nothing for a channel without own rows.
+  std::map<std::pair<std::string, std::string>, std::optional<CataloguedFile>> m_latest_rows;
   std::uint64_t m_locked_out = 0;
 };
 

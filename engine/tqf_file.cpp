@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -271,6 +272,17 @@ FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples) {
   if (fd < 0) return Failed(FileOperation::kWrite, full_path, errno);
   int error = ResizeOpenFile(fd, kTqfHeaderSize + 4 * samples) ? 0 : errno;
   if (!CloseFile(fd) && error == 0) error = errno;
+  if (error == 0) return std::nullopt;
+  return Failed(FileOperation::kWrite, full_path, error);
+}
+
+FileResult SyncTqfFile(std::string_view full_path, bool new_name) {
+  const std::filesystem::path native = NativePath(full_path);
+  const int fd = OpenFileForExtending(native);
+  if (fd < 0) return Failed(FileOperation::kWrite, full_path, errno);
+  int error = SyncFileData(fd) ? 0 : errno;
+  if (!CloseFile(fd) && error == 0) error = errno;
+  if (error == 0 && new_name && !SyncDirectory(native.parent_path())) error = errno;
   if (error == 0) return std::nullopt;
   return Failed(FileOperation::kWrite, full_path, error);
 }

@@ -78,6 +78,11 @@ FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
 // Closes a kept file (fd -1 afterwards); a failed close is a write error.
 FileResult CloseTqfFile(int& fd, std::string_view full_path);
 
+// The file's bytes on the disk itself, and with `new_name` its folder's
+// entry too, so that a power cut cannot leave its row longer than the file.
+// A link is not followed.
+FileResult SyncTqfFile(std::string_view full_path, bool new_name);
+
 // Cuts a file back to `samples` samples after its header, so that it holds no
 // more than its catalogue row says.
 FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples);

@@ -6,12 +6,12 @@
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QShortcut>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -77,6 +77,7 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
 
   m_scan_subdirectories = ReadScanSubdirectories();
   m_writer.SetContinueAcrossRuns(ReadContinueOutput() != 0);
+  m_writer.SetDurable(ReadDurableOutput());
   const int width = m_channel_list->contentsRect().width();  // the client width: no scroll bar yet
   m_channel_list->setColumnWidth(0, static_cast<int>(width * 0.30));
   m_channel_list->setColumnWidth(1, static_cast<int>(width * 0.35));

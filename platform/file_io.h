@@ -51,6 +51,12 @@ std::optional<std::uint64_t> FilePosition(int fd);
 bool ResizeOpenFile(int fd, std::uint64_t length);
 bool ResizeFile(const std::filesystem::path& path, std::uint64_t length);
 bool CloseFile(int fd);
+// The file's bytes (and its length) on the disk itself, not only in the
+// system's cache: POSIX fdatasync, Windows FlushFileBuffers.
+bool SyncFileData(int fd);
+// A directory's entries on the disk, so that a new name survives a power
+// cut (POSIX; Windows journals names itself, and says yes).
+bool SyncDirectory(const std::filesystem::path& directory);
 
 // The file system that holds a path (POSIX: the device; Windows: the
 // volume's serial number); nothing when the path cannot be asked.

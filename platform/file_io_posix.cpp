@@ -118,6 +118,18 @@ bool ResizeFile(const std::filesystem::path& path, std::uint64_t length) {
 
 bool CloseFile(int fd) { return ::close(fd) == 0; }
 
+bool SyncFileData(int fd) { return ::fdatasync(fd) == 0; }
+
+bool SyncDirectory(const std::filesystem::path& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return synced;
+}
+
 bool MakeDirectory(const std::filesystem::path& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
 bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {

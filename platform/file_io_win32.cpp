@@ -214,6 +214,10 @@ bool ResizeFile(const std::filesystem::path& path, std::uint64_t length) {
 
 bool CloseFile(int fd) { return _close(fd) == 0; }
 
+bool SyncFileData(int fd) { return FlushFileBuffers(HandleOf(fd)) || Failed(); }
+
+bool SyncDirectory(const std::filesystem::path&) { return true; }
+
 bool MakeDirectory(const std::filesystem::path& path) {
   return CreateDirectoryW(path.c_str(), nullptr) || Failed();
 }

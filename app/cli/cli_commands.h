@@ -75,6 +75,7 @@ struct ConvertOptions {
   bool stats = false;
   std::optional<double> lock_wait;  // seconds; none: korvel2tqf.ini SYSTEM/LOCKWAIT
   bool no_lock = false;             // else korvel2tqf.ini SYSTEM/LOCK
+  bool durable = false;             // else korvel2tqf.ini SYSTEM/DURABLE
   bool continue_output = false;     // else korvel2tqf.ini SYSTEM/CONTINUE
 };
 

@@ -84,6 +84,7 @@ int RunWithCatalogue(const ConnectionOptions& connection, const ConvertOptions& 
     OutputWriter writer(catalogue, file_errors);
     writer.SetCoalesceUpdates(!options.no_coalesce);
     writer.SetContinueAcrossRuns(options.continue_output || ReadContinueOutput() != 0);
+    writer.SetDurable(options.durable || ReadDurableOutput());
     HintMissingOutputRoot(ReadDataRoot());
     const CommandOutcome outcome = command(host, writer);
     if (outcome.no_output_root)
@@ -165,6 +166,10 @@ void AddConversionOptions(CLI::App* command, ConvertOptions& options) {
   command->add_flag("--continue", options.continue_output,
                     "let a channel continue the output file of an earlier run that ends where\n"
                     "its samples begin (as korvel2tqf.ini SYSTEM/CONTINUE=1 does)");
+  command->add_flag("--durable", options.durable,
+                    "put each output file's bytes on the disk itself (fdatasync) before the\n"
+                    "catalogue rows naming it are committed, so that a power cut never leaves\n"
+                    "a row longer than its file (as korvel2tqf.ini SYSTEM/DURABLE=1 does)");
   command->add_flag("--stats", options.stats,
                     "at the end, print to standard error the catalogue statements sent, the\n"
                     "flushes and the statements per flush");
@@ -189,8 +194,7 @@ CliCommand AddConvertCommand(CLI::App& app) {
                       "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
   convert->add_option("--length", options->length,
                       "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY)");
-  convert->add_flag("--all-times", options->all_times,
-                    "no time filter: every file of the station");
+  convert->add_flag("--all-times", options->all_times, "no time filter: every file of the station");
   AddConversionOptions(convert, *options);
   return {convert, [options](const ConnectionOptions& connection) {
             return RunConvert(connection, *options);
@@ -220,9 +224,8 @@ CliCommand AddDirCommand(CLI::App& app) {
   dir->add_option("--station", options->current_station, "the current station")->required();
   dir->add_option("DIR", options->directory, "directory")->required();
   AddConversionOptions(dir, *options);
-  return {dir, [options](const ConnectionOptions& connection) {
-            return RunDir(connection, *options);
-          }};
+  return {dir,
+          [options](const ConnectionOptions& connection) { return RunDir(connection, *options); }};
 }
 
 }  // namespace korvel::cli

@@ -72,8 +72,8 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
     s.ExecDirect("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name");
     std::vector<std::string> names;
     while (s.Fetch()) names.push_back(s.Get<std::string>(1).value_or(""));
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"FILELIST_CPATH", "FILELIST_STA_CREATER", "SITECHAN_STA"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"FILELIST_CPATH", "FILELIST_STA_CH_TBEGIN",
+                                               "FILELIST_STA_CREATER", "SITECHAN_STA"}));
   }
 
   // Its own schema upgrade passes without a message.
@@ -256,15 +256,16 @@ TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissing
   m_db.ExecuteSQL("DROP TABLE SITECHAN");
   m_db.ExecuteSQL(
       "CREATE TABLE FILELIST (STA VARCHAR(16), CH VARCHAR(24), CPATH VARCHAR(255), CREATER "
-      "VARCHAR(16))");
+      "VARCHAR(16), TBEGIN FLOAT)");
   m_db.ExecuteSQL("CREATE TABLE SITECHAN (STA VARCHAR(16), CHAN VARCHAR(24), SPS FLOAT)");
   m_db.ExecuteSQL("CREATE INDEX FILELIST_BY_STA ON FILELIST (STA)");  // STA alone is not enough
   m_db.ExecuteSQL(
       "CREATE INDEX FILELIST_BY_PATH_AND_CH ON FILELIST (CPATH, CH)");  // CPATH first will do
   const auto missing = MissingCatalogueIndexes(m_db);
-  ASSERT_EQ(missing.size(), 2u);
+  ASSERT_EQ(missing.size(), 3u);
   EXPECT_STREQ(missing[0].name, "FILELIST_STA_CREATER");
-  EXPECT_STREQ(missing[1].name, "SITECHAN_STA");
+  EXPECT_STREQ(missing[1].name, "FILELIST_STA_CH_TBEGIN");
+  EXPECT_STREQ(missing[2].name, "SITECHAN_STA");
 
   const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
   EXPECT_NE(
@@ -275,7 +276,7 @@ TEST_P(CliCatalogueTest, CreateTablesMakesTheIndexesAndUpgradeSchemaNamesMissing
       << r.out;
   EXPECT_NE(r.out.find("SITECHAN has no index on (STA)"), std::string::npos);
   EXPECT_EQ(r.out.find("(CPATH)"), std::string::npos);
-  EXPECT_EQ(MissingCatalogueIndexes(m_db).size(), 2u);  // reported, not created
+  EXPECT_EQ(MissingCatalogueIndexes(m_db).size(), 3u);  // reported, not created
 
   const auto created = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "create-tables"});
   EXPECT_EQ(created.exit_status, 0) << created.err;

@@ -1,5 +1,6 @@
-// Holding back row updates until a raw file is done changes how many
-// statements are sent, never what ends up on disk or in the catalogue.
+// Holding back row updates until a raw file is done, or putting every file on
+// the disk itself before its rows, changes how many statements are sent or how
+// long they take, never what ends up on disk or in the catalogue.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -34,11 +35,12 @@ TEST_P(ConversionTest, CoalescedRowsAndBytesEqualThoseOfARowAtEveryFlush) {
     std::map<std::string, std::string> files;
     unsigned long long statements = 0;
   };
-  const auto run = [&](const std::string& root, bool coalesce) {
+  const auto run = [&](const std::string& root, bool coalesce, bool durable = false) {
     sandbox.WriteTqfIni("[DATA]\nDIR=" + root + "\n[DATABASE]\nODBC=" + GetParam() + "\n");
     fs::create_directories(root);
     std::vector<std::string> args{"convert", "--station", "KIR", "--all-times", "--stats"};
     if (!coalesce) args.push_back("--no-coalesce");
+    if (durable) args.push_back("--durable");
     const auto r = Cli(args);
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(r.out, "Успешно завершена конверсия 4 файлов\n");
@@ -48,6 +50,7 @@ TEST_P(ConversionTest, CoalescedRowsAndBytesEqualThoseOfARowAtEveryFlush) {
   };
   const Run every_flush = run(out + "every-flush/", false);
   const Run coalesced = run(out + "coalesced/", true);
+  const Run durable = run(out + "durable/", true, true);
 
   ASSERT_EQ(coalesced.rows.size(), 6u);  // Z and N-S: 00:00, 01:00 and the one after the gap
   ASSERT_EQ(coalesced.rows.size(), every_flush.rows.size());
@@ -64,6 +67,8 @@ TEST_P(ConversionTest, CoalescedRowsAndBytesEqualThoseOfARowAtEveryFlush) {
     EXPECT_EQ(a.calper, b.calper);
   }
   EXPECT_EQ(coalesced.files, every_flush.files);
+  EXPECT_EQ(durable.files, coalesced.files);
+  EXPECT_EQ(durable.statements, coalesced.statements);
   EXPECT_EQ(coalesced.files.size(), 6u);
   // 84 blocks, each flushed with its row, against a few rows per raw file.
   EXPECT_GT(every_flush.statements, 84u);

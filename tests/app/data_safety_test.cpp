@@ -255,6 +255,23 @@ TEST_P(ConversionTest, ARefusingCatalogueLeavesEveryFileAsItsRowSays) {
   }
 }
 
+// A raw file's rows are committed together: when its second new file's row
+// is refused, the first one's row goes back too, and its file with it.
+TEST_P(ConversionTest, ARefusedRowTakesBackEveryRowOfItsRawFile) {
+  RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 25000).WriteTo(Raw("KIR/a.raw"));
+  RawFile("KIR", {"Z", "N-S"}, kMarch1 + 1000.0, 100.0, 25000, 25000).WriteTo(Raw("KIR/b.raw"));
+  RefuseStatements(Refusal::InsertsAfter, 3);  // b's Z row would be the third
+  const auto r = Cli({"convert", "--station", "KIR", "--all-times", "--durable"});
+  EXPECT_EQ(r.exit_status, 4) << r.err;
+  const std::vector<CatalogueRow> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const CatalogueRow& row : rows) {
+    EXPECT_EQ(row.tbegin, kMarch1) << row.cpath;
+    EXPECT_EQ(row.tqty, 250.0) << row.cpath;
+  }
+  ExpectFilesAgreeWithRows();
+}
+
 TEST_P(ConversionTest, AnInterruptStopsCleanlyWithFilesAndRowsInAgreement) {
   for (int i = 0; i < 300; ++i)
     RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1 + i * 60.0, 100.0, 6000, i * 6000)

@@ -200,34 +200,51 @@ TEST_P(FileListTest, ApostrophesAndCyrillicAreJustCharacters) {
   EXPECT_EQ(rows[0].calib, 3.0);
 }
 
-// What a later run looks up to continue a file: our rows of one station and
-// channel whose start lies in a range, as stored.
-TEST_P(FileListTest, OwnFilesOfAChannelAreFoundByTheirStart) {
+// What a later run looks up to continue a file: the channel's own row that
+// starts last, as stored, whatever other creators, channels or stations hold.
+TEST_P(FileListTest, TheLatestOwnFileOfAChannelIsFoundExactly) {
   const bool fixed_width = m_db.GetDbmsKind() == DbmsKind::Postgres;
   if (fixed_width) m_db.ExecuteSQL("ALTER TABLE FILELIST ALTER CPATH TYPE CHAR(255)");
   CFileList catalogue(m_db, m_notifier);
   const std::string kir = "\xCA\xC8\xD0";  // КИР in code page 1251
+  const std::string sta = Cp1251ToUtf8(kir);
   catalogue.RegisterNewFile(kir + "/00/a", kir, "Z", 1000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
   catalogue.RegisterNewFile(kir + "/00/b", kir, "Z", 2000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
-  catalogue.RegisterNewFile(kir + "/00/n", kir, "N-S", 1000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
-  catalogue.RegisterNewFile("KUDA/00/k", "KUDA", "Z", 1000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
-  catalogue.UpdateFileRecord(kir + "/00/c", kir, "Z", 1500.0, 100.0, 100.0, 1, 3);
-  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS) VALUES ('" +
-                  Cp1251ToUtf8(kir) + "', 'Z', 'x', 'DRANOVEX', 1200, 10, 100)");
-  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN) VALUES ('" +
-                  Cp1251ToUtf8(kir) + "', 'Z', 'y', 'korvel2TQF', 1300)");  // no length
-  std::vector<CataloguedFile> found = catalogue.OwnFilesStartingBetween(kir, "Z", 1000.0, 1500.0);
-  std::sort(found.begin(), found.end(),
-            [](const auto& a, const auto& b) { return a.tbegin < b.tbegin; });
-  ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0].cpath, kir + "/00/a");  // without a fixed-width column's blanks
-  EXPECT_EQ(found[0].tqty, 100.0);
-  EXPECT_EQ(found[0].sps, 100.0);
-  EXPECT_EQ(found[0].calib, 2500.0);
-  EXPECT_EQ(found[0].calper, 0.5);
-  EXPECT_EQ(found[1].cpath, kir + "/00/c");
-  EXPECT_FALSE(found[1].calib);  // catalogued without calibration
-  EXPECT_TRUE(catalogue.OwnFilesStartingBetween(kir, "Z", 1000.5, 1499.5).empty());
+  catalogue.RegisterNewFile(kir + "/00/n", kir, "N-S", 3000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
+  catalogue.RegisterNewFile("KUDA/00/k", "KUDA", "Z", 4000.0, 100.0, 100.0, 2500.0, 0.5, 1, 3);
+  catalogue.UpdateFileRecord(kir + "/00/c", kir, "E-W", 1500.0, 100.0, 100.0, 1, 3);
+  for (const char* row :
+       {"'Z', 'x', 'DRANOVEX', 5000, 10", "'z', 'y', 'korvel2TQF', 5000, 10",
+        "'Z', 'w', 'korvel2TQF', NULL, 10", "'N-S', 'v', 'korvel2TQF', 3500, NULL"})
+    m_db.ExecuteSQL("INSERT INTO FILELIST (STA, CH, CPATH, CREATER, TBEGIN, TQTY, SPS) VALUES ('" +
+                    sta + "', " + row + ", 100)");
+  struct Case {
+    std::string station, channel, cpath;  // no cpath: nothing found
+    double tqty;
+    std::optional<double> calib;
+  };
+  const Case cases[] = {
+      // Not another creator's, another case's or one without a start.
+      {kir, "Z", kir + "/00/b", 100.0, 2500.0},
+      {kir, "E-W", kir + "/00/c", 100.0, std::nullopt},  // catalogued without calibration
+      {kir, "N-S", "", 0.0, std::nullopt},               // the latest has no length
+      {kir, "z", "y", 10.0, std::nullopt},
+      {"KUDA", "Z", "KUDA/00/k", 100.0, 2500.0},
+      {"kuda", "Z", "", 0.0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.station + " " + c.channel);
+    const std::optional<CataloguedFile> found = catalogue.LatestOwnFile(c.station, c.channel);
+    if (c.cpath.empty()) {
+      EXPECT_FALSE(found);
+      continue;
+    }
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->cpath, c.cpath);  // without a fixed-width column's blanks
+    EXPECT_EQ(found->tqty, c.tqty);
+    EXPECT_EQ(found->sps, 100.0);
+    EXPECT_EQ(found->calib, c.calib);
+  }
 }
 
 TEST_P(FileListTest, ErrorsCarryTheDriversText) {
@@ -251,10 +268,11 @@ TEST_P(FileListTest, GuardSendsNothingWhileSpaceIsAmple) {
   CFileList catalogue(m_db, m_notifier);
   InsertForeign("KIR", "KIR/old", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
   const auto before = m_db.StatementCount();
-  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR", kNoneInUse));
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR", kNoneInUse, {}));
   EXPECT_EQ(m_db.StatementCount(), before);
   // An output root that cannot be measured deletes nothing either.
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR", kNoneInUse));
+  EXPECT_FALSE(
+      catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR", kNoneInUse, {}));
   EXPECT_EQ(m_db.StatementCount(), before);
   EXPECT_EQ(CountRows(), 1);
 }
@@ -287,7 +305,7 @@ TEST_P(FileListTest, AGuardRefusedItsDeletionsLeavesFilesAndRowsAsTheyWere) {
         "'45000' SET MESSAGE_TEXT = 'refused'");
   }
   CFileList catalogue(m_db, m_notifier);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse, {}));
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/b.dat"));
   EXPECT_EQ(CountRows(), 2);
@@ -372,7 +390,7 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   const std::uint64_t free = *FreeDiskSpace(root);
   // Room for 20 MiB more than now: two 12 MiB files must go, not three.
   const std::uint64_t extra = free + (20 << 20) - kSpaceReserve;
-  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR", busy));
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR", busy, {}));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_TRUE(std::filesystem::exists(root + "abs/c.dat"));
@@ -381,7 +399,7 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   EXPECT_EQ(Rows("KIR/gone.dat").size(), 1u);
 
   // More than can ever be freed: every remaining file the guard may take goes.
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", busy));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", busy, {}));
   EXPECT_FALSE(std::filesystem::exists(root + "abs/c.dat"));
   EXPECT_TRUE(Rows(root + "abs/c.dat").empty());
   EXPECT_TRUE(Rows("KIR/gone.dat").empty());  // a missing file still loses its row
@@ -433,7 +451,7 @@ TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
 
   CFileList catalogue(m_db, m_notifier);
   const std::uint64_t before = *FreeDiskSpace(root);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse, {}));
   EXPECT_GE(*FreeDiskSpace(root), before + (24 << 20));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));

@@ -44,12 +44,11 @@ class RowKeepingCatalogue : public RecordingCatalogue {
     CataloguedFile& row = rows[cpath];
     row.cpath = cpath, row.tbegin = tbegin, row.tqty = tqty, row.sps = sps;
   }
-  std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
-                                                      const std::string& channel, double earliest,
-                                                      double latest) override {
+  std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
+                                              const std::string& channel) override {
     own_files.clear();
     for (const auto& [path, row] : rows) own_files.push_back(row);
-    return RecordingCatalogue::OwnFilesStartingBetween(station, channel, earliest, latest);
+    return RecordingCatalogue::LatestOwnFile(station, channel);
   }
   std::map<std::string, CataloguedFile> rows;
   bool refuse_updates = false;

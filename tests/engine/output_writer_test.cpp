@@ -513,5 +513,68 @@ TEST_F(OutputWriterTest, KeptFilesAreBounded) {
     EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-C" + std::to_string(c) + ".KIR"), 30000u);
 }
 
+// A catalogue that commits a raw file's rows together, and may refuse it.
+class GroupingCatalogue : public RecordingCatalogue {
+ public:
+  bool GroupsRows() const override { return true; }
+  void BeginRowGroup() override { calls.push_back({"begin", ""}); }
+  void CommitRowGroup() override {
+    calls.push_back({"commit", ""});
+    if (refuse_commit) throw CatalogueError("commit refused");
+  }
+  void RollBackRowGroup() override { calls.push_back({"rollback", ""}); }
+  bool refuse_commit = false;
+};
+
+// Each raw file's rows in one group, committed after its bytes; a refused
+// commit takes every file of the group back to its committed row: an
+// extended file is cut back, a file made in the group is removed.
+TEST(OutputWriterGroupTest, ARawFilesRowsAreCommittedTogetherOrNotAtAll) {
+  TempDir dir;
+  const std::string root = dir.path().string() + "/";
+  GroupingCatalogue catalogue;
+  RecordingNotifier notifier;
+  FileErrorMessages messages(notifier);
+  OutputWriter writer(catalogue, messages);
+  writer.SetOutputRoot(root);
+  writer.SetCoalesceUpdates(true);
+  const auto raw_file = [&](const std::vector<std::string>& channels, EpochSeconds t, int k0) {
+    return test::AsOneRawFile(writer, [&] {
+      std::vector<float> block(10000);
+      for (int b = 0; b < 3; ++b) {
+        for (int i = 0; i < 10000; ++i)
+          block[static_cast<std::size_t>(i)] = float(k0 + b * 10000 + i);
+        for (const std::string& channel : channels)
+          writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, t + b * 100.0, 10000,
+                             block.data());
+      }
+    });
+  };
+  const auto tree = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+      if (entry.is_regular_file())
+        files[std::filesystem::relative(entry.path(), root).string()] = ReadFileBytes(entry.path());
+    return files;
+  };
+
+  ASSERT_TRUE(raw_file({"Z"}, kT0, 0));
+  ASSERT_TRUE(raw_file({"Z"}, kT0 + 300.0, 30000));
+  std::vector<std::string> order;
+  for (const Call& call : catalogue.calls)
+    if (call.what == "begin" || call.what == "commit" || call.what == "register" ||
+        call.what == "update")
+      order.push_back(call.what);
+  EXPECT_EQ(order, (std::vector<std::string>{"begin", "register", "update", "commit", "begin",
+                                             "update", "commit"}));
+  const auto committed = tree();
+  ASSERT_EQ(committed.size(), 1u);
+
+  catalogue.refuse_commit = true;
+  EXPECT_FALSE(raw_file({"Z", "N-S"}, kT0 + 600.0, 60000));
+  EXPECT_EQ(tree(), committed);               // Z cut back to 600 s, N-S gone
+  EXPECT_EQ(catalogue.Count("rollback"), 0);  // the refused commit rolled back itself
+}
+
 }  // namespace
 }  // namespace korvel

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ struct Call {
 class RecordingCatalogue : public Catalogue {
  public:
   bool DiskSpaceGuard(const std::string& root, std::uint64_t extra, const std::string& station,
-                      const InUse&) override {
+                      const InUse&, const std::function<void()>&) override {
     calls.push_back({"guard " + station + " " + std::to_string(extra), root});
     return true;
   }
@@ -37,16 +38,15 @@ class RecordingCatalogue : public Catalogue {
     calls.push_back({"update", cpath, tbegin, tqty, sps});
   }
   void ForgetOwnFile(const std::string& cpath) override { calls.push_back({"forget", cpath}); }
-  // Answers from `own_files` (those of the asked range), as the real
+  // Answers from `own_files` (the one that starts last), as the real
   // catalogue would from its rows.
-  std::vector<CataloguedFile> OwnFilesStartingBetween(const std::string& station,
-                                                      const std::string& channel, double earliest,
-                                                      double latest) override {
-    calls.push_back({"lookup " + station + " " + channel, "", earliest, latest});
-    std::vector<CataloguedFile> found;
+  std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
+                                              const std::string& channel) override {
+    calls.push_back({"lookup " + station + " " + channel, ""});
+    std::optional<CataloguedFile> latest;
     for (const CataloguedFile& file : own_files)
-      if (file.tbegin >= earliest && file.tbegin <= latest) found.push_back(file);
-    return found;
+      if (!latest || file.tbegin > latest->tbegin) latest = file;
+    return latest;
   }
   int Count(const std::string& what) const {
     int n = 0;
