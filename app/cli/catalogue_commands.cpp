@@ -141,8 +141,9 @@ CliCommand AddChannelsCommand(CLI::App& app) {
 CliCommand AddCreateTablesCommand(CLI::App& app) {
   CLI::App* create_tables = app.add_subcommand(
       "create-tables",
-      "create FILELIST, SITECHAN and the indexes FILELIST (CPATH), FILELIST (STA, CREATER)\n"
-      "and SITECHAN (STA) on the data source where they are missing (a new server catalogue)");
+      "create FILELIST, SITECHAN and the indexes FILELIST (CPATH), FILELIST (STA, CREATER),\n"
+      "FILELIST (STA, CH, TBEGIN) and SITECHAN (STA) on the data source where they are\n"
+      "missing (a new server catalogue, or one made before an index was added)");
   return {create_tables, RunCreateTables};
 }
 
