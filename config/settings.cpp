@@ -32,6 +32,22 @@ bool ReadStationLocks() { return GetProfileInt("SYSTEM", "LOCK", 1, ProgramIniPa
 
 bool ReadDurableOutput() { return GetProfileInt("SYSTEM", "DURABLE", 0, ProgramIniPath()) != 0; }
 
+// SEED codes are at most five characters; a longer value is read far enough
+// to be refused as too long, never cut to a valid one.
+constexpr std::size_t kSeedValueLength = 64;
+
+std::string ReadSeedNetwork() {
+  return GetProfileString("SEED", "NET", "", kSeedValueLength, ProgramIniPath());
+}
+
+std::string ReadSeedLocation() {
+  return GetProfileString("SEED", "LOC", "", kSeedValueLength, ProgramIniPath());
+}
+
+std::string ReadSeedChannel(const std::string& station, const std::string& channel) {
+  return GetProfileString("SEED." + station, channel, "", kSeedValueLength, ProgramIniPath());
+}
+
 int ReadContinueOutput() { return GetProfileInt("SYSTEM", "CONTINUE", 0, ProgramIniPath()); }
 
 bool ProgramIniNamesStation(const std::string& station) {

@@ -52,6 +52,13 @@ int ReadContinueOutput();
 // the disk itself before its catalogue row is committed (off by default).
 bool ReadDurableOutput();
 
+// "korvel2tqf.ini" [SEED] NET= and LOC= (empty when missing), and the SEED
+// channel code that [SEED.<station>] gives a channel (empty: none given).
+// Code page 1251, as written.
+std::string ReadSeedNetwork();
+std::string ReadSeedLocation();
+std::string ReadSeedChannel(const std::string& station, const std::string& channel);
+
 // The names of STA0 .. STA(n-1) with n = SYSTEM/NSTA; empty names skipped.
 std::vector<std::string> ReadStationNames();
 

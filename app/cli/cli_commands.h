@@ -39,6 +39,8 @@ CliCommand AddCreateTablesCommand(CLI::App& app);
 CliCommand AddUpgradeSchemaCommand(CLI::App& app);
 CliCommand AddConvertCommand(CLI::App& app);
 CliCommand AddFilesCommand(CLI::App& app);
+// Built where libmseed is (KORVEL_WITH_SEED).
+CliCommand AddExportSdsCommand(CLI::App& app);
 CliCommand AddDirCommand(CLI::App& app);
 CliCommand AddCoverageCommand(CLI::App& app);
 CliCommand AddVerifyCommand(CLI::App& app);

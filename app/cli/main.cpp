@@ -58,11 +58,14 @@ int main(int argc, char** argv) {
   AddPasswordOptions(app, connection, password_file);
 
   // In the order --help lists them.
-  const std::vector<CliCommand> commands = {
+  std::vector<CliCommand> commands = {
       AddInfoCommand(app),         AddInitCatalogueCommand(app), AddChannelsCommand(app),
       AddAddChannelsCommand(app),  AddCreateTablesCommand(app),  AddUpgradeSchemaCommand(app),
       AddConvertCommand(app),      AddFilesCommand(app),         AddDirCommand(app),
       AddCoverageCommand(app),     AddVerifyCommand(app)};
+#ifdef KORVEL_WITH_SEED
+  commands.push_back(AddExportSdsCommand(app));
+#endif
 
   // Arguments are UTF-8 everywhere (on Windows taken from the wide command line).
   std::vector<std::string> arguments = korvel::Utf8Arguments(argc, argv);

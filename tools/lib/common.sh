@@ -22,6 +22,7 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
+  libmseed-dev mseed2sac
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2)
 
 # preset_dir PRESET: the build folder of one of CMakePresets.json's presets.

@@ -1,0 +1,123 @@
+// export-sds: our catalogued TQF files as miniSEED day files of an SDS tree.
+#include <cstdio>
+#include <memory>
+
+#include "app/cli/archive_commands.h"
+#include "app/cli/open_catalogue.h"
+#include "app/cli/time_window_options.h"
+#include "config/settings.h"
+#include "database/catalogue_rows.h"
+#include "database/connection.h"
+#include "platform/native_path.h"
+#include "platform/text1251.h"
+#include "seed/sds_export.h"
+
+namespace korvel::cli {
+namespace {
+
+struct ExportSdsOptions {
+  std::string root;                   // UTF-8
+  std::vector<std::string> stations;  // UTF-8
+  std::vector<std::string> channels;  // STATION:CHANNEL, UTF-8
+  std::string start, length;
+  bool all_times = false;
+};
+
+const char* OutcomeWord(SdsOutcome outcome) {
+  switch (outcome) {
+    case SdsOutcome::kWritten:
+      return "written";
+    case SdsOutcome::kUnchanged:
+      return "unchanged";
+    case SdsOutcome::kLeft:
+      break;
+  }
+  return "left";
+}
+
+int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& options) {
+  SdsRequest request;
+  request.root = Utf8Path(options.root);
+  for (const std::string& given : options.channels) {
+    const std::string pair = Utf8ToCp1251(given);
+    const std::size_t colon = pair.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == pair.size()) {
+      std::fprintf(stderr, "korvel2tqf-cli: --channel wants STATION:CHANNEL, not '%s'\n",
+                   given.c_str());
+      return kUsage;
+    }
+    request.channels.emplace_back(CharUpper1251(pair.substr(0, colon)), pair.substr(colon + 1));
+  }
+  request.stations = ReportStations(options.stations);
+  if (request.stations.empty()) return kUsage;
+  const auto choice = ResolveTimeWindow(options.start, options.length, options.all_times);
+  if (!choice) return kUsage;
+  if (choice->length > 0) request.window = TimeSpan{choice->start, choice->start + choice->length};
+  request.lock = ReadStationLocks();
+  request.lock_wait = ReadLockWaitSeconds();
+  StderrNotifier notifier;
+  return WithCatalogue(connection, notifier, [&]() -> int {
+    const SdsReport report = ExportToSds(request, [](const std::string& station) {
+      std::vector<SdsRow> rows;
+      for (const FileListRow& row : ReadStationFileRows(theDatabase, station))
+        rows.push_back({row.channel, row.creator, row.cpath, row.tbegin, row.tqty, row.sps});
+      return rows;
+    });
+    if (report.no_network) {
+      std::fprintf(stderr,
+                   "korvel2tqf-cli: export-sds needs the network code: set NET= (two upper-case "
+                   "Latin letters or digits) in the [SEED] section of korvel2tqf.ini\n");
+      return kUsage;
+    }
+    for (const std::string& line : report.warnings)
+      std::fprintf(stderr, "korvel2tqf-cli: %s\n", line.c_str());
+    for (const std::string& line : report.problems) std::fprintf(stderr, "%s\n", line.c_str());
+    for (const auto& [path, outcome] : report.day_files)
+      std::printf("%s\t%s\n", OutcomeWord(outcome), path.c_str());
+    std::printf("day files: %d written, %d unchanged, %d left; samples exported: %llu\n",
+                report.Count(SdsOutcome::kWritten), report.Count(SdsOutcome::kUnchanged),
+                report.Count(SdsOutcome::kLeft), static_cast<unsigned long long>(report.samples));
+    return report.problems.empty() ? kConverted : kNothing;
+  });
+}
+
+}  // namespace
+
+CliCommand AddExportSdsCommand(CLI::App& app) {
+  auto options = std::make_shared<ExportSdsOptions>();
+  CLI::App* command = app.add_subcommand(
+      "export-sds",
+      "write the stations' catalogued files (our own FILELIST rows) as miniSEED 2 day files\n"
+      "of an SDS tree: ROOT/YEAR/NET/STA/CHAN.D/NET.STA.LOC.CHAN.D.YEAR.DOY, 4096-byte\n"
+      "records, Steim-2 for integer samples, float32 otherwise. Codes: korvel2tqf.ini\n"
+      "[SEED] NET= (required) and LOC=; a channel's code from [SEED.STATION] CHANNEL=CODE,\n"
+      "else Z, N-S and E-W by sample rate (100 sps: HHZ, HHN, HHE); other channels are\n"
+      "skipped with a warning. A day file is merged with what it holds and replaced in one\n"
+      "step; one this program did not write is left alone. Prints one line per day file\n"
+      "(written, unchanged or left). Exit status 0 all exported, 1 something was left,\n"
+      "refused or overlapping (said on standard error), 2 usage or no [SEED] NET=");
+  command->add_option("ROOT", options->root, "the SDS tree's folder (made when missing)")
+      ->required();
+  command
+      ->add_option("--station", options->stations,
+                   "station (repeatable; default: every station listed in korvel2tqf.ini)")
+      ->allow_extra_args(false);
+  command
+      ->add_option("--channel", options->channels,
+                   "a STATION:CHANNEL pair to export (repeatable; default: every channel that\n"
+                   "has a SEED code)")
+      ->allow_extra_args(false);
+  command->add_option("--start", options->start,
+                      "window start \"hh:mm:ss dd/mm/yyyy\" (default: korvel2tqf.ini SYSTEM/TIME)");
+  CLI::Option* length = command->add_option(
+      "--length", options->length,
+      "window length hh:mm:ss (default: korvel2tqf.ini SYSTEM/TIMEQTY; 00:00:00: all times)");
+  CLI::Option* all_times = command->add_flag("--all-times", options->all_times,
+                                             "every file of the stations, whatever its time");
+  length->excludes(all_times);
+  return {command, [options](const ConnectionOptions& connection) {
+            return RunExportSds(connection, *options);
+          }};
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,155 @@
+#include "seed/sds_day_file.h"
+
+#include <libmseed.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace korvel {
+namespace {
+
+// Integers up to 2^24 are exactly what float32 holds of them.
+constexpr float kLargestExactInteger = 16777216.0f;
+
+bool AllExactIntegers(const std::vector<float>& samples) {
+  return std::all_of(samples.begin(), samples.end(), [](float v) {
+    return std::isfinite(v) && std::fabs(v) <= kLargestExactInteger && std::trunc(v) == v;
+  });
+}
+
+void CopyCode(char (&field)[11], const std::string& code) {
+  std::strncpy(field, code.c_str(), sizeof field - 1);
+  field[sizeof field - 1] = '\0';
+}
+
+void AppendRecord(char* record, int length, void* bytes) {
+  static_cast<std::string*>(bytes)->append(record, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+std::int64_t SampleSegment::TimeOf(std::size_t i) const {
+  return start + std::llround(static_cast<double>(i) * kMicroseconds / rate);
+}
+
+std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
+  std::erase_if(segments, [](const SampleSegment& s) { return s.samples.empty(); });
+  std::stable_sort(segments.begin(), segments.end(),
+                   [](const SampleSegment& a, const SampleSegment& b) { return a.start < b.start; });
+  std::vector<SampleSegment> joined;
+  for (SampleSegment& segment : segments) {
+    if (!joined.empty()) {
+      SampleSegment& last = joined.back();
+      const double half = 0.5 * kMicroseconds / last.rate;
+      // A rate read back from a record is its factor and multiplier: as
+      // close as libmseed's own tolerance, it is the same rate.
+      if (std::fabs(last.rate - segment.rate) <= 1e-4 * last.rate &&
+          std::fabs(static_cast<double>(segment.start - last.End())) <= half) {
+        last.samples.insert(last.samples.end(), segment.samples.begin(), segment.samples.end());
+        continue;
+      }
+    }
+    joined.push_back(std::move(segment));
+  }
+  return joined;
+}
+
+std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
+                                       const std::vector<SampleSegment>& newer) {
+  std::vector<SampleSegment> merged;
+  for (const SampleSegment& segment : older) {
+    // Each run of samples that no newer segment covers stays a segment.
+    SampleSegment kept{0, segment.rate, {}};
+    for (std::size_t i = 0; i < segment.samples.size(); ++i) {
+      const std::int64_t t = segment.TimeOf(i);
+      const bool covered = std::any_of(newer.begin(), newer.end(), [&](const SampleSegment& n) {
+        const auto half = static_cast<std::int64_t>(0.5 * kMicroseconds / n.rate);
+        return t >= n.start - half && t < n.End() - half;
+      });
+      if (covered) {
+        if (!kept.samples.empty()) merged.push_back(std::exchange(kept, {0, segment.rate, {}}));
+        continue;
+      }
+      if (kept.samples.empty()) kept.start = t;
+      kept.samples.push_back(segment.samples[i]);
+    }
+    if (!kept.samples.empty()) merged.push_back(std::move(kept));
+  }
+  merged.insert(merged.end(), newer.begin(), newer.end());
+  return JoinSegments(std::move(merged));
+}
+
+std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments) {
+  std::string bytes;
+  for (const SampleSegment& segment : segments) {
+    MSTrace* trace = mst_init(nullptr);
+    if (trace == nullptr) return {};
+    CopyCode(trace->network, codes.network);
+    CopyCode(trace->station, codes.station);
+    CopyCode(trace->location, codes.location);
+    CopyCode(trace->channel, codes.channel);
+    trace->dataquality = 'D';
+    trace->starttime = segment.start;
+    trace->samprate = segment.rate;
+    const std::size_t count = segment.samples.size();
+    trace->numsamples = trace->samplecnt = static_cast<std::int64_t>(count);
+    trace->endtime = segment.TimeOf(count - 1);
+    const bool integers = AllExactIntegers(segment.samples);
+    // libmseed owns the samples it packs (it may move what it leaves).
+    if (integers) {
+      auto* values = static_cast<std::int32_t*>(std::malloc(count * sizeof(std::int32_t)));
+      for (std::size_t i = 0; values != nullptr && i < count; ++i)
+        values[i] = static_cast<std::int32_t>(segment.samples[i]);
+      trace->datasamples = values;
+      trace->sampletype = 'i';
+    } else {
+      auto* values = static_cast<float*>(std::malloc(count * sizeof(float)));
+      if (values != nullptr) std::memcpy(values, segment.samples.data(), count * sizeof(float));
+      trace->datasamples = values;
+      trace->sampletype = 'f';
+    }
+    std::int64_t packed = 0;
+    const int records =
+        trace->datasamples == nullptr
+            ? -1
+            : mst_pack(trace, AppendRecord, &bytes, kSeedRecordLength,
+                       integers ? DE_STEIM2 : DE_FLOAT32, 1, &packed, 1, 0, nullptr);
+    mst_free(&trace);
+    if (records < 0 || packed != static_cast<std::int64_t>(count)) return {};
+  }
+  return bytes;
+}
+
+std::optional<std::vector<SampleSegment>> ReadDayFile(const std::filesystem::path& file,
+                                                      const SeedCodes& codes) {
+  MSTraceGroup* group = nullptr;
+  const std::string name = file.string();
+  if (ms_readtraces(&group, name.c_str(), 0, -1.0, -1.0, 0, 0, 1, 0) != MS_NOERROR) {
+    mst_freegroup(&group);
+    return std::nullopt;
+  }
+  std::optional<std::vector<SampleSegment>> segments(std::in_place);
+  for (MSTrace* trace = group->traces; trace != nullptr; trace = trace->next) {
+    if (codes.network != trace->network || codes.station != trace->station ||
+        codes.location != trace->location || codes.channel != trace->channel ||
+        (trace->sampletype != 'i' && trace->sampletype != 'f') || !(trace->samprate > 0.0)) {
+      segments.reset();
+      break;
+    }
+    SampleSegment segment{trace->starttime, trace->samprate, {}};
+    segment.samples.resize(static_cast<std::size_t>(trace->numsamples));
+    for (std::size_t i = 0; i < segment.samples.size(); ++i)
+      segment.samples[i] = trace->sampletype == 'i'
+                               ? static_cast<float>(static_cast<std::int32_t*>(trace->datasamples)[i])
+                               : static_cast<float*>(trace->datasamples)[i];
+    segments->push_back(std::move(segment));
+  }
+  mst_freegroup(&group);
+  if (segments) *segments = JoinSegments(std::move(*segments));
+  return segments;
+}
+
+}  // namespace korvel

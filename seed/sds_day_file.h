@@ -1,0 +1,52 @@
+#pragma once
+// One miniSEED day file of one channel: its samples as time-stamped
+// segments, packed into 4096-byte records by libmseed (Steim-2 where every
+// sample is an integer that float32 holds exactly, float32 otherwise) and
+// read back from records the same way.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+inline constexpr int kSeedRecordLength = 4096;
+inline constexpr std::int64_t kMicroseconds = 1000000;
+
+struct SeedCodes {
+  std::string network, station, location, channel;
+};
+
+// A run of samples at one rate: the first at `start` (microseconds since
+// 1970, UTC), the others 1/rate apart.
+struct SampleSegment {
+  std::int64_t start = 0;
+  double rate = 0.0;
+  std::vector<float> samples;
+
+  // The time of sample i, as libmseed counts it.
+  std::int64_t TimeOf(std::size_t i) const;
+  // Just past the last sample: where a segment that continues it begins.
+  std::int64_t End() const { return TimeOf(samples.size()); }
+};
+
+// The segments in time order, with those that continue each other (within
+// half a sample interval, at the same rate) joined into one.
+std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments);
+
+// `older` without the samples that a segment of `newer` covers, then
+// `newer`: the day file's content after an export, joined.
+std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
+                                       const std::vector<SampleSegment>& newer);
+
+// The records of the segments, in order; empty when libmseed refuses them.
+std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments);
+
+// The segments of a day file's records; nothing when the file holds
+// anything but records of exactly these codes.
+std::optional<std::vector<SampleSegment>> ReadDayFile(const std::filesystem::path& file,
+                                                      const SeedCodes& codes);
+
+}  // namespace korvel

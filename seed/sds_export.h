@@ -1,0 +1,60 @@
+#pragma once
+// Our catalogued TQF files as an SDS tree of miniSEED day files
+// (ROOT/YEAR/NET/STA/CHAN.D/NET.STA.LOC.CHAN.D.YEAR.DOY, days split at
+// midnight UTC), for the seismological tools that read such trees.
+//
+// A day file is written anew in one step with what it held and what the
+// export brings, merged by time, so that exporting a window again gives the
+// same bytes and a wider window only adds. Each folder's ".korvel2tqf-sds"
+// lists the day files this program wrote there (size and time of change);
+// any other file of the name is another program's and is left alone.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/coverage.h"
+
+namespace korvel {
+
+// One catalogue row, as FILELIST holds it (code page 1251).
+struct SdsRow {
+  std::string channel, creator, cpath;
+  std::optional<double> tbegin, tqty, sps;
+};
+
+struct SdsRequest {
+  std::filesystem::path root;         // the SDS tree
+  std::vector<std::string> stations;  // code page 1251
+  // STATION:CHANNEL pairs to export; empty: every channel with a SEED code.
+  std::vector<std::pair<std::string, std::string>> channels;
+  std::optional<TimeSpan> window;  // nothing: all times
+  double lock_wait = 0.0;          // seconds to wait for a station's lock
+  bool lock = true;                // station locks on (SYSTEM/LOCK)
+};
+
+enum class SdsOutcome { kWritten, kUnchanged, kLeft };
+
+struct SdsReport {
+  // Each day file touched, below the root with "/", and what was done.
+  std::vector<std::pair<std::string, SdsOutcome>> day_files;
+  std::vector<std::string> problems;  // UTF-8 lines: refusals, overlaps, files left
+  std::vector<std::string> warnings;  // UTF-8 lines: channels skipped
+  std::uint64_t samples = 0;          // exported
+  bool no_network = false;            // [SEED] NET= missing or not a SEED code
+  int Count(SdsOutcome outcome) const;
+};
+
+inline constexpr const char* kSdsManifestName = ".korvel2tqf-sds";
+
+// The stations' own rows (read by `rows`, one call per station while its
+// lock is held) as day files below the request's root; [SEED] of
+// korvel2tqf.ini names the codes, tqf.ini DATA/DIR the TQF archive.
+SdsReport ExportToSds(const SdsRequest& request,
+                      const std::function<std::vector<SdsRow>(const std::string& station)>& rows);
+
+}  // namespace korvel

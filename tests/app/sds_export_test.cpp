@@ -1,0 +1,206 @@
+// export-sds end to end: day files read back record by record with libmseed
+// and, independently, with Debian's mseed2sac, against the TQF files.
+#include <gtest/gtest.h>
+#include <libmseed.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "tests/app/conversion_fixture.h"
+#include "tests/support/databases/live_database.h"
+
+namespace korvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sample time (microseconds) to value.
+using Samples = std::map<std::int64_t, float>;
+
+struct DayFileRead {
+  Samples samples;
+  std::set<int> encodings, lengths;
+  std::string codes;  // NET_STA_LOC_CHAN of every record, when they agree
+};
+
+DayFileRead ReadRecords(const fs::path& file) {
+  DayFileRead read;
+  MSFileParam* state = nullptr;
+  MSRecord* record = nullptr;
+  const std::string name = file.string();
+  while (ms_readmsr_r(&state, &record, name.c_str(), 0, nullptr, nullptr, 1, 1, 0) == MS_NOERROR) {
+    read.encodings.insert(record->encoding);
+    read.lengths.insert(record->reclen);
+    char source[64];
+    read.codes = msr_srcname(record, source, 0);
+    for (std::int64_t i = 0; i < record->numsamples; ++i) {
+      const std::int64_t t =
+          record->starttime + std::llround(static_cast<double>(i) * HPTMODULUS / record->samprate);
+      read.samples[t] = record->sampletype == 'i' ? static_cast<float>(
+                                                        static_cast<std::int32_t*>(record->datasamples)[i])
+                                                  : static_cast<float*>(record->datasamples)[i];
+    }
+  }
+  ms_readmsr_r(&state, &record, nullptr, 0, nullptr, nullptr, 0, 0, 0);
+  return read;
+}
+
+class SdsExportTest : public ConversionTest {
+ protected:
+  void SetUp() override {
+    ConversionTest::SetUp();
+    if (IsSkipped()) return;
+    WriteProgramIni("[SEED]\nNET=XX\n");
+    sds = (sandbox.path() / "sds").string();
+  }
+  // A channel's samples as the TQF files hold them, timed by their rows.
+  Samples TqfSamples(const std::string& channel) {
+    Samples samples;
+    for (const CatalogueRow& row : Rows()) {
+      if (row.ch != channel) continue;
+      const std::string bytes = ReadFileBytes(Out(row.cpath));
+      for (std::size_t i = 0; 512 + 4 * i + 4 <= bytes.size(); ++i) {
+        float v;
+        std::memcpy(&v, bytes.data() + 512 + 4 * i, 4);
+        samples[std::llround(row.tbegin * HPTMODULUS) +
+                std::llround(static_cast<double>(i) * HPTMODULUS / row.sps)] = v;
+      }
+    }
+    return samples;
+  }
+  std::string DayFile(const std::string& channel, int doy) const {
+    return sds + "/2007/XX/KIR/" + channel + ".D/XX.KIR.." + channel + ".D.2007.0" +
+           std::to_string(doy);  // days 59 and 60 of the year
+  }
+  // 23:40 to 00:20 without a break, then 00:30 to 00:40: two days, one gap.
+  void WriteRawSet() {
+    const std::vector<std::string> channels = {"Z", "N-S", "E-W"};
+    RawFile("KIR", channels, kMarch1 - 1200.0, 100.0, 120000).WriteTo(Raw("KIR/a.raw"));
+    RawFile("KIR", channels, kMarch1, 100.0, 120000, 120000).WriteTo(Raw("KIR/b.raw"));
+    RawFile("KIR", channels, kMarch1 + 1800.0, 100.0, 60000, 240000).WriteTo(Raw("KIR/c.raw"));
+  }
+  std::string sds;
+};
+
+TEST_P(SdsExportTest, DayFilesHoldEverySampleAtItsTimeAndAgainTheSameBytes) {
+  WriteRawSet();
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  const auto first = Cli({"export-sds", sds, "--all-times"});
+  ASSERT_EQ(first.exit_status, 0) << first.err;
+  EXPECT_NE(first.out.find("day files: 6 written, 0 unchanged, 0 left"), std::string::npos)
+      << first.out;
+  for (const auto& [channel, seed] : {std::pair{"Z", "HHZ"}, {"N-S", "HHN"}, {"E-W", "HHE"}}) {
+    SCOPED_TRACE(channel);
+    const DayFileRead before_midnight = ReadRecords(DayFile(seed, 59));
+    const DayFileRead after_midnight = ReadRecords(DayFile(seed, 60));
+    ASSERT_FALSE(before_midnight.samples.empty());
+    ASSERT_FALSE(after_midnight.samples.empty());
+    EXPECT_EQ(before_midnight.codes, std::string("XX_KIR__") + seed);
+    EXPECT_EQ(before_midnight.lengths, std::set<int>{4096});
+    EXPECT_EQ(after_midnight.encodings, std::set<int>{DE_STEIM2});
+    EXPECT_LT(before_midnight.samples.rbegin()->first, static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
+    EXPECT_EQ(after_midnight.samples.begin()->first, static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
+    Samples exported = before_midnight.samples;
+    exported.insert(after_midnight.samples.begin(), after_midnight.samples.end());
+    EXPECT_EQ(exported, TqfSamples(channel));  // every sample, every time, the gap a gap
+  }
+
+  // The same window again, and a narrower one then a wider one: the same
+  // day files (the lists of what was written keep their own times).
+  const auto day_files = [&] {
+    auto tree = ReadTree(sds);
+    std::erase_if(tree, [](const auto& file) { return file.first.ends_with(".korvel2tqf-sds"); });
+    return tree;
+  };
+  const auto tree = day_files();
+  const auto again = Cli({"export-sds", sds, "--all-times"});
+  EXPECT_NE(again.out.find("0 written, 6 unchanged"), std::string::npos) << again.out;
+  fs::remove_all(sds);
+  ASSERT_EQ(Cli({"export-sds", sds, "--start", "23:50:00 28/02/2007", "--length", "00:15:00"})
+                .exit_status,
+            0);
+  ASSERT_EQ(Cli({"export-sds", sds, "--all-times"}).exit_status, 0);
+  EXPECT_TRUE(day_files() == tree);
+
+  // An independent reader: mseed2sac's SAC file holds the same samples.
+  const fs::path sac_folder = sandbox.path() / "sac";
+  fs::create_directories(sac_folder);
+  const auto sac = RunCommand("/bin/sh", {"-c", "cd '" + sac_folder.string() + "' && mseed2sac '" +
+                                               DayFile("HHZ", 60) + "'"});
+  ASSERT_EQ(sac.exit_status, 0) << sac.err;
+  ASSERT_EQ(std::distance(fs::directory_iterator(sac_folder), fs::directory_iterator()), 2);
+  const Samples z = TqfSamples("Z");
+  for (const auto& entry : fs::directory_iterator(sac_folder)) {
+    // The SAC header is 632 bytes; NPTS is its 80th word; B (its 6th) the
+    // first sample's offset from the reference time.
+    const std::string bytes = ReadFileBytes(entry.path());
+    ASSERT_GE(bytes.size(), 632u);
+    std::int32_t npts;
+    std::memcpy(&npts, bytes.data() + 79 * 4, 4);
+    ASSERT_EQ(bytes.size(), 632u + 4u * static_cast<std::size_t>(npts)) << entry.path();
+    std::vector<float> values(static_cast<std::size_t>(npts));
+    std::memcpy(values.data(), bytes.data() + 632, bytes.size() - 632);
+    // Each SAC file is one stretch: find its first value among the TQF samples of the day.
+    const auto start = z.lower_bound(static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
+    auto at = start;
+    while (at != z.end() && at->second != values[0]) ++at;
+    ASSERT_NE(at, z.end());
+    for (std::size_t i = 0; i < values.size(); ++i, ++at) {
+      ASSERT_NE(at, z.end());
+      ASSERT_EQ(values[i], at->second) << i;
+    }
+  }
+}
+
+TEST_P(SdsExportTest, WhatCannotBeNamedOrIsAnotherProgramsIsRefusedAndSaid) {
+  WriteRawSet();
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  // Another program's day file of the name.
+  fs::create_directories(fs::path(DayFile("HHN", 59)).parent_path());
+  { std::ofstream(DayFile("HHN", 59)) << "not ours"; }
+  // A file whose samples are not integers goes out as float32.
+  for (const CatalogueRow& row : Rows())
+    if (row.ch == "E-W") {
+      std::fstream file(Out(row.cpath), std::ios::in | std::ios::out | std::ios::binary);
+      const float half = 0.5f;
+      file.seekp(512);
+      file.write(reinterpret_cast<const char*>(&half), 4);
+    }
+  const auto r = Cli({"export-sds", sds, "--all-times", "--station", "KIR", "--station", "KIRKUDA",
+                      "--station", "КИР"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.out.find("left\t2007/XX/KIR/HHN.D/XX.KIR..HHN.D.2007.059"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFileBytes(DayFile("HHN", 59)), "not ours");
+  for (const char* said : {"HHN.D.2007.059: written by another program",
+                           "station KIRKUDA: not a SEED station code",
+                           "station КИР: not a SEED station code"})
+    EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+  const DayFileRead floats = ReadRecords(DayFile("HHE", 59));
+  EXPECT_EQ(floats.encodings, std::set<int>{DE_FLOAT32});
+  ASSERT_FALSE(floats.samples.empty());
+  EXPECT_EQ(floats.samples.begin()->second, 0.5f);
+
+  // Codes: a station's own map; without a network nothing is written.
+  WriteProgramIni("[SEED]\nNET=XX\nLOC=00\n[SEED.KIR]\nZ=EHZ\n");
+  const auto mapped = Cli({"export-sds", sds, "--all-times", "--channel", "KIR:Z"});
+  EXPECT_EQ(mapped.exit_status, 0) << mapped.err;
+  EXPECT_TRUE(fs::exists(sds + "/2007/XX/KIR/EHZ.D/XX.KIR.00.EHZ.D.2007.060"));
+  WriteProgramIni();
+  const auto none = Cli({"export-sds", sds + "2", "--all-times"});
+  EXPECT_EQ(none.exit_status, 2);
+  EXPECT_NE(none.err.find("set NET= (two upper-case Latin letters or digits) in the [SEED] section"),
+            std::string::npos)
+      << none.err;
+  EXPECT_FALSE(fs::exists(sds + "2"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, SdsExportTest, ::testing::ValuesIn(TestDsns()),
+                         [](const auto& info) { return info.param; });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SdsExportTest);
+
+}  // namespace
+}  // namespace korvel::test
