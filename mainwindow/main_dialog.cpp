@@ -64,6 +64,11 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   auto* coverage = new QAction(QStringLiteral("Покрытие данных..."), this);
   connect(coverage, &QAction::triggered, this, &CMainDialog::ShowCoverage);
   addAction(coverage);
+#ifdef KORVEL_WITH_SEED
+  auto* export_sds = new QAction(QStringLiteral("Экспорт в miniSEED (SDS)..."), this);
+  connect(export_sds, &QAction::triggered, this, &CMainDialog::ExportSelectionToSds);
+  addAction(export_sds);
+#endif
   setContextMenuPolicy(Qt::ActionsContextMenu);
   setWindowIcon(IconWithAllSizes(128));
   ConfigureHoverButtons();

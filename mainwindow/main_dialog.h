@@ -74,6 +74,10 @@ class CMainDialog : public QDialog, public ConversionHost {
   // is refused or the catalogue cannot be read.
   std::optional<CoverageReport> CoverageOfSelection();
   void ShowCoverage();
+  // "Экспорт в miniSEED (SDS)...": the selected stations' own files over the
+  // time window (a length of 0: all times) into a folder the operator
+  // chooses, then a summary box. Built where libmseed is (KORVEL_WITH_SEED).
+  void ExportSelectionToSds();
 
   void ConvertSelectedStationsCommand();
   void ConvertChosenFilesCommand();

@@ -62,8 +62,14 @@ TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
   EXPECT_EQ(d->ChannelList()->headerItem()->text(2), "Отс./с.");
   EXPECT_TRUE(Rows(*d).empty());  // nothing preselected
   EXPECT_TRUE(d->ScanSubdirectories() == false);
-  // The About entry (F1 and the background's context menu), the coverage beside it.
+  // The About entry (F1 and the background's context menu), the coverage
+  // beside it, and the miniSEED export where it is built.
+#ifdef KORVEL_WITH_SEED
+  ASSERT_EQ(d->actions().size(), 3);
+  EXPECT_EQ(d->actions()[2]->text(), "Экспорт в miniSEED (SDS)...");
+#else
   ASSERT_EQ(d->actions().size(), 2);
+#endif
   EXPECT_EQ(d->actions()[0]->text(), "&О Korvel2tqf...");
   EXPECT_EQ(d->actions()[0]->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(d->actions()[1]->text(), "Покрытие данных...");

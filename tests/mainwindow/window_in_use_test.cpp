@@ -234,7 +234,10 @@ TEST_P(WindowInUseTest, AboutComesWithF1AndTheBackgroundsMenuNeverOverTheLists) 
   auto d = Open("KIR");
   d->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
-  const QStringList about{QStringLiteral("&О Korvel2tqf..."), QStringLiteral("Покрытие данных...")};
+  QStringList about{QStringLiteral("&О Korvel2tqf..."), QStringLiteral("Покрытие данных...")};
+#ifdef KORVEL_WITH_SEED
+  about.append(QStringLiteral("Экспорт в miniSEED (SDS)..."));
+#endif
   // The background of the dialog, between its controls.
   EXPECT_EQ(ContextMenuAt(d.get(), QPoint(3, d->height() - 3)), about);
   const auto rows = Rows(*d);

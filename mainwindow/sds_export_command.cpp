@@ -1,0 +1,68 @@
+// "Экспорт в miniSEED (SDS)...": the selected stations' catalogued files over
+// the window's time, into an SDS tree the operator chooses. Built where
+// libmseed is.
+#ifdef KORVEL_WITH_SEED
+#include "config/settings.h"
+#include "database/catalogue_rows.h"
+#include "engine/operator_texts.h"
+#include "mainwindow/main_dialog.h"
+#include "platform/native_path.h"
+#include "seed/sds_export.h"
+
+namespace korvel {
+
+void CMainDialog::ExportSelectionToSds() {
+  if (!ReadBackFields()) return;
+  const std::vector<std::string> stations = SelectedStations();
+  if (stations.empty()) {
+    m_operator.Beep();
+    m_operator.Message("Не выбрана станция !!!", kCommandCaption, MessageIcon::Error);
+    return;
+  }
+  const std::filesystem::path folder = ChooseDirectory("");
+  if (folder.empty()) return;
+  EpochSeconds start = 0.0;
+  double length = 0.0;
+  ReadTimeWindow(start, length);
+  SdsRequest request;
+  request.root = folder;
+  request.stations = stations;
+  if (length > 0) request.window = TimeSpan{start, start + length};
+  request.lock = ReadStationLocks();
+  request.lock_wait = ReadLockWaitSeconds();
+  SdsReport report;
+  const bool read = ShowingDatabaseErrors([&] {
+    WaitCursor wait(*this);
+    SetStatusText("Экспорт в miniSEED...");
+    report = ExportToSds(request, [this](const std::string& station) {
+      std::vector<SdsRow> rows;
+      for (const FileListRow& row : ReadStationFileRows(m_database, station))
+        rows.push_back({row.channel, row.creator, row.cpath, row.tbegin, row.tqty, row.sps});
+      return rows;
+    });
+  });
+  SetStatusText("");
+  if (!read) return;
+  if (report.no_network) {
+    m_operator.Message(
+        "В korvel2tqf.ini не задан код сети: добавьте в раздел [SEED] строку NET= "
+        "(две заглавные латинские буквы или цифры)",
+        kCommandCaption, MessageIcon::Error);
+    return;
+  }
+  std::string text = "Экспорт в miniSEED (SDS) в " + DisplayPath(folder) +
+                     "\nЗаписано файлов: " + std::to_string(report.Count(SdsOutcome::kWritten)) +
+                     "\nБез изменений: " + std::to_string(report.Count(SdsOutcome::kUnchanged)) +
+                     "\nОставлено: " + std::to_string(report.Count(SdsOutcome::kLeft)) +
+                     "\nОтсчётов: " + std::to_string(report.samples);
+  std::vector<std::string> remarks = report.warnings;
+  remarks.insert(remarks.end(), report.problems.begin(), report.problems.end());
+  if (!remarks.empty()) text += "\n\nЗамечания:";
+  for (const std::string& line : remarks) text += "\n" + line;
+  m_operator.Message(text, kCommandCaption,
+                     remarks.empty() ? MessageIcon::Information : MessageIcon::Warning);
+}
+
+}  // namespace korvel
+
+#endif  // KORVEL_WITH_SEED
