@@ -77,10 +77,33 @@ std::string ReadWhole(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// One channel's export: its SEED codes and the segments of its TQF files.
+// The part of one TQF file that the export takes: samples [first, last) of
+// the file, sample i at start + i/rate (microseconds, as libmseed counts).
+struct SourceSpan {
+  std::filesystem::path file;
+  std::uint64_t data_offset = 0;
+  std::int64_t start = 0;
+  double rate = 0.0;
+  std::size_t first = 0, last = 0;
+
+  std::int64_t TimeOf(std::size_t i) const {
+    return start + std::llround(static_cast<double>(i) * kMicroseconds / rate);
+  }
+  // The first sample in [first, last] at or after `t`.
+  std::size_t IndexAt(std::int64_t t) const {
+    const double estimate = std::ceil(static_cast<double>(t - start) * rate / kMicroseconds);
+    auto i = static_cast<std::size_t>(
+        std::clamp(estimate, static_cast<double>(first), static_cast<double>(last)));
+    while (i > first && TimeOf(i - 1) >= t) --i;
+    while (i < last && TimeOf(i) < t) ++i;
+    return i;
+  }
+};
+
+// One channel's export: its SEED codes and the spans of its TQF files.
 struct ChannelExport {
   SeedCodes codes;
-  std::vector<SampleSegment> segments;
+  std::vector<SourceSpan> spans;
 };
 
 class StationExport {
@@ -160,18 +183,18 @@ class StationExport {
     if (!code) return;
     const std::optional<std::string> below = PathBelowRoot(m_tqf_root, row.cpath);
     if (!below) return;  // names no file of the archive
-    std::optional<SampleSegment> segment = ReadSegment(NativePath(TqfFullPath(m_tqf_root, *below)),
-                                                       station, row);
-    if (!segment) return;
+    std::optional<SourceSpan> span =
+        SpanOf(NativePath(TqfFullPath(m_tqf_root, *below)), station, row);
+    if (!span || span->first == span->last) return;
     ChannelExport& channel = channels[*code];
     channel.codes = {m_network, station, m_location, *code};
-    channel.segments.push_back(std::move(*segment));
+    channel.spans.push_back(std::move(*span));
   }
 
   // The file's samples inside the window, timed by its row; the header must
   // agree (it holds whole seconds only, so the row's start is the exact one).
-  std::optional<SampleSegment> ReadSegment(const std::filesystem::path& file,
-                                           const std::string& station, const SdsRow& row) {
+  std::optional<SourceSpan> SpanOf(const std::filesystem::path& file, const std::string& station,
+                                   const SdsRow& row) {
     const std::string name = DisplayPath(file);
     const std::optional<TqfFileHead> head = ReadTqfFileHead(file);
     std::optional<TqfHeaderFields> fields;
@@ -187,61 +210,70 @@ class StationExport {
                                          "tells how); not exported");
       return std::nullopt;
     }
-    const auto offset = static_cast<std::uint64_t>(fields->data_offset);
-    const std::uint64_t held = head->size > offset ? (head->size - offset) / 4 : 0;
-    const auto claimed = static_cast<std::uint64_t>(std::llround(*row.tqty * rate));
-    std::size_t first = 0, last = static_cast<std::size_t>(std::min(held, claimed));
+    SourceSpan span{file, static_cast<std::uint64_t>(fields->data_offset),
+                    std::llround(*row.tbegin * kMicroseconds), rate, 0, 0};
+    const std::uint64_t held =
+        head->size > span.data_offset ? (head->size - span.data_offset) / 4 : 0;
+    span.last = static_cast<std::size_t>(
+        std::min<std::uint64_t>(held, static_cast<std::uint64_t>(std::llround(*row.tqty * rate))));
     if (m_request.window) {
-      const auto index = [&](double t) {
-        return static_cast<std::size_t>(
-            std::clamp(std::ceil((t - *row.tbegin) * rate - 1e-6), 0.0, static_cast<double>(last)));
-      };
-      first = index(m_request.window->start);
-      last = index(m_request.window->end);
+      const std::size_t first = span.IndexAt(std::llround(m_request.window->start * kMicroseconds));
+      span.last = span.IndexAt(std::llround(m_request.window->end * kMicroseconds));
+      span.first = first;
     }
-    SampleSegment segment{std::llround(*row.tbegin * kMicroseconds), rate, {}};
-    segment.start = segment.TimeOf(first);
-    segment.samples.resize(last - first);
-    std::ifstream in(file, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(offset + 4 * first));
+    return span;
+  }
+
+  // Samples [a, b) of the span's file.
+  std::optional<SampleSegment> ReadPart(const SourceSpan& span, std::size_t a, std::size_t b) {
+    SampleSegment segment{span.TimeOf(a), span.rate, std::vector<float>(b - a)};
+    std::ifstream in(span.file, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(span.data_offset + 4 * a));
     in.read(reinterpret_cast<char*>(segment.samples.data()),
             static_cast<std::streamsize>(4 * segment.samples.size()));
     if (!in) {
-      m_report.problems.push_back(name + ": cannot be read; not exported");
+      m_report.problems.push_back(DisplayPath(span.file) + ": cannot be read; not exported");
       return std::nullopt;
     }
     return segment;
   }
 
+  // Day by day, so that a day's samples are all that is held at once.
   void WriteChannel(ChannelExport& channel) {
-    std::vector<SampleSegment>& segments = channel.segments;
-    std::stable_sort(segments.begin(), segments.end(),
-                     [](const SampleSegment& a, const SampleSegment& b) { return a.start < b.start; });
-    for (std::size_t i = 1; i < segments.size(); ++i) {
-      const SampleSegment& before = segments[i - 1];
+    std::vector<SourceSpan>& spans = channel.spans;
+    const auto begins = [](const SourceSpan& s) { return s.TimeOf(s.first); };
+    std::stable_sort(spans.begin(), spans.end(),
+                     [&](const SourceSpan& a, const SourceSpan& b) { return begins(a) < begins(b); });
+    std::set<std::int64_t> days;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      const SourceSpan& span = spans[i];
+      m_report.samples += span.last - span.first;
+      for (std::int64_t day = DayOf(begins(span)); day <= DayOf(span.TimeOf(span.last - 1)); ++day)
+        days.insert(day);
+      if (i == 0) continue;
+      const SourceSpan& before = spans[i - 1];
+      const std::int64_t end = before.TimeOf(before.last);
       const auto half = static_cast<std::int64_t>(0.5 * kMicroseconds / before.rate);
-      if (segments[i].start < before.End() - half)
-        m_report.problems.push_back(
-            "overlap\t" + channel.codes.station + "\t" + channel.codes.channel + "\t" +
-            TimeText(segments[i].start) + "\t" + TimeText(std::min(before.End(), segments[i].End())) +
-            "\tboth kept");
+      if (begins(span) < end - half)
+        m_report.problems.push_back("overlap\t" + channel.codes.station + "\t" +
+                                    channel.codes.channel + "\t" + TimeText(begins(span)) + "\t" +
+                                    TimeText(std::min(end, span.TimeOf(span.last))) +
+                                    "\tboth kept");
     }
-    std::map<std::int64_t, std::vector<SampleSegment>> days;
-    for (SampleSegment& segment : segments) {
-      m_report.samples += segment.samples.size();
-      while (!segment.samples.empty()) {
-        const std::int64_t day = segment.start / kDay - (segment.start % kDay < 0 ? 1 : 0);
-        std::size_t k = 0;
-        while (k < segment.samples.size() && segment.TimeOf(k) < (day + 1) * kDay) ++k;
-        SampleSegment head{segment.start, segment.rate,
-                           std::vector<float>(segment.samples.begin(), segment.samples.begin() + k)};
-        days[day].push_back(std::move(head));
-        segment.start = segment.TimeOf(k);
-        segment.samples.erase(segment.samples.begin(), segment.samples.begin() + k);
+    for (const std::int64_t day : days) {
+      std::vector<SampleSegment> pieces;
+      for (const SourceSpan& span : spans) {
+        const std::size_t a = span.IndexAt(day * kDay), b = span.IndexAt((day + 1) * kDay);
+        if (a == b) continue;
+        std::optional<SampleSegment> piece = ReadPart(span, a, b);
+        if (!piece) return;
+        pieces.push_back(std::move(*piece));
       }
+      WriteDay(channel.codes, day, std::move(pieces));
     }
-    for (auto& [day, pieces] : days) WriteDay(channel.codes, day, std::move(pieces));
   }
+
+  static std::int64_t DayOf(std::int64_t t) { return t / kDay - (t % kDay < 0 ? 1 : 0); }
 
   void WriteDay(const SeedCodes& codes, std::int64_t day, std::vector<SampleSegment> pieces) {
     BTime time{};
