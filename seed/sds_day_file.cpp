@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace korvel {
@@ -37,9 +38,13 @@ std::int64_t SampleSegment::TimeOf(std::size_t i) const {
 
 std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
   std::erase_if(segments, [](const SampleSegment& s) { return s.samples.empty(); });
-  std::stable_sort(segments.begin(), segments.end(),
-                   [](const SampleSegment& a, const SampleSegment& b) { return a.start < b.start; });
+  std::stable_sort(
+      segments.begin(), segments.end(),
+      [](const SampleSegment& a, const SampleSegment& b) { return a.start < b.start; });
   std::vector<SampleSegment> joined;
+  // Room for all at once: a day of hourly files joins into one segment.
+  std::size_t total = 0;
+  for (const SampleSegment& segment : segments) total += segment.samples.size();
   for (SampleSegment& segment : segments) {
     if (!joined.empty()) {
       SampleSegment& last = joined.back();
@@ -48,6 +53,7 @@ std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
       // close as libmseed's own tolerance, it is the same rate.
       if (std::fabs(last.rate - segment.rate) <= 1e-4 * last.rate &&
           std::fabs(static_cast<double>(segment.start - last.End())) <= half) {
+        if (last.samples.capacity() < total) last.samples.reserve(total);
         last.samples.insert(last.samples.end(), segment.samples.begin(), segment.samples.end());
         continue;
       }
@@ -58,7 +64,8 @@ std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
 }
 
 std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
-                                       const std::vector<SampleSegment>& newer) {
+                                       std::vector<SampleSegment> newer) {
+  if (older.empty()) return JoinSegments(std::move(newer));
   std::vector<SampleSegment> merged;
   for (const SampleSegment& segment : older) {
     // Each run of samples that no newer segment covers stays a segment.
@@ -78,12 +85,15 @@ std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
     }
     if (!kept.samples.empty()) merged.push_back(std::move(kept));
   }
-  merged.insert(merged.end(), newer.begin(), newer.end());
+  std::move(newer.begin(), newer.end(), std::back_inserter(merged));
   return JoinSegments(std::move(merged));
 }
 
 std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments) {
   std::string bytes;
+  std::size_t samples = 0;
+  for (const SampleSegment& segment : segments) samples += segment.samples.size();
+  bytes.reserve(samples * sizeof(float) + kSeedRecordLength);  // float32's size; Steim-2 less
   for (const SampleSegment& segment : segments) {
     MSTrace* trace = mst_init(nullptr);
     if (trace == nullptr) return {};
@@ -142,9 +152,10 @@ std::optional<std::vector<SampleSegment>> ReadDayFile(const std::filesystem::pat
     SampleSegment segment{trace->starttime, trace->samprate, {}};
     segment.samples.resize(static_cast<std::size_t>(trace->numsamples));
     for (std::size_t i = 0; i < segment.samples.size(); ++i)
-      segment.samples[i] = trace->sampletype == 'i'
-                               ? static_cast<float>(static_cast<std::int32_t*>(trace->datasamples)[i])
-                               : static_cast<float*>(trace->datasamples)[i];
+      segment.samples[i] =
+          trace->sampletype == 'i'
+              ? static_cast<float>(static_cast<std::int32_t*>(trace->datasamples)[i])
+              : static_cast<float*>(trace->datasamples)[i];
     segments->push_back(std::move(segment));
   }
   mst_freegroup(&group);

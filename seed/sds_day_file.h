@@ -39,7 +39,7 @@ std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments);
 // `older` without the samples that a segment of `newer` covers, then
 // `newer`: the day file's content after an export, joined.
 std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
-                                       const std::vector<SampleSegment>& newer);
+                                       std::vector<SampleSegment> newer);
 
 // The records of the segments, in order; empty when libmseed refuses them.
 std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments);

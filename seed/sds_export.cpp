@@ -206,12 +206,17 @@ class StationExport {
     const double rate = fields->sampling_rate;
     if (fields->station != station || fields->channel != row.channel ||
         std::fabs(rate - *row.sps) > 1e-9 * rate || std::floor(*row.tbegin) != fields->start) {
-      m_report.problems.push_back(name + ": its header and its catalogue row disagree (verify "
-                                         "tells how); not exported");
+      m_report.problems.push_back(name +
+                                  ": its header and its catalogue row disagree (verify "
+                                  "tells how); not exported");
       return std::nullopt;
     }
-    SourceSpan span{file, static_cast<std::uint64_t>(fields->data_offset),
-                    std::llround(*row.tbegin * kMicroseconds), rate, 0, 0};
+    SourceSpan span{file,
+                    static_cast<std::uint64_t>(fields->data_offset),
+                    std::llround(*row.tbegin * kMicroseconds),
+                    rate,
+                    0,
+                    0};
     const std::uint64_t held =
         head->size > span.data_offset ? (head->size - span.data_offset) / 4 : 0;
     span.last = static_cast<std::size_t>(
@@ -242,8 +247,9 @@ class StationExport {
   void WriteChannel(ChannelExport& channel) {
     std::vector<SourceSpan>& spans = channel.spans;
     const auto begins = [](const SourceSpan& s) { return s.TimeOf(s.first); };
-    std::stable_sort(spans.begin(), spans.end(),
-                     [&](const SourceSpan& a, const SourceSpan& b) { return begins(a) < begins(b); });
+    std::stable_sort(spans.begin(), spans.end(), [&](const SourceSpan& a, const SourceSpan& b) {
+      return begins(a) < begins(b);
+    });
     std::set<std::int64_t> days;
     for (std::size_t i = 0; i < spans.size(); ++i) {
       const SourceSpan& span = spans[i];
@@ -281,8 +287,8 @@ class StationExport {
     char year[8], doy[8];
     std::snprintf(year, sizeof year, "%04u", static_cast<unsigned>(time.year));
     std::snprintf(doy, sizeof doy, "%03u", static_cast<unsigned>(time.day));
-    const std::string folder = std::string(year) + "/" + codes.network + "/" + codes.station + "/" +
-                               codes.channel + ".D";
+    const std::string folder =
+        std::string(year) + "/" + codes.network + "/" + codes.station + "/" + codes.channel + ".D";
     const std::string name = codes.network + "." + codes.station + "." + codes.location + "." +
                              codes.channel + ".D." + year + "." + doy;
     const std::string relative = folder + "/" + name;
@@ -306,7 +312,7 @@ class StationExport {
       older = std::move(*held);
       before = ReadWhole(file);
     }
-    const std::string bytes = PackDayFile(codes, MergeByTime(older, JoinSegments(std::move(pieces))));
+    const std::string bytes = PackDayFile(codes, MergeByTime(older, std::move(pieces)));
     if (bytes.empty()) {
       m_report.day_files.emplace_back(relative, SdsOutcome::kLeft);
       m_report.problems.push_back(relative + ": libmseed could not pack the records; not written");

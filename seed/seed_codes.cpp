@@ -11,9 +11,9 @@ std::optional<char> BandCode(double sampling_rate) {
     double from;
     char code;
   };
-  static constexpr Band kBands[] = {{1000.0, 'F'}, {250.0, 'C'}, {80.0, 'H'}, {10.0, 'B'},
-                                    {1.0001, 'M'}, {0.5, 'L'},   {0.05, 'V'}, {0.005, 'U'},
-                                    {0.0001, 'R'}};
+  static constexpr Band kBands[] = {{1000.0, 'F'}, {250.0, 'C'},  {80.0, 'H'},
+                                    {10.0, 'B'},   {1.0001, 'M'}, {0.5, 'L'},
+                                    {0.05, 'V'},   {0.005, 'U'},  {0.0001, 'R'}};
   if (!std::isfinite(sampling_rate) || sampling_rate >= 5000.0) return std::nullopt;
   for (const Band& band : kBands)
     if (sampling_rate >= band.from) return band.code;

@@ -40,9 +40,9 @@ DayFileRead ReadRecords(const fs::path& file) {
     for (std::int64_t i = 0; i < record->numsamples; ++i) {
       const std::int64_t t =
           record->starttime + std::llround(static_cast<double>(i) * HPTMODULUS / record->samprate);
-      read.samples[t] = record->sampletype == 'i' ? static_cast<float>(
-                                                        static_cast<std::int32_t*>(record->datasamples)[i])
-                                                  : static_cast<float*>(record->datasamples)[i];
+      read.samples[t] = record->sampletype == 'i'
+                            ? static_cast<float>(static_cast<std::int32_t*>(record->datasamples)[i])
+                            : static_cast<float*>(record->datasamples)[i];
     }
   }
   ms_readmsr_r(&state, &record, nullptr, 0, nullptr, nullptr, 0, 0, 0);
@@ -102,8 +102,10 @@ TEST_P(SdsExportTest, DayFilesHoldEverySampleAtItsTimeAndAgainTheSameBytes) {
     EXPECT_EQ(before_midnight.codes, std::string("XX_KIR__") + seed);
     EXPECT_EQ(before_midnight.lengths, std::set<int>{4096});
     EXPECT_EQ(after_midnight.encodings, std::set<int>{DE_STEIM2});
-    EXPECT_LT(before_midnight.samples.rbegin()->first, static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
-    EXPECT_EQ(after_midnight.samples.begin()->first, static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
+    EXPECT_LT(before_midnight.samples.rbegin()->first,
+              static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
+    EXPECT_EQ(after_midnight.samples.begin()->first,
+              static_cast<std::int64_t>(kMarch1) * HPTMODULUS);
     Samples exported = before_midnight.samples;
     exported.insert(after_midnight.samples.begin(), after_midnight.samples.end());
     EXPECT_EQ(exported, TqfSamples(channel));  // every sample, every time, the gap a gap
@@ -130,7 +132,7 @@ TEST_P(SdsExportTest, DayFilesHoldEverySampleAtItsTimeAndAgainTheSameBytes) {
   const fs::path sac_folder = sandbox.path() / "sac";
   fs::create_directories(sac_folder);
   const auto sac = RunCommand("/bin/sh", {"-c", "cd '" + sac_folder.string() + "' && mseed2sac '" +
-                                               DayFile("HHZ", 60) + "'"});
+                                                    DayFile("HHZ", 60) + "'"});
   ASSERT_EQ(sac.exit_status, 0) << sac.err;
   ASSERT_EQ(std::distance(fs::directory_iterator(sac_folder), fs::directory_iterator()), 2);
   const Samples z = TqfSamples("Z");
@@ -173,11 +175,12 @@ TEST_P(SdsExportTest, WhatCannotBeNamedOrIsAnotherProgramsIsRefusedAndSaid) {
   const auto r = Cli({"export-sds", sds, "--all-times", "--station", "KIR", "--station", "KIRKUDA",
                       "--station", "КИР"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_NE(r.out.find("left\t2007/XX/KIR/HHN.D/XX.KIR..HHN.D.2007.059"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("left\t2007/XX/KIR/HHN.D/XX.KIR..HHN.D.2007.059"), std::string::npos)
+      << r.out;
   EXPECT_EQ(ReadFileBytes(DayFile("HHN", 59)), "not ours");
-  for (const char* said : {"HHN.D.2007.059: written by another program",
-                           "station KIRKUDA: not a SEED station code",
-                           "station КИР: not a SEED station code"})
+  for (const char* said :
+       {"HHN.D.2007.059: written by another program", "station KIRKUDA: not a SEED station code",
+        "station КИР: not a SEED station code"})
     EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
   const DayFileRead floats = ReadRecords(DayFile("HHE", 59));
   EXPECT_EQ(floats.encodings, std::set<int>{DE_FLOAT32});
@@ -192,8 +195,9 @@ TEST_P(SdsExportTest, WhatCannotBeNamedOrIsAnotherProgramsIsRefusedAndSaid) {
   WriteProgramIni();
   const auto none = Cli({"export-sds", sds + "2", "--all-times"});
   EXPECT_EQ(none.exit_status, 2);
-  EXPECT_NE(none.err.find("set NET= (two upper-case Latin letters or digits) in the [SEED] section"),
-            std::string::npos)
+  EXPECT_NE(
+      none.err.find("set NET= (two upper-case Latin letters or digits) in the [SEED] section"),
+      std::string::npos)
       << none.err;
   EXPECT_FALSE(fs::exists(sds + "2"));
 }

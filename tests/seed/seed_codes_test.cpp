@@ -22,8 +22,13 @@ TEST(SeedCodesTest, BandAndChannelCodesFollowTheSeedTable) {
   EXPECT_EQ(DefaultSeedChannel("N-S", 100.0), "HHN");
   EXPECT_EQ(DefaultSeedChannel("E-W", 20.0), "BHE");
   EXPECT_FALSE(DefaultSeedChannel("SH Z", 100.0));
-  for (const auto& [code, ok] : {std::pair{"KIR", true}, {"ABCDE", true}, {"ABCDEF", false},
-                                 {"kir", false}, {"K R", false}, {"", false}, {"\xCA\xC8\xD0", false}})
+  for (const auto& [code, ok] : {std::pair{"KIR", true},
+                                 {"ABCDE", true},
+                                 {"ABCDEF", false},
+                                 {"kir", false},
+                                 {"K R", false},
+                                 {"", false},
+                                 {"\xCA\xC8\xD0", false}})
     EXPECT_EQ(IsSeedCode(code, 1, kSeedStationLength), ok) << code;
 }
 
