@@ -266,6 +266,16 @@ TEST_F(OpenFileDlgTest, SeveralChosenFilesNameTheirFolder) {
   const auto second = Raw("a.dat");
   const auto third = Plain("c.txt", "x");
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
+  // The folder's model sorts on its own time: wait until it has.
+  auto* model = qobject_cast<QFileSystemModel*>(FileView(dlg)->model());
+  ASSERT_NE(model, nullptr);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        const int a = model->index(Q(second)).row(), b = model->index(Q(first)).row(),
+                  c = model->index(Q(third)).row();
+        return a >= 0 && a < b && b < c;
+      },
+      5000));
   SelectInView(dlg, {first, second, third});
   PressOpen(dlg);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);

@@ -216,8 +216,15 @@ check_windows_installer() {
   # The uninstaller copies itself away and goes on alone: wait for it.
   _korvel_wine_shown wine 'C:\Program Files\korvel2tqf\Uninstall.exe' /S \
     >"$KORVEL_WINDOWS_BUILD/uninstall.log" 2>&1 || failed=1
-  for _ in $(seq 300); do [ -e "$program/korvel2tqf.exe" ] || break; sleep 0.1; done
-  for item in "$program/korvel2tqf.exe" "$program/Qt6Widgets.dll" "$menu/korvel2tqf.lnk"; do
+  # It removes the program before the menu entry: wait for every one of them.
+  local items=("$program/korvel2tqf.exe" "$program/Qt6Widgets.dll" "$menu/korvel2tqf.lnk") left
+  for _ in $(seq 300); do
+    left=0
+    for item in "${items[@]}"; do [ -e "$item" ] && left=1; done
+    ((left)) || break
+    sleep 0.1
+  done
+  for item in "${items[@]}"; do
     [ -e "$item" ] && { echo "left after uninstalling: ${item#"$c/"}" >&2; failed=1; }
   done
   [ -f "$folder/korvel2tqf.ini" ] \
