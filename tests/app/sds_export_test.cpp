@@ -76,12 +76,13 @@ class SdsExportTest : public ConversionTest {
     return sds + "/2007/XX/KIR/" + channel + ".D/XX.KIR.." + channel + ".D.2007.0" +
            std::to_string(doy);  // days 59 and 60 of the year
   }
-  // 23:40 to 00:20 without a break, then 00:30 to 00:40: two days, one gap.
+  // 23:40 to 00:20 without a break, then 00:30 to 00:40, at 20 sps (band B,
+  // and few enough samples for the sanitizer build): two days, one gap.
   void WriteRawSet() {
     const std::vector<std::string> channels = {"Z", "N-S", "E-W"};
-    RawFile("KIR", channels, kMarch1 - 1200.0, 100.0, 120000).WriteTo(Raw("KIR/a.raw"));
-    RawFile("KIR", channels, kMarch1, 100.0, 120000, 120000).WriteTo(Raw("KIR/b.raw"));
-    RawFile("KIR", channels, kMarch1 + 1800.0, 100.0, 60000, 240000).WriteTo(Raw("KIR/c.raw"));
+    RawFile("KIR", channels, kMarch1 - 1200.0, 20.0, 24000).WriteTo(Raw("KIR/a.raw"));
+    RawFile("KIR", channels, kMarch1, 20.0, 24000, 24000).WriteTo(Raw("KIR/b.raw"));
+    RawFile("KIR", channels, kMarch1 + 1800.0, 20.0, 12000, 48000).WriteTo(Raw("KIR/c.raw"));
   }
   std::string sds;
 };
@@ -93,7 +94,7 @@ TEST_P(SdsExportTest, DayFilesHoldEverySampleAtItsTimeAndAgainTheSameBytes) {
   ASSERT_EQ(first.exit_status, 0) << first.err;
   EXPECT_NE(first.out.find("day files: 6 written, 0 unchanged, 0 left"), std::string::npos)
       << first.out;
-  for (const auto& [channel, seed] : {std::pair{"Z", "HHZ"}, {"N-S", "HHN"}, {"E-W", "HHE"}}) {
+  for (const auto& [channel, seed] : {std::pair{"Z", "BHZ"}, {"N-S", "BHN"}, {"E-W", "BHE"}}) {
     SCOPED_TRACE(channel);
     const DayFileRead before_midnight = ReadRecords(DayFile(seed, 59));
     const DayFileRead after_midnight = ReadRecords(DayFile(seed, 60));
@@ -132,7 +133,7 @@ TEST_P(SdsExportTest, DayFilesHoldEverySampleAtItsTimeAndAgainTheSameBytes) {
   const fs::path sac_folder = sandbox.path() / "sac";
   fs::create_directories(sac_folder);
   const auto sac = RunCommand("/bin/sh", {"-c", "cd '" + sac_folder.string() + "' && mseed2sac '" +
-                                                    DayFile("HHZ", 60) + "'"});
+                                                    DayFile("BHZ", 60) + "'"});
   ASSERT_EQ(sac.exit_status, 0) << sac.err;
   ASSERT_EQ(std::distance(fs::directory_iterator(sac_folder), fs::directory_iterator()), 2);
   const Samples z = TqfSamples("Z");
@@ -162,8 +163,8 @@ TEST_P(SdsExportTest, WhatCannotBeNamedOrIsAnotherProgramsIsRefusedAndSaid) {
   WriteRawSet();
   ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
   // Another program's day file of the name.
-  fs::create_directories(fs::path(DayFile("HHN", 59)).parent_path());
-  { std::ofstream(DayFile("HHN", 59)) << "not ours"; }
+  fs::create_directories(fs::path(DayFile("BHN", 59)).parent_path());
+  { std::ofstream(DayFile("BHN", 59)) << "not ours"; }
   // A file whose samples are not integers goes out as float32.
   for (const CatalogueRow& row : Rows())
     if (row.ch == "E-W") {
@@ -175,14 +176,14 @@ TEST_P(SdsExportTest, WhatCannotBeNamedOrIsAnotherProgramsIsRefusedAndSaid) {
   const auto r = Cli({"export-sds", sds, "--all-times", "--station", "KIR", "--station", "KIRKUDA",
                       "--station", "КИР"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_NE(r.out.find("left\t2007/XX/KIR/HHN.D/XX.KIR..HHN.D.2007.059"), std::string::npos)
+  EXPECT_NE(r.out.find("left\t2007/XX/KIR/BHN.D/XX.KIR..BHN.D.2007.059"), std::string::npos)
       << r.out;
-  EXPECT_EQ(ReadFileBytes(DayFile("HHN", 59)), "not ours");
+  EXPECT_EQ(ReadFileBytes(DayFile("BHN", 59)), "not ours");
   for (const char* said :
-       {"HHN.D.2007.059: written by another program", "station KIRKUDA: not a SEED station code",
+       {"BHN.D.2007.059: written by another program", "station KIRKUDA: not a SEED station code",
         "station КИР: not a SEED station code"})
     EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
-  const DayFileRead floats = ReadRecords(DayFile("HHE", 59));
+  const DayFileRead floats = ReadRecords(DayFile("BHE", 59));
   EXPECT_EQ(floats.encodings, std::set<int>{DE_FLOAT32});
   ASSERT_FALSE(floats.samples.empty());
   EXPECT_EQ(floats.samples.begin()->second, 0.5f);
