@@ -21,7 +21,7 @@ ensure_packages() {
   fi
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
+BUILD_PACKAGES=(cmake ninja-build ccache g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
   libmseed-dev mseed2sac
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2)
 
@@ -41,10 +41,25 @@ configure_and_build() {
   shift
   local dir="$KORVEL_ROOT/$(preset_dir "$preset")"
   mkdir -p "$dir"
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    _korvel_compiler_cache
+  fi
   # The configure log stays inside its build folder, out of the source tree.
-  (cd "$KORVEL_ROOT" && cmake --preset "$preset" "$@") >"$dir/configure.log" 2>&1 \
+  (cd "$KORVEL_ROOT" && cmake --preset "$preset" "${launcher[@]}" "$@") >"$dir/configure.log" 2>&1 \
     || { cat "$dir/configure.log"; return 1; }
   (cd "$KORVEL_ROOT" && cmake --build --preset "$preset" -j "$JOBS")
+}
+
+# The compiler's results are kept outside the clone, as Qt for Windows is, so
+# that a second run or a fresh clone compiles only what changed. Paths are
+# hashed relative to the clone, so clones in other folders share them; a
+# cached compile repeats its warnings.
+_korvel_compiler_cache() {
+  export CCACHE_DIR="${CCACHE_DIR:-/var/cache/korvel2tqf/ccache}"
+  export CCACHE_BASEDIR="$KORVEL_ROOT" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-2G}"
+  mkdir -p "$CCACHE_DIR" 2>/dev/null || export CCACHE_DIR="$HOME/.cache/korvel2tqf-ccache"
 }
 
 build_main() {
