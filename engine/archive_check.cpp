@@ -8,6 +8,7 @@
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
 #include "platform/native_path.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {

@@ -1,13 +1,13 @@
 #include "engine/coverage.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <utility>
 
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {
@@ -125,17 +125,6 @@ CoverageReport ComputeCoverage(const std::vector<std::string>& stations,
       report.channels.push_back(Measure(station, channel, channel_files, report.window));
   }
   return report;
-}
-
-std::string FixedNumber(double value, int decimals) {
-  char text[400];
-  const auto [end, error] =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  if (error != std::errc()) return "nan";
-  std::string result(text, end);
-  if (result.front() == '-' && result.find_first_not_of("-0.") == std::string::npos)
-    result.erase(0, 1);  // no "-0.00"
-  return result;
 }
 
 std::string PercentText(double percent) {

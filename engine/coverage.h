@@ -57,8 +57,6 @@ CoverageReport ComputeCoverage(const std::vector<std::string>& stations,
 // "YYYY-MM-DDThh:mm:ss.ss", the seconds rounded to hundredths.
 std::string FormatCoverageTime(EpochSeconds t);
 
-// A number with `decimals` decimals and a dot, whatever the locale.
-std::string FixedNumber(double value, int decimals);
 // A percentage with one decimal, cut rather than rounded, so that "100.0"
 // means that nothing is missing.
 std::string PercentText(double percent);

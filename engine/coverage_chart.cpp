@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {

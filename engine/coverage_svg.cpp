@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/coverage.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/file_io.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {
@@ -245,8 +246,7 @@ RawSummary SummarizeRawFile(const std::filesystem::path& path) {
     summary.refusal = RawFileRefusal::kSummaryEarlyStart;
   if (summary.refusal != RawFileRefusal::kNone) return summary;
 
-  char rate[400];  // room for the 309 digits of the largest double
-  std::snprintf(rate, sizeof rate, "%.3f", 1.0 / file.header.sample_interval);
+  const std::string rate = FixedNumber(1.0 / file.header.sample_interval, 3);
   const std::string station = RawStationName(file.header);
   const std::string start_text = FormatTimeText(start, 0);
   const std::string duration_text = FormatTimeText(RawDuration(file.header, file.size), 1);

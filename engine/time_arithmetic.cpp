@@ -1,4 +1,5 @@
 #include "engine/time_arithmetic.h"
+#include "platform/number_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -110,12 +111,11 @@ std::string FormatTimeText(double t, int mode) {
   const int ok = SplitEpochSeconds(t, year, month, day, hour, minute, seconds);
   char text[64];
   if (mode == 0 && ok) {
-    std::snprintf(text, sizeof text, "%02d:%02d:%02.2f %02d.%02d.%04d", hour, minute,
-                  static_cast<double>(seconds), day, month, year);
+    std::snprintf(text, sizeof text, "%02d:%02d:%s %02d.%02d.%04d", hour, minute,
+                  FixedNumber(seconds, 2).c_str(), day, month, year);
   } else if (mode == 0 || mode == 1) {
     // Without a date the start shows its time of day alone.
-    std::snprintf(text, sizeof text, "%02d:%02d:%02.2f", hour, minute,
-                  static_cast<double>(seconds));
+    std::snprintf(text, sizeof text, "%02d:%02d:%s", hour, minute, FixedNumber(seconds, 2).c_str());
   } else {
     return {};
   }

@@ -12,6 +12,7 @@
 #include "platform/file_io.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {
@@ -63,7 +64,7 @@ TqfHeader BuildHeader(std::string_view station, std::string_view channel, double
   text += Format("Start date=%02d %02d %04d\r\n", day, month, year);
   text += Format("Time duration=%02d %02d %02d\r\n", zh, zmi, static_cast<int>(zs));
   text += "Data Type=FLOAT\r\n";
-  text += Format("SpS=%f\r\n", sampling_rate);
+  text += "SpS=" + FixedNumber(sampling_rate, 6) + "\r\n";
   text += Format("Gain=%d\r\n", 1);
   text += "Station=" + std::string(station) + "\r\n";
   text += "Channel=\"" + std::string(channel) + "\"\r\n";

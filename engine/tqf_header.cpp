@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_io.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {
@@ -96,11 +97,9 @@ ParsedTqfHeader ParseTqfHeader(const TqfHeader& bytes) {
 
   const auto rate = value("SpS");
   const std::string_view rate_text = rate ? Trimmed(*rate) : std::string_view();
-  const auto [rate_end, rate_error] =
-      std::from_chars(rate_text.data(), rate_text.data() + rate_text.size(), f.sampling_rate);
-  if (!rate || rate_error != std::errc() || rate_end != rate_text.data() + rate_text.size() ||
-      !std::isfinite(f.sampling_rate) || !(f.sampling_rate > 0.0))
-    return fail("SpS");
+  const std::optional<double> rate_value = ParseNumber(rate_text);
+  if (!rate_value || !std::isfinite(*rate_value) || !(*rate_value > 0.0)) return fail("SpS");
+  f.sampling_rate = *rate_value;
   f.sampling_rate_text = std::string(rate_text);
 
   const auto station = value("Station");

@@ -33,6 +33,7 @@
 #include "mainwindow/control_ids.h"
 #include "mainwindow/coverage_dialog.h"
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {
@@ -381,10 +382,9 @@ void CMainDialog::AddStationChannels(const std::string& station) {
       m_listed_stations.end())
     m_listed_stations.push_back(station);
   CChanList(m_database).ListStation(station, [&](SiteChannelRow&& row) {
-    char sps[64];
-    std::snprintf(sps, sizeof sps, "%.3f", row.sps);
-    auto* item = new QTreeWidgetItem(m_channel_list,
-                                     {Text(station), Text(row.chan), QString::fromLatin1(sps)});
+    auto* item = new QTreeWidgetItem(
+        m_channel_list,
+        {Text(station), Text(row.chan), QString::fromStdString(FixedNumber(row.sps, 3))});
     SetStateImage(item, IsTickedByDefault(row.chan) ? kTicked : kUnticked);
   });
   ReadBackFields();

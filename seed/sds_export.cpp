@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <locale>
 #include <map>
 #include <set>
 #include <sstream>
@@ -43,6 +44,7 @@ class Manifest {
  public:
   explicit Manifest(std::filesystem::path folder) : m_file(std::move(folder) / kSdsManifestName) {
     std::ifstream in(m_file);
+    in.imbue(std::locale::classic());  // numbers never grouped by a global locale
     std::string name;
     std::uintmax_t size;
     long long changed;
@@ -56,6 +58,7 @@ class Manifest {
   bool Note(const std::filesystem::path& file) {
     m_entries[file.filename().string()] = Stamp(file);
     std::ostringstream out;
+    out.imbue(std::locale::classic());
     for (const auto& [name, stamp] : m_entries)
       out << name << '\t' << stamp.first << '\t' << stamp.second << '\n';
     return ReplaceFileContents(m_file, out.str());

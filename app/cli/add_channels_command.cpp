@@ -11,6 +11,7 @@
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel::cli {
 namespace {
@@ -74,8 +75,8 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
         }
         if (!seen.emplace(station, channel).second) continue;
         if (!AddMissingChannel(theDatabase, station, channel, sps)) continue;
-        std::printf("%s\t%s\t%.3f\n", DisplayName(station).c_str(), DisplayName(channel).c_str(),
-                    sps);
+        std::printf("%s\t%s\t%s\n", DisplayName(station).c_str(), DisplayName(channel).c_str(),
+                    FixedNumber(sps, 3).c_str());
         ++added;
       }
     }

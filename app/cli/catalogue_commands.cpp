@@ -10,6 +10,7 @@
 #include "database/schema_upgrade.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel::cli {
 
@@ -31,8 +32,8 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
     // Printed as read: the rows before an error are shown, then the error.
     CChanList(theDatabase)
         .ListStation(CharUpper1251(Utf8ToCp1251(station)), [&](SiteChannelRow&& row) {
-          std::printf("%s\t%.3f\t%s\n", DisplayName(row.chan).c_str(), row.sps,
-                      IsTickedByDefault(row.chan) ? "x" : "");
+          std::printf("%s\t%s\t%s\n", DisplayName(row.chan).c_str(),
+                      FixedNumber(row.sps, 3).c_str(), IsTickedByDefault(row.chan) ? "x" : "");
           status = kConverted;
         });
     return status;

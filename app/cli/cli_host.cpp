@@ -5,6 +5,7 @@
 #include "platform/console.h"
 #include "platform/process_memory.h"
 #include "platform/stop_request.h"
+#include "platform/number_text.h"
 
 namespace korvel::cli {
 
@@ -67,9 +68,10 @@ void CliHost::ShowProgress() {
   if (!m_progress) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
-  std::fprintf(stderr, "\rexamined %llu, converted %llu, %.1f MB, %.1f s   ",
+  std::fprintf(stderr, "\rexamined %llu, converted %llu, %s MB, %s s   ",
                static_cast<unsigned long long>(m_examined),
-               static_cast<unsigned long long>(m_converted), m_bytes / 1e6, seconds);
+               static_cast<unsigned long long>(m_converted), FixedNumber(m_bytes / 1e6, 1).c_str(),
+               FixedNumber(seconds, 1).c_str());
 }
 
 }  // namespace korvel::cli

@@ -14,6 +14,7 @@
 #include "engine/time_window.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel::cli {
 namespace {
@@ -50,10 +51,11 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
 void PrintStats(const OutputWriter& writer, const CliHost& host) {
   const auto statements = theDatabase.StatementCount();
   const auto flushes = writer.FlushCount();
-  std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %.4f\n",
+  const double per_flush =
+      flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0;
+  std::fprintf(stderr, "catalogue statements: %llu, flushes: %llu, statements per flush: %s\n",
                static_cast<unsigned long long>(statements),
-               static_cast<unsigned long long>(flushes),
-               flushes > 0 ? static_cast<double>(statements) / static_cast<double>(flushes) : 0.0);
+               static_cast<unsigned long long>(flushes), FixedNumber(per_flush, 4).c_str());
   std::string resident;
   for (const long kib : host.ResidentAfterEachFile())
     resident += (resident.empty() ? "" : " ") + std::to_string(kib);

@@ -20,6 +20,7 @@
 #include "platform/file_lock.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
+#include "platform/number_text.h"
 
 namespace korvel::cli {
 namespace {

@@ -12,6 +12,7 @@
 #include "platform/file_lock.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "platform/number_text.h"
 
 #ifdef KORVEL_TESTS_HAVE_QT_XML
 #include <QFile>
@@ -35,7 +36,7 @@ std::vector<std::string> RowTexts(CDatabase& db) {
     for (int c = 1; c <= 4; ++c) line += s.Get<std::string>(c).value_or("NULL") + " ";
     for (int c = 5; c <= 8; ++c) {
       const auto v = s.Get<double>(c);
-      line += v ? std::to_string(*v) + " " : "NULL ";
+      line += v ? FixedNumber(*v, 6) + " " : "NULL ";
     }
     rows.push_back(line);
   }

@@ -14,6 +14,7 @@
 #include "engine/raw_file.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "platform/number_text.h"
 
 namespace korvel::test {
 namespace {
@@ -99,7 +100,7 @@ TEST_P(AddChannelsTest, AddsTheMissingRowsOnceAndLeavesTheRowsThatAreThere) {
         EXPECT_EQ(row.columns[c], std::nullopt) << key << " " << kColumns[c];
       }
     }
-    EXPECT_EQ(std::stod(row.columns[6].value_or("0")), sps) << key;
+    EXPECT_EQ(ParseNumber(row.columns[6].value_or("0")), sps) << key;
     ASSERT_TRUE(row.lddate) << key;
     std::tm local{};
     local.tm_year = row.lddate->year - 1900;

@@ -14,6 +14,7 @@
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/databases/live_database.h"
+#include "platform/number_text.h"
 
 namespace korvel::test {
 namespace {
@@ -22,11 +23,8 @@ namespace fs = std::filesystem;
 
 fs::path DataDir() { return fs::path(TestDataDir()); }
 
-std::string Number(std::optional<double> value, const char* format) {
-  if (!value) return "NULL";
-  char text[64];
-  std::snprintf(text, sizeof text, format, *value);
-  return text;
+std::string Number(std::optional<double> value, int decimals) {
+  return value ? FixedNumber(*value, decimals) : "NULL";
 }
 
 TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
@@ -60,15 +58,9 @@ TEST_P(ConversionTest, TheReferenceFilesConvertToTheirFrozenResults) {
     std::string line = s.Get<std::string>(1).value_or("NULL") + "\t" +
                        s.Get<std::string>(2).value_or("NULL") + "\t" +
                        s.Get<std::string>(3).value_or("NULL");
-    for (const auto& [column, format] : {std::pair{4, "%.6f"},
-                                         {5, "%.6f"},
-                                         {6, "%.6f"},
-                                         {7, "%.7f"},
-                                         {8, "%.6f"},
-                                         {9, "%.0f"},
-                                         {10, "%.0f"},
-                                         {11, "%.0f"}})
-      line += "\t" + Number(s.Get<double>(column), format);
+    for (const auto& [column, decimals] :
+         {std::pair{4, 6}, {5, 6}, {6, 6}, {7, 7}, {8, 6}, {9, 0}, {10, 0}, {11, 0}})
+      line += "\t" + Number(s.Get<double>(column), decimals);
     rows.push_back(line + "\t" + s.Get<std::string>(12).value_or("NULL") + "\n");
   }
   std::sort(rows.begin(), rows.end());

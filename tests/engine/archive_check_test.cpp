@@ -1,11 +1,13 @@
 // Files checked against what their rows say, and files no row names.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "engine/archive_check.h"
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
+#include "platform/number_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace korvel {
@@ -33,8 +35,7 @@ std::string Describe(const std::vector<FileProblem>& problems) {
       case FileProblemKind::kLength:
         text +=
             "length " + (p.row_samples ? std::to_string(*p.row_samples) : "?") + " " +
-            std::to_string(p.file_samples).substr(0, std::to_string(p.file_samples).find('.') + 3) +
-            ";";
+            FixedNumber(std::trunc(p.file_samples * 100.0) / 100.0, 2) + ";";
         break;
       case FileProblemKind::kHeader:
         text += "header " + p.field + " " + p.row_value + "/" + p.file_value + ";";

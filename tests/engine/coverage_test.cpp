@@ -8,6 +8,7 @@
 #include "engine/coverage.h"
 #include "engine/coverage_chart.h"
 #include "engine/coverage_svg.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {

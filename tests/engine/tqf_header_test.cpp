@@ -13,6 +13,7 @@
 #include "platform/text1251.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_paths.h"
+#include "platform/number_text.h"
 
 namespace korvel {
 namespace {
@@ -54,13 +55,13 @@ TEST(TqfHeader, TheFrozenReferenceFilesReadBackAsTheirRowsSay) {
     const TqfHeaderFields& f = *parsed.fields;
     EXPECT_EQ(Cp1251ToUtf8(f.station), sta);
     EXPECT_EQ(Cp1251ToUtf8(f.channel), ch);
-    EXPECT_EQ(f.sampling_rate, std::stod(sps));
+    EXPECT_EQ(f.sampling_rate, ParseNumber(sps).value());
     EXPECT_EQ(f.sampling_rate_text, sps);
     EXPECT_EQ(f.data_offset, 512);
-    EXPECT_EQ(f.start, std::floor(std::stod(tbegin))) << cpath;  // whole seconds only
+    EXPECT_EQ(f.start, std::floor(ParseNumber(tbegin).value())) << cpath;  // whole seconds only
     EXPECT_TRUE(IsOwnTqfHeader(*head->header, f));
     EXPECT_EQ(head->size,
-              512 + 4 * static_cast<std::uint64_t>(std::llround(std::stod(tqty) * std::stod(sps))));
+              512 + 4 * static_cast<std::uint64_t>(std::llround(ParseNumber(tqty).value() * ParseNumber(sps).value())));
     ++checked;
   }
   EXPECT_EQ(checked, 4);

@@ -25,6 +25,19 @@ BUILD_PACKAGES=(cmake ninja-build ccache g++ libgtest-dev libcli11-dev unixodbc-
   libmseed-dev mseed2sac
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2)
 
+# Generates ru_RU.UTF-8 unless the system has it already: operators run the
+# window in it, and the tests run again under it (needs the package locales).
+ensure_russian_locale() {
+  if locale -a 2>/dev/null | grep -qix 'ru_RU\.utf-\?8'; then return 0; fi
+  echo "==> generating the ru_RU.UTF-8 locale"
+  if [ -f /etc/locale.gen ] && grep -q '^# *ru_RU.UTF-8 UTF-8' /etc/locale.gen; then
+    sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+  elif ! grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo "ru_RU.UTF-8 UTF-8" >>/etc/locale.gen
+  fi
+  locale-gen >/dev/null
+}
+
 # preset_dir PRESET: the build folder of one of CMakePresets.json's presets.
 preset_dir() {
   case "$1" in

@@ -51,18 +51,6 @@ build_windows() {
   fi
 }
 
-# Generates ru_RU.UTF-8 unless the system has it already.
-_korvel_ensure_russian_locale() {
-  if locale -a 2>/dev/null | grep -qix 'ru_RU\.utf-\?8'; then return 0; fi
-  echo "==> generating the ru_RU.UTF-8 locale"
-  if [ -f /etc/locale.gen ] && grep -q '^# *ru_RU.UTF-8 UTF-8' /etc/locale.gen; then
-    sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
-  elif ! grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo "ru_RU.UTF-8 UTF-8" >>/etc/locale.gen
-  fi
-  locale-gen >/dev/null
-}
-
 # _korvel_wine LANG COMMAND...: COMMAND in Wine's environment, without a
 # display (none is wanted) and with the locale that sets the ANSI code page.
 _korvel_wine() {
@@ -72,7 +60,7 @@ _korvel_wine() {
 }
 
 prepare_wine() {
-  _korvel_ensure_russian_locale
+  ensure_russian_locale
   export WINEPREFIX="$KORVEL_WINDOWS_BUILD/wine-prefix"
   export WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
