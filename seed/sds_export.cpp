@@ -24,6 +24,7 @@
 #include "platform/text1251.h"
 #include "seed/sds_day_file.h"
 #include "seed/seed_codes.h"
+#include "seed/tqf_header_guard.h"
 
 namespace korvel {
 namespace {
@@ -194,8 +195,8 @@ class StationExport {
     channel.spans.push_back(std::move(*span));
   }
 
-  // The file's samples inside the window, timed by its row; the header must
-  // agree (it holds whole seconds only, so the row's start is the exact one).
+  // The file's samples inside the window, timed and paced by its row; the
+  // header only has to be this row's file.
   std::optional<SourceSpan> SpanOf(const std::filesystem::path& file, const std::string& station,
                                    const SdsRow& row) {
     const std::string name = DisplayPath(file);
@@ -206,9 +207,8 @@ class StationExport {
       m_report.problems.push_back(name + ": not a readable TQF file; not exported");
       return std::nullopt;
     }
-    const double rate = fields->sampling_rate;
-    if (fields->station != station || fields->channel != row.channel ||
-        std::fabs(rate - *row.sps) > 1e-9 * rate || std::floor(*row.tbegin) != fields->start) {
+    const double rate = *row.sps;
+    if (!HeaderFitsRow(*fields, station, row.channel, rate, *row.tbegin)) {
       m_report.problems.push_back(name +
                                   ": its header and its catalogue row disagree (verify "
                                   "tells how); not exported");
