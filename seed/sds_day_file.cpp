@@ -48,11 +48,12 @@ std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
   for (SampleSegment& segment : segments) {
     if (!joined.empty()) {
       SampleSegment& last = joined.back();
-      const double half = 0.5 * kMicroseconds / last.rate;
       // A rate read back from a record is its factor and multiplier: as
-      // close as libmseed's own tolerance, it is the same rate.
+      // close as libmseed's own tolerance, it is the same rate. Only a
+      // segment that begins where the last ends, to the microsecond, joins
+      // it: a later record's start is counted from the joined one's.
       if (std::fabs(last.rate - segment.rate) <= 1e-4 * last.rate &&
-          std::fabs(static_cast<double>(segment.start - last.End())) <= half) {
+          std::llabs(segment.start - last.End()) <= kJoinTolerance) {
         if (last.samples.capacity() < total) last.samples.reserve(total);
         last.samples.insert(last.samples.end(), segment.samples.begin(), segment.samples.end());
         continue;
@@ -90,13 +91,31 @@ std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
 }
 
 std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments) {
+  // The records' template: the codes, and a Blockette 1001, in which libmseed
+  // keeps what the 100-microsecond start time of the fixed header leaves.
+  // One template for the day numbers its records on from segment to segment.
+  MSRecord* record = msr_init(nullptr);
+  blkt_1001_s microseconds{};
+  if (record == nullptr || msr_addblockette(record, reinterpret_cast<char*>(&microseconds),
+                                            sizeof microseconds, 1001, 0) == nullptr) {
+    msr_free(&record);
+    return {};
+  }
+  CopyCode(record->network, codes.network);
+  CopyCode(record->station, codes.station);
+  CopyCode(record->location, codes.location);
+  CopyCode(record->channel, codes.channel);
+  record->dataquality = 'D';
   std::string bytes;
   std::size_t samples = 0;
   for (const SampleSegment& segment : segments) samples += segment.samples.size();
   bytes.reserve(samples * sizeof(float) + kSeedRecordLength);  // float32's size; Steim-2 less
   for (const SampleSegment& segment : segments) {
     MSTrace* trace = mst_init(nullptr);
-    if (trace == nullptr) return {};
+    if (trace == nullptr) {
+      bytes.clear();
+      break;
+    }
     CopyCode(trace->network, codes.network);
     CopyCode(trace->station, codes.station);
     CopyCode(trace->location, codes.location);
@@ -122,43 +141,48 @@ std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>
       trace->sampletype = 'f';
     }
     std::int64_t packed = 0;
-    const int records =
-        trace->datasamples == nullptr
-            ? -1
-            : mst_pack(trace, AppendRecord, &bytes, kSeedRecordLength,
-                       integers ? DE_STEIM2 : DE_FLOAT32, 1, &packed, 1, 0, nullptr);
+    const int records = trace->datasamples == nullptr
+                            ? -1
+                            : mst_pack(trace, AppendRecord, &bytes, kSeedRecordLength,
+                                       integers ? DE_STEIM2 : DE_FLOAT32, 1, &packed, 1, 0, record);
     mst_free(&trace);
-    if (records < 0 || packed != static_cast<std::int64_t>(count)) return {};
+    if (records < 0 || packed != static_cast<std::int64_t>(count)) {
+      bytes.clear();
+      break;
+    }
   }
+  msr_free(&record);
   return bytes;
 }
 
 std::optional<std::vector<SampleSegment>> ReadDayFile(const std::filesystem::path& file,
                                                       const SeedCodes& codes) {
-  MSTraceGroup* group = nullptr;
+  // Record by record: each keeps its own start, which a trace of joined
+  // records would count from the first.
+  MSFileParam* state = nullptr;
+  MSRecord* record = nullptr;
   const std::string name = file.string();
-  if (ms_readtraces(&group, name.c_str(), 0, -1.0, -1.0, 0, 0, 1, 0) != MS_NOERROR) {
-    mst_freegroup(&group);
-    return std::nullopt;
-  }
   std::optional<std::vector<SampleSegment>> segments(std::in_place);
-  for (MSTrace* trace = group->traces; trace != nullptr; trace = trace->next) {
-    if (codes.network != trace->network || codes.station != trace->station ||
-        codes.location != trace->location || codes.channel != trace->channel ||
-        (trace->sampletype != 'i' && trace->sampletype != 'f') || !(trace->samprate > 0.0)) {
+  int status;
+  while ((status = ms_readmsr_r(&state, &record, name.c_str(), 0, nullptr, nullptr, 0, 1, 0)) ==
+         MS_NOERROR) {
+    if (codes.network != record->network || codes.station != record->station ||
+        codes.location != record->location || codes.channel != record->channel ||
+        (record->sampletype != 'i' && record->sampletype != 'f') || !(record->samprate > 0.0)) {
       segments.reset();
       break;
     }
-    SampleSegment segment{trace->starttime, trace->samprate, {}};
-    segment.samples.resize(static_cast<std::size_t>(trace->numsamples));
+    SampleSegment segment{record->starttime, record->samprate, {}};
+    segment.samples.resize(static_cast<std::size_t>(record->numsamples));
     for (std::size_t i = 0; i < segment.samples.size(); ++i)
       segment.samples[i] =
-          trace->sampletype == 'i'
-              ? static_cast<float>(static_cast<std::int32_t*>(trace->datasamples)[i])
-              : static_cast<float*>(trace->datasamples)[i];
+          record->sampletype == 'i'
+              ? static_cast<float>(static_cast<std::int32_t*>(record->datasamples)[i])
+              : static_cast<float*>(record->datasamples)[i];
     segments->push_back(std::move(segment));
   }
-  mst_freegroup(&group);
+  ms_readmsr_r(&state, &record, nullptr, 0, nullptr, nullptr, 0, 0, 0);
+  if (status != MS_ENDOFFILE) segments.reset();
   if (segments) *segments = JoinSegments(std::move(*segments));
   return segments;
 }

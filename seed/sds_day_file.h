@@ -1,8 +1,9 @@
 #pragma once
 // One miniSEED day file of one channel: its samples as time-stamped
 // segments, packed into 4096-byte records by libmseed (Steim-2 where every
-// sample is an integer that float32 holds exactly, float32 otherwise) and
-// read back from records the same way.
+// sample is an integer that float32 holds exactly, float32 otherwise), each
+// record's start exact to the microsecond, and read back from records the
+// same way.
 
 #include <cstdint>
 #include <filesystem>
@@ -32,8 +33,12 @@ struct SampleSegment {
   std::int64_t End() const { return TimeOf(samples.size()); }
 };
 
-// The segments in time order, with those that continue each other (within
-// half a sample interval, at the same rate) joined into one.
+// How far a segment may begin from where another ends and still continue
+// it: the rounding of two times to the microsecond.
+inline constexpr std::int64_t kJoinTolerance = 1;
+
+// The segments in time order, with those that continue each other (to the
+// microsecond, at the same rate) joined into one.
 std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments);
 
 // `older` without the samples that a segment of `newer` covers, then

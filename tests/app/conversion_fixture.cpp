@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "database/exact_match.h"
 #include "database/statement.h"
 #include "engine/tqf_file.h"
 #include "tests/support/databases/live_database.h"
@@ -41,8 +42,10 @@ std::vector<CatalogueRow> ConversionTest::Rows() {
   CDatabase reader;
   EXPECT_EQ(reader.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
   CStatement s(reader);
-  s.ExecDirect(
-      "SELECT STA, CH, CPATH, TBEGIN, TQTY, SPS, CALIB, CALPER FROM FILELIST ORDER BY CPATH");
+  // All 17 digits of the times and rates, as the programs read them.
+  s.ExecDirect("SELECT STA, CH, CPATH, " + ExactDouble(reader, "TBEGIN") + ", " +
+               ExactDouble(reader, "TQTY") + ", " + ExactDouble(reader, "SPS") +
+               ", CALIB, CALPER FROM FILELIST ORDER BY CPATH");
   std::vector<CatalogueRow> rows;
   while (s.Fetch()) {
     CatalogueRow r;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <libmseed.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +14,7 @@
 
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "tests/support/mseed_records.h"
 
 namespace korvel::test {
 namespace {
@@ -49,6 +52,60 @@ DayFileRead ReadRecords(const fs::path& file) {
   return read;
 }
 
+// A sample as its row times it: microseconds after 2007-03-01 00:00:00, the
+// row's TBEGIN plus the samples before it over the row's rate (unrounded).
+struct TimedSample {
+  double time;
+  float value;
+};
+
+// Every record of every day file below `root`, by the test's own parser.
+std::vector<MseedRecord> TreeRecords(const fs::path& root) {
+  std::vector<MseedRecord> records;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file() || entry.path().filename().string().starts_with(".")) continue;
+    std::string error;
+    const auto parsed = ParseMseedRecords(ReadFileBytes(entry.path()), &error);
+    EXPECT_TRUE(parsed) << entry.path() << ": " << error;
+    if (parsed) records.insert(records.end(), parsed->begin(), parsed->end());
+  }
+  std::stable_sort(records.begin(), records.end(),
+                   [](const MseedRecord& a, const MseedRecord& b) { return a.start < b.start; });
+  return records;
+}
+
+// A SAC file of mseed2sac: its first sample's time (the reference time to
+// the millisecond plus B) and its samples.
+struct SacTrace {
+  double first;  // microseconds after 2007-03-01 00:00:00
+  std::vector<float> values;
+};
+
+SacTrace ReadSac(const fs::path& file) {
+  const std::string bytes = ReadFileBytes(file);
+  SacTrace trace{0.0, {}};
+  if (bytes.size() < 632u) {
+    ADD_FAILURE() << file << " is no SAC file";
+    return trace;
+  }
+  float b;
+  std::int32_t words[40];
+  std::memcpy(&b, bytes.data() + 5 * 4, 4);
+  std::memcpy(words, bytes.data() + 70 * 4, sizeof words);  // NZYEAR, NZJDAY, ... NPTS (9th)
+  using namespace std::chrono;
+  const sys_days day = sys_days{year{words[0]} / January / 1} + days{words[1] - 1};
+  const double reference = (static_cast<double>(day.time_since_epoch().count()) * 86400.0 +
+                            words[2] * 3600.0 + words[3] * 60.0 + words[4] - kMarch1) *
+                               1e6 +
+                           words[5] * 1000.0;
+  trace.first = reference + static_cast<double>(b) * 1e6;
+  const auto npts = static_cast<std::size_t>(words[9]);
+  EXPECT_EQ(bytes.size(), 632u + 4u * npts) << file;
+  trace.values.resize(std::min(npts, (bytes.size() - 632u) / 4u));
+  std::memcpy(trace.values.data(), bytes.data() + 632, 4 * trace.values.size());
+  return trace;
+}
+
 class SdsExportTest : public ConversionTest {
  protected:
   void SetUp() override {
@@ -68,6 +125,24 @@ class SdsExportTest : public ConversionTest {
         std::memcpy(&v, bytes.data() + 512 + 4 * i, 4);
         samples[std::llround(row.tbegin * HPTMODULUS) +
                 std::llround(static_cast<double>(i) * HPTMODULUS / row.sps)] = v;
+      }
+    }
+    return samples;
+  }
+  // Every catalogued sample, in the order of the rows' starts.
+  std::vector<TimedSample> TqfTimedSamples() {
+    std::vector<CatalogueRow> rows = Rows();
+    std::stable_sort(rows.begin(), rows.end(), [](const CatalogueRow& a, const CatalogueRow& b) {
+      return a.tbegin < b.tbegin;
+    });
+    std::vector<TimedSample> samples;
+    for (const CatalogueRow& row : rows) {
+      const std::string bytes = ReadFileBytes(Out(row.cpath));
+      for (std::size_t i = 0; 512 + 4 * i + 4 <= bytes.size(); ++i) {
+        float v;
+        std::memcpy(&v, bytes.data() + 512 + 4 * i, 4);
+        samples.push_back(
+            {(row.tbegin - kMarch1) * 1e6 + static_cast<double>(i) * 1e6 / row.sps, v});
       }
     }
     return samples;
@@ -201,6 +276,91 @@ TEST_P(SdsExportTest, WhatCannotBeNamedOrIsAnotherProgramsIsRefusedAndSaid) {
       std::string::npos)
       << none.err;
   EXPECT_FALSE(fs::exists(sds + "2"));
+}
+
+TEST_P(SdsExportTest, EveryFileOfOursGoesOutAndEachRecordStartsAtItsFirstSample) {
+  // Rates whose interval is no whole number of milliseconds, starts between
+  // the 100-microsecond steps of the fixed header and a hair before a whole
+  // second; each half an hour across a midnight of its own, so that the
+  // files split at hours and days.
+  const struct {
+    const char* what;
+    double interval;
+    int day;             // of March 2007
+    double time_of_day;  // seconds
+    std::int64_t frames;
+    int width;
+  } cases[] = {
+      {"333.333333 sps, a sub-second start", 0.003, 1, 85500.123457, 600000, 2},
+      {"166.666667 sps, its header's rate 3e-7 off", 0.006, 3, 85500.000043, 300000, 2},
+      {"142.857143 sps, 0.4 us before midnight", 0.007, 5, 86399.9999996, 257143, 2},
+      {"128 sps", 1.0 / 128, 7, 85500.5, 230400, 2},
+      {"3 sps", 1.0 / 3, 9, 79200.123457, 21600, 2},
+      {"32-bit counts beyond 2^24 (float32), 0.4 us before a second", 0.01, 11, 85499.9999996,
+       180000, 4},
+  };
+  int n = 0;
+  std::size_t total = 0;
+  for (const auto& c : cases) total += static_cast<std::size_t>(c.frames);
+  for (const auto& c : cases)
+    RawFileBuilder()
+        .Station("KIR")
+        .Date(c.day, 3, 7)
+        .TimeOfDay(c.time_of_day)
+        .SampleInterval(c.interval)
+        .SampleFormat(c.width == 2 ? 16 : 32)
+        .Channels({"Z"})
+        .Frames(c.frames)
+        .WriteTo(Raw("KIR/" + std::to_string(n++) + ".raw"));
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  const auto r = Cli({"export-sds", sds, "--all-times"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+
+  // Record by record, sample by sample, in time order: each sample's value,
+  // and its time on the record's own clock (start plus samples before it
+  // over the record's rate) within a microsecond of its row's.
+  const std::vector<TimedSample> expected = TqfTimedSamples();
+  ASSERT_EQ(expected.size(), total);
+  const std::vector<MseedRecord> records = TreeRecords(sds);
+  std::size_t k = 0;
+  for (const MseedRecord& record : records) {
+    SCOPED_TRACE(record.network + "." + record.station + "." + record.location + "." +
+                 record.channel + " record " + record.sequence);
+    EXPECT_TRUE(record.has_1001);
+    for (std::size_t i = 0; i < record.samples.size(); ++i, ++k) {
+      ASSERT_LT(k, expected.size());
+      const double time =
+          static_cast<double>(record.start - static_cast<std::int64_t>(kMarch1) * 1000000) +
+          static_cast<double>(i) * 1e6 / record.Rate();
+      ASSERT_LE(std::fabs(time - expected[k].time), 1.0)
+          << "sample " << i << ": " << time << " us, its row says " << expected[k].time;
+      ASSERT_EQ(record.samples[i], expected[k].value) << "sample " << i;
+    }
+  }
+  EXPECT_EQ(k, expected.size());
+
+  // mseed2sac, another reader: each of its traces begins at a catalogued
+  // sample's time to the microsecond and goes on with the samples after it.
+  for (const auto& entry : fs::recursive_directory_iterator(sds)) {
+    if (!entry.is_regular_file() || entry.path().filename().string().starts_with(".")) continue;
+    const fs::path folder = sandbox.path() / "sac" / entry.path().filename();
+    fs::create_directories(folder);
+    const auto sac = RunCommand("/bin/sh", {"-c", "cd '" + folder.string() + "' && mseed2sac '" +
+                                                      entry.path().string() + "'"});
+    ASSERT_EQ(sac.exit_status, 0) << sac.err;
+    for (const auto& file : fs::directory_iterator(folder)) {
+      SCOPED_TRACE(file.path().filename().string());
+      const SacTrace trace = ReadSac(file.path());
+      const auto at = std::lower_bound(expected.begin(), expected.end(), trace.first - 1.0,
+                                       [](const TimedSample& s, double t) { return s.time < t; });
+      ASSERT_NE(at, expected.end());
+      EXPECT_LE(std::fabs(at->time - trace.first), 1.0) << trace.first;
+      ASSERT_LE(trace.values.size(), static_cast<std::size_t>(expected.end() - at));
+      EXPECT_TRUE(std::equal(trace.values.begin(), trace.values.end(), at,
+                             [](float v, const TimedSample& s) { return v == s.value; }));
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, SdsExportTest, ::testing::ValuesIn(TestDsns()),
