@@ -7,10 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <locale>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "config/settings.h"
 #include "engine/archive_check.h"
@@ -23,6 +21,7 @@
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 #include "seed/sds_day_file.h"
+#include "seed/sds_manifest.h"
 #include "seed/seed_codes.h"
 #include "seed/tqf_header_guard.h"
 
@@ -38,43 +37,6 @@ std::string TimeText(std::int64_t t) {
   ms_hptime2isotimestr(t, text, 1);
   return text;
 }
-
-// What this program wrote into one folder of the tree: name, size, time of
-// change (nanoseconds).
-class Manifest {
- public:
-  explicit Manifest(std::filesystem::path folder) : m_file(std::move(folder) / kSdsManifestName) {
-    std::ifstream in(m_file);
-    in.imbue(std::locale::classic());  // numbers never grouped by a global locale
-    std::string name;
-    std::uintmax_t size;
-    long long changed;
-    while (in >> name >> size >> changed) m_entries[name] = {size, changed};
-  }
-  // The file is as this program left it.
-  bool Wrote(const std::filesystem::path& file) const {
-    const auto entry = m_entries.find(file.filename().string());
-    return entry != m_entries.end() && entry->second == Stamp(file);
-  }
-  bool Note(const std::filesystem::path& file) {
-    m_entries[file.filename().string()] = Stamp(file);
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    for (const auto& [name, stamp] : m_entries)
-      out << name << '\t' << stamp.first << '\t' << stamp.second << '\n';
-    return ReplaceFileContents(m_file, out.str());
-  }
-
- private:
-  static std::pair<std::uintmax_t, long long> Stamp(const std::filesystem::path& file) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    const auto changed = std::filesystem::last_write_time(file, ec);
-    return {ec ? 0 : size, ec ? 0 : static_cast<long long>(changed.time_since_epoch().count())};
-  }
-  std::filesystem::path m_file;
-  std::map<std::string, std::pair<std::uintmax_t, long long>> m_entries;
-};
 
 std::string ReadWhole(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -299,12 +261,15 @@ class StationExport {
     const std::filesystem::path file = directory / name;
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
-    Manifest manifest(directory);
+    SdsManifest manifest(directory);
     std::vector<SampleSegment> older;
     std::string before;
+    SdsManifest::Claim claim = SdsManifest::Claim::kNone;
     if (std::filesystem::exists(file, ec)) {
+      before = ReadWhole(file);
+      claim = manifest.ClaimOn(file, before);
       std::optional<std::vector<SampleSegment>> held;
-      if (manifest.Wrote(file)) held = ReadDayFile(file, codes);
+      if (claim != SdsManifest::Claim::kNone) held = ReadDayFile(file, codes);
       if (!held) {
         m_report.day_files.emplace_back(relative, SdsOutcome::kLeft);
         m_report.problems.push_back(relative +
@@ -313,7 +278,6 @@ class StationExport {
         return;
       }
       older = std::move(*held);
-      before = ReadWhole(file);
     }
     const std::string bytes = PackDayFile(codes, MergeByTime(older, std::move(pieces)));
     if (bytes.empty()) {
@@ -322,10 +286,15 @@ class StationExport {
       return;
     }
     if (bytes == before) {
+      // An older manifest's line, which a copy of the tree would lose, gets
+      // the hash of what it vouched for.
+      if (claim == SdsManifest::Claim::kOldStamp && !manifest.Note(file, bytes))
+        m_report.problems.push_back(relative + ": its line in " + kSdsManifestName +
+                                    " cannot be written: " + std::strerror(errno));
       m_report.day_files.emplace_back(relative, SdsOutcome::kUnchanged);
       return;
     }
-    if (!ReplaceFileContents(file, bytes) || !manifest.Note(file)) {
+    if (!ReplaceFileContents(file, bytes) || !manifest.Note(file, bytes)) {
       m_report.day_files.emplace_back(relative, SdsOutcome::kLeft);
       m_report.problems.push_back(relative + ": cannot be written: " + std::strerror(errno));
       return;

@@ -6,8 +6,9 @@
 // A day file is written anew in one step with what it held and what the
 // export brings, merged by time, so that exporting a window again gives the
 // same bytes and a wider window only adds. Each folder's ".korvel2tqf-sds"
-// lists the day files this program wrote there (size and time of change);
-// any other file of the name is another program's and is left alone.
+// lists the day files this program wrote there by a hash of their bytes
+// (seed/sds_manifest.h); any other file of the name is another program's and
+// is left alone.
 
 #include <cstdint>
 #include <filesystem>
@@ -48,8 +49,6 @@ struct SdsReport {
   bool no_network = false;            // [SEED] NET= missing or not a SEED code
   int Count(SdsOutcome outcome) const;
 };
-
-inline constexpr const char* kSdsManifestName = ".korvel2tqf-sds";
 
 // The stations' own rows (read by `rows`, one call per station while its
 // lock is held) as day files below the request's root; [SEED] of

@@ -363,6 +363,77 @@ TEST_P(SdsExportTest, EveryFileOfOursGoesOutAndEachRecordStartsAtItsFirstSample)
   }
 }
 
+TEST_P(SdsExportTest, DayFilesStayOursWhenCopiedAndAChangedByteMakesOneAnotherProgramsFile) {
+  WriteRawSet();
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  // Up to 00:10: the export of all times below brings more to day 060.
+  ASSERT_EQ(Cli({"export-sds", sds, "--start", "23:40:00 28/02/2007", "--length", "00:30:00"})
+                .exit_status,
+            0);
+  const std::string copy = (sandbox.path() / "copy").string();
+  ASSERT_EQ(RunCommand("/bin/cp", {"-r", sds, copy}).exit_status, 0);  // new times of change
+  const auto day_file = [](const std::string& channel, int doy) {
+    return "2007/XX/KIR/" + channel + ".D/XX.KIR.." + channel + ".D.2007.0" + std::to_string(doy);
+  };
+  const auto in = [](const std::string& tree, const std::string& file) {
+    return tree + "/" + file;
+  };
+  // An older program's list of the BHE folder: size and time of change.
+  {
+    std::ofstream list(copy + "/2007/XX/KIR/BHE.D/.korvel2tqf-sds", std::ios::binary);
+    for (const int doy : {59, 60}) {
+      const std::string file = in(copy, day_file("BHE", doy));
+      list << fs::path(file).filename().string() << '\t' << fs::file_size(file) << '\t'
+           << fs::last_write_time(file).time_since_epoch().count() + (doy == 60 ? 1 : 0) << '\n';
+    }
+  }
+  // A byte changed by someone else.
+  {
+    std::fstream file(in(copy, day_file("BHN", 59)),
+                      std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(1000);
+    file.put('\x5A');
+  }
+  const std::map<std::string, std::string> before = ReadTree(copy);
+
+  const auto r = Cli({"export-sds", copy, "--all-times"});
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  const struct {
+    const char* channel;
+    int doy;
+    std::string outcome;
+  } cases[] = {
+      {"BHZ", 59, "unchanged"},                            // copied: its bytes are those listed
+      {"BHZ", 60, "written"},                              // copied, and the export brings more
+      {"BHN", 59, "left"},                                 // a byte changed
+      {"BHN", 60, "written"},   {"BHE", 59, "unchanged"},  // an older list's size and time agree
+      {"BHE", 60, "left"},                                 // an older list's time does not
+  };
+  for (const auto& c : cases) {
+    const std::string file = day_file(c.channel, c.doy);
+    SCOPED_TRACE(file);
+    EXPECT_NE(r.out.find(c.outcome + "\t" + file + "\n"), std::string::npos) << r.out;
+    if (c.outcome == "left") {
+      EXPECT_TRUE(ReadFileBytes(in(copy, file)) == before.at(file));
+    }
+  }
+  // What was written is what an export of all times into an empty tree
+  // writes; the older line now holds the hash, whatever the file's time.
+  fs::remove_all(sds);
+  ASSERT_EQ(Cli({"export-sds", sds, "--all-times"}).exit_status, 0);
+  for (const auto& c : cases) {
+    if (c.outcome == "left") continue;
+    EXPECT_TRUE(ReadFileBytes(in(copy, day_file(c.channel, c.doy))) ==
+                ReadFileBytes(in(sds, day_file(c.channel, c.doy))))
+        << c.channel << " " << c.doy;
+  }
+  const std::string touched = in(copy, day_file("BHE", 59));
+  fs::last_write_time(touched, fs::last_write_time(touched) + std::chrono::hours(1));
+  const auto again = Cli({"export-sds", copy, "--all-times"});
+  EXPECT_NE(again.out.find("unchanged\t" + day_file("BHE", 59) + "\n"), std::string::npos)
+      << again.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, SdsExportTest, ::testing::ValuesIn(TestDsns()),
                          [](const auto& info) { return info.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SdsExportTest);

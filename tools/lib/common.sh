@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build ccache g++ libgtest-dev libcli11-dev unixodbc-dev unixodbc libsqliteodbc odbc-postgresql
-  libmseed-dev mseed2sac
+  libmseed-dev mseed2sac libxxhash-dev
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2)
 
 # Generates ru_RU.UTF-8 unless the system has it already: operators run the
