@@ -89,13 +89,16 @@ CliCommand AddExportSdsCommand(CLI::App& app) {
       "export-sds",
       "write the stations' catalogued files (our own FILELIST rows) as miniSEED 2 day files\n"
       "of an SDS tree: ROOT/YEAR/NET/STA/CHAN.D/NET.STA.LOC.CHAN.D.YEAR.DOY, 4096-byte\n"
-      "records, Steim-2 for integer samples, float32 otherwise. Codes: korvel2tqf.ini\n"
-      "[SEED] NET= (required) and LOC=; a channel's code from [SEED.STATION] CHANNEL=CODE,\n"
-      "else Z, N-S and E-W by sample rate (100 sps: HHZ, HHN, HHE); other channels are\n"
-      "skipped with a warning. A day file is merged with what it holds and replaced in one\n"
-      "step; one this program did not write is left alone. Prints one line per day file\n"
-      "(written, unchanged or left). Exit status 0 all exported, 1 something was left,\n"
-      "refused or overlapping (said on standard error), 2 usage or no [SEED] NET=");
+      "records (each start to the microsecond), Steim-2 for integers up to 2^24, float32\n"
+      "otherwise (32-bit counts above it as the TQF file's float32 values). Codes:\n"
+      "korvel2tqf.ini [SEED] NET= (required) and LOC=; a channel's code from\n"
+      "[SEED.STATION] CHANNEL=CODE, else Z, N-S and E-W by sample rate (100 sps: HHZ, HHN,\n"
+      "HHE); other channels are skipped with a warning. A day file is merged with\n"
+      "what it holds and replaced in one step; one this program did not write, or whose\n"
+      "bytes were changed since (the hash in the folder's .korvel2tqf-sds), is left alone.\n"
+      "Prints one line per day file (written, unchanged or left). Exit status 0 all\n"
+      "exported, 1 something was left, refused or overlapping (said on standard error), 2\n"
+      "usage or no [SEED] NET=");
   command->add_option("ROOT", options->root, "the SDS tree's folder (made when missing)")
       ->required();
   command
