@@ -9,28 +9,9 @@
 #include <iterator>
 #include <utility>
 
+#include "seed/record_packer.h"
+
 namespace korvel {
-namespace {
-
-// Integers up to 2^24 are exactly what float32 holds of them.
-constexpr float kLargestExactInteger = 16777216.0f;
-
-bool AllExactIntegers(const std::vector<float>& samples) {
-  return std::all_of(samples.begin(), samples.end(), [](float v) {
-    return std::isfinite(v) && std::fabs(v) <= kLargestExactInteger && std::trunc(v) == v;
-  });
-}
-
-void CopyCode(char (&field)[11], const std::string& code) {
-  std::strncpy(field, code.c_str(), sizeof field - 1);
-  field[sizeof field - 1] = '\0';
-}
-
-void AppendRecord(char* record, int length, void* bytes) {
-  static_cast<std::string*>(bytes)->append(record, static_cast<std::size_t>(length));
-}
-
-}  // namespace
 
 std::int64_t SampleSegment::TimeOf(std::size_t i) const {
   return start + std::llround(static_cast<double>(i) * kMicroseconds / rate);
@@ -91,67 +72,16 @@ std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
 }
 
 std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments) {
-  // The records' template: the codes, and a Blockette 1001, in which libmseed
-  // keeps what the 100-microsecond start time of the fixed header leaves.
-  // One template for the day numbers its records on from segment to segment.
-  MSRecord* record = msr_init(nullptr);
-  blkt_1001_s microseconds{};
-  if (record == nullptr || msr_addblockette(record, reinterpret_cast<char*>(&microseconds),
-                                            sizeof microseconds, 1001, 0) == nullptr) {
-    msr_free(&record);
-    return {};
-  }
-  CopyCode(record->network, codes.network);
-  CopyCode(record->station, codes.station);
-  CopyCode(record->location, codes.location);
-  CopyCode(record->channel, codes.channel);
-  record->dataquality = 'D';
   std::string bytes;
-  std::size_t samples = 0;
-  for (const SampleSegment& segment : segments) samples += segment.samples.size();
-  bytes.reserve(samples * sizeof(float) + kSeedRecordLength);  // float32's size; Steim-2 less
+  RecordPacker packer(codes, [&bytes](std::string_view record) {
+    bytes.append(record);
+    return true;
+  });
   for (const SampleSegment& segment : segments) {
-    MSTrace* trace = mst_init(nullptr);
-    if (trace == nullptr) {
-      bytes.clear();
-      break;
-    }
-    CopyCode(trace->network, codes.network);
-    CopyCode(trace->station, codes.station);
-    CopyCode(trace->location, codes.location);
-    CopyCode(trace->channel, codes.channel);
-    trace->dataquality = 'D';
-    trace->starttime = segment.start;
-    trace->samprate = segment.rate;
-    const std::size_t count = segment.samples.size();
-    trace->numsamples = trace->samplecnt = static_cast<std::int64_t>(count);
-    trace->endtime = segment.TimeOf(count - 1);
-    const bool integers = AllExactIntegers(segment.samples);
-    // libmseed owns the samples it packs (it may move what it leaves).
-    if (integers) {
-      auto* values = static_cast<std::int32_t*>(std::malloc(count * sizeof(std::int32_t)));
-      for (std::size_t i = 0; values != nullptr && i < count; ++i)
-        values[i] = static_cast<std::int32_t>(segment.samples[i]);
-      trace->datasamples = values;
-      trace->sampletype = 'i';
-    } else {
-      auto* values = static_cast<float*>(std::malloc(count * sizeof(float)));
-      if (values != nullptr) std::memcpy(values, segment.samples.data(), count * sizeof(float));
-      trace->datasamples = values;
-      trace->sampletype = 'f';
-    }
-    std::int64_t packed = 0;
-    const int records = trace->datasamples == nullptr
-                            ? -1
-                            : mst_pack(trace, AppendRecord, &bytes, kSeedRecordLength,
-                                       integers ? DE_STEIM2 : DE_FLOAT32, 1, &packed, 1, 0, record);
-    mst_free(&trace);
-    if (records < 0 || packed != static_cast<std::int64_t>(count)) {
-      bytes.clear();
-      break;
-    }
+    if (!packer.Begin(segment.start, segment.rate, AllExactIntegers(segment.samples)) ||
+        !packer.Add(segment.samples) || !packer.End())
+      return {};
   }
-  msr_free(&record);
   return bytes;
 }
 
