@@ -17,6 +17,15 @@ std::int64_t SampleSegment::TimeOf(std::size_t i) const {
   return start + std::llround(static_cast<double>(i) * kMicroseconds / rate);
 }
 
+bool Continues(const SampleSegment& segment, std::size_t count, std::int64_t start, double rate) {
+  // A rate read back from a record is its factor and multiplier: as close
+  // as libmseed's own tolerance, it is the same rate. Only a segment that
+  // begins where the last ends, to the microsecond, joins it: a later
+  // record's start is counted from the joined one's.
+  return std::fabs(segment.rate - rate) <= 1e-4 * segment.rate &&
+         std::llabs(start - segment.TimeOf(count)) <= kJoinTolerance;
+}
+
 std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
   std::erase_if(segments, [](const SampleSegment& s) { return s.samples.empty(); });
   std::stable_sort(
@@ -29,12 +38,7 @@ std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
   for (SampleSegment& segment : segments) {
     if (!joined.empty()) {
       SampleSegment& last = joined.back();
-      // A rate read back from a record is its factor and multiplier: as
-      // close as libmseed's own tolerance, it is the same rate. Only a
-      // segment that begins where the last ends, to the microsecond, joins
-      // it: a later record's start is counted from the joined one's.
-      if (std::fabs(last.rate - segment.rate) <= 1e-4 * last.rate &&
-          std::llabs(segment.start - last.End()) <= kJoinTolerance) {
+      if (Continues(last, last.samples.size(), segment.start, segment.rate)) {
         if (last.samples.capacity() < total) last.samples.reserve(total);
         last.samples.insert(last.samples.end(), segment.samples.begin(), segment.samples.end());
         continue;

@@ -37,8 +37,12 @@ struct SampleSegment {
 // it: the rounding of two times to the microsecond.
 inline constexpr std::int64_t kJoinTolerance = 1;
 
-// The segments in time order, with those that continue each other (to the
-// microsecond, at the same rate) joined into one.
+// Whether samples at `rate` from `start` continue a segment (to the
+// microsecond, at the same rate).
+bool Continues(const SampleSegment& segment, std::size_t count, std::int64_t start, double rate);
+
+// The segments in time order, with those that continue each other joined
+// into one.
 std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments);
 
 // `older` without the samples that a segment of `newer` covers, then

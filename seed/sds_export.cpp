@@ -3,10 +3,7 @@
 #include <libmseed.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -16,12 +13,11 @@
 #include "engine/station_lock.h"
 #include "engine/tqf_file.h"
 #include "engine/tqf_header.h"
-#include "platform/file_io.h"
 #include "platform/file_lock.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 #include "seed/sds_day_file.h"
-#include "seed/sds_manifest.h"
+#include "seed/sds_day_writer.h"
 #include "seed/seed_codes.h"
 #include "seed/tqf_header_guard.h"
 
@@ -37,34 +33,6 @@ std::string TimeText(std::int64_t t) {
   ms_hptime2isotimestr(t, text, 1);
   return text;
 }
-
-std::string ReadWhole(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The part of one TQF file that the export takes: samples [first, last) of
-// the file, sample i at start + i/rate (microseconds, as libmseed counts).
-struct SourceSpan {
-  std::filesystem::path file;
-  std::uint64_t data_offset = 0;
-  std::int64_t start = 0;
-  double rate = 0.0;
-  std::size_t first = 0, last = 0;
-
-  std::int64_t TimeOf(std::size_t i) const {
-    return start + std::llround(static_cast<double>(i) * kMicroseconds / rate);
-  }
-  // The first sample in [first, last] at or after `t`.
-  std::size_t IndexAt(std::int64_t t) const {
-    const double estimate = std::ceil(static_cast<double>(t - start) * rate / kMicroseconds);
-    auto i = static_cast<std::size_t>(
-        std::clamp(estimate, static_cast<double>(first), static_cast<double>(last)));
-    while (i > first && TimeOf(i - 1) >= t) --i;
-    while (i < last && TimeOf(i) < t) ++i;
-    return i;
-  }
-};
 
 // One channel's export: its SEED codes and the spans of its TQF files.
 struct ChannelExport {
@@ -194,20 +162,6 @@ class StationExport {
     return span;
   }
 
-  // Samples [a, b) of the span's file.
-  std::optional<SampleSegment> ReadPart(const SourceSpan& span, std::size_t a, std::size_t b) {
-    SampleSegment segment{span.TimeOf(a), span.rate, std::vector<float>(b - a)};
-    std::ifstream in(span.file, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(span.data_offset + 4 * a));
-    in.read(reinterpret_cast<char*>(segment.samples.data()),
-            static_cast<std::streamsize>(4 * segment.samples.size()));
-    if (!in) {
-      m_report.problems.push_back(DisplayPath(span.file) + ": cannot be read; not exported");
-      return std::nullopt;
-    }
-    return segment;
-  }
-
   // Day by day, so that a day's samples are all that is held at once.
   void WriteChannel(ChannelExport& channel) {
     std::vector<SourceSpan>& spans = channel.spans;
@@ -232,21 +186,21 @@ class StationExport {
                                     "\tboth kept");
     }
     for (const std::int64_t day : days) {
-      std::vector<SampleSegment> pieces;
+      std::vector<SourceSpan> pieces;
       for (const SourceSpan& span : spans) {
-        const std::size_t a = span.IndexAt(day * kDay), b = span.IndexAt((day + 1) * kDay);
-        if (a == b) continue;
-        std::optional<SampleSegment> piece = ReadPart(span, a, b);
-        if (!piece) return;
-        pieces.push_back(std::move(*piece));
+        SourceSpan piece = span;
+        piece.first = span.IndexAt(day * kDay);
+        piece.last = span.IndexAt((day + 1) * kDay);
+        if (piece.first < piece.last) pieces.push_back(std::move(piece));
       }
-      WriteDay(channel.codes, day, std::move(pieces));
+      if (!WriteDay(channel.codes, day, pieces)) return;
     }
   }
 
   static std::int64_t DayOf(std::int64_t t) { return t / kDay - (t % kDay < 0 ? 1 : 0); }
 
-  void WriteDay(const SeedCodes& codes, std::int64_t day, std::vector<SampleSegment> pieces) {
+  // False when a TQF file could not be read: the channel stops there.
+  bool WriteDay(const SeedCodes& codes, std::int64_t day, const std::vector<SourceSpan>& pieces) {
     BTime time{};
     ms_hptime2btime(day * kDay, &time);
     char year[8], doy[8];
@@ -258,48 +212,12 @@ class StationExport {
                              codes.channel + ".D." + year + "." + doy;
     const std::string relative = folder + "/" + name;
     const std::filesystem::path directory = m_request.root / folder;
-    const std::filesystem::path file = directory / name;
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
-    SdsManifest manifest(directory);
-    std::vector<SampleSegment> older;
-    std::string before;
-    SdsManifest::Claim claim = SdsManifest::Claim::kNone;
-    if (std::filesystem::exists(file, ec)) {
-      before = ReadWhole(file);
-      claim = manifest.ClaimOn(file, before);
-      std::optional<std::vector<SampleSegment>> held;
-      if (claim != SdsManifest::Claim::kNone) held = ReadDayFile(file, codes);
-      if (!held) {
-        m_report.day_files.emplace_back(relative, SdsOutcome::kLeft);
-        m_report.problems.push_back(relative +
-                                    ": written by another program, or changed since this one "
-                                    "wrote it; left as it is");
-        return;
-      }
-      older = std::move(*held);
-    }
-    const std::string bytes = PackDayFile(codes, MergeByTime(older, std::move(pieces)));
-    if (bytes.empty()) {
-      m_report.day_files.emplace_back(relative, SdsOutcome::kLeft);
-      m_report.problems.push_back(relative + ": libmseed could not pack the records; not written");
-      return;
-    }
-    if (bytes == before) {
-      // An older manifest's line, which a copy of the tree would lose, gets
-      // the hash of what it vouched for.
-      if (claim == SdsManifest::Claim::kOldStamp && !manifest.Note(file, bytes))
-        m_report.problems.push_back(relative + ": its line in " + kSdsManifestName +
-                                    " cannot be written: " + std::strerror(errno));
-      m_report.day_files.emplace_back(relative, SdsOutcome::kUnchanged);
-      return;
-    }
-    if (!ReplaceFileContents(file, bytes) || !manifest.Note(file, bytes)) {
-      m_report.day_files.emplace_back(relative, SdsOutcome::kLeft);
-      m_report.problems.push_back(relative + ": cannot be written: " + std::strerror(errno));
-      return;
-    }
-    m_report.day_files.emplace_back(relative, SdsOutcome::kWritten);
+    const DayFileOutcome outcome = WriteDayFile(directory / name, relative, codes, pieces);
+    m_report.day_files.emplace_back(relative, outcome.outcome);
+    if (!outcome.problem.empty()) m_report.problems.push_back(outcome.problem);
+    return !outcome.source_unreadable;
   }
 
   const SdsRequest& m_request;

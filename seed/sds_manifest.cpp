@@ -1,9 +1,8 @@
 #include "seed/sds_manifest.h"
 
-#include <xxhash.h>
-
 #include <charconv>
 #include <fstream>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -35,55 +34,76 @@ bool IsHash(std::string_view text) {
 
 }  // namespace
 
-std::string ContentHash(std::string_view bytes) {
-  XXH128_canonical_t canonical;
-  XXH128_canonicalFromHash(&canonical, XXH3_128bits(bytes.data(), bytes.size()));
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (const unsigned char byte : canonical.digest) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 15];
-  }
-  return text;
-}
-
 SdsManifest::SdsManifest(std::filesystem::path folder)
     : m_file(std::move(folder) / kSdsManifestName) {
   std::ifstream in(m_file, std::ios::binary);
   for (std::string line; std::getline(in, line);) {
     const std::vector<std::string_view> f = Fields(line);
-    if (f.size() != 3 || f[0].empty()) continue;
+    if (f.size() < 3 || f.size() > 4 || f[0].empty()) continue;
     Entry entry;
-    if (f[1] == kHashName && IsHash(f[2]))
+    if (f[1] == kHashName && IsHash(f[2])) {
       entry.hash = std::string(f[2]);
-    else if (!Parse(f[1], entry.size) || !Parse(f[2], entry.changed))
+      std::uint64_t from = 0;
+      if (f.size() == 4 && !Parse(f[3], from)) continue;
+      if (f.size() == 4) entry.unfinished_from = from;
+    } else if (f.size() != 3 || !Parse(f[1], entry.size) || !Parse(f[2], entry.changed)) {
       continue;
+    }
     m_entries[std::string(f[0])] = std::move(entry);
   }
 }
 
-SdsManifest::Claim SdsManifest::ClaimOn(const std::filesystem::path& file,
-                                        std::string_view bytes) const {
+std::optional<std::uint64_t> SdsManifest::UnfinishedFrom(const std::filesystem::path& file) const {
+  const auto found = m_entries.find(file.filename().string());
+  if (found == m_entries.end()) return std::nullopt;
+  return found->second.unfinished_from;
+}
+
+SdsManifest::Claim SdsManifest::ClaimOn(const std::filesystem::path& file, std::uint64_t size,
+                                        const std::string& hash,
+                                        const std::string& prefix_hash) const {
   const auto found = m_entries.find(file.filename().string());
   if (found == m_entries.end()) return Claim::kNone;
   const Entry& entry = found->second;
-  if (!entry.hash.empty()) return entry.hash == ContentHash(bytes) ? Claim::kHash : Claim::kNone;
+  if (entry.unfinished_from) {
+    if (size == *entry.unfinished_from && hash == entry.hash) return Claim::kHash;
+    if (size > *entry.unfinished_from && prefix_hash == entry.hash) return Claim::kUnfinished;
+    return Claim::kNone;
+  }
+  if (!entry.hash.empty()) return entry.hash == hash ? Claim::kHash : Claim::kNone;
   std::error_code ec;
   const auto changed = std::filesystem::last_write_time(file, ec);
-  const bool agree = !ec && entry.size == bytes.size() &&
+  const bool agree = !ec && entry.size == size &&
                      entry.changed == static_cast<long long>(changed.time_since_epoch().count());
   return agree ? Claim::kOldStamp : Claim::kNone;
 }
 
-bool SdsManifest::Note(const std::filesystem::path& file, std::string_view bytes) {
-  m_entries[file.filename().string()] = {ContentHash(bytes), 0, 0};
+bool SdsManifest::Note(const std::filesystem::path& file, const std::string& hash) {
+  m_entries[file.filename().string()] = {hash, std::nullopt, 0, 0};
+  return Write();
+}
+
+bool SdsManifest::NoteUnfinished(const std::filesystem::path& file, std::uint64_t from,
+                                 const std::string& hash) {
+  m_entries[file.filename().string()] = {hash, from, 0, 0};
+  return Write();
+}
+
+bool SdsManifest::Forget(const std::filesystem::path& file) {
+  m_entries.erase(file.filename().string());
+  return Write();
+}
+
+bool SdsManifest::Write() const {
   std::string text;
   for (const auto& [name, entry] : m_entries) {
     text += name + '\t';
-    if (entry.hash.empty())
+    if (entry.hash.empty()) {
       text += std::to_string(entry.size) + '\t' + std::to_string(entry.changed);
-    else
+    } else {
       text += std::string(kHashName) + '\t' + entry.hash;
+      if (entry.unfinished_from) text += '\t' + std::to_string(*entry.unfinished_from);
+    }
     text += '\n';
   }
   return ReplaceFileContents(m_file, text);

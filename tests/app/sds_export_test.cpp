@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -432,6 +433,81 @@ TEST_P(SdsExportTest, DayFilesStayOursWhenCopiedAndAChangedByteMakesOneAnotherPr
   const auto again = Cli({"export-sds", copy, "--all-times"});
   EXPECT_NE(again.out.find("unchanged\t" + day_file("BHE", 59) + "\n"), std::string::npos)
       << again.out;
+}
+
+TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsRecordsToItAndAnUnfinishedAddIsCutBack) {
+  WriteRawSet();
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  const std::string file = DayFile("BHZ", 59);
+  const auto export_window = [&](const char* start, const char* length) {
+    return Cli({"export-sds", sds, "--channel", "KIR:Z", "--start", start, "--length", length});
+  };
+  // Every sample of the day's records by the test's own parser, timed.
+  const auto timed = [](const std::string& bytes) {
+    std::vector<std::pair<std::int64_t, float>> samples;
+    for (const MseedRecord& record : ParseMseedRecords(bytes).value_or(std::vector<MseedRecord>{}))
+      for (std::size_t i = 0; i < record.samples.size(); ++i)
+        samples.emplace_back(
+            record.start + std::llround(static_cast<double>(i) * 1e6 / record.Rate()),
+            record.samples[i]);
+    return samples;
+  };
+  ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:20:00").exit_status, 0);
+  const std::string whole = ReadFileBytes(file);
+
+  const struct {
+    const char* what;
+    std::function<void(const std::string& first)> meanwhile;
+    const char* outcome;
+  } cases[] = {
+      {"nothing", [](const std::string&) {}, "written"},
+      {"an add of ours that did not finish",
+       [&](const std::string& first) {
+         // The list says where it began; half a record of it is there.
+         const std::string list = fs::path(file).parent_path() / ".korvel2tqf-sds";
+         std::string text = ReadFileBytes(list);
+         text.insert(text.find('\n', text.find(fs::path(file).filename().string())),
+                     "\t" + std::to_string(first.size()));
+         std::ofstream(list, std::ios::binary) << text;
+         std::ofstream(file, std::ios::binary | std::ios::app) << whole.substr(first.size(), 2048);
+       },
+       "written"},
+      {"bytes added by another program",
+       [&](const std::string&) { std::ofstream(file, std::ios::binary | std::ios::app) << "x"; },
+       "left"},
+  };
+  std::string added;  // the day file after the first case
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(sds);
+    ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:10:00").exit_status, 0);
+    const std::string first = ReadFileBytes(file);
+    c.meanwhile(first);
+    const std::string before = ReadFileBytes(file);
+    const auto r = export_window("23:50:00 28/02/2007", "00:10:00");
+    EXPECT_NE(r.out.find(std::string(c.outcome) + "\t2007/XX/KIR/BHZ.D/"), std::string::npos)
+        << r.out << r.err;
+    const std::string after = ReadFileBytes(file);
+    if (std::string(c.outcome) == "left") {
+      EXPECT_TRUE(after == before);
+      continue;
+    }
+    // Added to, not written anew: the first export's records stay as they
+    // were, and the day holds what one export of the whole holds.
+    EXPECT_TRUE(after.starts_with(first));
+    EXPECT_GT(after.size(), first.size());
+    EXPECT_EQ(timed(after), timed(whole));
+    if (added.empty()) added = after;
+    EXPECT_TRUE(after == added);
+    // The list holds the new bytes: the same window again, and all of the
+    // day, change nothing.
+    EXPECT_NE(export_window("23:50:00 28/02/2007", "00:10:00").out.find("unchanged\t"),
+              std::string::npos);
+    EXPECT_NE(export_window("23:40:00 28/02/2007", "00:20:00")
+                  .out.find("unchanged\t2007/XX/KIR/BHZ.D/XX.KIR..BHZ.D.2007.059"),
+              std::string::npos);
+    EXPECT_TRUE(ReadFileBytes(file) == after);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, SdsExportTest, ::testing::ValuesIn(TestDsns()),

@@ -1,9 +1,11 @@
 // The list of day files this program wrote into a folder: a file is ours by
-// the hash of its bytes, or by an older list's size and time while they hold.
+// the hash of its bytes, or by an older list's size and time while they hold,
+// or up to where a write of ours began that did not finish.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "seed/content_hash.h"
 #include "seed/sds_manifest.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,6 +39,12 @@ TEST(SdsManifestTest, AFileIsOursByItsBytesOrByAnOlderListsSizeAndTime) {
       {"a hash cut short", "NAME\tXXH3-128\t" + ContentHash(bytes).substr(1), bytes,
        SdsManifest::Claim::kNone},
       {"no tabs", "NAME 16 CHANGED", bytes, SdsManifest::Claim::kNone},
+      {"a write begun, none of it there", "NAME\tXXH3-128\t" + ContentHash(bytes) + "\t16", bytes,
+       SdsManifest::Claim::kHash},
+      {"a write begun, some of it there", "NAME\tXXH3-128\t" + ContentHash(bytes) + "\t16",
+       bytes + " and more", SdsManifest::Claim::kUnfinished},
+      {"a write begun, a byte before it changed", "NAME\tXXH3-128\t" + ContentHash(bytes) + "\t16",
+       "records of a dax and more", SdsManifest::Claim::kNone},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -51,7 +59,11 @@ TEST(SdsManifestTest, AFileIsOursByItsBytesOrByAnOlderListsSizeAndTime) {
       line.replace(at, std::string::npos, std::to_string(ChangedAt(file) + (later ? 1 : 0)));
     }
     { std::ofstream(folder / kSdsManifestName, std::ios::binary) << line << '\n'; }
-    EXPECT_EQ(SdsManifest(folder.path()).ClaimOn(file, c.now), c.claim);
+    const SdsManifest manifest(folder.path());
+    const std::string prefix =
+        c.now.substr(0, static_cast<std::size_t>(manifest.UnfinishedFrom(file).value_or(0)));
+    EXPECT_EQ(manifest.ClaimOn(file, c.now.size(), ContentHash(c.now), ContentHash(prefix)),
+              c.claim);
   }
 }
 
@@ -62,7 +74,7 @@ TEST(SdsManifestTest, ANoteRecordsTheHashAndKeepsTheOtherLines) {
   const fs::path file = folder / "XX.KIR..HHZ.D.2007.060";
   { std::ofstream(file, std::ios::binary) << "v1"; }
   SdsManifest manifest(folder.path());
-  ASSERT_TRUE(manifest.Note(file, "v1"));
+  ASSERT_TRUE(manifest.Note(file, ContentHash("v1")));
   EXPECT_EQ(test::ReadFileBytes(folder / kSdsManifestName),
             older + "XX.KIR..HHZ.D.2007.060\tXXH3-128\t" + ContentHash("v1") + "\n");
   // Copied elsewhere, with other times: still ours.
@@ -70,7 +82,8 @@ TEST(SdsManifestTest, ANoteRecordsTheHashAndKeepsTheOtherLines) {
   fs::copy(folder.path(), copy.path(), fs::copy_options::recursive);
   const fs::path copied = copy / file.filename().string();
   fs::last_write_time(copied, fs::last_write_time(copied) + std::chrono::hours(1));
-  EXPECT_EQ(SdsManifest(copy.path()).ClaimOn(copied, "v1"), SdsManifest::Claim::kHash);
+  EXPECT_EQ(SdsManifest(copy.path()).ClaimOn(copied, 2, ContentHash("v1")),
+            SdsManifest::Claim::kHash);
 }
 
 }  // namespace
