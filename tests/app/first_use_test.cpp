@@ -156,6 +156,72 @@ TEST_P(ConversionTest, TimesThatAreNotTimesAreRefused) {
   }
 }
 
+// A file that gives nothing is named on standard error with the reason, one
+// line a file, by info and by files; the exit statuses stay.
+TEST_P(ConversionTest, EveryRefusedRawFileSaysWhy) {
+  const auto file = [&](const std::string& name) { return Raw(name); };
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::vector<std::string> command;  // the file follows
+    std::string reason;
+  } cases[] = {
+      {"notes.txt",
+       [](const std::string& p) { WriteFileBytes(p, "a text, not a recording\n"); },
+       {"info"},
+       "shorter than the 120-byte header"},
+      {"long.txt",
+       [](const std::string& p) { WriteFileBytes(p, std::string(400, 'x')); },
+       {"info"},
+       "no start date: month or day out of range"},
+      {"empty.raw",
+       [](const std::string& p) { WriteFileBytes(p, ""); },
+       {"info"},
+       "shorter than the 120-byte header"},
+      {"missing.raw", [](const std::string&) {}, {"info"}, "no such file"},
+      {"folder.raw",
+       [](const std::string& p) { fs::create_directory(p); },
+       {"info"},
+       "is a directory"},
+      {"table.raw",
+       [&](const std::string& p) {
+         RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 10).TruncateTo(120 + 72 + 8).WriteTo(p);
+       },
+       {"info"},
+       "shorter than its own channel table"},
+      {"notes.txt",
+       [](const std::string& p) { WriteFileBytes(p, "a text, not a recording\n"); },
+       {"files", "--station", "KIR"},
+       "shorter than the 120-byte header"},
+      {"missing.raw", [](const std::string&) {}, {"files", "--station", "KIR"}, "no such file"},
+      {"kuda.raw",
+       [&](const std::string& p) { RawFile("KUDA", {"Z"}, kMarch1, 50.0, 10).WriteTo(p); },
+       {"files", "--station", "KIR"},
+       "a raw file of station KUDA, not KIR: give --station KUDA"},
+      {"bhz.raw",
+       [&](const std::string& p) {
+         RawFile("KIR", {"BHZ", "BHN"}, kMarch1, 100.0, 10).WriteTo(p);
+       },
+       {"files", "--station", "KIR"},
+       "none of its channels (BHZ, BHN) is selected for station KIR: name one with --channel "
+       "KIR:CHANNEL"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + c.command.front());
+    SetUp();
+    const std::string path = file(c.name);
+    c.make(path);
+    std::vector<std::string> args = c.command;
+    args.push_back(path);
+    const auto r = Cli(args);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.out, "");
+    const std::string summary =
+        c.command.front() == "files" ? "KORVEL->TQF: Ошибка конверсии файла '" + path + "'\n" : "";
+    EXPECT_EQ(r.err, summary + path + ": " + c.reason + "\n");
+  }
+}
+
 // Station names given in lower case are taken as the window takes them.
 TEST_P(ConversionTest, StationsGivenInLowerCaseAreUpperCased) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
