@@ -1,28 +1,56 @@
 #include "engine/time_window.h"
 
+#include <array>
 #include <cstdio>
+#include <string_view>
 
 namespace korvel {
+namespace {
 
-std::optional<DateTimeFields> ParseStartFields(const std::string& text) {
-  DateTimeFields f;
-  if (std::sscanf(text.c_str(), "%d%*[^0-9]%d%*[^0-9]%d%*[^0-9]%d%*[^0-9]%d%*[^0-9]%d", &f.hour,
-                  &f.minute, &f.second, &f.day, &f.month, &f.year) != 6)
-    return std::nullopt;
-  return f;
+// `text` laid out as `pattern`: "d" a digit, any other character itself.
+bool HasForm(std::string_view text, std::string_view pattern) {
+  if (text.size() != pattern.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (pattern[i] == 'd' ? !digit : text[i] != pattern[i]) return false;
+  }
+  return true;
 }
+
+// The digits of text[at] onwards, `count` of them; the form is checked already.
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) value = value * 10 + (text[i] - '0');
+  return value;
+}
+
+int MonthLength(int year, int month) {
+  constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) != 0 ? 29 : kDays[static_cast<std::size_t>(month - 1)];
+}
+
+}  // namespace
 
 std::optional<EpochSeconds> ParseWindowStart(const std::string& text) {
-  const auto f = ParseStartFields(text);
-  if (!f || f->month < 1 || f->month > 12 || f->day < 1 || f->day > 31 || f->hour < 0 ||
-      f->hour > 23 || f->minute < 0 || f->minute > 59 || f->second < 0 || f->second > 59 ||
-      f->year < 1970 || f->year > 9999)
+  if (!HasForm(text, "dd:dd:dd dd/dd/dddd")) return std::nullopt;
+  const int hour = Digits(text, 0, 2), minute = Digits(text, 3, 2), second = Digits(text, 6, 2);
+  const int day = Digits(text, 9, 2), month = Digits(text, 12, 2), year = Digits(text, 15, 4);
+  if (hour > 23 || minute > 59 || second > 59 || year < 1970 || month < 1 || month > 12 ||
+      day < 1 || day > MonthLength(year, month))
     return std::nullopt;
-  return ToEpochSeconds(f->year, f->month, f->day, f->hour, f->minute,
-                        static_cast<float>(f->second));
+  return ToEpochSeconds(year, month, day, hour, minute, static_cast<float>(second));
 }
 
-double ParseWindowLength(const std::string& text) {
+std::optional<double> ParseWindowLength(const std::string& text) {
+  if (!HasLengthForm(text)) return std::nullopt;
+  const int hours = Digits(text, 0, 2), minutes = Digits(text, 3, 2), seconds = Digits(text, 6, 2);
+  if (minutes > 59 || seconds > 59) return std::nullopt;
+  return hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
+bool HasLengthForm(const std::string& text) { return HasForm(text, "dd:dd:dd"); }
+
+double WindowLengthSeconds(const std::string& text) {
   int hours = 0, minutes = 0, seconds = 0;
   std::sscanf(text.c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes, &seconds);
   return hours * 3600.0 + minutes * 60.0 + seconds;

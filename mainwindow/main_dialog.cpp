@@ -32,8 +32,8 @@
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/coverage_dialog.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel {
 namespace {
@@ -123,7 +123,7 @@ void CMainDialog::resizeEvent(QResizeEvent* event) {
 void CMainDialog::ShowAbout() { CAboutDialog(this).exec(); }
 
 std::optional<CoverageReport> CMainDialog::CoverageOfSelection() {
-  if (!ReadBackFields()) return std::nullopt;
+  if (!ReadBackTimeWindow()) return std::nullopt;
   const std::vector<std::string> stations = SelectedStations();
   if (stations.empty()) {
     m_operator.Beep();
@@ -487,10 +487,18 @@ void CMainDialog::ReadTimeWindow(EpochSeconds& start, double& length) const {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   m_start_edit->ReadDateTime(year, month, day, hour, minute, second);
   start = ToEpochSeconds(year, month, day, hour, minute, static_cast<float>(second));
-  length = ParseWindowLength(Text1251(m_length_edit->text()));
+  length = WindowLengthSeconds(Text1251(m_length_edit->text()));
 }
 
 bool CMainDialog::ReadBackFields() { return DDX_DateTimeEdit(*m_start_edit, m_operator); }
+
+bool CMainDialog::ReadBackTimeWindow() {
+  if (!ReadBackFields()) return false;
+  if (HasLengthForm(Text1251(m_length_edit->text()))) return true;
+  m_operator.Message("Введено ошибочное время", "Ошибка", MessageIcon::Error);
+  m_length_edit->setFocus(Qt::OtherFocusReason);
+  return false;
+}
 
 void CMainDialog::CloseWindow() {
   if (m_closing) return;

@@ -5,9 +5,9 @@
 // status line, the command buttons and the wait cursor.
 
 #include <QDialog>
-#include <functional>
 #include <QStringList>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +66,11 @@ class CMainDialog : public QDialog, public ConversionHost {
   bool CollectTickedChannels();
   void ReadTimeWindow(EpochSeconds& start, double& length) const;
   bool ReadBackFields();  // the data exchange: validates the start time
+  // The same, and the length is refused too unless it is "hh:mm:ss" with two
+  // digits each: a ":" typed over a digit, or a pasted or saved text, would
+  // otherwise read as 0, which takes every time. For the commands that use
+  // the time window.
+  bool ReadBackTimeWindow();
   void CloseWindow();
 
   // "Покрытие данных...": what the catalogue's files cover of the time

@@ -18,7 +18,7 @@
 namespace korvel {
 
 void CMainDialog::ConvertSelectedStationsCommand() {
-  if (!ReadBackFields()) return;
+  if (!ReadBackTimeWindow()) return;
   const bool ticked = CollectTickedChannels();
   if (m_station_list->count() == 0 || !ticked) {
     RefuseWithoutSelection("", *this);

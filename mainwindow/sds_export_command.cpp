@@ -12,7 +12,7 @@
 namespace korvel {
 
 void CMainDialog::ExportSelectionToSds() {
-  if (!ReadBackFields()) return;
+  if (!ReadBackTimeWindow()) return;
   const std::vector<std::string> stations = SelectedStations();
   if (stations.empty()) {
     m_operator.Beep();

@@ -6,37 +6,15 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/open_catalogue.h"
+#include "app/cli/raw_file_reasons.h"
 #include "database/chan_list_writer.h"
 #include "database/connection.h"
 #include "engine/raw_file.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
-namespace {
-
-// Why a file did not open, in the words the operator looks for.
-const char* CannotOpenText(const std::filesystem::path& path) {
-  std::error_code ec;
-  switch (std::filesystem::status(path, ec).type()) {
-    case std::filesystem::file_type::not_found:
-      return "no such file";
-    case std::filesystem::file_type::directory:
-      return "is a directory";
-    default:
-      return RawFileRefusalText(RawFileRefusal::kCannotOpen);
-  }
-}
-
-// A file whose channels cannot be listed: said on standard error after what
-// was printed before it.
-void Refuse(const std::filesystem::path& path, const char* reason) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s: %s; nothing added from it\n", DisplayPath(path).c_str(), reason);
-}
-
-}  // namespace
 
 int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::string>& files) {
   StderrNotifier notifier;
@@ -55,13 +33,13 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
       // a raw file with the station's SITECHAN names exactly.
       const std::string station = CharUpper1251(RawStationName(parsed.header));
       const double sps = 1.0 / parsed.header.sample_interval;
-      const char* reason = refusal == RawFileRefusal::kCannotOpen ? CannotOpenText(path)
-                           : refusal != RawFileRefusal::kNone     ? RawFileRefusalText(refusal)
-                           : station.empty()                      ? "the header names no station"
-                           : !std::isfinite(sps) ? "the sampling rate is too high to be a number"
-                                                 : nullptr;
-      if (reason != nullptr) {
-        Refuse(path, reason);
+      const std::string reason =
+          refusal != RawFileRefusal::kNone ? RawFileRefusalReason(path, refusal)
+          : station.empty()                ? "the header names no station"
+          : !std::isfinite(sps)            ? "the sampling rate is too high to be a number"
+                                           : "";
+      if (!reason.empty()) {
+        SayRefusedFile(path, reason, "nothing added from it");
         ++refused;
         continue;
       }

@@ -5,6 +5,7 @@
 #include "app/cli/cli_host.h"
 #include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
+#include "app/cli/raw_file_reasons.h"
 #include "app/cli/time_window_options.h"
 #include "config/settings.h"
 #include "database/chan_list.h"
@@ -13,8 +14,8 @@
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
 namespace {
@@ -126,10 +127,16 @@ int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options)
   const std::filesystem::path path_name = files.size() == 1 ? files.front()
                                           : files.empty()   ? std::filesystem::path()
                                                             : files.front().parent_path();
-  return RunWithCatalogue(connection, options, {station},
-                          [&](ConversionHost& host, OutputWriter& writer) {
-                            return ConvertChosenFiles(station, files, path_name, host, writer);
-                          });
+  return RunWithCatalogue(
+      connection, options, {station}, [&](ConversionHost& host, OutputWriter& writer) {
+        const CommandOutcome outcome = ConvertChosenFiles(station, files, path_name, host, writer);
+        // The command stops at the first file that gave nothing: say why.
+        const auto at = static_cast<std::size_t>(outcome.converted);
+        if (!outcome.refused && !outcome.stopped && !outcome.catalogue_error && at < files.size())
+          if (const auto reason = WhyNothingToConvert(files[at], station, host.Selection()))
+            SayRefusedFile(files[at], *reason);
+        return outcome;
+      });
 }
 
 int RunDir(const ConnectionOptions& connection, const ConvertOptions& options) {

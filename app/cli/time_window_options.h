@@ -1,6 +1,6 @@
 #pragma once
-// The time window that convert and coverage take from --start, --length and
-// --all-times, korvel2tqf.ini's TIME and TIMEQTY where not given.
+// The time window that convert, coverage and export-sds take from --start,
+// --length and --all-times, korvel2tqf.ini's TIME and TIMEQTY where not given.
 
 #include <optional>
 #include <string>
@@ -14,8 +14,9 @@ struct WindowChoice {
   double length = 0.0;  // 0: every time
 };
 
-// Nothing, after the window's own message on standard error, when the start
-// is no time. UTF-8 in.
+// Nothing when the start or the length is not exactly of its form ("hh:mm:ss
+// dd/mm/yyyy", "hh:mm:ss"), after the window's own message and a line naming
+// where the value came from on standard error. UTF-8 in.
 std::optional<WindowChoice> ResolveTimeWindow(const std::string& start, const std::string& length,
                                               bool all_times);
 

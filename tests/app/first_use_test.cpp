@@ -80,6 +80,148 @@ TEST_P(ConversionTest, EachMissingStepIsNamedWithItsRemedy) {
   }
 }
 
+// A time that is not exactly "hh:mm:ss dd/mm/yyyy" or a length that is not
+// exactly "hh:mm:ss" is refused before anything is read, wherever it comes
+// from and whichever command takes it.
+TEST_P(ConversionTest, TimesThatAreNotTimesAreRefused) {
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
+  const std::string length_form =
+      "hh:mm:ss (hours 00 to 99, minutes and seconds 00 to 59; 00:00:00 takes every time)";
+  const std::string start_form = "\"hh:mm:ss dd/mm/yyyy\" (a date that exists, from 1970 on)";
+  const auto length_option = [&](const std::string& text) {
+    return "Ошибка: Введено ошибочное время '" + text +
+           "'\nkorvel2tqf-cli: error: --length wants " + length_form + ", not '" + text + "'\n";
+  };
+  const auto start_option = [&](const std::string& text) {
+    return "Ошибка: Введено ошибочное время '" + text + "'\nkorvel2tqf-cli: error: --start wants " +
+           start_form + ", not '" + text + "'\n";
+  };
+  const std::vector<std::string> convert = {"convert", "--station", "KIR"};
+  const auto with = [](std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  const struct {
+    std::string saved;  // SYSTEM's time keys in korvel2tqf.ini
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {"", with(convert, {"--length", "abc"}), length_option("abc")},
+      {"", with(convert, {"--length", "99:99:99"}), length_option("99:99:99")},
+      {"", with(convert, {"--length", "-01:00:00"}), length_option("-01:00:00")},
+      {"", with(convert, {"--length", "1h"}), length_option("1h")},
+      {"", with(convert, {"--length", "1 hour"}), length_option("1 hour")},
+      {"", with(convert, {"--length", "5"}), length_option("5")},
+      {"", with(convert, {"--length", "1:00:00"}), length_option("1:00:00")},
+      {"", with(convert, {"--length", "00:60:00"}), length_option("00:60:00")},
+      {"", with(convert, {"--start", "00:00:00 01/03/2007x"}),
+       start_option("00:00:00 01/03/2007x")},
+      {"", with(convert, {"--start", "00:00:00 31/02/2007"}), start_option("00:00:00 31/02/2007")},
+      {"", with(convert, {"--start", "00:00:00 29/02/2007"}), start_option("00:00:00 29/02/2007")},
+      {"", with(convert, {"--start", "0:00:00 01/03/2007"}), start_option("0:00:00 01/03/2007")},
+      {"", with(convert, {"--start", "00:00:00 1/3/2007"}), start_option("00:00:00 1/3/2007")},
+      {"", with(convert, {"--start", "25:00:00 01/03/2007"}), start_option("25:00:00 01/03/2007")},
+      {"", {"coverage", "--station", "KIR", "--length", "1h"}, length_option("1h")},
+      {"",
+       {"coverage", "--station", "KIR", "--start", "00:00:00 31/02/2007"},
+       start_option("00:00:00 31/02/2007")},
+      {"",
+       {"export-sds", (sandbox.path() / "sds").string(), "--station", "KIR", "--length", "abc"},
+       length_option("abc")},
+      {"TIME=00:00:00 01/03/2007\nTIMEQTY=abc\n", convert,
+       "Ошибка: Введено ошибочное время 'abc'\nkorvel2tqf-cli: error: korvel2tqf.ini [SYSTEM] "
+       "TIMEQTY=abc is not " +
+           length_form + ": correct it there, or give --length (or --all-times)\n"},
+      {"TIME=00:00:00 01/03/2007\nTIMEQTY=5\n",
+       {"coverage", "--station", "KIR"},
+       "Ошибка: Введено ошибочное время '5'\nkorvel2tqf-cli: error: korvel2tqf.ini [SYSTEM] "
+       "TIMEQTY=5 is not " +
+           length_form + ": correct it there, or give --length (or --all-times)\n"},
+      {"TIME=00:00:00 31/02/2007\nTIMEQTY=01:00:00\n", convert,
+       "Ошибка: Введено ошибочное время '00:00:00 31/02/2007'\nkorvel2tqf-cli: error: "
+       "korvel2tqf.ini [SYSTEM] TIME=00:00:00 31/02/2007 is not " +
+           start_form + ": correct it there, or give --start (or --all-times)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    SetUp();
+    if (!c.saved.empty())
+      sandbox.WriteProgramIni("[SYSTEM]\nNSTA=1\n" + c.saved +
+                              "[STA0]\nNAME=KIR\n[KIR]\nDIR=" + Raw("KIR") + "\n");
+    const auto r = Cli(c.args);
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Rows().empty());
+  }
+}
+
+// A file that gives nothing is named on standard error with the reason, one
+// line a file, by info and by files; the exit statuses stay.
+TEST_P(ConversionTest, EveryRefusedRawFileSaysWhy) {
+  const auto file = [&](const std::string& name) { return Raw(name); };
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::vector<std::string> command;  // the file follows
+    std::string reason;
+  } cases[] = {
+      {"notes.txt",
+       [](const std::string& p) { WriteFileBytes(p, "a text, not a recording\n"); },
+       {"info"},
+       "shorter than the 120-byte header"},
+      {"long.txt",
+       [](const std::string& p) { WriteFileBytes(p, std::string(400, 'x')); },
+       {"info"},
+       "no start date: month or day out of range"},
+      {"empty.raw",
+       [](const std::string& p) { WriteFileBytes(p, ""); },
+       {"info"},
+       "shorter than the 120-byte header"},
+      {"missing.raw", [](const std::string&) {}, {"info"}, "no such file"},
+      {"folder.raw",
+       [](const std::string& p) { fs::create_directory(p); },
+       {"info"},
+       "is a directory"},
+      {"table.raw",
+       [&](const std::string& p) {
+         RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 10).TruncateTo(120 + 72 + 8).WriteTo(p);
+       },
+       {"info"},
+       "shorter than its own channel table"},
+      {"notes.txt",
+       [](const std::string& p) { WriteFileBytes(p, "a text, not a recording\n"); },
+       {"files", "--station", "KIR"},
+       "shorter than the 120-byte header"},
+      {"missing.raw", [](const std::string&) {}, {"files", "--station", "KIR"}, "no such file"},
+      {"kuda.raw",
+       [&](const std::string& p) { RawFile("KUDA", {"Z"}, kMarch1, 50.0, 10).WriteTo(p); },
+       {"files", "--station", "KIR"},
+       "a raw file of station KUDA, not KIR: give --station KUDA"},
+      {"bhz.raw",
+       [&](const std::string& p) {
+         RawFile("KIR", {"BHZ", "BHN"}, kMarch1, 100.0, 10).WriteTo(p);
+       },
+       {"files", "--station", "KIR"},
+       "none of its channels (BHZ, BHN) is selected for station KIR: name one with --channel "
+       "KIR:CHANNEL"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + c.command.front());
+    SetUp();
+    const std::string path = file(c.name);
+    c.make(path);
+    std::vector<std::string> args = c.command;
+    args.push_back(path);
+    const auto r = Cli(args);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.out, "");
+    const std::string summary =
+        c.command.front() == "files" ? "KORVEL->TQF: Ошибка конверсии файла '" + path + "'\n" : "";
+    EXPECT_EQ(r.err, summary + path + ": " + c.reason + "\n");
+  }
+}
+
 // Station names given in lower case are taken as the window takes them.
 TEST_P(ConversionTest, StationsGivenInLowerCaseAreUpperCased) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));

@@ -324,6 +324,47 @@ TEST_P(MainDialogTest, AnInvalidStartTimeIsReportedOncePerStationAdded) {
   EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "25:00:00 01/01/2006");
 }
 
+// A start that is no date, or a length that the masked edit's ":" made into
+// no length (it would read as 0, every time), is refused as typed, before
+// anything is converted; the edit that holds it gets the focus.
+TEST_P(MainDialogTest, ATypedTimeThatIsNoTimeConvertsNothing) {
+  test::RawFileBuilder()
+      .Station("KIR")
+      .Date(4, 5, 6)
+      .TimeOfDay(3723.0)
+      .Channels({"Z"})
+      .Frames(100)
+      .WriteTo(sandbox.path() / "raw" / "a.raw");
+  const struct {
+    bool start;        // typed into the start edit, else into the length edit
+    const char* keys;  // from the first position
+    const char* shown;
+  } cases[] = {
+      {true, "00000031022007", "00:00:00 31/02/2007"},
+      {true, "00000029022007", "00:00:00 29/02/2007"},
+      {false, ":", ":9:99:99"},
+      {false, "00:", "00::9:99"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys);
+    auto d = Open();
+    d->StationList()->item(0)->setSelected(true);  // KIR
+    QLineEdit* edit = c.start ? static_cast<QLineEdit*>(d->StartEdit()) : d->LengthEdit();
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClicks(edit, c.keys);
+    ASSERT_EQ(edit->text(), c.shown);
+    notifier.messages.clear();
+    QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0].text, "Введено ошибочное время");
+    EXPECT_EQ(notifier.messages[0].caption, "Ошибка");
+    EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(d->focusWidget(), edit);
+    EXPECT_TRUE(std::filesystem::is_empty(out));
+  }
+}
+
 TEST_P(MainDialogTest, ADatabaseErrorWhileListingChannelsShowsTheDriversText) {
   db.ExecuteSQL("DROP TABLE SITECHAN");
   auto d = Open();
@@ -360,8 +401,7 @@ TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   const QImage image(shot);
   EXPECT_EQ(image.size(), d->size() * image.devicePixelRatio());
   const QColor light = QApplication::palette().color(QPalette::Active, QPalette::Light);
-  EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
-            HotFace(face, light).rgb());
+  EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)), HotFace(face, light).rgb());
   EXPECT_NE(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
             image.pixel(convert->geometry().topLeft()));  // the raised edge shows
 }
