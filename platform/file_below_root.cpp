@@ -15,9 +15,9 @@ FileBelowRoot::FileBelowRoot(const RootFolder& root, const fs::path& path, FileA
   if (!root.Known()) return;
   m_fd = OpenNotFollowing(path, access);
   if (m_fd < 0) {
-    m_doubt = errno == ENOENT  ? FileDoubt::kMissing
-              : errno == ELOOP ? FileDoubt::kLink
-                               : FileDoubt::kUnreadable;
+    m_doubt = errno == ENOENT || errno == ENOTDIR ? FileDoubt::kMissing
+              : errno == ELOOP                    ? FileDoubt::kLink
+                                                  : FileDoubt::kUnreadable;
     return;
   }
   const std::optional<FileFacts> facts = FactsOf(m_fd);
