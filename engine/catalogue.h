@@ -21,6 +21,9 @@ class CatalogueError : public std::runtime_error {
 inline constexpr const char* kOwnCreator = "korvel2TQF";
 inline constexpr const char* kDeletableCreator = "DRANOVEX";
 inline constexpr std::uint64_t kSpaceReserve = 10485760;  // 10 MiB
+// In a station's output folder: locked by the converter writing there. The
+// disk-space guard never takes a file of this name, whatever row names it.
+inline constexpr const char* kStationLockFile = ".korvel2tqf.lock";
 
 // One catalogued file, whoever wrote it, as the coverage report reads it.
 struct CoverageFile {
@@ -51,10 +54,10 @@ class Catalogue {
 
   // Makes room below the output root by deleting the station's oldest files of
   // the other acquisition program; true when extra bytes plus the reserve are
-  // free. Only a file that lies below the output root once links are
-  // resolved, on its file system, that none of our own rows names and that
-  // is not `in_use` may go. Deletions are committed on their own, never with
-  // the writer's rows: `commit_rows_first` is called before the first one.
+  // free. Only a regular file with one link that lies below the output root
+  // once links are resolved, on its file system, that none of our own rows
+  // names, that is not `in_use` and is no station's lock file may go. Deletions are committed on
+  // their own, never with the writer's rows: `commit_rows_first` is called before the first one.
   virtual bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
                               const std::string& station, const InUse& in_use,
                               const std::function<void()>& commit_rows_first) = 0;

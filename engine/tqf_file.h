@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/catalogue.h"  // kStationLockFile
 #include "engine/file_error.h"
 #include "engine/time_arithmetic.h"
 
@@ -38,8 +39,6 @@ std::string FileNameForm(std::string_view name);
 std::string TqfRelativePath(std::string_view station, std::string_view channel,
                             EpochSeconds file_start);
 
-// In a station's output folder: locked by the converter writing there.
-inline constexpr const char* kStationLockFile = ".korvel2tqf.lock";
 // The lock file of a station's output folder.
 std::string StationLockPath(std::string_view output_root, std::string_view station);
 

@@ -78,4 +78,32 @@ bool ReplaceFileContents(const std::filesystem::path& file, const std::string& b
 // That fallback: the file emptied (or created) and written again.
 bool RewriteInPlace(const std::filesystem::path& file, const std::string& bytes);
 
+// What an open file is, asked of its descriptor: a check of the file itself,
+// never again of its name, which may meanwhile name another.
+enum class FileKind { kRegular, kFolder, kOther };
+struct FileFacts {
+  FileKind kind = FileKind::kOther;
+  std::uint64_t links = 0;        // the names the file has
+  std::uint64_t file_system = 0;  // as FileSystemOf tells it
+  std::uint64_t size = 0;
+};
+
+enum class FileAccess {
+  // Only to be looked at. Linux: O_PATH, whose closing never drops a lock
+  // this process holds on the file (a POSIX lock goes with any close).
+  kLook,
+  kRead,
+  kReadWrite,
+};
+// Opens a file or folder without following a link at its last part (a link
+// fails with ELOOP) and without waiting on a pipe; -1 on failure.
+int OpenNotFollowing(const std::filesystem::path& path, FileAccess access);
+std::optional<FileFacts> FactsOf(int fd);
+// The path an open file has now, every link resolved (Linux: as the system
+// names the descriptor; Windows: the handle's final path; elsewhere the real
+// folder of `opened_as` and its name).
+std::optional<std::filesystem::path> RealPathOf(int fd, const std::filesystem::path& opened_as);
+// A path with every link resolved, in the form RealPathOf gives.
+std::optional<std::filesystem::path> RealPath(const std::filesystem::path& path);
+
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <string>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -156,6 +157,68 @@ bool ReplaceFileContents(const std::filesystem::path& target, const std::string&
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());
   return ok;
+}
+
+int OpenNotFollowing(const std::filesystem::path& path, FileAccess access) {
+  if (RefusedAsProtected(path)) return -1;
+  int flags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  switch (access) {
+    case FileAccess::kLook:
+#ifdef O_PATH
+      flags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+#else
+      flags |= O_RDONLY;
+#endif
+      break;
+    case FileAccess::kRead:
+      flags |= O_RDONLY;
+      break;
+    case FileAccess::kReadWrite:
+      flags |= O_RDWR;
+      break;
+  }
+  const int fd = ::open(path.c_str(), flags);
+  if (fd < 0) return -1;
+  // O_PATH with O_NOFOLLOW opens a link itself: refused as any open refuses it.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISLNK(st.st_mode)) {
+    ::close(fd);
+    errno = ELOOP;
+    return -1;
+  }
+  return fd;
+}
+
+std::optional<FileFacts> FactsOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  FileFacts facts;
+  facts.kind = S_ISREG(st.st_mode)   ? FileKind::kRegular
+               : S_ISDIR(st.st_mode) ? FileKind::kFolder
+                                     : FileKind::kOther;
+  facts.links = static_cast<std::uint64_t>(st.st_nlink);
+  facts.file_system = static_cast<std::uint64_t>(st.st_dev);
+  facts.size = static_cast<std::uint64_t>(st.st_size);
+  return facts;
+}
+
+std::optional<std::filesystem::path> RealPathOf(int fd, const std::filesystem::path& opened_as) {
+  std::error_code ec;
+  const std::filesystem::path named =
+      std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec);
+  if (!ec && named.is_absolute()) return named;
+  // No /proc: the folder's links resolved, the name as it was opened.
+  const std::filesystem::path folder = std::filesystem::canonical(
+      opened_as.parent_path().empty() ? std::filesystem::path(".") : opened_as.parent_path(), ec);
+  if (ec) return std::nullopt;
+  return folder / opened_as.filename();
+}
+
+std::optional<std::filesystem::path> RealPath(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::canonical(path, ec);
+  if (ec) return std::nullopt;
+  return real;
 }
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "platform/file_io.h"
 #include "platform/protected_files.h"
@@ -251,6 +252,86 @@ bool ReplaceFileContents(const std::filesystem::path& target, const std::string&
          MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING);
   if (!ok) DeleteFileW(temp);
   return ok;
+}
+
+int OpenNotFollowing(const std::filesystem::path& path, FileAccess access) {
+  if (RefusedAsProtected(path)) return -1;
+  const DWORD wanted = access == FileAccess::kLook   ? FILE_READ_ATTRIBUTES
+                       : access == FileAccess::kRead ? GENERIC_READ
+                                                     : GENERIC_READ | GENERIC_WRITE;
+  // The reparse point itself, never what it points to; a folder opens only
+  // with backup semantics.
+  const HANDLE handle =
+      CreateFileW(path.c_str(), wanted, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return DescriptorOf(handle);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    CloseHandle(handle);
+    errno = ELOOP;
+    return -1;
+  }
+  return DescriptorOf(handle);
+}
+
+std::optional<FileFacts> FactsOf(int fd) {
+  const HANDLE handle = HandleOf(fd);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) {
+    Failed();
+    return std::nullopt;
+  }
+  FileFacts facts;
+  facts.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kFolder
+               : GetFileType(handle) == FILE_TYPE_DISK                 ? FileKind::kRegular
+                                                                       : FileKind::kOther;
+  facts.links = info.nNumberOfLinks;
+  facts.file_system = info.dwVolumeSerialNumber;
+  facts.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return facts;
+}
+
+namespace {
+
+// The handle's path as the system resolved it, without the "\\?\" prefix.
+std::optional<std::filesystem::path> FinalPathOf(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) {
+      Failed();
+      return std::nullopt;
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(length);
+  }
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> RealPathOf(int fd, const std::filesystem::path&) {
+  return FinalPathOf(HandleOf(fd));
+}
+
+std::optional<std::filesystem::path> RealPath(const std::filesystem::path& path) {
+  const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    Failed();
+    return std::nullopt;
+  }
+  std::optional<std::filesystem::path> real = FinalPathOf(handle);
+  CloseHandle(handle);
+  return real;
 }
 
 }  // namespace korvel

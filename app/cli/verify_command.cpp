@@ -15,12 +15,13 @@
 #include "engine/conversion_commands.h"
 #include "engine/coverage.h"
 #include "engine/output_writer.h"
+#include "engine/own_file.h"
 #include "engine/station_lock.h"
 #include "engine/tqf_file.h"
 #include "platform/file_lock.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
 namespace {
@@ -38,7 +39,10 @@ std::string SampleCount(double samples) {
 class Verification {
  public:
   Verification(std::string root, bool fix, Notifier& notifier)
-      : m_root(std::move(root)), m_fix(fix), m_catalogue(theDatabase, notifier) {}
+      : m_root(std::move(root)),
+        m_root_folder(NativePath(m_root)),
+        m_fix(fix),
+        m_catalogue(theDatabase, notifier) {}
 
   void CheckStation(const std::string& station) {
     // Mending waits for a converter writing the station, as another
@@ -107,7 +111,7 @@ class Verification {
                  (problem.row_samples ? std::to_string(*problem.row_samples) : "-") + "\t" +
                  SampleCount(problem.file_samples);
           if (ours && m_mend && problem.row_samples && row.sps)
-            action = MendLength(row, below, *problem.row_samples, problem.file_samples);
+            action = MendLength(row, below, *problem.row_samples);
           break;
         }
         case FileProblemKind::kHeader:
@@ -124,17 +128,21 @@ class Verification {
   // row caught up would have left it (the station's lock is held, so no
   // converter is on its way).
   // Without the lock (SYSTEM/LOCK=0) a longer file may be a converter's on
-  // its way, and is left.
+  // its way, and is left. Either way only a file that is provably ours, as
+  // it is opened now: a row of ours may name anything that was put there.
   std::string MendLength(const FileListRow& row, const std::string& below,
-                         std::uint64_t row_samples, double file_samples) {
-    const auto whole = static_cast<std::uint64_t>(file_samples);
+                         std::uint64_t row_samples) {
+    const OwnFileCandidate file(m_root_folder, m_root, below,
+                                m_locked ? FileAccess::kReadWrite : FileAccess::kRead);
+    if (!file.OursFor(row.station, row.channel)) return "left";
+    const std::uint64_t whole = (file.Size() - kTqfHeaderSize) / 4;
     if (whole < row_samples) {
       const double tqty = static_cast<double>(whole) / *row.sps;
       SetOwnFileLength(theDatabase, row.stored_cpath, tqty);
       return "tqty=" + FixedNumber(tqty, 6);
     }
-    if (!m_locked) return "left";
-    if (FileResult cut = CutBackTqfFile(TqfFullPath(m_root, below), row_samples)) {
+    if (!m_locked || file.Size() == kTqfHeaderSize + 4 * row_samples) return "left";
+    if (FileResult cut = file.CutBack(row_samples)) {
       std::fprintf(stderr, "%s\n", FileErrorText(*cut).c_str());
       return "left";
     }
@@ -147,15 +155,36 @@ class Verification {
                              "\t" + Utf8(orphan.header ? orphan.header->channel : "") + "\t" +
                              Utf8(orphan.relative_path) + "\t";
     std::string action = "left";
-    if (orphan.ours && orphan.header->station == station && m_mend) {
-      const TqfHeaderFields& f = *orphan.header;
-      // With no calibration: the file does not tell it.
-      m_catalogue.UpdateFileRecord(orphan.relative_path, f.station, f.channel, f.start,
-                                   static_cast<double>(orphan.samples) / f.sampling_rate,
-                                   f.sampling_rate, 1, kDataTypeFloat);
-      action = "registered";
-    }
+    if (m_mend) action = MendOrphan(station, orphan.relative_path);
     Report(line, action);
+  }
+
+  // A whole file of ours is catalogued as it is. What a converter killed as
+  // it made a file leaves (an empty file, a header alone, a staging file)
+  // holds no sample and goes, but only under the station's lock: without it,
+  // it may be a converter's on its way.
+  std::string MendOrphan(const std::string& station, const std::string& relative_path) {
+    const OwnFileCandidate file(m_root_folder, m_root, relative_path, FileAccess::kRead);
+    switch (JudgeOrphan(file, relative_path, station)) {
+      case OrphanMend::kRegister: {
+        const TqfHeaderFields& f = *file.OwnHeader();
+        const auto samples = static_cast<double>((file.Size() - kTqfHeaderSize) / 4);
+        // With no calibration: the file does not tell it.
+        m_catalogue.UpdateFileRecord(relative_path, f.station, f.channel, f.start,
+                                     samples / f.sampling_rate, f.sampling_rate, 1, kDataTypeFloat);
+        return "registered";
+      }
+      case OrphanMend::kRemove:
+        if (!m_locked) return "left";
+        if (FileResult removed = file.Remove()) {
+          std::fprintf(stderr, "%s\n", FileErrorText(*removed).c_str());
+          return "left";
+        }
+        return "removed";
+      case OrphanMend::kLeave:
+        break;
+    }
+    return "left";
   }
 
   void Report(const std::string& line, const std::string& action) {
@@ -164,6 +193,7 @@ class Verification {
   }
 
   std::string m_root;
+  RootFolder m_root_folder;
   bool m_fix;
   bool m_mend = false;    // m_fix, unless another converter holds the station
   bool m_locked = false;  // the station's lock is held
@@ -190,11 +220,14 @@ CliCommand AddVerifyCommand(CLI::App& app) {
                    "station (repeatable; default: every station listed in korvel2tqf.ini)")
       ->allow_extra_args(false);
   verify->add_flag("--fix", options->fix,
-                   "mend only our own rows and files (korvel2TQF), under the station's lock:\n"
-                   "delete a row whose file is missing, set TQTY of a row whose file holds fewer\n"
-                   "samples, cut a file that holds more samples back to its row (a killed run\n"
-                   "leaves such files), register an orphan with a valid header of ours; the\n"
-                   "rest is left");
+                   "mend only our own rows (korvel2TQF) and files provably ours (a regular file\n"
+                   "with one link below the output root, on its disk, whose header of ours names\n"
+                   "the row's station and channel), under the station's lock: delete a row whose\n"
+                   "file is missing, set TQTY of a row whose file holds fewer samples, cut a file\n"
+                   "that holds more samples back to its row (a killed run leaves such files),\n"
+                   "register an orphan with a valid header of ours, remove what a run killed as\n"
+                   "it made a file left (an empty or header-only file at one of our names, a\n"
+                   ".part staging file beside one); the rest is left");
   return {verify, [options](const ConnectionOptions& connection) {
             return RunVerify(connection, *options);
           }};

@@ -2,8 +2,10 @@
 // or leaves the station, and a killed holder blocks nobody.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -125,6 +127,51 @@ TEST_P(StationLockTest, AKilledHolderBlocksNobody) {
   const auto r = Cli(Convert("KIR", "0"));
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out, "Успешно завершена конверсия 120 файлов\n");
+}
+
+// Short of space, the guard walks the other program's rows at every flush.
+// One names the station's lock file, another a second name of a file kept
+// elsewhere: neither goes, so a second converter is still kept out of the
+// station while the first one holds it.
+TEST_P(StationLockTest, TheSpaceGuardLeavesTheLockOfTheConverterItServes) {
+#ifndef _WIN32
+  // Less free than the guard's reserve from the start.
+  if (geteuid() != 0 || mount("tmpfs", out.c_str(), "tmpfs", 0, "size=9m") != 0)
+    GTEST_SKIP()
+        << "*** cannot mount a small tmpfs (root only): the guard beside a lock untested ***";
+  fs::create_directories(Out("KIR"));
+  fs::create_directories(Out("keep"));
+  WriteFileBytes(Out("keep/kept.dat"), "kept");
+  fs::create_hard_link(Out("keep/kept.dat"), Out("KIR/twice.dat"));
+  InsertFileRow(db, "KIR", "Z", "KIR/.korvel2tqf.lock", kMarch1 - 7200, 10, 100, "DRANOVEX");
+  InsertFileRow(db, "KIR", "Z", "KIR/twice.dat", kMarch1 - 3600, 10, 100, "DRANOVEX");
+  CommandResult second;
+  const auto first = RunCommand("korvel2tqf-cli", Convert("KIR", "0"), [&](pid_t pid) {
+    // Once its first file is there, the guard has run.
+    const auto written = [&] {
+      std::error_code ec;
+      return fs::is_directory(Out("KIR/00"), ec) && !fs::is_empty(Out("KIR/00"), ec);
+    };
+    for (int waited = 0; !written() && waited < 20000; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    kill(pid, SIGSTOP);
+    second = Cli(Convert("KIR", "0"));
+    kill(pid, SIGCONT);
+  });
+  EXPECT_EQ(first.exit_status, 0) << first.err;
+  EXPECT_EQ(second.exit_status, 6) << second.err;
+  EXPECT_EQ(second.err.rfind("KORVEL->TQF: Станция KIR уже конвертируется другой программой\n", 0),
+            0u)
+      << second.err;
+  EXPECT_TRUE(fs::is_regular_file(Out("KIR/.korvel2tqf.lock")));
+  EXPECT_EQ(ReadFileBytes(Out("KIR/twice.dat")), "kept");
+  EXPECT_EQ(fs::hard_link_count(Out("keep/kept.dat")), 2u);
+  int foreign_rows = 0;
+  for (const CatalogueRow& row : Rows())
+    foreign_rows += row.cpath == "KIR/.korvel2tqf.lock" || row.cpath == "KIR/twice.dat";
+  EXPECT_EQ(foreign_rows, 2);
+  umount2(out.c_str(), MNT_DETACH);
+#endif
 }
 
 // A lock that cannot be taken protects nothing: the station is left, unless

@@ -15,6 +15,7 @@
 #include "database/db_exception.h"
 #include "database/file_list.h"
 #include "database/statement.h"
+#include "engine/catalogue.h"
 #include "platform/disk_space.h"
 #include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
@@ -421,6 +422,53 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
         << m_notifier.messages[i].text;
   }
   SmallDisk::Unmount(root + "mounted");
+}
+
+// Whatever the other program's rows name, the guard takes only a regular
+// file with one link, and never a station's lock file: with the lock file
+// gone, a second converter would write the station beside the one holding it.
+TEST_P(FileListTest, GuardTakesOnlyFilesOfOneNameAndNeverALockFile) {
+  TempDir dir;
+  const std::string root = dir.path().string() + "/";
+  std::filesystem::create_directories(root + "KIR/00");
+  std::filesystem::create_directories(root + "keep");
+  test::WriteFileBytes(root + "KIR/" + kStationLockFile, "");
+  test::WriteFileBytes(root + "keep/twice.dat", "kept");
+  const struct {
+    const char* cpath;
+    const char* second_name_of;  // a hard link to this; otherwise a file of its own
+    const char* kept_because;    // nothing: it goes
+  } cases[] = {
+      {"KIR/a.dat", nullptr, nullptr},
+      {"KIR/.korvel2tqf.lock", nullptr, "это файл блокировки станции"},
+      {"KIR/00/.korvel2tqf.lock", nullptr, "это файл блокировки станции"},
+      {"KIR/twice.dat", "keep/twice.dat", "у файла есть другие имена (жёсткие ссылки)"},
+      {"KIR/lock.dat", "KIR/.korvel2tqf.lock", "у файла есть другие имена (жёсткие ссылки)"},
+  };
+  double oldest_first = 0.0;
+  for (const auto& c : cases) {
+    const std::string file = root + c.cpath;
+    if (c.second_name_of)
+      std::filesystem::create_hard_link(root + c.second_name_of, file);
+    else if (!std::filesystem::exists(file))
+      test::WriteFileBytes(file, "the other program's");
+    InsertForeign("KIR", c.cpath, "DRANOVEX", "2001-01-01 00:00:00", ++oldest_first);
+  }
+
+  CFileList catalogue(m_db, m_notifier);
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse, {}));
+  std::size_t kept = 0;
+  for (const auto& c : cases) {
+    EXPECT_EQ(std::filesystem::exists(root + c.cpath), c.kept_because != nullptr) << c.cpath;
+    EXPECT_EQ(Rows(c.cpath).size(), c.kept_because ? 1u : 0u) << c.cpath;
+    if (!c.kept_because) continue;
+    ASSERT_LT(kept, m_notifier.messages.size()) << c.cpath;
+    EXPECT_EQ(m_notifier.messages[kept++].text,
+              "Файл '" + std::string(c.cpath) +
+                  "' не удалён для освобождения места: " + c.kept_because + "; запись оставлена");
+  }
+  EXPECT_EQ(m_notifier.messages.size(), kept);
+  EXPECT_EQ(test::ReadFileBytes(root + "keep/twice.dat"), "kept");
 }
 
 TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
