@@ -17,6 +17,7 @@
 #include "seed/content_hash.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/mseed_records.h"
 
 namespace korvel::test {
@@ -507,6 +508,43 @@ TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsToItTheRecordsOneExportMakes)
                   .out.find("unchanged\t2007/XX/KIR/BHZ.D/XX.KIR..BHZ.D.2007.059"),
               std::string::npos);
     EXPECT_TRUE(ReadFileBytes(file) == after);
+  }
+}
+
+TEST_P(SdsExportTest, AWriteCutShortLeavesTheDayFileAsItWasAndTheNextExportFinishesIt) {
+  if (!FileSizeLimit::kAvailable) GTEST_SKIP() << "no file size limit to stop a write here";
+  WriteRawSet();
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  const std::string file = DayFile("BHZ", 59);
+  const auto export_window = [&](const char* start, const char* length) {
+    return Cli({"export-sds", sds, "--channel", "KIR:Z", "--start", start, "--length", length});
+  };
+  ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:20:00").exit_status, 0);
+  const std::string whole = ReadFileBytes(file);
+  for (const bool first_part_there : {false, true}) {
+    SCOPED_TRACE(first_part_there ? "an add to a day file" : "a new day file");
+    fs::remove_all(sds);
+    if (first_part_there) {
+      ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:10:00").exit_status, 0);
+    }
+    const bool existed = fs::exists(file);
+    const std::string before = existed ? ReadFileBytes(file) : "";
+    {
+      // The disk is full a record after what is there.
+      FileSizeLimit limit(before.size() + 4096 + 1000);
+      const auto r = export_window("23:40:00 28/02/2007", "00:20:00");
+      EXPECT_EQ(r.exit_status, 1);
+      EXPECT_NE(r.err.find("XX.KIR..BHZ.D.2007.059: cannot be written: File too large"),
+                std::string::npos)
+          << r.err;
+    }
+    EXPECT_EQ(fs::exists(file), existed);
+    if (existed) {
+      EXPECT_TRUE(ReadFileBytes(file) == before);
+    }
+    const auto again = export_window("23:40:00 28/02/2007", "00:20:00");
+    EXPECT_EQ(again.exit_status, 0) << again.err;
+    EXPECT_TRUE(ReadFileBytes(file) == whole);
   }
 }
 
