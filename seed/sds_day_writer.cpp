@@ -20,8 +20,9 @@
 namespace korvel {
 namespace {
 
-// Samples read from a TQF file at once.
+// Samples read from a TQF file at once, and bytes of records written at once.
 constexpr std::size_t kReadSamples = 1 << 16;
+constexpr std::size_t kWriteBytes = 1 << 20;
 
 std::string ReadWhole(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -236,17 +237,24 @@ class DayFile {
       }
       return failed;
     }
+    // Records go out a few hundred at a time.
     int write_error = 0;
+    std::string pending;
+    const auto write_pending = [&] {
+      std::size_t done = 0;
+      if (!pending.empty() && !WriteAll(fd, pending.data(), pending.size(), done)) {
+        write_error = errno;
+        return false;
+      }
+      pending.clear();
+      return true;
+    };
     RecordPacker packer(
         m_codes,
         [&](std::string_view record) {
-          std::size_t done = 0;
-          if (!WriteAll(fd, record.data(), record.size(), done)) {
-            write_error = errno;
-            return false;
-          }
           hasher.Add(record);
-          return true;
+          pending.append(record);
+          return pending.size() < kWriteBytes || write_pending();
         },
         !existing ? 0
         : again   ? existing->last_sequence - 1
@@ -277,7 +285,8 @@ class DayFile {
       }
       if (problem.empty()) packer.End();
     }
-    if (problem.empty() && packer.Failed())
+    const bool written = problem.empty() && !packer.Failed() && write_pending();
+    if (problem.empty() && !written)
       problem = write_error != 0
                     ? m_relative + ": cannot be written: " + std::strerror(write_error)
                     : m_relative + ": libmseed could not pack the records; not written";
