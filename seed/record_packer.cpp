@@ -70,12 +70,26 @@ RecordPacker::~RecordPacker() {
   msr_free(&m_template);
 }
 
-bool RecordPacker::Begin(std::int64_t start, double rate, bool integers) {
+bool RecordPacker::Follow(std::int32_t last_steim2_sample) {
+  if (m_failed) return false;
+  // mst_pack packs with the trace's stream state, not the template's.
+  if (m_trace->ststate == nullptr)
+    m_trace->ststate = static_cast<StreamState*>(std::calloc(1, sizeof(StreamState)));
+  if (m_trace->ststate == nullptr) {
+    m_failed = true;
+    return false;
+  }
+  m_trace->ststate->lastintsample = last_steim2_sample;
+  m_trace->ststate->comphistory = 1;
+  return true;
+}
+
+bool RecordPacker::Begin(std::int64_t start, double rate, bool integers, std::uint64_t first) {
   if (m_failed) return false;
   m_start = start;
   m_rate = rate;
   m_integers = integers;
-  m_stamped = 0;
+  m_stamped = first;
   m_trace->samprate = rate;
   m_trace->numsamples = m_trace->samplecnt = 0;
   m_trace->sampletype = integers ? 'i' : 'f';

@@ -29,9 +29,16 @@ class RecordPacker {
   RecordPacker(const RecordPacker&) = delete;
   RecordPacker& operator=(const RecordPacker&) = delete;
 
+  // Records that follow others in a file: Steim-2 differences start from
+  // the last sample of the latest Steim-2 record before them, as they would
+  // had all been packed at once.
+  bool Follow(std::int32_t last_steim2_sample);
+
   // A segment: its sample i at start + i / rate; Steim-2 when every sample
   // is an integer that float32 holds exactly (`integers`), else float32.
-  bool Begin(std::int64_t start, double rate, bool integers);
+  // The samples to come begin with its sample `first` (the rest of a
+  // segment whose beginning is in records already).
+  bool Begin(std::int64_t start, double rate, bool integers, std::uint64_t first = 0);
   bool Add(std::span<const float> samples);
   // Packs what is left of the segment, the last record however full.
   bool End();

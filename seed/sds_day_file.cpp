@@ -52,17 +52,30 @@ std::vector<SampleSegment> JoinSegments(std::vector<SampleSegment> segments) {
 std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
                                        std::vector<SampleSegment> newer) {
   if (older.empty()) return JoinSegments(std::move(newer));
+  // What the newer segments cover, from half a sample before each to half a
+  // sample before its end, as sorted intervals that do not overlap.
+  std::vector<std::pair<std::int64_t, std::int64_t>> covered;
+  for (const SampleSegment& n : newer) {
+    const auto half = static_cast<std::int64_t>(0.5 * kMicroseconds / n.rate);
+    if (!n.samples.empty()) covered.emplace_back(n.start - half, n.End() - half);
+  }
+  std::sort(covered.begin(), covered.end());
+  std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+  for (const auto& c : covered) {
+    if (!spans.empty() && c.first <= spans.back().second)
+      spans.back().second = std::max(spans.back().second, c.second);
+    else
+      spans.push_back(c);
+  }
   std::vector<SampleSegment> merged;
   for (const SampleSegment& segment : older) {
     // Each run of samples that no newer segment covers stays a segment.
     SampleSegment kept{0, segment.rate, {}};
+    auto span = spans.begin();
     for (std::size_t i = 0; i < segment.samples.size(); ++i) {
       const std::int64_t t = segment.TimeOf(i);
-      const bool covered = std::any_of(newer.begin(), newer.end(), [&](const SampleSegment& n) {
-        const auto half = static_cast<std::int64_t>(0.5 * kMicroseconds / n.rate);
-        return t >= n.start - half && t < n.End() - half;
-      });
-      if (covered) {
+      while (span != spans.end() && span->second <= t) ++span;
+      if (span != spans.end() && span->first <= t) {
         if (!kept.samples.empty()) merged.push_back(std::exchange(kept, {0, segment.rate, {}}));
         continue;
       }
@@ -87,6 +100,46 @@ std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>
       return {};
   }
   return bytes;
+}
+
+DayFileSamples::DayFileSamples(const std::filesystem::path& file, SeedCodes codes)
+    : m_name(file.string()), m_codes(std::move(codes)) {}
+
+DayFileSamples::~DayFileSamples() {
+  if (m_state != nullptr) ms_readmsr_r(&m_state, &m_record, nullptr, 0, nullptr, nullptr, 0, 0, 0);
+}
+
+bool DayFileSamples::Next(std::int64_t& time, float& value) {
+  while (!m_failed && !m_done && m_index == m_count) {
+    const int status =
+        ms_readmsr_r(&m_state, &m_record, m_name.c_str(), 0, nullptr, nullptr, 0, 1, 0);
+    if (status == MS_ENDOFFILE) {
+      m_done = true;
+      break;
+    }
+    const MSRecord* r = m_record;
+    if (status != MS_NOERROR || m_codes.network != r->network || m_codes.station != r->station ||
+        m_codes.location != r->location || m_codes.channel != r->channel ||
+        (r->sampletype != 'i' && r->sampletype != 'f') || !(r->samprate > 0.0)) {
+      m_failed = true;
+      break;
+    }
+    m_run_count += static_cast<std::size_t>(m_count);
+    if (m_run.rate == 0.0 || !Continues(m_run, m_run_count, r->starttime, r->samprate)) {
+      m_run = {r->starttime, r->samprate, {}};
+      m_run_count = 0;
+    }
+    m_index = 0;
+    m_count = r->numsamples;
+  }
+  if (m_failed || m_done) return false;
+  const std::size_t i = static_cast<std::size_t>(m_index);
+  time = m_run.TimeOf(m_run_count + i);
+  value = m_record->sampletype == 'i'
+              ? static_cast<float>(static_cast<const std::int32_t*>(m_record->datasamples)[i])
+              : static_cast<const float*>(m_record->datasamples)[i];
+  ++m_index;
+  return true;
 }
 
 std::optional<std::vector<SampleSegment>> ReadDayFile(const std::filesystem::path& file,

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+struct MSFileParam_s;
+struct MSRecord_s;
+
 namespace korvel {
 
 inline constexpr int kSeedRecordLength = 4096;
@@ -52,6 +55,32 @@ std::vector<SampleSegment> MergeByTime(const std::vector<SampleSegment>& older,
 
 // The records of the segments, in order; empty when libmseed refuses them.
 std::string PackDayFile(const SeedCodes& codes, const std::vector<SampleSegment>& segments);
+
+// A day file's samples one at a time, in the file's order, each timed as
+// ReadDayFile times it (from the start of its run of records that continue
+// each other): one record in memory at a time.
+class DayFileSamples {
+ public:
+  DayFileSamples(const std::filesystem::path& file, SeedCodes codes);
+  ~DayFileSamples();
+  DayFileSamples(const DayFileSamples&) = delete;
+  DayFileSamples& operator=(const DayFileSamples&) = delete;
+
+  // False at the end, and when the file holds anything but records of the
+  // codes (then Failed()).
+  bool Next(std::int64_t& time, float& value);
+  bool Failed() const { return m_failed; }
+
+ private:
+  std::string m_name;
+  SeedCodes m_codes;
+  ::MSFileParam_s* m_state = nullptr;
+  ::MSRecord_s* m_record = nullptr;
+  SampleSegment m_run;                    // start and rate of the run the record is in
+  std::size_t m_run_count = 0;            // its samples before the record
+  std::int64_t m_index = 0, m_count = 0;  // in the record
+  bool m_failed = false, m_done = false;
+};
 
 // The segments of a day file's records; nothing when the file holds
 // anything but records of exactly these codes.

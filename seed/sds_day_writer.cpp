@@ -9,6 +9,8 @@
 #include <optional>
 #include <span>
 
+#include <libmseed.h>
+
 #include "platform/file_io.h"
 #include "platform/native_path.h"
 #include "seed/day_file_scan.h"
@@ -18,8 +20,9 @@
 namespace korvel {
 namespace {
 
-// Samples read from a TQF file at once.
+// Samples read from a TQF file at once, and bytes of records written at once.
 constexpr std::size_t kReadSamples = 1 << 16;
+constexpr std::size_t kWriteBytes = 1 << 20;
 
 std::string ReadWhole(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -46,7 +49,21 @@ bool ForEachBuffer(const SourceSpan& span, std::vector<float>& buffer,
 struct PlannedSegment {
   SampleSegment at;  // its start and rate; no samples
   std::size_t count = 0;
-  std::vector<const SourceSpan*> pieces;
+  std::vector<SourceSpan> pieces;
+  std::size_t held = 0;  // its first samples, in the day file already
+
+  // The pieces without the samples held.
+  std::vector<SourceSpan> Rest() const {
+    std::vector<SourceSpan> rest;
+    std::size_t skip = held;
+    for (SourceSpan piece : pieces) {
+      const std::size_t n = std::min(skip, piece.last - piece.first);
+      piece.first += n;
+      skip -= n;
+      if (piece.first < piece.last) rest.push_back(std::move(piece));
+    }
+    return rest;
+  }
 };
 
 std::vector<PlannedSegment> Plan(const std::vector<SourceSpan>& pieces) {
@@ -60,9 +77,9 @@ std::vector<PlannedSegment> Plan(const std::vector<SourceSpan>& pieces) {
   for (const SourceSpan* piece : order) {
     const std::int64_t start = piece->TimeOf(piece->first);
     if (plan.empty() || !Continues(plan.back().at, plan.back().count, start, piece->rate))
-      plan.push_back({{start, piece->rate, {}}, 0, {}});
+      plan.push_back({{start, piece->rate, {}}, 0, {}, 0});
     plan.back().count += piece->last - piece->first;
-    plan.back().pieces.push_back(piece);
+    plan.back().pieces.push_back(*piece);
   }
   return plan;
 }
@@ -77,24 +94,30 @@ class DayFile {
       : m_file(file), m_relative(relative), m_codes(codes), m_manifest(file.parent_path()) {}
 
   DayFileOutcome Write(const std::vector<SourceSpan>& pieces) {
-    const std::vector<PlannedSegment> plan = Plan(pieces);
+    std::vector<PlannedSegment> plan = Plan(pieces);
     std::error_code ec;
-    if (!std::filesystem::exists(m_file, ec)) return Stream(plan, std::nullopt);
+    if (!std::filesystem::exists(m_file, ec)) return *Stream(plan, nullptr);
     const std::optional<std::uint64_t> from = m_manifest.UnfinishedFrom(m_file);
     std::optional<DayFileScan> scan = ScanDayFile(m_file, m_codes, from);
     SdsManifest::Claim claim = SdsManifest::Claim::kNone;
     if (scan)
       claim = m_manifest.ClaimOn(m_file, scan->size, scan->hasher.Hash(), scan->prefix_hash);
     if (claim == SdsManifest::Claim::kUnfinished) {
-      // A write of ours that never finished: what it added goes.
-      if (!ResizeFile(m_file, *from)) return Failed(m_relative + ": cannot be written: ");
+      // A write of ours that never finished: what it added goes, what it
+      // wrote over comes back.
+      if (!PutBack(*from, m_manifest.WrittenOver(m_file)))
+        return Failed(m_relative + ": cannot be written: ");
       scan = ScanDayFile(m_file, m_codes);
       if (!scan) claim = SdsManifest::Claim::kNone;
     }
     if (claim == SdsManifest::Claim::kNone) return Left();
     m_hash_noted = claim == SdsManifest::Claim::kHash;
-    if (!plan.empty() && scan->records && plan.front().at.start >= scan->End() - kJoinTolerance)
-      return Stream(plan, std::move(scan));
+    if (!plan.empty() && scan->records && FindHeld(plan, *scan)) {
+      if (std::all_of(plan.begin(), plan.end(),
+                      [](const PlannedSegment& s) { return s.held == s.count; }))
+        return Unchanged(*scan);
+      if (std::optional<DayFileOutcome> added = Stream(plan, &*scan)) return *added;
+    }
     return Merge(pieces, *scan);
   }
 
@@ -109,95 +132,202 @@ class DayFile {
     return {SdsOutcome::kLeft, what + std::strerror(errno), false};
   }
 
+  // Whether the file holds every new sample that is not after its end, at
+  // the same time with the same value; if so, how many of each segment's
+  // first samples it holds. Only then can the rest be added to its end: a
+  // merge would give what the file holds and the rest after it.
+  bool FindHeld(std::vector<PlannedSegment>& plan, const DayFileScan& scan) const {
+    const std::int64_t end = scan.End();
+    if (plan.front().at.start >= end - kJoinTolerance) return true;  // all after it
+    DayFileSamples older(m_file, m_codes);
+    std::int64_t older_time = 0;
+    float older_value = 0.0f;
+    bool have = older.Next(older_time, older_value);
+    bool after = false;  // the samples after the file's end have begun
+    std::vector<float> buffer(kReadSamples);
+    for (PlannedSegment& segment : plan) {
+      const auto half = static_cast<std::int64_t>(0.5 * kMicroseconds / segment.at.rate);
+      std::size_t k = 0;
+      for (const SourceSpan& piece : segment.pieces) {
+        const bool read = ForEachBuffer(piece, buffer, [&](std::span<const float> samples) {
+          for (const float value : samples) {
+            const std::int64_t t = segment.at.TimeOf(k);
+            if (!after && t < end - half) {
+              while (have && older_time < t) {
+                const std::int64_t was = older_time;
+                have = older.Next(older_time, older_value);
+                if (have && older_time < was) return false;  // not in time order
+              }
+              if (!have || older_time != t || older_value != value || segment.held != k)
+                return false;
+              segment.held = k + 1;
+            } else if (t < end - kJoinTolerance) {
+              return false;  // between the file's last sample and its end
+            } else {
+              after = true;
+            }
+            ++k;
+          }
+          return true;
+        });
+        if (!read) return false;
+      }
+    }
+    return !older.Failed();
+  }
+
   // Records for the planned segments added to the file's end as the
-  // samples are read (a new file: from its start). The list says first
-  // where the file ended, so that a write cut short is cut back next time.
-  DayFileOutcome Stream(const std::vector<PlannedSegment>& plan,
-                        std::optional<DayFileScan> existing) {
-    const std::uint64_t from = existing ? existing->size : 0;
-    ContentHasher hasher = existing ? existing->hasher : ContentHasher();
-    const std::string before = hasher.Hash();
-    if (!m_manifest.NoteUnfinished(m_file, from, before))
+  // samples are read (a new file: from its start), the very records one
+  // export of everything would make: where the new samples continue the
+  // file's last run of records, its last record is packed again with them.
+  // The list says first where the writing begins and what it writes over,
+  // so that a write cut short is undone next time. Nothing when only a
+  // merge can give those records (Steim-2 records that float32 samples
+  // would continue).
+  std::optional<DayFileOutcome> Stream(const std::vector<PlannedSegment>& plan,
+                                       const DayFileScan* existing) {
+    std::vector<float> buffer(kReadSamples);
+    // Steim-2 only where every sample to pack is an integer that float32
+    // holds exactly: a first reading decides.
+    std::vector<std::vector<SourceSpan>> rests;
+    std::vector<char> integers;
+    for (const PlannedSegment& segment : plan) {
+      rests.push_back(segment.Rest());
+      bool all = true;
+      for (const SourceSpan& piece : rests.back()) {
+        if (!ForEachBuffer(piece, buffer, [&](std::span<const float> samples) {
+              all = all && AllExactIntegers(samples);
+              return true;
+            }))
+          return DayFileOutcome{SdsOutcome::kLeft, Unreadable(piece), true};
+      }
+      integers.push_back(all);
+    }
+    const auto first = static_cast<std::size_t>(
+        std::find_if(rests.begin(), rests.end(), [](const auto& r) { return !r.empty(); }) -
+        rests.begin());
+    const bool again =
+        existing && first < plan.size() &&
+        (plan[first].held > 0 ||
+         Continues(existing->run,
+                   existing->run_before_last + static_cast<std::size_t>(existing->last_samples),
+                   plan[first].at.start, plan[first].at.rate));
+    if (again && existing->last_steim2 && !integers[first]) return std::nullopt;
+    std::vector<float> last;
+    if (again && !DecodeLast(*existing, last)) return std::nullopt;
+
+    const std::uint64_t from = existing ? existing->size - (again ? existing->last.size() : 0) : 0;
+    ContentHasher hasher = !existing ? ContentHasher()
+                           : again   ? existing->before_last
+                                     : existing->hasher;
+    const std::string over = again ? existing->last : std::string();
+    if (!m_manifest.NoteUnfinished(m_file, from, hasher.Hash(), over))
       return Failed(m_relative + ": " + kSdsManifestName + " cannot be written: ");
     const int fd = existing ? OpenFileForExtending(m_file)
                             : CreateFileForWriting(m_file, CreateMode::kExclusive);
-    if (fd < 0 || (existing && !SeekToEnd(fd))) {
+    if (fd < 0 || (existing && (!ResizeOpenFile(fd, from) || !SeekToEnd(fd)))) {
       DayFileOutcome failed = Failed(m_relative + ": cannot be written: ");
       if (fd >= 0) CloseFile(fd);
-      // Nothing written: a file that took the name meanwhile is not ours.
-      if (existing)
-        m_manifest.Note(m_file, before);
-      else
+      // Nothing written (a file that took the name meanwhile is not ours).
+      if (existing) {
+        PutBack(from, over);
+        m_manifest.Note(m_file, existing->hasher.Hash());
+      } else {
         m_manifest.Forget(m_file);
+      }
       return failed;
     }
+    // Records go out a few hundred at a time.
     int write_error = 0;
+    std::string pending;
+    const auto write_pending = [&] {
+      std::size_t done = 0;
+      if (!pending.empty() && !WriteAll(fd, pending.data(), pending.size(), done)) {
+        write_error = errno;
+        return false;
+      }
+      pending.clear();
+      return true;
+    };
     RecordPacker packer(
         m_codes,
         [&](std::string_view record) {
-          std::size_t done = 0;
-          if (!WriteAll(fd, record.data(), record.size(), done)) {
-            write_error = errno;
-            return false;
-          }
           hasher.Add(record);
-          return true;
+          pending.append(record);
+          return pending.size() < kWriteBytes || write_pending();
         },
-        existing ? existing->last_sequence : 0);
-    std::vector<float> buffer(kReadSamples);
+        !existing ? 0
+        : again   ? existing->last_sequence - 1
+                  : existing->last_sequence);
+    if (existing && again && existing->records_before_last)
+      packer.Follow(existing->steim2_before_last);
+    if (existing && !again) packer.Follow(existing->steim2_with_last);
     std::string problem;
     bool source_unreadable = false;
-    for (const PlannedSegment& segment : plan) {
-      // Steim-2 only when every sample of the segment is an integer that
-      // float32 holds exactly: a first reading decides.
-      bool integers = true;
-      for (const SourceSpan* piece : segment.pieces) {
-        if (!ForEachBuffer(*piece, buffer, [&](std::span<const float> samples) {
-              integers = integers && AllExactIntegers(samples);
-              return true;
-            })) {
-          problem = Unreadable(*piece);
-          source_unreadable = true;
-          break;
-        }
-      }
-      if (!problem.empty() || !packer.Begin(segment.at.start, segment.at.rate, integers)) break;
-      for (const SourceSpan* piece : segment.pieces) {
-        if (!ForEachBuffer(*piece, buffer,
+    for (std::size_t s = first; s < plan.size() && problem.empty(); ++s) {
+      if (rests[s].empty()) continue;
+      const bool started =
+          again && s == first
+              ? packer.Begin(existing->run.start, existing->run.rate, existing->last_steim2,
+                             existing->run_before_last) &&
+                    packer.Add(last)
+              : packer.Begin(plan[s].at.start, plan[s].at.rate, integers[s], plan[s].held);
+      if (!started) break;
+      for (const SourceSpan& piece : rests[s]) {
+        if (!ForEachBuffer(piece, buffer,
                            [&](std::span<const float> samples) { return packer.Add(samples); })) {
           if (!packer.Failed()) {
-            problem = Unreadable(*piece);
+            problem = Unreadable(piece);
             source_unreadable = true;
           }
           break;
         }
       }
-      if (!problem.empty() || !packer.End()) break;
+      if (problem.empty()) packer.End();
     }
-    if (problem.empty() && packer.Failed())
+    const bool written = problem.empty() && !packer.Failed() && write_pending();
+    if (problem.empty() && !written)
       problem = write_error != 0
                     ? m_relative + ": cannot be written: " + std::strerror(write_error)
                     : m_relative + ": libmseed could not pack the records; not written";
     if (!problem.empty()) {
-      ResizeOpenFile(fd, from);
       CloseFile(fd);
-      Restore(existing.has_value(), before);
-      return {SdsOutcome::kLeft, problem, source_unreadable};
+      if (existing) {
+        PutBack(from, over);
+        m_manifest.Note(m_file, existing->hasher.Hash());
+      } else {
+        RemoveFile(m_file);
+        m_manifest.Forget(m_file);
+      }
+      return DayFileOutcome{SdsOutcome::kLeft, problem, source_unreadable};
     }
     if (!CloseFile(fd) || !m_manifest.Note(m_file, hasher.Hash()))
       return Failed(m_relative + ": cannot be written: ");
-    return {SdsOutcome::kWritten, {}, false};
+    return DayFileOutcome{SdsOutcome::kWritten, {}, false};
   }
 
-  // After a write that failed: the file as it was (a new one of ours
-  // gone), and its line.
-  void Restore(bool existed, const std::string& hash) {
-    if (existed) {
-      m_manifest.Note(m_file, hash);
-    } else {
-      RemoveFile(m_file);
-      m_manifest.Forget(m_file);
-    }
+  // The file cut back to `length` and `over` written after it.
+  bool PutBack(std::uint64_t length, const std::string& over) {
+    if (!ResizeFile(m_file, length)) return false;
+    if (over.empty()) return true;
+    const int fd = OpenFileForExtending(m_file);
+    std::size_t done = 0;
+    const bool ok = fd >= 0 && SeekToEnd(fd) && WriteAll(fd, over.data(), over.size(), done);
+    return (fd < 0 || CloseFile(fd)) && ok;
+  }
+
+  static bool DecodeLast(const DayFileScan& scan, std::vector<float>& samples) {
+    std::string bytes = scan.last;
+    MSRecord* record = nullptr;
+    const bool ok = msr_parse(bytes.data(), static_cast<int>(bytes.size()), &record,
+                              static_cast<int>(bytes.size()), 1, 0) == MS_NOERROR &&
+                    (record->sampletype == 'i' || record->sampletype == 'f');
+    for (std::int64_t i = 0; ok && i < record->numsamples; ++i)
+      samples.push_back(record->sampletype == 'i'
+                            ? static_cast<float>(static_cast<std::int32_t*>(record->datasamples)[i])
+                            : static_cast<float*>(record->datasamples)[i]);
+    msr_free(&record);
+    return ok;
   }
 
   // The day read, merged by time with the pieces and written anew in one

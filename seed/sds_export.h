@@ -3,12 +3,13 @@
 // (ROOT/YEAR/NET/STA/CHAN.D/NET.STA.LOC.CHAN.D.YEAR.DOY, days split at
 // midnight UTC), for the seismological tools that read such trees.
 //
-// A day file is written anew in one step with what it held and what the
-// export brings, merged by time, so that exporting a window again gives the
-// same bytes and a wider window only adds. Each folder's ".korvel2tqf-sds"
-// lists the day files this program wrote there by a hash of their bytes
-// (seed/sds_manifest.h); any other file of the name is another program's and
-// is left alone.
+// Each day file holds what it held and what the export brings, merged by
+// time, in the records one export of everything would make (written, added
+// to or left as it is: seed/sds_day_writer.h), so that exporting a window
+// again gives the same bytes and a wider window only adds. Each folder's
+// ".korvel2tqf-sds" lists the day files this program wrote there by a hash
+// of their bytes (seed/sds_manifest.h); any other file of the name is
+// another program's and is left alone.
 
 #include <cstdint>
 #include <filesystem>

@@ -7,8 +7,9 @@
 // time of change, in nanoseconds) still count while both agree.
 //
 // A write that adds to a file (or makes a new one) is noted first with the
-// length it starts at: should it never finish, the bytes up to there are
-// still ours and what follows is cut off.
+// length it starts at, and the bytes it writes over: should it never
+// finish, the bytes up to there are still ours, what follows is cut off and
+// the bytes written over are put back.
 
 #include <cstdint>
 #include <filesystem>
@@ -24,8 +25,9 @@ class SdsManifest {
  public:
   explicit SdsManifest(std::filesystem::path folder);
 
-  // Where a write of ours that did not finish began.
+  // Where a write of ours that did not finish began, and what it wrote over.
   std::optional<std::uint64_t> UnfinishedFrom(const std::filesystem::path& file) const;
+  std::string WrittenOver(const std::filesystem::path& file) const;
 
   enum class Claim {
     kNone,        // not listed, or its bytes changed since: another program's
@@ -39,16 +41,18 @@ class SdsManifest {
                 const std::string& prefix_hash = {}) const;
 
   // Each writes the manifest anew: the file holds bytes of this hash; a
-  // write begins at `from`, after bytes of this hash; the file is gone.
+  // write begins at `from`, after bytes of this hash, over `over`; the file
+  // is gone.
   bool Note(const std::filesystem::path& file, const std::string& hash);
   bool NoteUnfinished(const std::filesystem::path& file, std::uint64_t from,
-                      const std::string& hash);
+                      const std::string& hash, const std::string& over = {});
   bool Forget(const std::filesystem::path& file);
 
  private:
   struct Entry {
     std::string hash;  // empty for an older manifest's line
     std::optional<std::uint64_t> unfinished_from;
+    std::string over;  // the bytes the unfinished write began over
     std::uintmax_t size = 0;
     long long changed = 0;
   };

@@ -2,6 +2,7 @@
 // and, independently, with Debian's mseed2sac, against the TQF files.
 #include <gtest/gtest.h>
 #include <libmseed.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,8 +14,10 @@
 #include <map>
 #include <set>
 
+#include "seed/content_hash.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/mseed_records.h"
 
 namespace korvel::test {
@@ -435,22 +438,16 @@ TEST_P(SdsExportTest, DayFilesStayOursWhenCopiedAndAChangedByteMakesOneAnotherPr
       << again.out;
 }
 
-TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsRecordsToItAndAnUnfinishedAddIsCutBack) {
+TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsToItTheRecordsOneExportMakes) {
   WriteRawSet();
   ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
   const std::string file = DayFile("BHZ", 59);
   const auto export_window = [&](const char* start, const char* length) {
     return Cli({"export-sds", sds, "--channel", "KIR:Z", "--start", start, "--length", length});
   };
-  // Every sample of the day's records by the test's own parser, timed.
-  const auto timed = [](const std::string& bytes) {
-    std::vector<std::pair<std::int64_t, float>> samples;
-    for (const MseedRecord& record : ParseMseedRecords(bytes).value_or(std::vector<MseedRecord>{}))
-      for (std::size_t i = 0; i < record.samples.size(); ++i)
-        samples.emplace_back(
-            record.start + std::llround(static_cast<double>(i) * 1e6 / record.Rate()),
-            record.samples[i]);
-    return samples;
+  const auto inode = [&] {
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 ? status.st_ino : 0;
   };
   ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:20:00").exit_status, 0);
   const std::string whole = ReadFileBytes(file);
@@ -463,20 +460,26 @@ TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsRecordsToItAndAnUnfinishedAdd
       {"nothing", [](const std::string&) {}, "written"},
       {"an add of ours that did not finish",
        [&](const std::string& first) {
-         // The list says where it began; half a record of it is there.
+         // The list says where it began, after what and over which record;
+         // the record is gone and half a record of the add is there.
+         const std::size_t from = first.size() - 4096;
+         std::string over;
+         for (const unsigned char byte : first.substr(from)) {
+           char hex[3];
+           std::snprintf(hex, sizeof hex, "%02x", byte);
+           over += hex;
+         }
          const std::string list = fs::path(file).parent_path() / ".korvel2tqf-sds";
-         std::string text = ReadFileBytes(list);
-         text.insert(text.find('\n', text.find(fs::path(file).filename().string())),
-                     "\t" + std::to_string(first.size()));
-         std::ofstream(list, std::ios::binary) << text;
-         std::ofstream(file, std::ios::binary | std::ios::app) << whole.substr(first.size(), 2048);
+         std::ofstream(list, std::ios::binary)
+             << fs::path(file).filename().string() << "\tXXH3-128\t"
+             << ContentHash(first.substr(0, from)) << '\t' << from << '\t' << over << '\n';
+         std::ofstream(file, std::ios::binary) << whole.substr(0, from + 2048);
        },
        "written"},
       {"bytes added by another program",
        [&](const std::string&) { std::ofstream(file, std::ios::binary | std::ios::app) << "x"; },
        "left"},
   };
-  std::string added;  // the day file after the first case
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(sds);
@@ -484,6 +487,7 @@ TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsRecordsToItAndAnUnfinishedAdd
     const std::string first = ReadFileBytes(file);
     c.meanwhile(first);
     const std::string before = ReadFileBytes(file);
+    const auto was = inode();
     const auto r = export_window("23:50:00 28/02/2007", "00:10:00");
     EXPECT_NE(r.out.find(std::string(c.outcome) + "\t2007/XX/KIR/BHZ.D/"), std::string::npos)
         << r.out << r.err;
@@ -492,13 +496,10 @@ TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsRecordsToItAndAnUnfinishedAdd
       EXPECT_TRUE(after == before);
       continue;
     }
-    // Added to, not written anew: the first export's records stay as they
-    // were, and the day holds what one export of the whole holds.
-    EXPECT_TRUE(after.starts_with(first));
+    // Added to in place, and the very bytes of one export of the whole.
+    EXPECT_EQ(inode(), was);
     EXPECT_GT(after.size(), first.size());
-    EXPECT_EQ(timed(after), timed(whole));
-    if (added.empty()) added = after;
-    EXPECT_TRUE(after == added);
+    EXPECT_TRUE(after == whole);
     // The list holds the new bytes: the same window again, and all of the
     // day, change nothing.
     EXPECT_NE(export_window("23:50:00 28/02/2007", "00:10:00").out.find("unchanged\t"),
@@ -507,6 +508,43 @@ TEST_P(SdsExportTest, AnExportAfterADayFilesEndAddsRecordsToItAndAnUnfinishedAdd
                   .out.find("unchanged\t2007/XX/KIR/BHZ.D/XX.KIR..BHZ.D.2007.059"),
               std::string::npos);
     EXPECT_TRUE(ReadFileBytes(file) == after);
+  }
+}
+
+TEST_P(SdsExportTest, AWriteCutShortLeavesTheDayFileAsItWasAndTheNextExportFinishesIt) {
+  if (!FileSizeLimit::kAvailable) GTEST_SKIP() << "no file size limit to stop a write here";
+  WriteRawSet();
+  ASSERT_EQ(Cli({"convert", "--all-times"}).exit_status, 0);
+  const std::string file = DayFile("BHZ", 59);
+  const auto export_window = [&](const char* start, const char* length) {
+    return Cli({"export-sds", sds, "--channel", "KIR:Z", "--start", start, "--length", length});
+  };
+  ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:20:00").exit_status, 0);
+  const std::string whole = ReadFileBytes(file);
+  for (const bool first_part_there : {false, true}) {
+    SCOPED_TRACE(first_part_there ? "an add to a day file" : "a new day file");
+    fs::remove_all(sds);
+    if (first_part_there) {
+      ASSERT_EQ(export_window("23:40:00 28/02/2007", "00:10:00").exit_status, 0);
+    }
+    const bool existed = fs::exists(file);
+    const std::string before = existed ? ReadFileBytes(file) : "";
+    {
+      // The disk is full a record after what is there.
+      FileSizeLimit limit(before.size() + 4096 + 1000);
+      const auto r = export_window("23:40:00 28/02/2007", "00:20:00");
+      EXPECT_EQ(r.exit_status, 1);
+      EXPECT_NE(r.err.find("XX.KIR..BHZ.D.2007.059: cannot be written: File too large"),
+                std::string::npos)
+          << r.err;
+    }
+    EXPECT_EQ(fs::exists(file), existed);
+    if (existed) {
+      EXPECT_TRUE(ReadFileBytes(file) == before);
+    }
+    const auto again = export_window("23:40:00 28/02/2007", "00:20:00");
+    EXPECT_EQ(again.exit_status, 0) << again.err;
+    EXPECT_TRUE(ReadFileBytes(file) == whole);
   }
 }
 

@@ -40,7 +40,7 @@ TEST(SdsManifestTest, AFileIsOursByItsBytesOrByAnOlderListsSizeAndTime) {
        SdsManifest::Claim::kNone},
       {"no tabs", "NAME 16 CHANGED", bytes, SdsManifest::Claim::kNone},
       {"a write begun, none of it there", "NAME\tXXH3-128\t" + ContentHash(bytes) + "\t16", bytes,
-       SdsManifest::Claim::kHash},
+       SdsManifest::Claim::kUnfinished},
       {"a write begun, some of it there", "NAME\tXXH3-128\t" + ContentHash(bytes) + "\t16",
        bytes + " and more", SdsManifest::Claim::kUnfinished},
       {"a write begun, a byte before it changed", "NAME\tXXH3-128\t" + ContentHash(bytes) + "\t16",
