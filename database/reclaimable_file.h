@@ -32,8 +32,8 @@ class ReclaimableRoot {
   // link itself), lies below the output root once links are resolved, on the
   // root's file system, is no station's lock file, and is neither `in_use` by
   // the writer nor named by one of our own rows (`ours`; both take the path
-  // below the root in code page 1251 with "/"). What is judged is the file
-  // opened without following a link, never its name again.
+  // below the root in code page 1251 with "/"). The file is judged as
+  // opened without following a link, by what its descriptor says.
   Reclaim Judge(const std::string& cpath, const Catalogue::InUse& in_use,
                 const std::function<bool(const std::string& relative_path)>& ours) const;
 

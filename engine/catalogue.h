@@ -56,8 +56,9 @@ class Catalogue {
   // the other acquisition program; true when extra bytes plus the reserve are
   // free. Only a regular file with one link that lies below the output root
   // once links are resolved, on its file system, that none of our own rows
-  // names, that is not `in_use` and is no station's lock file may go. Deletions are committed on
-  // their own, never with the writer's rows: `commit_rows_first` is called before the first one.
+  // names, that is not `in_use` and is no station's lock file may go.
+  // Deletions are committed on their own, never with the writer's rows:
+  // `commit_rows_first` is called before the first one.
   virtual bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
                               const std::string& station, const InUse& in_use,
                               const std::function<void()>& commit_rows_first) = 0;

@@ -1,6 +1,6 @@
 // korvel2tqf-cli coverage and verify on the real catalogues: crafted rows,
 // planted problems, the lines printed, the exit statuses, and what --fix
-// changes (our rows only, never a file).
+// changes (our rows only, and only files that are provably ours).
 #include <gtest/gtest.h>
 #include <signal.h>
 
