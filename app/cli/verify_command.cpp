@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/cli/archive_commands.h"
+#include "app/cli/cli_host.h"
 #include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "config/settings.h"
@@ -19,8 +20,8 @@
 #include "engine/tqf_file.h"
 #include "platform/file_lock.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
 namespace {
@@ -209,7 +210,7 @@ int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options)
     HintNoOutputRoot();
     return kOutputFailed;
   }
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     Verification verification(root, options.fix, notifier);
     for (const std::string& station : stations) verification.CheckStation(station);

@@ -10,9 +10,9 @@
 #include "engine/output_writer.h"
 #include "engine/tqf_file.h"
 #include "platform/file_lock.h"
+#include "platform/number_text.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
-#include "platform/number_text.h"
 
 #ifdef KORVEL_TESTS_HAVE_QT_XML
 #include <QFile>
@@ -219,7 +219,7 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err,
             "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n"
-            "korvel2tqf-cli: tqf.ini was read at " +
+            "korvel2tqf-cli: error: tqf.ini was read at " +
                 (sandbox.path() / "tqf.ini").string() +
                 ": it has no [DATA] DIR= naming the output root\n");
 }
