@@ -22,6 +22,11 @@ ConnectionKeys ReadConnectionKeys() {
           GetProfileString("DATABASE", "PASSWORD", "KXM", kPasswordLength + 1, ini)};
 }
 
+bool TqfIniHasDatabaseKey(const std::string& key) {
+  constexpr const char* kMissing = "\x01";  // no value holds it
+  return GetProfileString("DATABASE", key, kMissing, 2, TqfIniPath()) != kMissing;
+}
+
 int ReadScanSubdirectories() { return GetProfileInt("SYSTEM", "SCANDIR", 0, ProgramIniPath()); }
 
 double ReadLockWaitSeconds() {

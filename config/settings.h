@@ -32,6 +32,9 @@ struct ConnectionKeys {
   std::string password;  // DATABASE/PASSWORD, default "KXM", at most 63
 };
 ConnectionKeys ReadConnectionKeys();
+// Whether "tqf.ini" [DATABASE] holds `key` (ODBC, USER, PASSWORD), so that
+// its value, not the default, is the one read.
+bool TqfIniHasDatabaseKey(const std::string& key);
 
 // "korvel2tqf.ini" SYSTEM/SCANDIR.
 int ReadScanSubdirectories();

@@ -1,5 +1,7 @@
 #include "database/chan_list.h"
 
+#include <set>
+
 #include "database/exact_match.h"
 #include "database/statement.h"
 #include "platform/text1251.h"
@@ -39,6 +41,15 @@ std::vector<SiteChannelRow> CChanList::ListStation(const std::string& station) {
   std::vector<SiteChannelRow> rows;
   ListStation(station, [&rows](SiteChannelRow&& row) { rows.push_back(std::move(row)); });
   return rows;
+}
+
+std::vector<std::string> CChanList::ListStationNames() {
+  CStatement select(m_database);
+  select.ExecDirect("SELECT DISTINCT STA FROM SITECHAN");
+  std::set<std::string> names;  // fixed-width columns pad: equal once trimmed
+  while (select.Fetch())
+    names.insert(Unpadded(Utf8ToCp1251(select.Get<std::string>(1).value_or(""))));
+  return {names.begin(), names.end()};
 }
 
 bool IsTickedByDefault(const std::string& channel) {

@@ -36,6 +36,8 @@ class CChanList {
   void ListStation(const std::string& station, const std::function<void(SiteChannelRow&&)>& each);
   // All rows at once, or the error alone: for callers that need the whole list.
   std::vector<SiteChannelRow> ListStation(const std::string& station);
+  // The stations that have rows, each once, sorted (code page 1251).
+  std::vector<std::string> ListStationNames();
 
  private:
   CDatabase& m_database;

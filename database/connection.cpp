@@ -14,6 +14,17 @@ namespace {
 
 std::string Cut(const std::string& text, std::size_t field) { return text.substr(0, field); }
 
+// SQLSTATE class 28 is "invalid authorization specification" (MariaDB's
+// 28000); the PostgreSQL driver reports its server's refusal under 08001,
+// with the server's text.
+bool IsLoginRefusal(const CDBException& e) {
+  for (const DiagnosticRecord& record : e.Records())
+    if (record.sql_state.rfind("28", 0) == 0 ||
+        record.message.find("password authentication failed") != std::string::npos)
+      return true;
+  return false;
+}
+
 }  // namespace
 
 ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& user,
@@ -48,18 +59,22 @@ std::string MaskedConnectString(const ConnectionSettings& s) {
 }
 
 bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string& user,
-                  const std::string& password, Notifier& notifier) {
+                  const std::string& password, Notifier& notifier, OpenFailure* failure) {
   const ConnectionSettings settings = ResolveConnection(dsn, user, password);
+  OpenFailure kind = OpenFailure::kOther;
   try {
     // The ini values are code page 1251; the driver manager reads UTF-8 files.
     if (database.OpenEx(Cp1251ToUtf8(ConnectString(settings))) == CDatabase::OpenResult::Opened)
-      return true;
-    notifier.Message("Ошибка инициализации базы данных", kApplicationTitle, MessageIcon::None);
+      kind = OpenFailure::kNone;
+    else
+      notifier.Message("Ошибка инициализации базы данных", kApplicationTitle, MessageIcon::None);
   } catch (const CDBException& e) {
     notifier.Message(Cp1251ToUtf8(MaskedConnectString(settings)) + "\n" + e.ErrorText(),
                      kApplicationTitle, MessageIcon::Error);
+    if (IsLoginRefusal(e)) kind = OpenFailure::kLoginRefused;
   }
-  return false;
+  if (failure != nullptr) *failure = kind;
+  return kind == OpenFailure::kNone;
 }
 
 }  // namespace korvel

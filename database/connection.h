@@ -34,12 +34,21 @@ std::string ConnectStringValue(const std::string& value);
 // The same with the password shown as "***", for messages.
 std::string MaskedConnectString(const ConnectionSettings& settings);
 
-// Opens `database` and tells the operator why when it cannot.
+// Why a connection failed, for what a caller adds to the driver's message.
+enum class OpenFailure {
+  kNone,
+  kLoginRefused,  // the server refused the user name or the password
+  kOther,
+};
+
+// Opens `database` and tells the operator why when it cannot; `failure`,
+// when given, says which kind of failure it was.
 bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string& user,
-                  const std::string& password, Notifier& notifier);
+                  const std::string& password, Notifier& notifier, OpenFailure* failure = nullptr);
 inline bool OpenDatabase(const std::string& dsn, const std::string& user,
-                         const std::string& password, Notifier& notifier) {
-  return OpenDatabase(theDatabase, dsn, user, password, notifier);
+                         const std::string& password, Notifier& notifier,
+                         OpenFailure* failure = nullptr) {
+  return OpenDatabase(theDatabase, dsn, user, password, notifier, failure);
 }
 inline void CloseDatabase() { theDatabase.Close(); }
 

@@ -13,6 +13,10 @@ enum class DataSourceScope { kUser, kSystem };
 // cannot be asked. Without a scope, both kinds.
 std::vector<std::string> DataSourceNames(std::optional<DataSourceScope> scope = std::nullopt);
 
+// The ODBC drivers the driver manager knows (on POSIX those of unixODBC's
+// odbcinst.ini); empty when it cannot be asked.
+std::vector<std::string> OdbcDriverNames();
+
 // A user data source of the name, asked without the driver manager, which
 // on POSIX makes an empty user file where there is none.
 bool UserDataSourceDefined(const std::string& dsn);

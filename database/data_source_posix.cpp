@@ -1,6 +1,8 @@
 #include <pwd.h>
 
 #include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 
 #include "database/data_source_names.h"
@@ -61,6 +63,16 @@ std::string UserDataSourceDatabase(const std::string& dsn) {
 }
 
 InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file) {
+  // A data source of a driver that is not there would only fail to open, and
+  // stay behind to be refused on the next try.
+  const std::vector<std::string> drivers = OdbcDriverNames();
+  if (std::none_of(drivers.begin(), drivers.end(), [](const std::string& driver) {
+        return EqualNoCase1251(driver, kDsnOptions[0].second);
+      }))
+    return {false, std::string("the SQLite ODBC driver \"") + kDsnOptions[0].second +
+                       "\" is not installed (unixODBC's odbcinst.ini names no such driver): "
+                       "install the package libsqliteodbc (as root: apt install libsqliteodbc), "
+                       "then run init-catalogue again; nothing was registered"};
   const std::filesystem::path ini = UserOdbcIni();
   const std::string section = Utf8ToCp1251(dsn);
   const std::string wanted = Utf8ToCp1251(file.string());

@@ -296,12 +296,21 @@ QPushButton* CMainDialog::Button(int id) const {
 int CMainDialog::LoadStations() {
   for (const std::string& name : ReadStationNames()) m_station_list->AddSorted(Text(name));
 
+  const std::string saved_start = ReadTimeWindowStart();
+  const std::string saved_length = ReadTimeWindowLength();
   int hour = 0, minute = 0, second = 0, day = 1, month = 1, year = 2000;
-  std::sscanf(ReadTimeWindowStart().c_str(),
-              "%2d%*[:, ]%2d%*[,: ]%2d%*[:, ]%2d%*[:,// ]%2d%*[:,// ]%4d", &hour, &minute, &second,
-              &day, &month, &year);
+  std::sscanf(saved_start.c_str(), "%2d%*[:, ]%2d%*[,: ]%2d%*[:, ]%2d%*[:,// ]%2d%*[:,// ]%4d",
+              &hour, &minute, &second, &day, &month, &year);
   m_start_edit->ShowDateTime(year, month, day, hour, minute, second);
-  m_length_edit->setText(Text(ReadTimeWindowLength()));
+  m_length_edit->setText(Text(saved_length));
+  // Shown as read, as ever; but a saved value that is no time is said once,
+  // on the status line, so that what the edits show is not taken for it.
+  std::string not_times;
+  if (!ParseWindowStart(saved_start)) not_times = "TIME=" + saved_start;
+  if (!HasLengthForm(saved_length))
+    not_times += (not_times.empty() ? "" : ", ") + ("TIMEQTY=" + saved_length);
+  if (!not_times.empty())
+    SetStatusText("Ошибочное время в korvel2tqf.ini: " + Cp1251ToUtf8(not_times));
 
   const int count = m_station_list->count();
   if (m_initial_station.empty() || count == 0) return 0;

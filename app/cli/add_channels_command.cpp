@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -5,6 +6,8 @@
 #include <utility>
 
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_host.h"
+#include "app/cli/next_steps.h"
 #include "app/cli/open_catalogue.h"
 #include "app/cli/raw_file_reasons.h"
 #include "database/chan_list_writer.h"
@@ -17,9 +20,10 @@
 namespace korvel::cli {
 
 int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::string>& files) {
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     std::set<std::pair<std::string, std::string>> seen;  // asked of the catalogue already
+    std::vector<std::string> stations;                   // of the files read, in order
     int added = 0;
     int refused = 0;
     for (const std::string& file : files) {
@@ -43,6 +47,8 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
         ++refused;
         continue;
       }
+      if (std::find(stations.begin(), stations.end(), station) == stations.end())
+        stations.push_back(station);
       for (std::size_t i = 0; i < parsed.channels.size(); ++i) {
         const std::string channel = CharUpper1251(RawChannelName(parsed.channels[i]));
         if (channel.empty()) {
@@ -61,6 +67,7 @@ int RunAddChannels(const ConnectionOptions& connection, const std::vector<std::s
     std::fflush(stdout);
     std::fprintf(stderr, "SITECHAN: rows added %d, already listed %zu; files refused %d of %zu\n",
                  added, seen.size() - static_cast<std::size_t>(added), refused, files.size());
+    SayNextAfterAddChannels(stations);
     return refused > 0 ? kNothing : kConverted;
   });
 }

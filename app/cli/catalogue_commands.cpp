@@ -1,6 +1,9 @@
 #include <cstdio>
 
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_host.h"
+#include "app/cli/cli_messages.h"
+#include "app/cli/next_steps.h"
 #include "app/cli/open_catalogue.h"
 #include "database/catalogue_schema.h"
 #include "database/chan_list.h"
@@ -9,8 +12,8 @@
 #include "database/embedded_catalogue.h"
 #include "database/schema_upgrade.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
 
@@ -21,12 +24,17 @@ int RunInitCatalogue(const ConnectionOptions& connection, const std::string& dat
   const InitResult result = InitEmbeddedCatalogue(
       database_file.empty() ? DefaultCatalogueFile() : Utf8Path(database_file),
       !database_file.empty(), Cp1251ToUtf8(settings.dsn), Cp1251ToUtf8(ConnectString(settings)));
-  std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
-  return result.ok ? kConverted : kDatabaseOpenFailed;
+  if (!result.ok) {
+    SayError(result.message);
+    return kDatabaseOpenFailed;
+  }
+  std::printf("%s\n", result.message.c_str());
+  SayNextAfterInitCatalogue(Cp1251ToUtf8(settings.dsn));
+  return kConverted;
 }
 
 int RunChannels(const ConnectionOptions& connection, const std::string& station) {
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     int status = kNothing;
     // Printed as read: the rows before an error are shown, then the error.
@@ -36,12 +44,13 @@ int RunChannels(const ConnectionOptions& connection, const std::string& station)
                       FixedNumber(row.sps, 3).c_str(), IsTickedByDefault(row.chan) ? "x" : "");
           status = kConverted;
         });
+    if (status == kNothing) SayNoChannelsListed(CharUpper1251(Utf8ToCp1251(station)));
     return status;
   });
 }
 
 int RunCreateTables(const ConnectionOptions& connection) {
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, []() -> int {
     CreateCatalogueTables(theDatabase);
     std::printf("FILELIST, SITECHAN and their indexes are in place\n");
@@ -50,7 +59,7 @@ int RunCreateTables(const ConnectionOptions& connection) {
 }
 
 int RunUpgradeSchema(const ConnectionOptions& connection) {
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     const int failures = UpgradeSchema(theDatabase, notifier);
     if (failures == 0) std::printf("FILELIST: all five columns are in place\n");

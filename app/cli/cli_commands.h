@@ -23,6 +23,10 @@ struct ConnectionOptions {
   std::string dsn;
   std::string user;
   std::string password;
+  // Where a password given to the program came from, for messages: "given
+  // with --password", "read from --password-file FILE" or "in
+  // KORVEL2TQF_PASSWORD"; empty: none was (tqf.ini's or the default is used).
+  std::string password_from;
 };
 
 // A subcommand as main() sees it: its parser, and what runs it once the

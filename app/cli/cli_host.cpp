@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "app/cli/cli_messages.h"
+#include "engine/operator_texts.h"
 #include "platform/console.h"
+#include "platform/number_text.h"
 #include "platform/process_memory.h"
 #include "platform/stop_request.h"
-#include "platform/number_text.h"
 
 namespace korvel::cli {
 
@@ -14,10 +16,15 @@ void CatchStopSignals() { CatchStopRequests(); }
 int StopSignal() { return StopRequestSignal(); }
 
 void CliNotifier::Message(const std::string& text, const std::string& caption, MessageIcon icon) {
-  // A summary without an icon is the command's result; anything else is a
-  // message box of the window, printed with its caption.
   std::fflush(stderr);
-  if (icon == MessageIcon::None) {
+  if (caption == kErrorCaption) {
+    if (icon == MessageIcon::Warning)
+      SayWarning(text);
+    else if (icon == MessageIcon::Information)
+      SayNote(text);
+    else
+      SayError(text);
+  } else if (icon == MessageIcon::None) {
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);
   } else {

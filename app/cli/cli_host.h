@@ -25,6 +25,10 @@ void CatchStopSignals();
 // The signal that asked to stop, 0 when none did.
 int StopSignal();
 
+// The window's message boxes on the command line: a summary (no icon) is the
+// command's result, on standard output; a box under the program's own title
+// is the program speaking, "korvel2tqf-cli: error: ..." (or warning, note)
+// like every line of the command line's own; any other box keeps its caption.
 class CliNotifier : public Notifier {
  public:
   void Message(const std::string& text, const std::string& caption, MessageIcon icon) override;

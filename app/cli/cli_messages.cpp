@@ -16,6 +16,8 @@ void SayError(const std::string& line) { Say("error", line); }
 
 void SayWarning(const std::string& line) { Say("warning", line); }
 
+void SayNote(const std::string& line) { Say("note", line); }
+
 void SayNext(const std::string& line) { Say("next", line); }
 
 }  // namespace korvel::cli

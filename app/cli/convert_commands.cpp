@@ -3,6 +3,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_host.h"
+#include "app/cli/cli_messages.h"
 #include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "app/cli/raw_file_reasons.h"
@@ -36,8 +37,7 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
     const std::string pair = Utf8ToCp1251(given);
     const std::size_t colon = pair.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == pair.size()) {
-      std::fprintf(stderr, "korvel2tqf-cli: --channel wants STATION:CHANNEL, not '%s'\n",
-                   Cp1251ToUtf8(pair).c_str());
+      SayError("--channel wants STATION:CHANNEL, not '" + Cp1251ToUtf8(pair) + "'");
       return false;
     }
     selection.push_back({pair.substr(0, colon), pair.substr(colon + 1)});

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "app/cli/archive_commands.h"
+#include "app/cli/cli_host.h"
+#include "app/cli/cli_messages.h"
 #include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "app/cli/time_window_options.h"
@@ -32,9 +34,7 @@ std::vector<std::string> ReportStations(const std::vector<std::string>& asked) {
   std::vector<std::string> once;
   for (const std::string& station : stations)
     if (std::find(once.begin(), once.end(), station) == once.end()) once.push_back(station);
-  if (once.empty())
-    std::fprintf(stderr,
-                 "korvel2tqf-cli: no station: give --station or list stations in korvel2tqf.ini\n");
+  if (once.empty()) SayError("no station: give --station or list stations in korvel2tqf.ini");
   return once;
 }
 
@@ -74,7 +74,7 @@ int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& opti
   // A length of 0 takes every file, as it does for convert.
   std::optional<TimeSpan> window;
   if (choice->length > 0) window = TimeSpan{choice->start, choice->start + choice->length};
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     const CoverageReport report =
         ComputeCoverage(stations, ReadCoverageFiles(theDatabase, stations), window);
@@ -83,8 +83,7 @@ int RunCoverage(const ConnectionOptions& connection, const CoverageOptions& opti
     if (!options.svg.empty() &&
         !ReplaceFileContents(Utf8Path(options.svg),
                              CoverageChartSvg(LayOutCoverageChart(report)))) {
-      std::fprintf(stderr, "korvel2tqf-cli: cannot write '%s': %s\n", options.svg.c_str(),
-                   std::strerror(errno));
+      SayError("cannot write '" + options.svg + "': " + std::strerror(errno));
       return kOutputFailed;
     }
     return report.HasProblems() ? kNothing : kConverted;

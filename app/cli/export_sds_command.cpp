@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "app/cli/archive_commands.h"
+#include "app/cli/cli_host.h"
+#include "app/cli/cli_messages.h"
 #include "app/cli/open_catalogue.h"
 #include "app/cli/time_window_options.h"
 #include "config/settings.h"
@@ -42,8 +44,7 @@ int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& op
     const std::string pair = Utf8ToCp1251(given);
     const std::size_t colon = pair.find(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == pair.size()) {
-      std::fprintf(stderr, "korvel2tqf-cli: --channel wants STATION:CHANNEL, not '%s'\n",
-                   given.c_str());
+      SayError("--channel wants STATION:CHANNEL, not '" + given + "'");
       return kUsage;
     }
     request.channels.emplace_back(CharUpper1251(pair.substr(0, colon)), pair.substr(colon + 1));
@@ -55,7 +56,7 @@ int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& op
   if (choice->length > 0) request.window = TimeSpan{choice->start, choice->start + choice->length};
   request.lock = ReadStationLocks();
   request.lock_wait = ReadLockWaitSeconds();
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     const SdsReport report = ExportToSds(request, [](const std::string& station) {
       std::vector<SdsRow> rows;
@@ -64,13 +65,12 @@ int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& op
       return rows;
     });
     if (report.no_network) {
-      std::fprintf(stderr,
-                   "korvel2tqf-cli: export-sds needs the network code: set NET= (two upper-case "
-                   "Latin letters or digits) in the [SEED] section of korvel2tqf.ini\n");
+      SayError(
+          "export-sds needs the network code: set NET= (two upper-case Latin letters or digits) "
+          "in the [SEED] section of korvel2tqf.ini");
       return kUsage;
     }
-    for (const std::string& line : report.warnings)
-      std::fprintf(stderr, "korvel2tqf-cli: %s\n", line.c_str());
+    for (const std::string& line : report.warnings) SayWarning(line);
     for (const std::string& line : report.problems) std::fprintf(stderr, "%s\n", line.c_str());
     for (const auto& [path, outcome] : report.day_files)
       std::printf("%s\t%s\n", OutcomeWord(outcome), path.c_str());

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/cli/cli_messages.h"
 #include "config/config_files.h"
 #include "config/settings.h"
 #include "database/chan_list.h"
@@ -15,10 +16,7 @@
 namespace korvel::cli {
 namespace {
 
-void Say(const std::string& line) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "korvel2tqf-cli: %s\n", line.c_str());
-}
+void Say(const std::string& line) { SayError(line); }
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -35,15 +33,63 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
+// The name nearest to `word`, when one is near enough to be a slip.
+std::string Nearest(const std::string& word, const std::vector<std::string>& names) {
+  std::string nearest;
+  std::size_t best = std::max<std::size_t>(2, word.size() / 3) + 1;
+  for (const std::string& name : names) {
+    const std::size_t distance = EditDistance(word, name);
+    if (distance < best) best = distance, nearest = name;
+  }
+  return nearest;
+}
+
+// Where a connection value came from: the option, tqf.ini or the default.
+std::string Origin(bool given, const std::string& option, const std::string& key) {
+  if (given) return "given with " + option;
+  if (TqfIniHasDatabaseKey(key))
+    return "tqf.ini [DATABASE] " + key + "=, read at " + DisplayPath(TqfIniPath());
+  return "the default: tqf.ini, read at " + DisplayPath(TqfIniPath()) + ", has no [DATABASE] " +
+         key + "=";
+}
+
+void HintMissingDataSource(const ConnectionOptions& connection, const std::string& dsn) {
+  if (connection.dsn.empty() && !TqfIniHasDatabaseKey("ODBC")) {
+    Say("no ODBC data source \"" + dsn +
+        "\" is defined: run 'korvel2tqf-cli init-catalogue' to make the embedded catalogue and "
+        "its data source, or name another with --dsn (or tqf.ini [DATABASE] ODBC=)");
+    return;
+  }
+  // init-catalogue takes the name from --dsn alone.
+  Say("no ODBC data source \"" + dsn + "\" (" + Origin(!connection.dsn.empty(), "--dsn", "ODBC") +
+      ") is defined: run 'korvel2tqf-cli --dsn " + dsn +
+      " init-catalogue' to make the embedded catalogue under that name, or name a data source "
+      "that is defined");
+}
+
 }  // namespace
 
-void HintMissingDataSource(const ConnectionOptions& connection) {
-  const std::string dsn = Cp1251ToUtf8(
-      ResolveConnection(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user), "").dsn);
-  if (DataSourceDefined(dsn)) return;
-  Say("no ODBC data source \"" + dsn +
-      "\" is defined: run 'korvel2tqf-cli init-catalogue' to make the embedded catalogue and "
-      "its data source, or name another with --dsn (or tqf.ini [DATABASE] ODBC=)");
+void HintConnectionFailed(const ConnectionOptions& connection, OpenFailure failure) {
+  const ConnectionSettings settings =
+      ResolveConnection(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
+                        Utf8ToCp1251(connection.password));
+  const std::string dsn = Cp1251ToUtf8(settings.dsn);
+  if (!DataSourceDefined(dsn)) {
+    HintMissingDataSource(connection, dsn);
+    return;
+  }
+  if (failure != OpenFailure::kLoginRefused) return;
+  std::string password = connection.password_from;
+  if (password.empty() && TqfIniHasDatabaseKey("PASSWORD"))
+    password = "of tqf.ini [DATABASE] PASSWORD= (read at " + DisplayPath(TqfIniPath()) + ")";
+  else if (password.empty())
+    password = "that is the default (tqf.ini, read at " + DisplayPath(TqfIniPath()) +
+               ", has no [DATABASE] PASSWORD=)";
+  Say("the data source \"" + dsn + "\" refused the login of user \"" + Cp1251ToUtf8(settings.user) +
+      "\" (" + Origin(!connection.user.empty(), "--user", "USER") + ") with the password " +
+      password +
+      ": give the right one with --password-file FILE or KORVEL2TQF_PASSWORD, or PASSWORD= under "
+      "[DATABASE] in tqf.ini");
 }
 
 void HintMissingProgramIni() {
@@ -90,25 +136,40 @@ void HintEmptySelection(const std::vector<std::string>& stations) {
   }
 }
 
-bool HintUnknownCommand(const CLI::App& app, const std::vector<std::string>& arguments) {
-  // The first word that is neither an option nor an option's value.
+bool HintUnknownWord(const CLI::App& app, const std::vector<std::string>& arguments) {
+  const CLI::App* command = nullptr;  // once its word is met
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
-    if (word.rfind("-", 0) == 0) {
+    const CLI::App& scope = command != nullptr ? *command : app;
+    if (word == "--") return false;  // what follows is no option
+    if (word.size() > 1 && word.front() == '-') {
       const std::string name = word.substr(0, word.find('='));
-      const CLI::Option* option = app.get_option_no_throw(name);
-      if (option != nullptr && option->get_expected_max() > 0 && name.size() == word.size()) ++i;
+      const CLI::Option* option = scope.get_option_no_throw(name);
+      if (option == nullptr) {
+        std::vector<std::string> options;
+        for (const CLI::Option* known : scope.get_options())
+          for (const std::string& long_name : known->get_lnames())
+            options.push_back("--" + long_name);
+        const std::string nearest = Nearest(name, options);
+        Say("'" + name + "' is no option" +
+            (command != nullptr ? " of '" + command->get_name() + "'" : std::string()) +
+            (nearest.empty() ? "" : "; did you mean '" + nearest + "'?") + " ('korvel2tqf-cli " +
+            (command != nullptr ? command->get_name() + " " : std::string()) +
+            "--help' lists them)");
+        return true;
+      }
+      // Its value is the next word, unless it came after "=".
+      if (option->get_expected_max() > 0 && name.size() == word.size()) ++i;
       continue;
     }
+    if (command != nullptr) continue;  // the command's own words: files, folders
     std::vector<std::string> commands;
-    for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
-    if (std::find(commands.begin(), commands.end(), word) != commands.end()) return false;
-    std::string nearest;
-    std::size_t best = std::max<std::size_t>(2, word.size() / 3) + 1;
-    for (const std::string& command : commands) {
-      const std::size_t distance = EditDistance(word, command);
-      if (distance < best) best = distance, nearest = command;
+    for (const CLI::App* known : app.get_subcommands({})) {
+      if (known->get_name() == word) command = known;
+      commands.push_back(known->get_name());
     }
+    if (command != nullptr) continue;
+    const std::string nearest = Nearest(word, commands);
     Say("'" + word + "' is no command" +
         (nearest.empty() ? "" : "; did you mean '" + nearest + "'?") +
         " ('korvel2tqf-cli --help' lists them)");

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "app/cli/cli_commands.h"
+#include "database/connection.h"
 
 namespace korvel::cli {
 
 // The catalogue could not be opened: when no data source of the name is
-// known to the driver manager, say how to make one.
-void HintMissingDataSource(const ConnectionOptions& connection);
+// known to the driver manager, how to make one under that name; when the
+// server refused the login, where the user name and password came from.
+void HintConnectionFailed(const ConnectionOptions& connection, OpenFailure failure);
 // korvel2tqf.ini is not in the current folder.
 void HintMissingProgramIni();
 // tqf.ini names no output root: the file that was read.
@@ -25,8 +27,9 @@ void HintMissingOutputRoot(const std::string& output_root);
 // station (no SITECHAN rows, none of the default ticks, an unknown station).
 void HintEmptySelection(const std::vector<std::string>& stations);
 
-// A command line whose command word names none: says so, with the nearest
-// command when one is near; true when it did.
-bool HintUnknownCommand(const CLI::App& app, const std::vector<std::string>& arguments);
+// A command line with a word that names no command, or an option that the
+// program (or its command) does not have: says which, with the nearest name
+// when one is near; true when it did.
+bool HintUnknownWord(const CLI::App& app, const std::vector<std::string>& arguments);
 
 }  // namespace korvel::cli

@@ -6,6 +6,7 @@
 
 #include "app/cli/archive_commands.h"
 #include "app/cli/cli_commands.h"
+#include "app/cli/cli_messages.h"
 #include "app/cli/first_use_hints.h"
 #include "app/cli/password_options.h"
 #include "korvel_version.h"
@@ -76,9 +77,9 @@ int main(int argc, char** argv) {
     app.parse(static_cast<int>(utf8_argv.size()), utf8_argv.data());
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // the help or the version
-    if (HintUnknownCommand(app, ArgumentsWithoutPasswords(arguments))) return kUsage;
-    std::fprintf(stderr, "%s\nRun with --help or --help-all for more information.\n",
-                 WithoutPasswords(e.what(), arguments).c_str());
+    if (HintUnknownWord(app, ArgumentsWithoutPasswords(arguments))) return kUsage;
+    SayError(UsageErrorWithoutPasswords(app, e, arguments));
+    std::fprintf(stderr, "Run with --help or --help-all for more information.\n");
     return kUsage;
   }
   if (!TakePasswordFromElsewhere(connection, password_file)) return kUsage;

@@ -12,9 +12,10 @@ namespace korvel::cli {
 int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier,
                   const std::function<int()>& work) {
   // Arguments arrive in UTF-8; the connection fields are code page 1251 like the ini values.
+  OpenFailure failure = OpenFailure::kNone;
   if (!OpenDatabase(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
-                    Utf8ToCp1251(connection.password), notifier)) {
-    HintMissingDataSource(connection);
+                    Utf8ToCp1251(connection.password), notifier, &failure)) {
+    HintConnectionFailed(connection, failure);
     return kDatabaseOpenFailed;
   }
   int status = kDatabaseError;

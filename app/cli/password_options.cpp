@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "app/cli/cli_messages.h"
 #include "platform/native_path.h"
 
 namespace korvel::cli {
@@ -69,51 +70,53 @@ void WipePasswordArguments(int argc, char** argv) {
       });
 }
 
-std::string WithoutPasswords(const std::string& message,
-                             const std::vector<std::string>& arguments) {
-  std::string shown = message;
+std::vector<std::string> ArgumentsWithoutPasswords(const std::vector<std::string>& arguments) {
+  std::vector<std::string> masked = arguments;
   ForEachSecret(
-      static_cast<int>(arguments.size()),
-      [&](int i) { return arguments[static_cast<std::size_t>(i)]; },
+      static_cast<int>(masked.size()), [&](int i) { return masked[static_cast<std::size_t>(i)]; },
       [&](int i, std::size_t from) {
-        const std::string secret = arguments[static_cast<std::size_t>(i)].substr(from);
-        if (secret.empty()) return;
-        for (std::size_t at; (at = shown.find(secret)) != std::string::npos;)
-          shown.replace(at, secret.size(), "***");
+        std::string& argument = masked[static_cast<std::size_t>(i)];
+        if (argument.size() > from) argument = argument.substr(0, from) + "***";
       });
-  return shown;
+  return masked;
 }
 
-std::vector<std::string> ArgumentsWithoutPasswords(const std::vector<std::string>& arguments) {
-  // The option goes with its value: alone, it would take the next word.
-  std::vector<bool> dropped(arguments.size(), false);
-  ForEachSecret(
-      static_cast<int>(arguments.size()),
-      [&](int i) { return arguments[static_cast<std::size_t>(i)]; },
-      [&](int i, std::size_t from) {
-        dropped[static_cast<std::size_t>(i)] = true;
-        if (from == 0) dropped[static_cast<std::size_t>(i - 1)] = true;
-      });
-  std::vector<std::string> shown;
-  for (std::size_t i = 0; i < arguments.size(); ++i)
-    if (!dropped[i]) shown.push_back(arguments[i]);
-  return shown;
+std::string UsageErrorWithoutPasswords(CLI::App& app, const CLI::ParseError& error,
+                                       const std::vector<std::string>& arguments) {
+  std::vector<std::string> masked = ArgumentsWithoutPasswords(arguments);
+  if (masked == arguments) return error.what();
+  std::vector<char*> argv;
+  for (std::string& argument : masked) argv.push_back(argument.data());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::ParseError& again) {
+    return again.what();
+  }
+  // Only the password's own value made the error: CLI11's words may hold it.
+  return "the value of --password cannot be read; give it as --password=VALUE, or use "
+         "--password-file or KORVEL2TQF_PASSWORD";
 }
 
 bool TakePasswordFromElsewhere(ConnectionOptions& options, const std::string& password_file) {
-  if (!options.password.empty()) return true;
+  if (!options.password.empty()) {
+    options.password_from = "given with --password";
+    return true;
+  }
   if (!password_file.empty()) {
+    options.password_from = "read from --password-file " + password_file;
     std::ifstream in(Utf8Path(password_file), std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "korvel2tqf-cli: cannot read the password file %s: %s\n",
-                   password_file.c_str(), std::strerror(errno));
+      SayError("cannot read the password file " + password_file + ": " + std::strerror(errno));
       return false;
     }
     std::getline(in, options.password);
     if (!options.password.empty() && options.password.back() == '\r') options.password.pop_back();
     return true;
   }
-  if (const char* given = std::getenv(kPasswordVariable)) options.password = given;
+  if (const char* given = std::getenv(kPasswordVariable)) {
+    options.password = given;
+    options.password_from = std::string("in ") + kPasswordVariable;
+  }
   return true;
 }
 

@@ -19,12 +19,14 @@ void AddPasswordOptions(CLI::App& app, ConnectionOptions& options, std::string& 
 // process's own argv, which the system shows to others, with 'x'.
 void WipePasswordArguments(int argc, char** argv);
 
-// The usage error as CLI11 words it, every word that may be a password
-// written as "***".
-std::string WithoutPasswords(const std::string& message, const std::vector<std::string>& arguments);
-// The arguments without the words that may be passwords, for whatever else
-// a usage error reports.
+// The arguments with every word that may be a password replaced whole by
+// "***" (the value after "=" in --password=VALUE), for whatever a usage error
+// reports of them.
 std::vector<std::string> ArgumentsWithoutPasswords(const std::vector<std::string>& arguments);
+// The usage error as CLI11 words it for those arguments (`app` parses them
+// again): no letter of a password shows, and no other word is touched.
+std::string UsageErrorWithoutPasswords(CLI::App& app, const CLI::ParseError& error,
+                                       const std::vector<std::string>& arguments);
 
 // The password when none was given on the command line: --password-file's
 // first line, else KORVEL2TQF_PASSWORD; empty means tqf.ini's. False, with

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/cli/archive_commands.h"
+#include "app/cli/cli_host.h"
 #include "app/cli/first_use_hints.h"
 #include "app/cli/open_catalogue.h"
 #include "config/settings.h"
@@ -242,7 +243,7 @@ int RunVerify(const ConnectionOptions& connection, const VerifyOptions& options)
     HintNoOutputRoot();
     return kOutputFailed;
   }
-  StderrNotifier notifier;
+  CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
     Verification verification(root, options.fix, notifier);
     for (const std::string& station : stations) verification.CheckStation(station);

@@ -221,7 +221,7 @@ TEST_P(ConversionTest, VerifyFindsEachProblemAndFixesOnlyOurOwnRows) {
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err,
             "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n"
-            "korvel2tqf-cli: tqf.ini was read at " +
+            "korvel2tqf-cli: error: tqf.ini was read at " +
                 (sandbox.path() / "tqf.ini").string() +
                 ": it has no [DATA] DIR= naming the output root\n");
 }

@@ -12,6 +12,7 @@
 #include "database/statement.h"
 #include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
+#include "tests/support/environment.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -141,19 +142,7 @@ TEST(CliInitCatalogue, NeverTakesOverADataSourceOfTheName) {
   EXPECT_EQ(RunCommand("korvel2tqf-cli", {"channels", "--station", "KIR"}).exit_status, 1);
 }
 
-// Sets or unsets an environment variable for as long as it lives.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedVariable() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
-};
+using test::ScopedVariable;
 
 TEST(CliInitCatalogue, RegistersTheSourceWhereTheDriverManagerLooks) {
   // unixODBC finds ~/.odbc.ini through the user's account, not through HOME.

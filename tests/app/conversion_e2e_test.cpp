@@ -106,7 +106,7 @@ TEST_P(ConversionTest, AMissingOutputRootIsReportedAndTheRunGoesOn) {
   // the disk, so it is not converted; each error carries the system's reason
   // on the next line.
   const std::string reason = "'\n  No such file or directory\n";
-  EXPECT_EQ(r.err, "korvel2tqf-cli: the output root " + out +
+  EXPECT_EQ(r.err, "korvel2tqf-cli: error: the output root " + out +
                        "missing/ (tqf.ini [DATA] DIR=, read at " +
                        (sandbox.path() / "tqf.ini").string() +
                        ") is no folder: make the folder or correct DIR=\n"
@@ -165,7 +165,10 @@ TEST_P(ConversionTest, TheCommandsSummaries) {
   db.ExecuteSQL("DELETE FROM FILELIST");
   RawFile("KIR", {"X"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/x.raw"));
   r = Cli({"files", "--station", "KIR", Raw("KIR/f0.raw"), Raw("KIR/x.raw"), Raw("KIR/f2.raw")});
-  EXPECT_EQ(r.err, "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/x.raw") + "'\n");
+  EXPECT_EQ(r.err, "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/x.raw") + "'\n" +
+                       Raw("KIR/x.raw") +
+                       ": none of its channels (X) is selected for station KIR: name one with "
+                       "--channel KIR:CHANNEL\n");
   EXPECT_EQ(Rows().size(), 1u);
 
   r = Cli({"dir", "--station", "KIR", Raw("KUDA")});
@@ -176,10 +179,12 @@ TEST_P(ConversionTest, TheCommandsSummaries) {
 
   r = Cli({"files", "--station", "KIR", "--channel", "KIR:Q", Raw(std::string(200, 'p'))});
   // A path too long for the summary loses its beginning; the text keeps to 127 characters.
-  const std::string text = Utf8ToCp1251(r.err.substr(13, r.err.size() - 14));
+  const std::string summary = r.err.substr(0, r.err.find('\n') + 1);
+  const std::string text = Utf8ToCp1251(summary.substr(13, summary.size() - 14));
   EXPECT_EQ(text.size(), 127u) << r.err;
   EXPECT_EQ(r.err.rfind("KORVEL->TQF: Ошибка конверсии файла '...", 0), 0u) << r.err;
   EXPECT_NE(r.err.find(std::string(50, 'p') + "'\n"), std::string::npos);
+  EXPECT_NE(r.err.find(Raw(std::string(200, 'p')) + ": no such file\n"), std::string::npos);
 }
 
 TEST_P(ConversionTest, DamagedRawFilesAreSkippedAndTheGoodOnesConvert) {

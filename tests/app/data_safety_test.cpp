@@ -162,7 +162,8 @@ TEST_P(ConversionTest, RawFilesAreFoundAndOpenedByTheirOwnNames) {
   // A failure names the file readably: the byte that is no UTF-8 as \xE9.
   WriteFileBytes(Raw("KIR/bad\xE9.raw"), "not a raw file");
   r = Cli({"files", "--station", "KIR", Raw("KIR/bad\xE9.raw")});
-  EXPECT_EQ(r.err, "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/bad\\xE9.raw") + "'\n");
+  EXPECT_EQ(r.err, "KORVEL->TQF: Ошибка конверсии файла '" + Raw("KIR/bad\\xE9.raw") + "'\n" +
+                       Raw("KIR/bad\\xE9.raw") + ": shorter than the 120-byte header\n");
 }
 
 TEST_P(ConversionTest, LinkedDirectoriesAreScannedOnceEachLoopsIncluded) {
@@ -193,7 +194,7 @@ TEST_P(ConversionTest, WithoutAnOutputRootNothingIsWrittenAnywhere) {
       EXPECT_EQ(r.exit_status, 5) << args[0];
       EXPECT_EQ(r.err,
                 "KORVEL->TQF: Не задан каталог для файлов TQF (tqf.ini, раздел DATA, ключ DIR)\n"
-                "korvel2tqf-cli: tqf.ini was read at " +
+                "korvel2tqf-cli: error: tqf.ini was read at " +
                     (sandbox.path() / "tqf.ini").string() +
                     ": it has no [DATA] DIR= naming the output root\n");
       EXPECT_EQ(r.out, "");
@@ -211,8 +212,8 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 5);
   EXPECT_EQ(r.err,
-            "korvel2tqf-cli: the output root " + out + "plain/ (tqf.ini [DATA] DIR=, read at " +
-                (sandbox.path() / "tqf.ini").string() +
+            "korvel2tqf-cli: error: the output root " + out +
+                "plain/ (tqf.ini [DATA] DIR=, read at " + (sandbox.path() / "tqf.ini").string() +
                 ") is no folder: make the folder or correct DIR=\n"
                 "Korvel->TQF: File create error '" +
                 out +

@@ -7,6 +7,7 @@
 
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "tests/support/environment.h"
 
 namespace korvel::test {
 namespace {
@@ -25,50 +26,95 @@ TEST_P(ConversionTest, EachMissingStepIsNamedWithItsRemedy) {
     std::string line;
   } cases[] = {
       {"no data source",
+       [&] { sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "\n"); },
+       {"channels", "--station", "KIR"},
+       3,
+       "korvel2tqf-cli: error: no ODBC data source \"TQF\" is defined: run 'korvel2tqf-cli "
+       "init-catalogue' to make the embedded catalogue and its data source, or name another with "
+       "--dsn (or tqf.ini [DATABASE] ODBC=)\n"},
+      {"no data source of the name given",
        [] {},
        {"--dsn", "NOWHERE", "channels", "--station", "KIR"},
        3,
-       "korvel2tqf-cli: no ODBC data source \"NOWHERE\" is defined: run 'korvel2tqf-cli "
-       "init-catalogue' to make the embedded catalogue and its data source, or name another with "
-       "--dsn (or tqf.ini [DATABASE] ODBC=)\n"},
+       "korvel2tqf-cli: error: no ODBC data source \"NOWHERE\" (given with --dsn) is "
+       "defined: run "
+       "'korvel2tqf-cli --dsn NOWHERE init-catalogue' to make the embedded catalogue under that "
+       "name, or name a data source that is defined\n"},
+      {"no data source of the name in tqf.ini",
+       [&] { sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "\n[DATABASE]\nODBC=NOWHERE\n"); },
+       {"channels", "--station", "KIR"},
+       3,
+       "korvel2tqf-cli: error: no ODBC data source \"NOWHERE\" (tqf.ini [DATABASE] ODBC=, "
+       "read at " +
+           tqf_ini +
+           ") is defined: run 'korvel2tqf-cli --dsn NOWHERE init-catalogue' to make the embedded "
+           "catalogue under that name, or name a data source that is defined\n"},
       {"no korvel2tqf.ini",
        [&] { fs::remove(sandbox.path() / "korvel2tqf.ini"); },
        {"convert", "--station", "KIR", "--all-times"},
        1,
-       "korvel2tqf-cli: no korvel2tqf.ini in " + cwd +
+       "korvel2tqf-cli: error: no korvel2tqf.ini in " + cwd +
            ": it lists the stations (SYSTEM NSTA=, STA0 NAME=) and their raw data folders "
            "([STATION] DIR=); run the command in the folder that holds it\n"},
       {"an empty SITECHAN",
        [&] { db.ExecuteSQL("DELETE FROM SITECHAN"); },
        {"convert", "--station", "KIR", "--all-times"},
        1,
-       "korvel2tqf-cli: SITECHAN lists no channel of station KIR: add the channels of its raw "
+       "korvel2tqf-cli: error: SITECHAN lists no channel of station KIR: add the channels of its "
+       "raw "
        "files with 'korvel2tqf-cli add-channels FILE...', or name them with --channel "
        "KIR:CHANNEL\n"},
       {"an unknown station",
        [] {},
        {"convert", "--station", "KIRR", "--all-times"},
        1,
-       "korvel2tqf-cli: station KIRR is named by no SITECHAN row and no korvel2tqf.ini entry: "
+       "korvel2tqf-cli: error: station KIRR is named by no SITECHAN row and no korvel2tqf.ini "
+       "entry: "
        "check its spelling\n"},
       {"an output root that is not there",
        [&] { sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "gone\n[DATABASE]\nODBC=" + GetParam()); },
        {"convert", "--station", "KIR", "--all-times"},
        5,
-       "korvel2tqf-cli: the output root " + out + "gone/ (tqf.ini [DATA] DIR=, read at " + tqf_ini +
-           ") is no folder: make the folder or correct DIR=\n"},
+       "korvel2tqf-cli: error: the output root " + out + "gone/ (tqf.ini [DATA] DIR=, read at " +
+           tqf_ini + ") is no folder: make the folder or correct DIR=\n"},
       {"no output root",
        [&] { sandbox.WriteTqfIni("[DATABASE]\nODBC=" + GetParam() + "\n"); },
        {"files", "--station", "KIR", Raw("KIR/a.raw")},
        5,
-       "korvel2tqf-cli: tqf.ini was read at " + tqf_ini +
+       "korvel2tqf-cli: error: tqf.ini was read at " + tqf_ini +
            ": it has no [DATA] DIR= naming the output root\n"},
       {"a misspelt command",
        [] {},
        {"--dsn", GetParam(), "convrt", "--station", "KIR"},
        2,
-       "korvel2tqf-cli: 'convrt' is no command; did you mean 'convert'? ('korvel2tqf-cli --help' "
+       "korvel2tqf-cli: error: 'convrt' is no command; did you mean 'convert'? ('korvel2tqf-cli "
+       "--help' "
        "lists them)\n"},
+      {"a misspelt option",
+       [] {},
+       {"--dsm", GetParam(), "channels", "--station", "KIR"},
+       2,
+       "korvel2tqf-cli: error: '--dsm' is no option; did you mean '--dsn'? ('korvel2tqf-cli "
+       "--help' lists them)\n"},
+      {"a misspelt option of a command",
+       [] {},
+       {"convert", "--statoin", "KIR"},
+       2,
+       "korvel2tqf-cli: error: '--statoin' is no option of 'convert'; did you mean '--station'? "
+       "('korvel2tqf-cli convert --help' lists them)\n"},
+      {"channels of an empty SITECHAN",
+       [&] { db.ExecuteSQL("DELETE FROM SITECHAN"); },
+       {"channels", "--station", "KIR"},
+       1,
+       "korvel2tqf-cli: error: SITECHAN is empty: list the channels of your raw files with "
+       "'korvel2tqf-cli add-channels FILE...'\n"},
+      {"channels of a station SITECHAN does not list",
+       [] {},
+       {"channels", "--station", "KIRR"},
+       1,
+       "korvel2tqf-cli: error: SITECHAN lists no channel of station KIRR (it lists KIR, KUDA): "
+       "check the name, or add the station's channels with 'korvel2tqf-cli add-channels "
+       "FILE...'\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -220,6 +266,205 @@ TEST_P(ConversionTest, EveryRefusedRawFileSaysWhy) {
         c.command.front() == "files" ? "KORVEL->TQF: Ошибка конверсии файла '" + path + "'\n" : "";
     EXPECT_EQ(r.err, summary + path + ": " + c.reason + "\n");
   }
+}
+
+// A password is masked as a whole word wherever a usage error repeats the
+// command line: no letter of it shows, and no other word is touched.
+TEST_P(ConversionTest, AUsageErrorMasksWholePasswordsAndNothingElse) {
+  const std::string help = "Run with --help or --help-all for more information.\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"--password", "e", "channels", "--station", "KIR", "extra"},
+       "korvel2tqf-cli: error: The following argument was not expected: extra\n" + help},
+      {{"--password=was", "channels", "--station", "KIR", "extra"},
+       "korvel2tqf-cli: error: The following argument was not expected: extra\n" + help},
+      {{"--password", "extra", "channels", "--station", "KIR", "extra"},
+       "korvel2tqf-cli: error: The following argument was not expected: extra\n" + help},
+      {{"--pasword", "e", "channels", "--station", "KIR"},
+       "korvel2tqf-cli: error: '--pasword' is no option; did you mean '--password'? "
+       "('korvel2tqf-cli --help' lists them)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const auto r = Cli(c.args);
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+// A server that refuses the login is told where the user name and the
+// password came from, and how to give another.
+TEST_P(ConversionTest, ARefusedLoginNamesWhereThePasswordCameFrom) {
+  if (db.IsSqlite()) GTEST_SKIP() << "SQLite asks for no password";
+  const std::string tqf_ini = (sandbox.path() / "tqf.ini").string();
+  const fs::path password_file = sandbox.path() / "password";
+  const std::string default_user =
+      "user \"TQF\" (the default: tqf.ini, read at " + tqf_ini + ", has no [DATABASE] USER=)";
+  const struct {
+    const char* what;
+    std::function<void()> set_up;
+    std::vector<std::string> args;
+    std::string login;
+  } cases[] = {
+      {"an option",
+       [] {},
+       {"--password", "wrong"},
+       default_user + " with the password given with --password"},
+      {"a file",
+       [&] { WriteFileBytes(password_file, "wrong\n"); },
+       {"--password-file", password_file.string()},
+       default_user + " with the password read from --password-file " + password_file.string()},
+      {"the environment",
+       [] { SetEnv("KORVEL2TQF_PASSWORD", "wrong"); },
+       {},
+       default_user + " with the password in KORVEL2TQF_PASSWORD"},
+      {"tqf.ini",
+       [&] {
+         sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "\n[DATABASE]\nODBC=" + GetParam() +
+                             "\nPASSWORD=wrong\n");
+       },
+       {},
+       default_user + " with the password of tqf.ini [DATABASE] PASSWORD= (read at " + tqf_ini +
+           ")"},
+      {"the default",
+       [] {},
+       {"--user", "TQFDML"},
+       "user \"TQFDML\" (given with --user) with the password that is the default (tqf.ini, read "
+       "at " +
+           tqf_ini + ", has no [DATABASE] PASSWORD=)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    c.set_up();
+    std::vector<std::string> args = c.args;
+    for (const char* word : {"channels", "--station", "KIR"}) args.push_back(word);
+    const auto r = Cli(args);
+    UnsetEnv("KORVEL2TQF_PASSWORD");
+    EXPECT_EQ(r.exit_status, 3);
+    const std::string line = "korvel2tqf-cli: error: the data source \"" + GetParam() +
+                             "\" refused the login of " + c.login +
+                             ": give the right one with --password-file FILE or "
+                             "KORVEL2TQF_PASSWORD, or PASSWORD= under [DATABASE] in tqf.ini\n";
+    EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("wrong"), std::string::npos) << r.err;
+  }
+}
+
+// Whatever fails, the program speaks under its own name: a catalogue error,
+// a usage error and its own hints alike; only the window's boxes keep their
+// captions.
+TEST_P(ConversionTest, TheProgramsOwnMessagesCarryOneCaption) {
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
+  const struct {
+    std::function<void()> break_it;
+    std::vector<std::string> args;
+    int exit_status;
+  } cases[] = {
+      {[&] { db.ExecuteSQL("DROP TABLE SITECHAN"); },
+       {"convert", "--station", "KIR", "--all-times"},
+       4},
+      {[&] { db.ExecuteSQL("DROP TABLE SITECHAN"); }, {"add-channels", Raw("KIR/a.raw")}, 4},
+      {[&] { db.ExecuteSQL("DROP TABLE SITECHAN"); }, {"channels", "--station", "KIR"}, 4},
+      {[] {}, {"channels"}, 2},
+      {[] {}, {"convert", "--channel", "KIR"}, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    SetUp();
+    c.break_it();
+    const auto r = Cli(c.args);
+    EXPECT_EQ(r.exit_status, c.exit_status);
+    EXPECT_EQ(r.err.rfind("korvel2tqf-cli: error: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("korvel2tqf: "), std::string::npos) << r.err;
+  }
+}
+
+// add-channels ends by naming what is left before a conversion: the stations
+// korvel2tqf.ini does not name yet, then the conversion itself.
+TEST_P(ConversionTest, AddChannelsEndsByNamingTheNextStep) {
+  const struct {
+    const char* station;
+    std::string next;
+  } cases[] = {
+      {"KIR", "korvel2tqf-cli: next: convert there: korvel2tqf-cli convert --station KIR\n"},
+      {"NEW",
+       "korvel2tqf-cli: next: name NEW in korvel2tqf.ini in the folder you work in ([SYSTEM] "
+       "NSTA=, [STAn] NAME=, and each station's DIR= its raw files' folder); then convert there: "
+       "korvel2tqf-cli convert --station NEW\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.station);
+    SetUp();
+    RawFile(c.station, {"Z", "BHZ"}, kMarch1, 100.0, 10).WriteTo(Raw("a.raw"));
+    const auto r = Cli({"add-channels", Raw("a.raw")});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    ASSERT_GE(r.err.size(), c.next.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - c.next.size()), c.next) << r.err;
+  }
+}
+
+// init-catalogue ends by naming what is left: the data source's name in
+// tqf.ini when it is not the one tqf.ini names, the output root when there is
+// none, then the channels.
+TEST(FirstUse, InitCatalogueEndsByNamingTheNextStep) {
+  const struct {
+    std::string tqf_ini;
+    std::vector<std::string> args;  // init-catalogue --database FILE follows
+    std::string next;               // TQF_INI stands for tqf.ini's path
+  } cases[] = {
+      {"",
+       {},
+       "name the folder for the TQF files with [DATA] DIR= in tqf.ini (TQF_INI); then "
+       "list the channels of your raw files in SITECHAN: korvel2tqf-cli add-channels "
+       "FILE..."},
+      {"[DATA]\nDIR=/tmp\n",
+       {"--dsn", "OWN"},
+       "put ODBC=OWN under [DATABASE] in tqf.ini (TQF_INI) so that every command and the window "
+       "use it; then list the channels of your raw files in SITECHAN: korvel2tqf-cli --dsn OWN "
+       "add-channels FILE..."},
+      {"[DATA]\nDIR=/tmp\n[DATABASE]\nODBC=OWN\n",
+       {"--dsn", "OWN"},
+       "list the channels of your raw files in SITECHAN: korvel2tqf-cli add-channels FILE..."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.next);
+    ConfigSandbox sandbox;
+    const ScopedVariable odbc_ini("ODBCINI", (sandbox.path() / "odbc.ini").c_str());
+    if (!c.tqf_ini.empty()) sandbox.WriteTqfIni(c.tqf_ini);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(),
+                {"init-catalogue", "--database", (sandbox.path() / "c.sqlite").string()});
+    const auto r = RunCommand("korvel2tqf-cli", args);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    std::string next = "korvel2tqf-cli: next: " + c.next + "\n";
+    if (const std::size_t at = next.find("TQF_INI"); at != std::string::npos)
+      next.replace(at, 7, (sandbox.path() / "tqf.ini").string());
+    EXPECT_EQ(r.err, next);
+  }
+}
+
+// Without the SQLite ODBC driver, init-catalogue names the package that
+// brings it, and registers nothing that could not open.
+TEST(FirstUse, InitCatalogueWithoutTheSqliteDriverNamesItsPackage) {
+  ConfigSandbox sandbox;
+  fs::create_directory(sandbox.path() / "odbcinst");
+  WriteFileBytes(sandbox.path() / "odbcinst" / "odbcinst.ini",
+                 "[PostgreSQL Unicode]\nDriver=psqlodbcw.so\n");
+  const ScopedVariable drivers("ODBCSYSINI", (sandbox.path() / "odbcinst").c_str());
+  const ScopedVariable odbc_ini("ODBCINI", (sandbox.path() / "odbc.ini").c_str());
+  const auto r = RunCommand(
+      "korvel2tqf-cli", {"init-catalogue", "--database", (sandbox.path() / "c.sqlite").string()});
+  EXPECT_EQ(r.exit_status, 3);
+  EXPECT_EQ(r.err,
+            "korvel2tqf-cli: error: the SQLite ODBC driver \"SQLite3\" is not installed "
+            "(unixODBC's odbcinst.ini names no such driver): install the package libsqliteodbc "
+            "(as root: apt install libsqliteodbc), then run init-catalogue again; nothing was "
+            "registered\n");
+  EXPECT_FALSE(fs::exists(sandbox.path() / "odbc.ini"));
+  EXPECT_FALSE(fs::exists(sandbox.path() / "c.sqlite"));
 }
 
 // Station names given in lower case are taken as the window takes them.

@@ -324,6 +324,33 @@ TEST_P(MainDialogTest, AnInvalidStartTimeIsReportedOncePerStationAdded) {
   EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "25:00:00 01/01/2006");
 }
 
+// A saved time that is no time is shown as the window reads it, and said
+// once on the status line; nothing pops up until a command needs it.
+TEST_P(MainDialogTest, ASavedTimeThatIsNoTimeIsSaidOnTheStatusLine) {
+  const struct {
+    const char* saved;
+    const char* start;
+    const char* length;
+    const char* status;
+  } cases[] = {
+      {"TIME=abc\nTIMEQTY=1h\n", "00:00:00 01/01/2000", "1h",
+       "Ошибочное время в korvel2tqf.ini: TIME=abc, TIMEQTY=1h"},
+      {"TIME=00:00:00 31/02/2007\nTIMEQTY=00:30:00\n", "00:00:00 31/02/2007", "00:30:00",
+       "Ошибочное время в korvel2tqf.ini: TIME=00:00:00 31/02/2007"},
+      {"TIME=00:00:00 01/03/2007\nTIMEQTY=99:99:99\n", "00:00:00 01/03/2007", "99:99:99", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.saved);
+    sandbox.WriteProgramIni(std::string("[SYSTEM]\nNSTA=1\n") + c.saved + "[STA0]\nNAME=KIR\n");
+    notifier.messages.clear();
+    auto d = Open();
+    EXPECT_EQ(d->StartEdit()->text(), c.start);
+    EXPECT_EQ(d->LengthEdit()->text(), c.length);
+    EXPECT_EQ(d->StatusLine()->text(), c.status);
+    EXPECT_TRUE(notifier.messages.empty());
+  }
+}
+
 // A start that is no date, or a length that the masked edit's ":" made into
 // no length (it would read as 0, every time), is refused as typed, before
 // anything is converted; the edit that holds it gets the focus.

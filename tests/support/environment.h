@@ -2,6 +2,7 @@
 // Environment variables set and unset by tests, the same way on every system.
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace korvel::test {
@@ -21,5 +22,22 @@ inline void UnsetEnv(const char* name) {
   unsetenv(name);
 #endif
 }
+
+// Sets (or, given no value, unsets) an environment variable for as long as
+// it lives, for the programs a test runs.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_old = old;
+    value != nullptr ? SetEnv(name, value) : UnsetEnv(name);
+  }
+  ~ScopedVariable() { m_old ? SetEnv(m_name, *m_old) : UnsetEnv(m_name); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* m_name;
+  std::optional<std::string> m_old;
+};
 
 }  // namespace korvel::test
