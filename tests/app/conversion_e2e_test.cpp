@@ -100,19 +100,19 @@ TEST_P(ConversionTest, AMissingOutputRootIsReportedAndTheRunGoesOn) {
   RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 15000).WriteTo(Raw("KIR/a.raw"));
   const auto r = Cli({"files", "--station", "KIR", Raw("KIR/a.raw")});
   const std::string z = out + "missing/KIR/00/01032007-000000-Z.KIR";
-  // Each channel's first block fails to create, its tail then fails to extend
-  // the same path at the final flush; the other channel is still tried, and
-  // its failures, of the same kinds, are counted. The raw file did not reach
-  // the disk, so it is not converted; each error carries the system's reason
-  // on the next line.
+  // Each channel's first block fails to create, its tail then fails to create
+  // a file of its own at the final flush; the other channel is still tried,
+  // and its failures, of the same kind, are counted. Each refused create is
+  // told once, with the system's reason on the next line. The raw file did
+  // not reach the disk, so it is not converted.
   const std::string reason = "'\n  No such file or directory\n";
   EXPECT_EQ(r.err, "korvel2tqf-cli: the output root " + out +
                        "missing/ (tqf.ini [DATA] DIR=, read at " +
                        (sandbox.path() / "tqf.ini").string() +
                        ") is no folder: make the folder or correct DIR=\n"
                        "Korvel->TQF: File create error '" +
-                       z + reason + "Korvel->TQF: File open error '" + z + reason +
-                       "Korvel->TQF: Ещё ошибок того же рода не показано: 2\n"
+                       z + reason +
+                       "Korvel->TQF: Ещё ошибок того же рода не показано: 3\n"
                        "KORVEL->TQF: Ошибка конверсии файла '" +
                        Raw("KIR/a.raw") + "'\n");
   EXPECT_EQ(r.exit_status, 5);
