@@ -13,8 +13,8 @@
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
 namespace {
@@ -67,6 +67,7 @@ int ExitStatus(const CommandOutcome& outcome) {
   if (outcome.catalogue_error) return kDatabaseError;
   if (outcome.output_failed || outcome.no_output_root) return kOutputFailed;
   if (outcome.station_locked) return kStationLocked;
+  if (outcome.raw_data_left) return kRawDataLeft;
   return outcome.converted > 0 ? kConverted : kNothing;
 }
 
@@ -208,7 +209,7 @@ CliCommand AddFilesCommand(CLI::App& app) {
   CLI::App* files = app.add_subcommand(
       "files",
       "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
-      "first file that gives nothing");
+      "first file that cannot be converted whole");
   files->add_option("--station", options->current_station, "the current station")->required();
   files->add_option("FILE", options->files, "raw files")->required();
   AddConversionOptions(files, *options);

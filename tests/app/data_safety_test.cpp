@@ -210,15 +210,15 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 5);
-  EXPECT_EQ(r.err,
-            "korvel2tqf-cli: the output root " + out + "plain/ (tqf.ini [DATA] DIR=, read at " +
-                (sandbox.path() / "tqf.ini").string() +
-                ") is no folder: make the folder or correct DIR=\n"
-                "Korvel->TQF: File create error '" +
-                out +
-                "plain/KIR/00/01032007-000000-Z.KIR'\n"
-                "  Not a directory\n"
-                "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
+  EXPECT_EQ(r.err, "korvel2tqf-cli: the output root " + out +
+                       "plain/ (tqf.ini [DATA] DIR=, read at " +
+                       (sandbox.path() / "tqf.ini").string() +
+                       ") is no folder: make the folder or correct DIR=\n"
+                       "Korvel->TQF: File create error '" +
+                       out +
+                       "plain/KIR/00/01032007-000000-Z.KIR'\n"
+                       "  Not a directory\n"
+                       "KORVEL->TQF: Ни один файл не конвертирован: ошибка записи файлов TQF\n");
   EXPECT_TRUE(Rows().empty());
 }
 
