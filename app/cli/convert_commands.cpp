@@ -39,7 +39,10 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
                    Cp1251ToUtf8(pair).c_str());
       return false;
     }
-    selection.push_back({pair.substr(0, colon), pair.substr(colon + 1)});
+    // A raw file's channel names are upper-cased before they are matched, so
+    // the pair's channel is too. The station stays as given: one in lower
+    // case matches nothing, as in the window.
+    selection.push_back({pair.substr(0, colon), CharUpper1251(pair.substr(colon + 1))});
   }
   if (!options.channels.empty()) return true;
   for (const std::string& station : stations)

@@ -209,6 +209,20 @@ TEST_P(RawDataLeftTest, ARunThatConvertedNothingSaysWhy) {
   }
 }
 
+// A --channel pair's channel is upper-cased before it is matched, as a raw
+// file's channel names are: KIR:z takes channel Z, written Z or z.
+TEST_P(RawDataLeftTest, AChannelPairIsUpperCasedBeforeItIsMatched) {
+  for (const char* spelt : {"Z", "z"}) {
+    SCOPED_TRACE(spelt);
+    Fresh();
+    RawFile("KIR", {spelt, "N-S"}, kMarch1, 100.0, 1000).WriteTo(Raw("KIR/a.raw"));
+    const auto r = Cli({"files", "--station", "KIR", "--channel", "KIR:z", Raw("KIR/a.raw")});
+    EXPECT_EQ(r.out, "Успешно завершена конверсия 1 файлов\n") << r.err;
+    EXPECT_EQ(ReadFileBytes(Z(kMarch1)), ExpectedTqf("KIR", "Z", 0, 100.0, kMarch1, 0, 1000));
+    ExpectFilesAgreeWithRows();
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, RawDataLeftTest, ::testing::ValuesIn(TestDsns()),
                          [](const auto& info) { return info.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RawDataLeftTest);
