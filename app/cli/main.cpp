@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
           "written, or tqf.ini names no output root DATA/DIR), 6 a station was left\n"
           "because another converter was writing it, 7 some selected raw data was\n"
           "left (a raw folder or file that cannot be read whole, or a channel name\n"
-          "twice in one raw file: what could be read is converted), stopped by " +
+          "twice in one raw file: what could be read is converted),\nstopped by " +
           kStopRequests +
           "\n(the files and rows written so far agree; a second interrupt kills at once).",
       "korvel2tqf-cli"};
