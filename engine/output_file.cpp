@@ -1,11 +1,9 @@
 #include "engine/output_file.h"
 
-#include <cerrno>
 #include <utility>
 
 #include "engine/tqf_file.h"
 #include "engine/tqf_header.h"
-#include "platform/text1251.h"
 
 namespace korvel {
 
@@ -100,8 +98,6 @@ bool OutputFile::Failed(FileResult result) {
 
 bool OutputFile::Create(std::span<const float> samples, double duration) {
   const FileDescription& d = m_description;
-  // The span is the file's from here, made or not: a continuing flush after
-  // a failed creation is an extension of this file, and reports it missing.
   m_duration = duration;
   bool staged = false;
   FileResult made =
@@ -113,8 +109,9 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
     if (made) (void)RemoveTqfFile(written);  // not surely on the disk: as if never made
   }
   if (Failed(std::move(made))) {
-    // A failed new name stays this channel's file, as the next extension
-    // reports; a failed staging must never lead to the older file of the name.
+    // Told once, here: the writer drops a file that was not made, and the
+    // next samples try a file of their own. A failed staging must never lead
+    // to the older file of the name.
     m_state = staged ? State::kLeft : State::kNotMade;
     return false;
   }
@@ -150,11 +147,7 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
 }
 
 bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_open) {
-  if (m_state == State::kNotMade) {
-    m_context->errors.FileFailed({FileOperation::kOpen, Cp1251ToUtf8(m_full_path), ENOENT});
-    return false;
-  }
-  if (m_state == State::kLeft) return false;
+  if (!Extendable()) return false;
   FileResult result;
   if (!keep_open) {
     Close();

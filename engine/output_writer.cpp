@@ -437,6 +437,19 @@ std::optional<StationLockRefusal> OutputWriter::LockStation(const std::string& s
   return refusal;
 }
 
+void OutputWriter::ReportRawDataLeft(const RawDataLeft& left) {
+  const bool unreadable =
+      left.what == RawDataLeft::What::kFolder || left.what == RawDataLeft::What::kFile;
+  if (unreadable && !m_unreadable_this_command.emplace(left.what, left.path).second) return;
+  ++m_raw_data_left;
+  m_errors.RawDataWasLeft(left);
+}
+
+void OutputWriter::EndCommand() {
+  m_unreadable_this_command.clear();
+  m_errors.CommandEnded();
+}
+
 bool OutputWriter::HoldsStationLock(const std::string& station) const {
   return m_station_locks.contains(station);
 }

@@ -16,6 +16,7 @@
 #include <list>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -123,11 +124,14 @@ class OutputWriter {
 
   // Files that could not be created, opened, written or closed so far.
   std::uint64_t OutputFailures() const { return m_failures.count; }
-  // A failure met outside the writer on the way to it (a raw file that
-  // cannot be read whole): counted and reported like the writer's own.
-  void ReportFailure(const FileError& error) { m_failures.FileFailed(error); }
+  // Selected raw data that did not reach the writer (a raw folder or file
+  // that cannot be read whole, a channel name met twice): told to the
+  // operator and counted. A folder or file that cannot be read at all is
+  // told once in a command, however many stations' scans meet it.
+  void ReportRawDataLeft(const RawDataLeft& left);
+  std::uint64_t RawDataLeftCount() const { return m_raw_data_left; }
   // The end of a command: the reporter says what it held back.
-  void EndCommand() { m_errors.CommandEnded(); }
+  void EndCommand();
   std::uint64_t FlushCount() const { return m_flushes; }
   std::size_t KeptFileLimit() const { return m_kept_limit; }
   const std::vector<StationBuffer>& Stations() const { return m_stations; }
@@ -196,6 +200,8 @@ class OutputWriter {
   // By station and channel; nothing for a channel without own rows.
   std::map<std::pair<std::string, std::string>, std::optional<CataloguedFile>> m_latest_rows;
   std::uint64_t m_locked_out = 0;
+  std::uint64_t m_raw_data_left = 0;
+  std::set<std::pair<RawDataLeft::What, std::string>> m_unreadable_this_command;
 };
 
 }  // namespace korvel

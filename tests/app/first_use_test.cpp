@@ -52,7 +52,7 @@ TEST_P(ConversionTest, EachMissingStepIsNamedWithItsRemedy) {
       {"no korvel2tqf.ini",
        [&] { fs::remove(sandbox.path() / "korvel2tqf.ini"); },
        {"convert", "--station", "KIR", "--all-times"},
-       1,
+       7,  // the default raw folder, Data, is not there either
        "korvel2tqf-cli: error: no korvel2tqf.ini in " + cwd +
            ": it lists the stations (SYSTEM NSTA=, STA0 NAME=) and their raw data folders "
            "([STATION] DIR=); run the command in the folder that holds it\n"},
