@@ -14,8 +14,8 @@ namespace {
 
 std::string Cut(const std::string& text, std::size_t field) { return text.substr(0, field); }
 
-// SQLSTATE class 28 is "invalid authorization specification" (MariaDB's
-// 28000); the PostgreSQL driver reports its server's refusal under 08001,
+// SQLSTATE class 28 is a refused login (MariaDB reports 28000);
+// the PostgreSQL driver reports its server's refusal under 08001,
 // with the server's text.
 bool IsLoginRefusal(const CDBException& e) {
   for (const DiagnosticRecord& record : e.Records())
