@@ -187,7 +187,9 @@ TEST_P(ConversionTest, TheCommandsSummaries) {
   EXPECT_EQ(text.size(), 127u) << r.err;
   EXPECT_EQ(r.err.rfind("KORVEL->TQF: Ошибка конверсии файла '...", 0), 0u) << r.err;
   EXPECT_NE(r.err.find(std::string(50, 'p') + "'\n"), std::string::npos);
-  EXPECT_NE(r.err.find(Raw(std::string(200, 'p')) + ": no such file\n"), std::string::npos);
+  EXPECT_NE(r.err.find(Raw(std::string(200, 'p')) + ": none of its channels (Z) is selected"),
+            std::string::npos);
+  EXPECT_EQ(r.exit_status, 1);
 }
 
 TEST_P(ConversionTest, DamagedRawFilesAreSkippedAndTheGoodOnesConvert) {
