@@ -128,29 +128,6 @@ TEST_F(WalkedFolderTest, OnlyTheSitesOwnLinksAreFollowed) {
   }
 }
 
-// A link at a file's own name is never gone through, whoever made it; it
-// is removed as itself.
-TEST_F(WalkedFolderTest, NoFileIsOpenedThroughALinkAtItsName) {
-  fs::create_directories(dir / "root");
-  test::WriteFileBytes(dir / "precious", "precious");
-  Link("root/f", dir / "precious", kRoot);
-  Link("root/g", dir / "made-through", kRoot);
-  const WalkedFolder root = WalkedFolder::Root(dir / "root");
-  for (const char* name : {"f", "g"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(root.CreateNewFile(name), -1);
-    EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(root.OpenForExtending(name), -1);
-    EXPECT_EQ(errno, ELOOP);
-    EXPECT_EQ(root.OpenForLocking(name), -1);
-    EXPECT_EQ(errno, ELOOP);
-    EXPECT_EQ(root.Kind(name), WalkedFolder::Entry::kLink);
-  }
-  EXPECT_TRUE(root.Remove("f"));
-  EXPECT_EQ(test::ReadFileBytes(dir / "precious"), "precious");
-  EXPECT_FALSE(fs::exists(dir / "made-through"));
-}
-
 // A walk never leaves the tree by its own names.
 TEST(WalkedFolder, NamesThatLeaveTheTreeAreRefused) {
   test::TempDir dir;
