@@ -57,7 +57,9 @@ int OpenBeneath(int at, const fs::path& relative) {
   how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
   const long fd = ::syscall(SYS_openat2, at, relative.c_str(), &how, sizeof how);
-  if (fd < 0 && errno == ENOSYS) absent.store(true, std::memory_order_relaxed);
+  // A kernel without it, or a sandbox that forbids it (EPERM), never gives it.
+  if (fd < 0 && (errno == ENOSYS || errno == EPERM || errno == E2BIG || errno == EINVAL))
+    absent.store(true, std::memory_order_relaxed);
   return static_cast<int>(fd);
 #else
   (void)at;
