@@ -104,14 +104,37 @@ std::string FileErrorText(const FileError& error) {
   return std::string("File ") + what + " error '" + error.path + "'";
 }
 
+std::string LinkRefusalText(const WalkFailure& failure) {
+  const std::string link = DisplayPath(failure.link);
+  switch (failure.refusal) {
+    case WalkFailure::Refusal::kLinkOwner:
+      return link + ": a link owned by " + failure.owner +
+             "; only links of the output root's owner (" + failure.root_owner +
+             ") or of root are followed";
+    case WalkFailure::Refusal::kTargetOwner:
+      return link + ": a link to a folder owned by " + failure.owner +
+             "; only folders of the output root's owner (" + failure.root_owner + ") are followed";
+    case WalkFailure::Refusal::kTargetNotFolder:
+      return link + ": a link to no folder; not followed";
+    case WalkFailure::Refusal::kNone:
+      break;
+  }
+  return {};
+}
+
 void FileErrorMessages::FileFailed(const FileError& error) {
-  if (!m_told.emplace(error.operation, error.system_error, error.changed_elsewhere).second) {
+  // A refused link is told once for each link, whatever is behind it.
+  const std::string refusal = error.refused_link ? LinkRefusalText(*error.refused_link) : "";
+  if (!m_told.emplace(error.operation, error.system_error, error.changed_elsewhere, refusal)
+           .second) {
     ++m_held_back;
     return;
   }
   std::string text = FileErrorText(error);
   if (m_with_reason && error.changed_elsewhere)
     text += "\n  the file is not as this program left it: another program changed it";
+  else if (m_with_reason && !refusal.empty())
+    text += "\n  " + refusal;
   else if (m_with_reason && error.system_error != 0)
     text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);

@@ -32,13 +32,18 @@ std::string FileErrorText(const FileError& error);
 //   "channel Z appears twice in FILE; the second is left"
 std::string RawDataLeftText(const RawDataLeft& left);
 
+// Why a link on the way to a file was not followed (English, as the system's
+// reasons are shown on the command line): the link and what is wrong with it.
+std::string LinkRefusalText(const WalkFailure& failure);
+
 // The operator is told of a file error as it happens, under "Korvel->TQF"
 // with the error icon; with `with_reason`, the system's reason follows on the
 // next line (the command line shows it, the window does not). Each kind of
-// failure (the operation and the system's reason) is told once in a command,
-// with the first file it struck: a full or read-only disk fails every flush
-// of every channel alike, and after a failed file each new one is tried
-// again. The end of the command tells how many more were held back.
+// failure (the operation and the system's reason, or the link refused) is
+// told once in a command, with the first file it struck: a full or read-only
+// disk fails every flush of every channel alike, and after a failed file each
+// new one is tried again. The end of the command tells how many more were
+// held back.
 class FileErrorMessages : public FileErrorSink {
  public:
   explicit FileErrorMessages(Notifier& notifier, bool with_reason = false)
@@ -51,7 +56,7 @@ class FileErrorMessages : public FileErrorSink {
  private:
   Notifier& m_notifier;
   bool m_with_reason;
-  std::set<std::tuple<FileOperation, int, bool>> m_told;
+  std::set<std::tuple<FileOperation, int, bool, std::string>> m_told;
   std::uint64_t m_held_back = 0;
 };
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/walked_folder.h"
+
 namespace korvel {
 
 enum class FileOperation { kCreate, kOpen, kWrite, kRead };
@@ -19,6 +21,9 @@ struct FileError {
   // The file to be extended is not as this program left it (another program
   // grew, cut or replaced it): nothing was written to it.
   bool changed_elsewhere = false;
+  // A link on the way to the file that this program would not follow
+  // (platform/walked_folder.h): nothing was done to the file.
+  std::optional<WalkFailure> refused_link = std::nullopt;
 };
 
 // Nothing when the operation succeeded.

@@ -57,9 +57,18 @@ struct StationBuffer {
 
 // Why a station's lock was not taken.
 struct StationLockRefusal {
-  enum class Reason { kHeldElsewhere, kUnavailable, kStopped } reason = Reason::kHeldElsewhere;
+  enum class Reason {
+    kHeldElsewhere,
+    kUnavailable,
+    kStopped,
+    // A link in the place of the station's folder or its lock file: refused,
+    // and reported as an output failure already.
+    kOutputRefused,
+  } reason = Reason::kHeldElsewhere;
   std::string lock_file;  // UTF-8, for the operator
   int system_error = 0;   // kUnavailable: errno
+  // kUnavailable: a link in the station folder's place, not followed.
+  std::optional<WalkFailure> refused_link = std::nullopt;
 };
 
 class OutputWriter {
@@ -114,6 +123,8 @@ class OutputWriter {
   // when it is held, else why not. A folder where no lock can be taken is
   // refused too: a lock that cannot be had protects nothing. (A station
   // folder that cannot be made at all is let be: nothing can be written.)
+  // The folder is reached as the station's files are; a link there, or at
+  // the lock file, that is not to be followed is an output failure.
   std::optional<StationLockRefusal> LockStation(const std::string& station, double wait_seconds,
                                                 const std::function<bool()>& stop = {});
   bool HoldsStationLock(const std::string& station) const;
