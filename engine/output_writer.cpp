@@ -43,12 +43,10 @@ void ClearPending(ChannelBuffer& buffer) {
 OutputWriter::OutputWriter(Catalogue& catalogue, FileErrorSink& errors)
     : m_errors(errors),
       m_failures(errors),
-      m_context{catalogue, m_failures, {}, 0, false, false, {}},
+      m_context{catalogue, m_failures, {}, 0, false, false},
       // A quarter of what the process may open, so that raw files, the
       // catalogue's driver and new output files always find descriptors.
-      m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {
-  m_context.commit_group = [this] { CommitGroup(); };
-}
+      m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {}
 
 // The files' own destructors cut back whatever was never settled.
 OutputWriter::~OutputWriter() { AbandonGroup(); }
@@ -216,6 +214,43 @@ void OutputWriter::FinishRawFile() {
   });
 }
 
+std::vector<std::string> OutputWriter::StagedStations() const {
+  std::vector<std::string> stations;
+  for (const StationBuffer& station : m_stations)
+    if (std::any_of(station.channels.begin(), station.channels.end(),
+                    [](const ChannelBuffer& c) { return c.file && c.file->Staged(); }))
+      stations.push_back(station.name);
+  return stations;
+}
+
+void OutputWriter::FinishStagedFiles(const std::string& station_name) {
+  Settled([&] {
+    for (StationBuffer& station : m_stations)
+      if (station.name == station_name)
+        for (ChannelBuffer& channel : station.channels)
+          if (channel.file && channel.file->Staged()) {
+            channel.file->Finish();
+            channel.file->Confirm();
+          }
+    CommitGroup();
+    for (StationBuffer& station : m_stations)
+      for (ChannelBuffer& channel : station.channels) {
+        if (channel.file) NoteLatestRow(*channel.file);
+        if (channel.file && !channel.file->Extendable()) channel.file.reset();
+      }
+  });
+}
+
+void OutputWriter::DropStagedFiles(const std::string& station_name) {
+  for (StationBuffer& station : m_stations)
+    if (station.name == station_name)
+      for (ChannelBuffer& channel : station.channels)
+        if (channel.file && channel.file->Staged()) {
+          channel.file->CutBackToConfirmed();
+          channel.file.reset();
+        }
+}
+
 void OutputWriter::Settle() {
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels) {
@@ -225,6 +260,11 @@ void OutputWriter::Settle() {
   // The refused statement took the whole group with it: every file of the
   // group goes back to its committed row.
   AbandonGroup();
+  // A refused run replaces nothing: every staged file goes, finished or not,
+  // and the older files keep their rows.
+  ForEachFile([](OutputFile& file) {
+    if (file.Staged()) file.CutBackToConfirmed();
+  });
   // A second catalogue error is not passed on: the first one is what the
   // operator sees. The database that refused once is not asked again for
   // each file: the rest go back to their rows.
@@ -348,6 +388,9 @@ bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer
 void OutputWriter::EndCurrentFile(ChannelBuffer& buffer) {
   if (!buffer.file) return;
   buffer.file->Close();
+  // The channel has moved on: a staged file replaces its older one with the
+  // raw file's rows.
+  buffer.file->Finish();
   // A file of the open group stays until the group ends: a rollback cuts it back.
   if (buffer.file->RowOwed() || buffer.file->InGroup()) m_ended.push_back(std::move(*buffer.file));
   buffer.file.reset();

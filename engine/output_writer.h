@@ -84,6 +84,19 @@ class OutputWriter {
   // database still answers, else their files cut back; the error goes on.
   void FinishRawFile();
 
+  // A new file whose name an older file holds stays staged beside it, with
+  // no row, until it is finished: when its channel moves on to another file,
+  // or when the run ends without being cut short (FinishStagedFiles). It then
+  // replaces the older file and row at once. A run cut short gives its
+  // staged files up (DropStagedFiles), and a refused statement gives up
+  // every one: the older files and rows stay exactly as they were.
+  std::vector<std::string> StagedStations() const;
+  // The station's staged files are finished: rows sent and committed, each
+  // file moved over its older one. A catalogue error settles the writer and
+  // goes on.
+  void FinishStagedFiles(const std::string& station);
+  void DropStagedFiles(const std::string& station);
+
   // With coalescing on (the programs turn it on; off, every flush sends its
   // update at once), an extended file's row is sent once, by FinishRawFile,
   // and the file stays open between flushes (at most KeptFileLimit() of
