@@ -98,6 +98,7 @@ void OutputWriter::SetOutputRoot(const std::string& root) {
     for (ChannelBuffer& channel : station.channels) channel.file.reset();
   m_ended.clear();
   m_latest_rows.clear();
+  m_held_times.clear();
   m_output_root = root;
 }
 
@@ -133,38 +134,87 @@ void OutputWriter::AppendBlock(const std::string& station_name, const std::strin
                                double rate, double cal, double per, EpochSeconds block_start,
                                int count, const float* samples) {
   Settled([&] {
-    const std::size_t station = FindStation(station_name);
-    const std::size_t channel = FindChannel(station, channel_name, rate, cal, per);
-
-    if (TakesOtherValues(m_stations[station].channels[channel], rate, cal, per)) {
-      FlushChannel(station, channel);
-      ChannelBuffer& buffer = m_stations[station].channels[channel];
-      EndCurrentFile(buffer);
-      buffer.sampling_rate = rate;
-      buffer.calibration_value = cal;
-      buffer.calibration_period = per;
-      MakePending(buffer, block_start, count / rate, count, samples);
+    if (!m_continue) {
+      TakeBlock(station_name, channel_name, rate, cal, per, block_start, count, samples);
       return;
     }
-
-    ChannelBuffer& buffer = m_stations[station].channels[channel];
+    // Samples whose times the channel's own files hold are not written again:
+    // the rest go on in runs, each at its own start.
     const double interval = 1.0 / rate;
-    const double duration = count * interval;
-    const int pending_count = static_cast<int>(buffer.pending.size());
-    // Nothing pending never continues, whatever the block's start and
-    // interval. At one sample per second or slower blocks are never merged:
-    // such a block already spans hours, and merging would only hold its
-    // samples back.
-    if (buffer.pending.empty() ||
-        std::fabs(buffer.pending_start + buffer.pending_duration - block_start) > interval ||
-        pending_count + count > kMergeLimit || buffer.sampling_rate <= 1.0) {
-      FlushChannel(station, channel);
-      MakePending(m_stations[station].channels[channel], block_start, duration, count, samples);
-      return;
+    const std::vector<std::pair<int, int>> runs = UnheldRuns(
+        block_start, interval, count,
+        HeldSpans(station_name, channel_name, block_start, block_start + count * interval));
+    int taken = 0;
+    for (const auto& [first, last] : runs) {
+      TakeBlock(station_name, channel_name, rate, cal, per, block_start + first * interval,
+                last - first, samples + first);
+      taken += last - first;
     }
-    buffer.pending.insert(buffer.pending.end(), samples, samples + count);
-    buffer.pending_duration += duration;
+    if (taken < count) NoteSkipped(station_name, channel_name, count - taken, interval);
   });
+}
+
+void OutputWriter::TakeBlock(const std::string& station_name, const std::string& channel_name,
+                             double rate, double cal, double per, EpochSeconds block_start,
+                             int count, const float* samples) {
+  const std::size_t station = FindStation(station_name);
+  const std::size_t channel = FindChannel(station, channel_name, rate, cal, per);
+
+  if (TakesOtherValues(m_stations[station].channels[channel], rate, cal, per)) {
+    FlushChannel(station, channel);
+    ChannelBuffer& buffer = m_stations[station].channels[channel];
+    EndCurrentFile(buffer);
+    buffer.sampling_rate = rate;
+    buffer.calibration_value = cal;
+    buffer.calibration_period = per;
+    MakePending(buffer, block_start, count / rate, count, samples);
+    return;
+  }
+
+  ChannelBuffer& buffer = m_stations[station].channels[channel];
+  const double interval = 1.0 / rate;
+  const double duration = count * interval;
+  const int pending_count = static_cast<int>(buffer.pending.size());
+  // Nothing pending never continues, whatever the block's start and
+  // interval. At one sample per second or slower blocks are never merged:
+  // such a block already spans hours, and merging would only hold its
+  // samples back.
+  if (buffer.pending.empty() ||
+      std::fabs(buffer.pending_start + buffer.pending_duration - block_start) > interval ||
+      pending_count + count > kMergeLimit || buffer.sampling_rate <= 1.0) {
+    FlushChannel(station, channel);
+    MakePending(m_stations[station].channels[channel], block_start, duration, count, samples);
+    return;
+  }
+  buffer.pending.insert(buffer.pending.end(), samples, samples + count);
+  buffer.pending_duration += duration;
+}
+
+std::span<const HeldSpan> OutputWriter::HeldSpans(const std::string& station,
+                                                  const std::string& channel, EpochSeconds from,
+                                                  EpochSeconds to) {
+  HeldTimes& held = m_held_times[std::make_pair(station, channel)];
+  if (held.asked && from >= held.from && to <= held.to) return held.spans;
+  held = {true, from, std::max(to, from + kHeldLookAhead), {}};
+  for (const CataloguedFile& row :
+       m_context.catalogue.OwnFilesNear(station, channel, held.from, held.to))
+    if (std::isfinite(row.tbegin) && std::isfinite(row.tqty) && row.tqty > 0.0)
+      held.spans.push_back({row.tbegin, row.tbegin + row.tqty});
+  return held.spans;
+}
+
+void OutputWriter::NoteSkipped(const std::string& station, const std::string& channel, int count,
+                               double interval) {
+  auto known = std::find_if(m_skipped.begin(), m_skipped.end(), [&](const SkippedSamples& s) {
+    return s.station == station && s.channel == channel;
+  });
+  if (known == m_skipped.end()) known = m_skipped.insert(m_skipped.end(), {station, channel});
+  known->samples += static_cast<std::uint64_t>(count);
+  known->seconds += count * interval;
+}
+
+std::vector<SkippedSamples> OutputWriter::TakeSkippedSamples() {
+  return std::exchange(m_skipped, {});
 }
 
 // A flush chooses the file (the current one, when the pending samples
@@ -252,6 +302,8 @@ void OutputWriter::DropStagedFiles(const std::string& station_name) {
 }
 
 void OutputWriter::Settle() {
+  m_held_times.clear();
+  m_skipped.clear();
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels) {
       ClearPending(channel);
@@ -340,6 +392,19 @@ const CataloguedFile* OutputWriter::LatestOwnRow(const StationBuffer& station,
 void OutputWriter::NoteLatestRow(const OutputFile& file) {
   if (file.CurrentState() != OutputFile::State::kConfirmed) return;
   const FileDescription& d = file.Description();
+  // The times its committed row holds, where the channel's are known: a file
+  // of one start is one span, however often its row grew or was replaced.
+  if (const auto held = m_held_times.find(std::make_pair(d.station, d.channel));
+      held != m_held_times.end()) {
+    std::vector<HeldSpan>& spans = held->second.spans;
+    const HeldSpan span{file.Start(), file.Start() + file.Duration()};
+    const auto same = std::find_if(spans.begin(), spans.end(),
+                                   [&](const HeldSpan& s) { return s.begin == span.begin; });
+    if (same == spans.end())
+      spans.push_back(span);
+    else
+      *same = span;
+  }
   auto known = m_latest_rows.find(std::make_pair(d.station, d.channel));
   // A channel never looked up is looked up when it needs it.
   if (known == m_latest_rows.end()) return;
@@ -488,6 +553,7 @@ void OutputWriter::UnlockStation(const std::string& station) {
   m_station_locks.erase(station);
   // Another converter may write the station's rows once the lock is gone.
   std::erase_if(m_latest_rows, [&](const auto& entry) { return entry.first.first == station; });
+  std::erase_if(m_held_times, [&](const auto& entry) { return entry.first.first == station; });
 }
 
 }  // namespace korvel

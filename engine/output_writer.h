@@ -16,11 +16,14 @@
 #include <list>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/catalogue.h"
 #include "engine/file_error.h"
+#include "engine/held_times.h"
 #include "engine/output_file.h"
 #include "engine/time_arithmetic.h"
 #include "platform/file_lock.h"
@@ -32,6 +35,9 @@ inline constexpr int kMaxFileMinutes = 60;
 // Extended files kept open at once while coalescing; fewer when the process
 // may open few files.
 inline constexpr std::size_t kMaxKeptFiles = 64;
+// How far ahead of a block the times a channel's own files hold are asked
+// for at once, while continuing across runs.
+inline constexpr double kHeldLookAhead = 86400.0;
 
 struct ChannelBuffer {
   double sampling_rate = 0.0;
@@ -114,8 +120,14 @@ class OutputWriter {
   // Only a channel's latest row can be continued, and it is asked for once
   // while the station is held (the lock keeps other converters' rows out).
   // It is then extended and its row updated as if that run had gone on.
+  // Samples whose times the channel's own files already hold (our rows of
+  // its station and channel, this run's included once their raw file is
+  // done) are not written again, so that the same job run twice changes
+  // nothing; the rest go on as if the held ones were not there.
   void SetContinueAcrossRuns(bool on) { m_continue = on; }
   bool ContinuesAcrossRuns() const { return m_continue; }
+  // The samples left out so, per station and channel, since the last call.
+  std::vector<SkippedSamples> TakeSkippedSamples();
   // Rows owed by files whose raw file is not finished yet.
   std::size_t RowsOwed() const;
 
@@ -157,6 +169,14 @@ class OutputWriter {
     std::uint64_t count = 0;
   };
 
+  // A block whose samples are all to be written.
+  void TakeBlock(const std::string& station, const std::string& channel, double rate, double cal,
+                 double per, EpochSeconds block_start, int count, const float* samples);
+  // The times the channel's own files hold from `from` to `to` at least.
+  std::span<const HeldSpan> HeldSpans(const std::string& station, const std::string& channel,
+                                      EpochSeconds from, EpochSeconds to);
+  void NoteSkipped(const std::string& station, const std::string& channel, int count,
+                   double interval);
   std::size_t FindStation(const std::string& station);
   std::size_t FindChannel(std::size_t station, const std::string& channel, double rate, double cal,
                           double per);
@@ -169,6 +189,7 @@ class OutputWriter {
   // The channel's latest own row: asked of the catalogue once while the
   // station is held, then kept up to date with the rows this writer sends.
   const CataloguedFile* LatestOwnRow(const StationBuffer& station, const ChannelBuffer& buffer);
+  // A file's row is committed: the latest row and the held times know it.
   void NoteLatestRow(const OutputFile& file);
   // A file this process is filling or owes a row: its state here is newer
   // than its row, and it is not the guard's to take.
@@ -209,6 +230,16 @@ class OutputWriter {
   // By station and channel; nothing for a channel without own rows.
   std::map<std::pair<std::string, std::string>, std::optional<CataloguedFile>> m_latest_rows;
   std::uint64_t m_locked_out = 0;
+  struct HeldTimes {
+    bool asked = false;
+    EpochSeconds from = 0.0, to = 0.0;
+    std::vector<HeldSpan> spans;
+  };
+  // By station and channel, while continuing and the station is held (no
+  // other converter adds rows meanwhile): asked of the catalogue once a day
+  // of samples, and kept up to date with the rows this writer commits.
+  std::map<std::pair<std::string, std::string>, HeldTimes> m_held_times;
+  std::vector<SkippedSamples> m_skipped;
 };
 
 }  // namespace korvel
