@@ -154,20 +154,45 @@ void CFileList::ForgetOwnFile(const std::string& cpath) {
   DeleteOwnFileRow(m_database, Cp1251ToUtf8(cpath));
 }
 
-std::string LatestOwnFileQuery(CDatabase& db) {
-  // Descending through the index on (STA, CH, TBEGIN), the first of our own
-  // rows is the answer: the scan stops there. A NULL TBEGIN sorts first on
-  // some servers and is no start to continue from.
-  const std::string select =
-      "CPATH, " + ExactDouble(db, "TBEGIN") + ", " + ExactDouble(db, "TQTY") + ", " +
-      ExactDouble(db, "SPS") + ", " + ExactDouble(db, "CALIB") + ", " + ExactDouble(db, "CALPER") +
-      " FROM FILELIST WHERE " + ExactMatch(db, "STA") + " AND " + ExactMatch(db, "CH") + " AND " +
-      ExactMatch(db, "CREATER") + " AND TBEGIN IS NOT NULL ORDER BY TBEGIN DESC";
-  // The one-row forms of the dialects; SQLite counts as Access by kind.
+namespace {
+
+// Our own rows of a station and channel with what a CataloguedFile takes,
+// TBEGIN narrowed further by `condition`.
+std::string OwnRowsSelect(CDatabase& db, const std::string& condition) {
+  return "CPATH, " + ExactDouble(db, "TBEGIN") + ", " + ExactDouble(db, "TQTY") + ", " +
+         ExactDouble(db, "SPS") + ", " + ExactDouble(db, "CALIB") + ", " +
+         ExactDouble(db, "CALPER") + " FROM FILELIST WHERE " + ExactMatch(db, "STA") + " AND " +
+         ExactMatch(db, "CH") + " AND " + ExactMatch(db, "CREATER") + " AND " + condition;
+}
+
+// The statement's first row alone, in the dialect's form.
+std::string FirstRowOnly(CDatabase& db, const std::string& select) {
+  // SQLite counts as Access by kind.
   if (db.Kind() == DbmsKind::MsSql || (db.Kind() == DbmsKind::Access && !db.IsSqliteConnection()))
     return "SELECT TOP 1 " + select;
   if (db.Kind() == DbmsKind::Oracle) return "SELECT " + select + " FETCH FIRST 1 ROWS ONLY";
   return "SELECT " + select + " LIMIT 1";
+}
+
+// The fetched row of an OwnRowsSelect; nothing for one that names no whole
+// file. A fixed-width column pads the path with blanks.
+std::optional<CataloguedFile> FetchedOwnRow(CStatement& select) {
+  const auto cpath = select.Get<std::string>(1);
+  const auto tbegin = select.Get<double>(2);
+  const auto tqty = select.Get<double>(3);
+  const auto sps = select.Get<double>(4);
+  if (!cpath || !tbegin || !tqty || !sps) return std::nullopt;
+  return CataloguedFile{Utf8ToCp1251(Unpadded(*cpath)), *tbegin, *tqty, *sps, select.Get<double>(5),
+                        select.Get<double>(6)};
+}
+
+}  // namespace
+
+std::string LatestOwnFileQuery(CDatabase& db) {
+  // Descending through the index on (STA, CH, TBEGIN), the first of our own
+  // rows is the answer: the scan stops there. A NULL TBEGIN sorts first on
+  // some servers and is no start to continue from.
+  return FirstRowOnly(db, OwnRowsSelect(db, "TBEGIN IS NOT NULL ORDER BY TBEGIN DESC"));
 }
 
 std::optional<CataloguedFile> CFileList::LatestOwnFile(const std::string& station,
@@ -177,20 +202,35 @@ std::optional<CataloguedFile> CFileList::LatestOwnFile(const std::string& statio
   BindExact(db, select, 1, {Cp1251ToUtf8(station), Cp1251ToUtf8(channel), kOwnCreator});
   select.Execute();
   std::optional<CataloguedFile> latest;
-  if (select.Fetch()) {
-    const auto cpath = select.Get<std::string>(1);
-    const auto tbegin = select.Get<double>(2);
-    const auto tqty = select.Get<double>(3);
-    const auto sps = select.Get<double>(4);
-    // A row that names no whole file is nothing to continue. A fixed-width
-    // column pads the path with blanks.
-    if (cpath && tbegin && tqty && sps)
-      latest = CataloguedFile{
-          Utf8ToCp1251(Unpadded(*cpath)), *tbegin, *tqty, *sps, select.Get<double>(5),
-          select.Get<double>(6)};
-  }
+  if (select.Fetch()) latest = FetchedOwnRow(select);
   select.CloseCursor();
   return latest;
+}
+
+std::vector<CataloguedFile> CFileList::OwnFilesNear(const std::string& station,
+                                                    const std::string& channel, double from,
+                                                    double to) {
+  CDatabase& db = m_database;
+  const std::initializer_list<std::string> names = {Cp1251ToUtf8(station), Cp1251ToUtf8(channel),
+                                                    kOwnCreator};
+  std::vector<CataloguedFile> rows;
+  CStatement& before =
+      db.Prepared(FirstRowOnly(db, OwnRowsSelect(db, "TBEGIN < ? ORDER BY TBEGIN DESC")));
+  before.Bind(BindExact(db, before, 1, names), from);
+  before.Execute();
+  if (before.Fetch())
+    if (auto row = FetchedOwnRow(before)) rows.push_back(std::move(*row));
+  before.CloseCursor();
+  CStatement& within =
+      db.Prepared("SELECT " + OwnRowsSelect(db, "TBEGIN >= ? AND TBEGIN < ? ORDER BY TBEGIN"));
+  const int next = BindExact(db, within, 1, names);
+  within.Bind(next, from);
+  within.Bind(next + 1, to);
+  within.Execute();
+  while (within.Fetch())
+    if (auto row = FetchedOwnRow(within)) rows.push_back(std::move(*row));
+  within.CloseCursor();
+  return rows;
 }
 
 bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {

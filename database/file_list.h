@@ -42,6 +42,8 @@ class CFileList : public Catalogue {
   void ForgetOwnFile(const std::string& cpath) override;
   std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
                                               const std::string& channel) override;
+  std::vector<CataloguedFile> OwnFilesNear(const std::string& station, const std::string& channel,
+                                           double from, double to) override;
 
   // The row as stored (UTF-8, exactly the bytes of the catalogue), then the
   // file when there is one. False when the row could not be deleted: the

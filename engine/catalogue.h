@@ -91,6 +91,14 @@ class Catalogue {
   // rows the channel has.
   virtual std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
                                                       const std::string& channel) = 0;
+
+  // Our own rows of the station and channel that may hold times in [from,
+  // to): each that begins there, and the latest that begins before it (our
+  // own files of a channel do not overlap). Rows without TBEGIN or TQTY are
+  // left out. Two lookups through the index on (STA, CH, TBEGIN).
+  virtual std::vector<CataloguedFile> OwnFilesNear(const std::string& station,
+                                                   const std::string& channel, double from,
+                                                   double to) = 0;
 };
 
 }  // namespace korvel

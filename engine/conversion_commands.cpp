@@ -83,6 +83,24 @@ bool Refused(const std::string& station, ConversionHost& host, OutputWriter& wri
   return false;
 }
 
+// The end of a station's work, or of a command's: a file staged to replace
+// an older one is finished under its station's lock, unless the work was cut
+// short; then it goes, and the older file stays as its row says.
+void EndStagedFiles(ConversionHost& host, OutputWriter& writer) {
+  const bool cut_short = host.StopRequested();
+  for (const std::string& station : writer.StagedStations()) {
+    if (cut_short) {
+      writer.DropStagedFiles(station);
+      continue;
+    }
+    const StationHold hold(station, host, writer);
+    if (hold.Held())
+      writer.FinishStagedFiles(station);
+    else
+      writer.DropStagedFiles(station);
+  }
+}
+
 }  // namespace
 
 std::string FileErrorText(const FileError& error) {
@@ -206,6 +224,7 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
     if (!hold.Held()) continue;
     try {
       outcome.converted += ScanDirectory(station, host, writer, start, length);
+      EndStagedFiles(host, writer);
     } catch (const CatalogueError& e) {
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;
@@ -257,6 +276,15 @@ CommandOutcome ConvertChosenFiles(const std::string& current_station,
     }
     ++outcome.converted;
   }
+  if (!outcome.catalogue_error) {
+    try {
+      EndStagedFiles(host, writer);
+    } catch (const CatalogueError& e) {
+      outcome.catalogue_error = true;
+      ShowError(host, e.what());
+      r = 0;
+    }
+  }
   before.Note(outcome, writer);
   outcome.stopped = host.StopRequested();
   host.EnableCommands();
@@ -290,6 +318,7 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
   }
   try {
     outcome.converted = ScanDirectory(current_station, host, writer, 0.0, 0.0, folder);
+    EndStagedFiles(host, writer);
     before.Note(outcome, writer);
     outcome.stopped = host.StopRequested();
     writer.EndCommand();

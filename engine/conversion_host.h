@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/held_times.h"
 #include "platform/notifier.h"
 
 namespace korvel {
@@ -37,6 +38,11 @@ class ConversionHost {
   virtual void BeginWaitCursor() {}
   virtual void EndWaitCursor() {}
   virtual Notifier& Operator() = 0;
+  // Samples of a raw file that were not written again, per channel, because
+  // the channel's own files already hold their times (output continuing
+  // across runs). The operator is told, under "KORVEL->TQF".
+  virtual void SamplesSkipped(const std::filesystem::path& raw_file,
+                              const std::vector<SkippedSamples>& skipped);
   // Called once for every raw file that ConvertRawFile converted.
   virtual void FileConverted(const std::filesystem::path& /*path*/, std::uint64_t /*bytes*/) {}
   // True once the operator has asked the work to stop (an interrupt): the

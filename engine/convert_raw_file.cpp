@@ -161,6 +161,8 @@ int ConvertParsedRawFile(const std::filesystem::path& path, RawFileReader& file,
   // What was handed over is written even when stopping, and every row is
   // current when the raw file is done.
   writer.FinishRawFile();
+  if (const std::vector<SkippedSamples> skipped = writer.TakeSkippedSamples(); !skipped.empty())
+    host.SamplesSkipped(path, skipped);
   if (!whole || left || writer.OutputFailures() != failures_before) return 0;
   host.FileConverted(path, parsed.size);
   return 1;

@@ -58,6 +58,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       m_registered(other.m_registered),
       m_in_group(std::exchange(other.m_in_group, false)),
       m_staged(std::exchange(other.m_staged, false)),
+      m_finished(other.m_finished),
       m_duration(other.m_duration),
       m_samples(other.m_samples),
       m_sent(other.m_sent),
@@ -119,14 +120,23 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
   m_state = State::kAhead;
   m_samples = samples.size();
   m_staged = staged;
+  // A staged file's row waits until the file is finished: the older file's
+  // row stands until then.
+  if (!m_staged) Register();
+  return Extendable();
+}
+
+void OutputFile::Register() {
+  const FileDescription& d = m_description;
   JoinGroup();
   try {
-    m_context->catalogue.RegisterNewFile(m_relative_path, d.station, d.channel, m_start, duration,
+    m_context->catalogue.RegisterNewFile(m_relative_path, d.station, d.channel, m_start, m_duration,
                                          d.sampling_rate, d.calibration_value, d.calibration_period,
                                          1, kDataTypeFloat);
   } catch (const CatalogueError&) {
     // No row, no file; an older file of the name is still whole, since the
     // new one never took its place. The group's rollback has nothing of it.
+    DropGathered();
     Failed(RemoveTqfFile(m_output_root, WrittenPath()));
     m_state = State::kLeft;
     m_in_group = false;
@@ -136,15 +146,9 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
   m_registered = true;
   m_sent = m_samples;
   m_state = State::kConfirmed;
-  if (!m_in_group) {
-    RowsCommitted();
-    TakeStagedName();
-  } else if (m_staged) {
-    // Nothing is appended beside the name: the row is committed, and the
-    // file takes its name, before anything else happens to it.
-    m_context->commit_group();
-  }
-  return Extendable();
+  if (m_in_group) return;
+  RowsCommitted();
+  TakeStagedName();
 }
 
 bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_open) {
@@ -152,11 +156,11 @@ bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_
   FileResult result;
   if (!keep_open) {
     Close();
-    result = ExtendTqfFile(m_output_root, m_relative_path, samples, m_samples);
+    result = ExtendTqfFile(m_output_root, WrittenPath(), samples, m_samples);
   } else if (m_fd < 0) {
     // Opened at once, so that a file not as this writer left it is reported
     // with this extension.
-    result = AppendTqfSamples(m_fd, m_output_root, m_relative_path, {}, m_samples);
+    result = AppendTqfSamples(m_fd, m_output_root, WrittenPath(), {}, m_samples);
   }
   if (result) {
     // Another program's change is left to it, untouched; after a failed
@@ -179,7 +183,7 @@ bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_
 
 bool OutputFile::WriteOut() {
   if (m_gathered.empty()) return true;
-  const FileResult result = AppendTqfSampleBlocks(m_fd, m_output_root, m_relative_path, m_gathered);
+  const FileResult result = AppendTqfSampleBlocks(m_fd, m_output_root, WrittenPath(), m_gathered);
   RecycleGathered();
   if (!Failed(result)) return true;
   // The failed write left the file as it was before it; the samples
@@ -192,16 +196,20 @@ bool OutputFile::Close() {
   if (m_fd < 0) return true;
   if (!WriteOut()) return false;
   // What reached the disk is unknown when the close fails: back to the row.
-  if (!Failed(CloseTqfFile(m_fd, m_full_path))) return true;
+  if (!Failed(CloseTqfFile(m_fd, WrittenPath()))) return true;
   CutBackToConfirmed();
   return false;
 }
 
 void OutputFile::Confirm() {
   if (!RowOwed() || !Close()) return;
-  if (m_context->durable &&
-      Failed(SyncTqfFile(m_output_root, m_relative_path, /*new_name=*/false))) {
+  if (m_staged && !m_finished) return;
+  if (m_context->durable && Failed(SyncTqfFile(m_output_root, WrittenPath(), /*new_name=*/false))) {
     CutBackToConfirmed();
+    return;
+  }
+  if (!m_registered) {
+    Register();
     return;
   }
   const FileDescription& d = m_description;
@@ -226,9 +234,17 @@ void OutputFile::CutBackToConfirmed() {
 }
 
 void OutputFile::CutBackTo(std::uint64_t samples, bool catalogued) {
-  if (!catalogued) return;  // a file without a row was removed when its row was refused
-  m_samples = samples;
-  Failed(CutBackTqfFile(m_output_root, m_relative_path, samples));
+  if (catalogued) {
+    m_samples = samples;
+    Failed(CutBackTqfFile(m_output_root, WrittenPath(), samples));
+    return;
+  }
+  // A new file without a row was removed when its row was refused; a staged
+  // one goes now, and its older file stays as its row says.
+  if (!m_staged) return;
+  Failed(RemoveTqfFile(m_output_root, WrittenPath()));
+  m_staged = false;
+  m_samples = 0;
 }
 
 void OutputFile::RowsCommitted() {
@@ -238,7 +254,8 @@ void OutputFile::RowsCommitted() {
 }
 
 void OutputFile::TakeStagedName() {
-  if (!m_staged) return;
+  // Only once a committed row names it: an unfinished staged file has none.
+  if (!m_staged || !m_catalogued) return;
   m_staged = false;
   if (!Failed(CommitTqfFile(m_output_root, m_relative_path))) {
     // The new name on the disk too, as the row already is.

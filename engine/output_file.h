@@ -15,7 +15,14 @@
 //               says after a refused row or a failed write, removed when it
 //               never had a row, or changed by another program.
 // A new file whose name an older file holds is staged beside it (NAME.part)
-// until its row is committed; it then takes the name.
+// with no row until it is finished in this run (its channel moved on, or the
+// run ended without being cut short). Then its row replaces the older one's
+// in one commit, and at once the file takes the name. The commit comes
+// first, as it is the step that can be refused: until it, the older file and
+// its row stay exactly as they were, and a stop, a kill or a refused
+// statement leaves at most a staged file that no row names. Only a kill
+// between the commit and the move leaves the new row at the older file, its
+// bytes whole beside it in NAME.part.
 //
 // Rows may be sent inside a group that the writer commits at once (one
 // transaction per raw file): the file remembers both what its latest row says
@@ -24,7 +31,6 @@
 // committed row, or removes it when no committed row names it.
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,8 +69,6 @@ struct OutputContext {
   std::uint64_t use_clock = 0;  // orders kept files by their last write
   bool durable = false;         // each file's bytes on the disk before its row is sent
   bool group_open = false;      // rows go into the catalogue's open group
-  // Commits the open group: the writer's, since it knows every file of it.
-  std::function<void()> commit_group;
 };
 
 // What a file's row says of it besides its length.
@@ -112,7 +116,11 @@ class OutputFile {
   bool Close();
   // Sends the row the file is owed, its bytes written and closed first. A
   // refused row cuts the file back to the one before, and the error goes on.
+  // A staged file's row waits until the file is finished.
   void Confirm();
+  // The file is finished in this run: a staged one may now replace its
+  // older file, with its next Confirm.
+  void Finish() { m_finished = true; }
   // Back to what its latest row says: the file is closed, cut back (or
   // removed, when no row names it) and never extended again.
   void CutBackToConfirmed();
@@ -131,6 +139,7 @@ class OutputFile {
   // A row of it was sent in the open group.
   bool InGroup() const { return m_in_group; }
   bool KeptOpen() const { return m_fd >= 0; }
+  bool Staged() const { return m_staged; }
   std::uint64_t LastUse() const { return m_last_use; }
   const std::string& RelativePath() const { return m_relative_path; }
   const FileDescription& Description() const { return m_description; }
@@ -140,6 +149,9 @@ class OutputFile {
 
  private:
   bool Failed(FileResult result);
+  // Registers the file with what it holds now. A refused row removes the
+  // file, and the error goes on.
+  void Register();
   bool WriteOut();
   void RecycleGathered();
   // The gathered samples given up and the file closed unwritten.
@@ -161,7 +173,8 @@ class OutputFile {
   bool m_catalogued = false;  // a committed row names the file
   bool m_registered = false;  // a row names it, committed or in the open group
   bool m_in_group = false;
-  bool m_staged = false;  // the bytes wait beside the name for the commit
+  bool m_staged = false;    // the bytes wait beside the name for the commit
+  bool m_finished = false;  // nothing more of this run goes into it
   double m_duration = 0.0;
   std::uint64_t m_samples = 0;    // handed to the file, gathered ones included
   std::uint64_t m_sent = 0;       // what its latest row says

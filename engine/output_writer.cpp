@@ -44,12 +44,10 @@ void ClearPending(ChannelBuffer& buffer) {
 OutputWriter::OutputWriter(Catalogue& catalogue, FileErrorSink& errors)
     : m_errors(errors),
       m_failures(errors),
-      m_context{catalogue, m_failures, {}, 0, false, false, {}},
+      m_context{catalogue, m_failures, {}, 0, false, false},
       // A quarter of what the process may open, so that raw files, the
       // catalogue's driver and new output files always find descriptors.
-      m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {
-  m_context.commit_group = [this] { CommitGroup(); };
-}
+      m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {}
 
 // The files' own destructors cut back whatever was never settled.
 OutputWriter::~OutputWriter() { AbandonGroup(); }
@@ -101,6 +99,7 @@ void OutputWriter::SetOutputRoot(const std::string& root) {
     for (ChannelBuffer& channel : station.channels) channel.file.reset();
   m_ended.clear();
   m_latest_rows.clear();
+  m_held_times.clear();
   m_output_root = root;
 }
 
@@ -136,38 +135,87 @@ void OutputWriter::AppendBlock(const std::string& station_name, const std::strin
                                double rate, double cal, double per, EpochSeconds block_start,
                                int count, const float* samples) {
   Settled([&] {
-    const std::size_t station = FindStation(station_name);
-    const std::size_t channel = FindChannel(station, channel_name, rate, cal, per);
-
-    if (TakesOtherValues(m_stations[station].channels[channel], rate, cal, per)) {
-      FlushChannel(station, channel);
-      ChannelBuffer& buffer = m_stations[station].channels[channel];
-      EndCurrentFile(buffer);
-      buffer.sampling_rate = rate;
-      buffer.calibration_value = cal;
-      buffer.calibration_period = per;
-      MakePending(buffer, block_start, count / rate, count, samples);
+    if (!m_continue) {
+      TakeBlock(station_name, channel_name, rate, cal, per, block_start, count, samples);
       return;
     }
-
-    ChannelBuffer& buffer = m_stations[station].channels[channel];
+    // Samples whose times the channel's own files hold are not written again:
+    // the rest go on in runs, each at its own start.
     const double interval = 1.0 / rate;
-    const double duration = count * interval;
-    const int pending_count = static_cast<int>(buffer.pending.size());
-    // Nothing pending never continues, whatever the block's start and
-    // interval. At one sample per second or slower blocks are never merged:
-    // such a block already spans hours, and merging would only hold its
-    // samples back.
-    if (buffer.pending.empty() ||
-        std::fabs(buffer.pending_start + buffer.pending_duration - block_start) > interval ||
-        pending_count + count > kMergeLimit || buffer.sampling_rate <= 1.0) {
-      FlushChannel(station, channel);
-      MakePending(m_stations[station].channels[channel], block_start, duration, count, samples);
-      return;
+    const std::vector<std::pair<int, int>> runs = UnheldRuns(
+        block_start, interval, count,
+        HeldSpans(station_name, channel_name, block_start, block_start + count * interval));
+    int taken = 0;
+    for (const auto& [first, last] : runs) {
+      TakeBlock(station_name, channel_name, rate, cal, per, block_start + first * interval,
+                last - first, samples + first);
+      taken += last - first;
     }
-    buffer.pending.insert(buffer.pending.end(), samples, samples + count);
-    buffer.pending_duration += duration;
+    if (taken < count) NoteSkipped(station_name, channel_name, count - taken, interval);
   });
+}
+
+void OutputWriter::TakeBlock(const std::string& station_name, const std::string& channel_name,
+                             double rate, double cal, double per, EpochSeconds block_start,
+                             int count, const float* samples) {
+  const std::size_t station = FindStation(station_name);
+  const std::size_t channel = FindChannel(station, channel_name, rate, cal, per);
+
+  if (TakesOtherValues(m_stations[station].channels[channel], rate, cal, per)) {
+    FlushChannel(station, channel);
+    ChannelBuffer& buffer = m_stations[station].channels[channel];
+    EndCurrentFile(buffer);
+    buffer.sampling_rate = rate;
+    buffer.calibration_value = cal;
+    buffer.calibration_period = per;
+    MakePending(buffer, block_start, count / rate, count, samples);
+    return;
+  }
+
+  ChannelBuffer& buffer = m_stations[station].channels[channel];
+  const double interval = 1.0 / rate;
+  const double duration = count * interval;
+  const int pending_count = static_cast<int>(buffer.pending.size());
+  // Nothing pending never continues, whatever the block's start and
+  // interval. At one sample per second or slower blocks are never merged:
+  // such a block already spans hours, and merging would only hold its
+  // samples back.
+  if (buffer.pending.empty() ||
+      std::fabs(buffer.pending_start + buffer.pending_duration - block_start) > interval ||
+      pending_count + count > kMergeLimit || buffer.sampling_rate <= 1.0) {
+    FlushChannel(station, channel);
+    MakePending(m_stations[station].channels[channel], block_start, duration, count, samples);
+    return;
+  }
+  buffer.pending.insert(buffer.pending.end(), samples, samples + count);
+  buffer.pending_duration += duration;
+}
+
+std::span<const HeldSpan> OutputWriter::HeldSpans(const std::string& station,
+                                                  const std::string& channel, EpochSeconds from,
+                                                  EpochSeconds to) {
+  HeldTimes& held = m_held_times[std::make_pair(station, channel)];
+  if (held.asked && from >= held.from && to <= held.to) return held.spans;
+  held = {true, from, std::max(to, from + kHeldLookAhead), {}};
+  for (const CataloguedFile& row :
+       m_context.catalogue.OwnFilesNear(station, channel, held.from, held.to))
+    if (std::isfinite(row.tbegin) && std::isfinite(row.tqty) && row.tqty > 0.0)
+      held.spans.push_back({row.tbegin, row.tbegin + row.tqty});
+  return held.spans;
+}
+
+void OutputWriter::NoteSkipped(const std::string& station, const std::string& channel, int count,
+                               double interval) {
+  auto known = std::find_if(m_skipped.begin(), m_skipped.end(), [&](const SkippedSamples& s) {
+    return s.station == station && s.channel == channel;
+  });
+  if (known == m_skipped.end()) known = m_skipped.insert(m_skipped.end(), {station, channel});
+  known->samples += static_cast<std::uint64_t>(count);
+  known->seconds += count * interval;
+}
+
+std::vector<SkippedSamples> OutputWriter::TakeSkippedSamples() {
+  return std::exchange(m_skipped, {});
 }
 
 // A flush chooses the file (the current one, when the pending samples
@@ -217,7 +265,46 @@ void OutputWriter::FinishRawFile() {
   });
 }
 
+std::vector<std::string> OutputWriter::StagedStations() const {
+  std::vector<std::string> stations;
+  for (const StationBuffer& station : m_stations)
+    if (std::any_of(station.channels.begin(), station.channels.end(),
+                    [](const ChannelBuffer& c) { return c.file && c.file->Staged(); }))
+      stations.push_back(station.name);
+  return stations;
+}
+
+void OutputWriter::FinishStagedFiles(const std::string& station_name) {
+  Settled([&] {
+    for (StationBuffer& station : m_stations)
+      if (station.name == station_name)
+        for (ChannelBuffer& channel : station.channels)
+          if (channel.file && channel.file->Staged()) {
+            channel.file->Finish();
+            channel.file->Confirm();
+          }
+    CommitGroup();
+    for (StationBuffer& station : m_stations)
+      for (ChannelBuffer& channel : station.channels) {
+        if (channel.file) NoteLatestRow(*channel.file);
+        if (channel.file && !channel.file->Extendable()) channel.file.reset();
+      }
+  });
+}
+
+void OutputWriter::DropStagedFiles(const std::string& station_name) {
+  for (StationBuffer& station : m_stations)
+    if (station.name == station_name)
+      for (ChannelBuffer& channel : station.channels)
+        if (channel.file && channel.file->Staged()) {
+          channel.file->CutBackToConfirmed();
+          channel.file.reset();
+        }
+}
+
 void OutputWriter::Settle() {
+  m_held_times.clear();
+  m_skipped.clear();
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels) {
       ClearPending(channel);
@@ -226,6 +313,11 @@ void OutputWriter::Settle() {
   // The refused statement took the whole group with it: every file of the
   // group goes back to its committed row.
   AbandonGroup();
+  // A refused run replaces nothing: every staged file goes, finished or not,
+  // and the older files keep their rows.
+  ForEachFile([](OutputFile& file) {
+    if (file.Staged()) file.CutBackToConfirmed();
+  });
   // A second catalogue error is not passed on: the first one is what the
   // operator sees. The database that refused once is not asked again for
   // each file: the rest go back to their rows.
@@ -301,6 +393,19 @@ const CataloguedFile* OutputWriter::LatestOwnRow(const StationBuffer& station,
 void OutputWriter::NoteLatestRow(const OutputFile& file) {
   if (file.CurrentState() != OutputFile::State::kConfirmed) return;
   const FileDescription& d = file.Description();
+  // The times its committed row holds, where the channel's are known: a file
+  // of one start is one span, however often its row grew or was replaced.
+  if (const auto held = m_held_times.find(std::make_pair(d.station, d.channel));
+      held != m_held_times.end()) {
+    std::vector<HeldSpan>& spans = held->second.spans;
+    const HeldSpan span{file.Start(), file.Start() + file.Duration()};
+    const auto same = std::find_if(spans.begin(), spans.end(),
+                                   [&](const HeldSpan& s) { return s.begin == span.begin; });
+    if (same == spans.end())
+      spans.push_back(span);
+    else
+      *same = span;
+  }
   auto known = m_latest_rows.find(std::make_pair(d.station, d.channel));
   // A channel never looked up is looked up when it needs it.
   if (known == m_latest_rows.end()) return;
@@ -349,6 +454,9 @@ bool OutputWriter::TakeUpEarlierFile(const StationBuffer& station, ChannelBuffer
 void OutputWriter::EndCurrentFile(ChannelBuffer& buffer) {
   if (!buffer.file) return;
   buffer.file->Close();
+  // The channel has moved on: a staged file replaces its older one with the
+  // raw file's rows.
+  buffer.file->Finish();
   // A file of the open group stays until the group ends: a rollback cuts it back.
   if (buffer.file->RowOwed() || buffer.file->InGroup()) m_ended.push_back(std::move(*buffer.file));
   buffer.file.reset();
@@ -471,6 +579,7 @@ void OutputWriter::UnlockStation(const std::string& station) {
   m_station_locks.erase(station);
   // Another converter may write the station's rows once the lock is gone.
   std::erase_if(m_latest_rows, [&](const auto& entry) { return entry.first.first == station; });
+  std::erase_if(m_held_times, [&](const auto& entry) { return entry.first.first == station; });
 }
 
 }  // namespace korvel

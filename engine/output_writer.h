@@ -17,11 +17,14 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/catalogue.h"
 #include "engine/file_error.h"
+#include "engine/held_times.h"
 #include "engine/output_file.h"
 #include "engine/time_arithmetic.h"
 #include "platform/file_lock.h"
@@ -33,6 +36,9 @@ inline constexpr int kMaxFileMinutes = 60;
 // Extended files kept open at once while coalescing; fewer when the process
 // may open few files.
 inline constexpr std::size_t kMaxKeptFiles = 64;
+// How far ahead of a block the times a channel's own files hold are asked
+// for at once, while continuing across runs.
+inline constexpr double kHeldLookAhead = 86400.0;
 
 struct ChannelBuffer {
   double sampling_rate = 0.0;
@@ -94,6 +100,19 @@ class OutputWriter {
   // database still answers, else their files cut back; the error goes on.
   void FinishRawFile();
 
+  // A new file whose name an older file holds stays staged beside it, with
+  // no row, until it is finished: when its channel moves on to another file,
+  // or when the run ends without being cut short (FinishStagedFiles). It then
+  // replaces the older file and row at once. A run cut short gives its
+  // staged files up (DropStagedFiles), and a refused statement gives up
+  // every one: the older files and rows stay exactly as they were.
+  std::vector<std::string> StagedStations() const;
+  // The station's staged files are finished: rows sent and committed, each
+  // file moved over its older one. A catalogue error settles the writer and
+  // goes on.
+  void FinishStagedFiles(const std::string& station);
+  void DropStagedFiles(const std::string& station);
+
   // With coalescing on (the programs turn it on; off, every flush sends its
   // update at once), an extended file's row is sent once, by FinishRawFile,
   // and the file stays open between flushes (at most KeptFileLimit() of
@@ -111,8 +130,14 @@ class OutputWriter {
   // Only a channel's latest row can be continued, and it is asked for once
   // while the station is held (the lock keeps other converters' rows out).
   // It is then extended and its row updated as if that run had gone on.
+  // Samples whose times the channel's own files already hold (our rows of
+  // its station and channel, this run's included once their raw file is
+  // done) are not written again, so that the same job run twice changes
+  // nothing; the rest go on as if the held ones were not there.
   void SetContinueAcrossRuns(bool on) { m_continue = on; }
   bool ContinuesAcrossRuns() const { return m_continue; }
+  // The samples left out so, per station and channel, since the last call.
+  std::vector<SkippedSamples> TakeSkippedSamples();
   // Rows owed by files whose raw file is not finished yet.
   std::size_t RowsOwed() const;
 
@@ -159,6 +184,14 @@ class OutputWriter {
     std::uint64_t count = 0;
   };
 
+  // A block whose samples are all to be written.
+  void TakeBlock(const std::string& station, const std::string& channel, double rate, double cal,
+                 double per, EpochSeconds block_start, int count, const float* samples);
+  // The times the channel's own files hold from `from` to `to` at least.
+  std::span<const HeldSpan> HeldSpans(const std::string& station, const std::string& channel,
+                                      EpochSeconds from, EpochSeconds to);
+  void NoteSkipped(const std::string& station, const std::string& channel, int count,
+                   double interval);
   std::size_t FindStation(const std::string& station);
   std::size_t FindChannel(std::size_t station, const std::string& channel, double rate, double cal,
                           double per);
@@ -171,6 +204,7 @@ class OutputWriter {
   // The channel's latest own row: asked of the catalogue once while the
   // station is held, then kept up to date with the rows this writer sends.
   const CataloguedFile* LatestOwnRow(const StationBuffer& station, const ChannelBuffer& buffer);
+  // A file's row is committed: the latest row and the held times know it.
   void NoteLatestRow(const OutputFile& file);
   // A file this process is filling or owes a row: its state here is newer
   // than its row, and it is not the guard's to take.
@@ -213,6 +247,16 @@ class OutputWriter {
   std::uint64_t m_locked_out = 0;
   std::uint64_t m_raw_data_left = 0;
   std::set<std::pair<RawDataLeft::What, std::string>> m_unreadable_this_command;
+  struct HeldTimes {
+    bool asked = false;
+    EpochSeconds from = 0.0, to = 0.0;
+    std::vector<HeldSpan> spans;
+  };
+  // By station and channel, while continuing and the station is held (no
+  // other converter adds rows meanwhile): asked of the catalogue once a day
+  // of samples, and kept up to date with the rows this writer commits.
+  std::map<std::pair<std::string, std::string>, HeldTimes> m_held_times;
+  std::vector<SkippedSamples> m_skipped;
 };
 
 }  // namespace korvel

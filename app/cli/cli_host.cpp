@@ -5,9 +5,11 @@
 #include "app/cli/cli_messages.h"
 #include "engine/operator_texts.h"
 #include "platform/console.h"
+#include "platform/native_path.h"
 #include "platform/number_text.h"
 #include "platform/process_memory.h"
 #include "platform/stop_request.h"
+#include "platform/text1251.h"
 
 namespace korvel::cli {
 
@@ -66,6 +68,17 @@ void CliHost::FileConverted(const std::filesystem::path&, std::uint64_t bytes) {
   ++m_converted;
   m_bytes += bytes;
   if (m_measure_memory) m_resident_kib.push_back(ResidentKib());
+  ShowProgress();
+}
+
+void CliHost::SamplesSkipped(const std::filesystem::path& raw_file,
+                             const std::vector<SkippedSamples>& skipped) {
+  std::string text = DisplayPath(raw_file) + ": already in the archive, not written again:";
+  for (const SkippedSamples& s : skipped)
+    text += (&s == &skipped.front() ? " " : ", ") + Cp1251ToUtf8(s.station + " " + s.channel) +
+            " " + std::to_string(s.samples) + " samples (" + FixedNumber(s.seconds, 2) + " s)";
+  std::fflush(stdout);
+  std::fprintf(stderr, "%skorvel2tqf-cli: %s\n", m_progress ? "\n" : "", text.c_str());
   ShowProgress();
 }
 

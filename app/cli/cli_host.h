@@ -50,6 +50,8 @@ class CliHost : public ConversionHost {
   void DisableCommands() override {}
   void EnableCommands() override;
   Notifier& Operator() override { return m_notifier; }
+  void SamplesSkipped(const std::filesystem::path& raw_file,
+                      const std::vector<SkippedSamples>& skipped) override;
   void FileConverted(const std::filesystem::path& path, std::uint64_t bytes) override;
   bool StopRequested() const override;
   double LockWaitSeconds() const override;

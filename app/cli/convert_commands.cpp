@@ -178,7 +178,9 @@ void AddConversionOptions(CLI::App* command, ConvertOptions& options) {
                     "file cannot be made or locked is left with exit status 6");
   command->add_flag("--continue", options.continue_output,
                     "let a channel continue the output file of an earlier run that ends where\n"
-                    "its samples begin (as korvel2tqf.ini SYSTEM/CONTINUE=1 does)");
+                    "its samples begin, and leave out raw samples whose times the channel's own\n"
+                    "files already hold, saying how many on standard error (as korvel2tqf.ini\n"
+                    "SYSTEM/CONTINUE=1 does)");
   command->add_flag("--durable", options.durable,
                     "put each output file's bytes on the disk itself (fdatasync) before the\n"
                     "catalogue rows naming it are committed, so that a power cut never leaves\n"

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <map>
+#include <utility>
 
+#include "database/statement.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
 
@@ -126,6 +128,90 @@ TEST_P(ConversionTest, OnlyAnExactFileOfOursAtTheSameRateAndCalibrationIsContinu
   EXPECT_EQ(last[2].tqty, 20.0);
   EXPECT_EQ(fs::file_size(Out(last[2].cpath)), 512u + 4 * 1000);
   ExpectFilesAgreeWithRows();
+}
+
+// Every column of every row as the driver gives it in text, LDDATE included.
+std::vector<std::vector<std::string>> RowsAsStored(const std::string& dsn) {
+  CDatabase reader;
+  EXPECT_EQ(reader.OpenEx(TestConnectString(dsn)), CDatabase::OpenResult::Opened);
+  CStatement s(reader);
+  s.ExecDirect(
+      "SELECT STA, CH, CPATH, CREATER, LDDATE, TBEGIN, TQTY, SPS, CALIB, CALPER, GAIN, DATATYPE, "
+      "FOFF FROM FILELIST ORDER BY CPATH");
+  std::vector<std::vector<std::string>> rows;
+  while (s.Fetch()) {
+    rows.emplace_back();
+    for (int column = 1; column <= 13; ++column)
+      rows.back().push_back(s.Get<std::string>(column).value_or("NULL"));
+  }
+  return rows;
+}
+
+// Every file below the root with its bytes and the time it was last written.
+std::map<std::string, std::pair<std::string, fs::file_time_type>> FilesAndTimes(
+    const std::string& root) {
+  std::map<std::string, std::pair<std::string, fs::file_time_type>> files;
+  for (const auto& [path, bytes] : ReadTree(root))
+    files[path] = {bytes, fs::last_write_time(root + path)};
+  return files;
+}
+
+// Raw samples whose times the channel's own files hold are not written
+// again: the same continuing job run twice leaves every file and row as the
+// first run left it, and a raw file that partly overlaps (its clock 3 ms
+// late) adds just what is new, continuing the file. Both say what they left.
+TEST_P(ConversionTest, AContinuingJobRunAgainWritesOnlyWhatIsNew) {
+  RawFile("KIR", {"Z", "N-S"}, kMarch1, 100.0, 150000).WriteTo(Raw("KIR/a.raw"));
+  RawFile("KIR", {"Z", "N-S"}, kMarch1 + 1500.0, 100.0, 150000, 150000).WriteTo(Raw("KIR/b.raw"));
+  RawFile("KIR", {"Z", "N-S"}, kMarch1 + 750.003, 100.0, 150000, 75000).WriteTo(Raw("KIR/ab.raw"));
+  const auto told = [&](const char* raw, const char* held) {
+    return "korvel2tqf-cli: " + Raw(raw) + ": already in the archive, not written again: KIR Z " +
+           held + ", KIR N-S " + held + "\n";
+  };
+  const struct {
+    const char* what;
+    std::vector<std::string> first, again;
+    std::string err;
+    std::int64_t frames;  // then in the hour's file of each channel
+  } cases[] = {
+      {"the same job",
+       {Raw("KIR/a.raw"), Raw("KIR/b.raw")},
+       {Raw("KIR/a.raw"), Raw("KIR/b.raw")},
+       told("KIR/a.raw", "150000 samples (1500.00 s)") +
+           told("KIR/b.raw", "150000 samples (1500.00 s)"),
+       300000},
+      {"a raw file that overlaps half",
+       {Raw("KIR/a.raw")},
+       {Raw("KIR/ab.raw")},
+       told("KIR/ab.raw", "75000 samples (750.00 s)"),
+       225000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(Out("KIR"));
+    db.ExecuteSQL("DELETE FROM FILELIST");
+    std::vector<std::string> args = {"files", "--continue", "--station", "KIR"};
+    auto first = args;
+    first.insert(first.end(), c.first.begin(), c.first.end());
+    ASSERT_EQ(Cli(first).exit_status, 0);
+    const auto files = FilesAndTimes(out);
+    const auto rows = RowsAsStored(GetParam());
+    args.insert(args.end(), c.again.begin(), c.again.end());
+    const auto r = Cli(args);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.err, c.err);
+    ExpectFilesAgreeWithRows();
+    if (c.first == c.again) {
+      EXPECT_EQ(FilesAndTimes(out), files);
+      EXPECT_EQ(RowsAsStored(GetParam()), rows);
+      continue;
+    }
+    const std::vector<std::string> channels = {"Z", "N-S"};
+    for (int ch = 0; ch < 2; ++ch)
+      EXPECT_EQ(ReadFileBytes(Out("KIR/00/01032007-000000-" + channels[ch] + ".KIR")),
+                ExpectedTqf("KIR", channels[ch], ch, 100.0, kMarch1, 0, c.frames));
+    EXPECT_EQ(Rows().size(), 2u);
+  }
 }
 
 }  // namespace

@@ -50,6 +50,12 @@ class RowKeepingCatalogue : public RecordingCatalogue {
     for (const auto& [path, row] : rows) own_files.push_back(row);
     return RecordingCatalogue::LatestOwnFile(station, channel);
   }
+  std::vector<CataloguedFile> OwnFilesNear(const std::string& station, const std::string& channel,
+                                           double from, double to) override {
+    own_files.clear();
+    for (const auto& [path, row] : rows) own_files.push_back(row);
+    return RecordingCatalogue::OwnFilesNear(station, channel, from, to);
+  }
   std::map<std::string, CataloguedFile> rows;
   bool refuse_updates = false;
 };
@@ -231,6 +237,45 @@ TEST_P(ContinuedOutputTest, AFileThisRunOwesARowIsNotTakenUpFromItsRow) {
   EXPECT_EQ(SamplesIn(kFirst), 30000u);
   EXPECT_EQ(catalogue.rows.at(kFirst).tqty, 300.0);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000140-Z.KIR"), 10000u);
+}
+
+// Samples whose times the channel's own files hold are left out, within half
+// an interval: what follows on continues the file (a clock 4 ms early), what
+// comes before it begins a file of its own, and the same again in the run is
+// held by what the run wrote. (The same job twice and a clock late: tests/app.)
+TEST_P(ContinuedOutputTest, SamplesTheArchiveHoldsAreLeftOut) {
+  const std::string before = "KIR/23/28022007-235820-Z.KIR";  // 100 s before kFirst
+  const struct {
+    RawPiece again;
+    std::size_t first, earlier;  // samples then in kFirst (ramp 0..) and in `before`
+  } cases[] = {{{kT0 + 99.996, 20000, 10000}, 30000, 0},
+               {{kT0 - 100.0, 20000, -10000}, 20000, 10000}};
+  for (const auto& c : cases) {
+    fs::remove_all(root + "KIR");
+    catalogue.rows.clear();
+    ASSERT_TRUE(Run({kT0, 20000, 0}));
+    OutputWriter writer(catalogue, messages);
+    writer.SetOutputRoot(root);
+    writer.SetCoalesceUpdates(GetParam());
+    writer.SetContinueAcrossRuns(true);
+    ASSERT_TRUE(Convert(writer, c.again));
+    const std::vector<SkippedSamples> skipped = writer.TakeSkippedSamples();
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].samples, 10000u);
+    const TqfHeader header = BuildHeader("KIR", "Z", 100.0, kT0);
+    std::string ramp(header.data(), header.size());
+    for (std::size_t k = 0; k < c.first; ++k) {
+      const auto v = static_cast<float>(k);
+      ramp.append(reinterpret_cast<const char*>(&v), 4);
+    }
+    EXPECT_TRUE(ReadFileBytes(root + kFirst) == ramp) << c.first;
+    EXPECT_EQ(fs::exists(root + before) ? SamplesIn(before) : 0u, c.earlier);
+    // The same again in the same run: all of it is held now.
+    const auto files = Files();
+    ASSERT_TRUE(Convert(writer, c.again));
+    EXPECT_EQ(writer.TakeSkippedSamples().at(0).samples, 20000u);
+    EXPECT_EQ(Files(), files);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(CoalescingOffAndOn, ContinuedOutputTest, ::testing::Bool());

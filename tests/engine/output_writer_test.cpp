@@ -195,6 +195,7 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathSettlesTheOldOneFirst) {
   for (int b = 0; b < 3; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
   Append("Z", 100.0, kT0, 5000);
   writer.FinishRawFile();
+  writer.FinishStagedFiles("KIR");  // the run ends: the new file takes the name
   ASSERT_EQ(catalogue.Count("update"), 1);
   const auto update = std::find_if(catalogue.calls.begin(), catalogue.calls.end(),
                                    [](const Call& c) { return c.what == "update"; });
@@ -222,6 +223,7 @@ TEST_F(OutputWriterTest, ANewFileThatCannotTakeItsPlaceLeavesNoRow) {
   std::vector<float> block(9000, 2.0f);
   again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0, 9000, block.data());
   again.FinishRawFile();
+  again.FinishStagedFiles("KIR");
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0].text,
             "File write error '" + root + NativeSeparators("KIR/00/01032007-000000-Z.KIR") + "'");
@@ -362,7 +364,8 @@ TEST_P(OutputWriterAgreement, ARefusedRegistrationLeavesNoFileAndAnOlderOneWhole
   catalogue.refuse_register_after = catalogue.Count("register");
   std::vector<float> other(5000, 2.0f);
   again.AppendBlock("KIR", "Z", 100.0, 1000.0, 1.0, kT0, 5000, other.data());
-  EXPECT_THROW(again.FinishRawFile(), CatalogueError);
+  again.FinishRawFile();
+  EXPECT_THROW(again.FinishStagedFiles("KIR"), CatalogueError);
   EXPECT_EQ(ReadFileBytes(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".part"));
   // A new path refused: nothing stays on disk.
@@ -578,6 +581,81 @@ TEST(OutputWriterGroupTest, ARawFilesRowsAreCommittedTogetherOrNotAtAll) {
   EXPECT_FALSE(raw_file({"Z", "N-S"}, kT0 + 600.0, 60000));
   EXPECT_EQ(tree(), committed);               // Z cut back to 600 s, N-S gone
   EXPECT_EQ(catalogue.Count("rollback"), 0);  // the refused commit rolled back itself
+}
+
+// A file made again where an older one is stays staged beside it, with no
+// row, until it is finished in this run: then it replaces the older file and
+// row. Every other way a run can end leaves the older file and row as they
+// were, and nothing staged behind.
+TEST(OutputWriterStagingTest, AReplacingFileTakesTheOlderOnesPlaceOnlyWhenFinished) {
+  const std::string hour = "KIR/00/01032007-000000-";
+  const struct {
+    const char* how;
+    int blocks;  // of 100 s; the 37th begins the next hour
+    void (*end)(OutputWriter&);
+    bool refused;  // the new channel's row
+    bool replaced;
+  } cases[] = {
+      {"the run ends", 20, [](OutputWriter& w) { w.FinishStagedFiles("KIR"); }, false, true},
+      {"the next hour begins", 37, [](OutputWriter& w) { w.DropStagedFiles("KIR"); }, false, true},
+      {"the run is stopped", 20, [](OutputWriter& w) { w.DropStagedFiles("KIR"); }, false, false},
+      {"the writer goes unfinished", 20, [](OutputWriter&) {}, false, false},
+      {"a row is refused", 20, [](OutputWriter& w) { w.FinishStagedFiles("KIR"); }, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    TempDir dir;
+    const std::string root = dir.path().string() + "/";
+    RecordingNotifier notifier;
+    FileErrorMessages messages(notifier);
+    const auto blocks = [&](OutputWriter& writer, const std::vector<std::string>& channels,
+                            int count, float value) {
+      return test::AsOneRawFile(writer, [&] {
+        const std::vector<float> block(10000, value);
+        for (int b = 0; b < count; ++b)
+          for (const std::string& channel : channels)
+            writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000,
+                               block.data());
+      });
+    };
+    RecordingCatalogue first;
+    {
+      OutputWriter writer(first, messages);
+      writer.SetOutputRoot(root);
+      ASSERT_TRUE(blocks(writer, {"Z", "N-S"}, 36, 1.0f));
+    }
+    std::map<std::string, std::string> older;
+    for (const char* channel : {"Z.KIR", "N-S.KIR"})
+      older[channel] = ReadFileBytes(root + hour + channel);
+    GroupingCatalogue again;
+    if (c.refused)
+      again.on_register = [&] {
+        if (again.calls.back().cpath == hour + "E-W.KIR") throw CatalogueError("insert refused");
+      };
+    {
+      OutputWriter writer(again, messages);
+      writer.SetOutputRoot(root);
+      writer.SetCoalesceUpdates(true);
+      // E-W is new: its row opens the raw file's group.
+      EXPECT_EQ(blocks(writer, {"Z", "N-S", "E-W"}, c.blocks, 2.0f), !c.refused);
+      c.end(writer);
+    }
+    for (const char* channel : {"Z.KIR", "N-S.KIR"}) {
+      const std::string bytes = ReadFileBytes(root + hour + channel);
+      if (c.replaced) {
+        EXPECT_EQ(bytes.size(), 512u + 4 * 10000 * std::min(c.blocks, 36)) << channel;
+        EXPECT_EQ(bytes.substr(512, 4), std::string("\0\0\0\x40", 4)) << channel;  // 2.0f
+      } else {
+        EXPECT_TRUE(bytes == older[channel]) << channel << " changed";
+      }
+    }
+    int registered = 0;
+    for (const Call& call : again.calls)
+      registered += call.what == "register" && call.cpath != hour + "E-W.KIR" && call.tbegin == kT0;
+    EXPECT_EQ(registered, c.replaced ? 2 : 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+      EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+  }
 }
 
 }  // namespace

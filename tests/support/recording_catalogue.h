@@ -48,6 +48,20 @@ class RecordingCatalogue : public Catalogue {
       if (!latest || file.tbegin > latest->tbegin) latest = file;
     return latest;
   }
+  // From `own_files` too: those that begin in [from, to), after the latest
+  // that begins before.
+  std::vector<CataloguedFile> OwnFilesNear(const std::string& station, const std::string& channel,
+                                           double from, double to) override {
+    calls.push_back({"near " + station + " " + channel, "", from, to});
+    std::vector<CataloguedFile> near;
+    const CataloguedFile* before = nullptr;
+    for (const CataloguedFile& file : own_files) {
+      if (file.tbegin >= from && file.tbegin < to) near.push_back(file);
+      if (file.tbegin < from && (before == nullptr || file.tbegin > before->tbegin)) before = &file;
+    }
+    if (before != nullptr) near.insert(near.begin(), *before);
+    return near;
+  }
   int Count(const std::string& what) const {
     int n = 0;
     for (const Call& c : calls) n += c.what.rfind(what, 0) == 0;
