@@ -1,7 +1,7 @@
 #pragma once
 // Read faults under one named file for the programs a test starts (Linux):
 // while a ReadFaults lives, each of them is started with the library of
-// read_faults.cpp preloaded, which makes that file's open or reads fail.
+// preload/read_faults.cpp preloaded, which makes that file's open or reads fail.
 
 #include <cstdlib>
 #include <optional>

@@ -53,14 +53,14 @@ class RecordingCatalogue : public Catalogue {
   std::vector<CataloguedFile> OwnFilesNear(const std::string& station, const std::string& channel,
                                            double from, double to) override {
     calls.push_back({"near " + station + " " + channel, "", from, to});
-    std::vector<CataloguedFile> near;
+    std::vector<CataloguedFile> found;
     const CataloguedFile* before = nullptr;
     for (const CataloguedFile& file : own_files) {
-      if (file.tbegin >= from && file.tbegin < to) near.push_back(file);
+      if (file.tbegin >= from && file.tbegin < to) found.push_back(file);
       if (file.tbegin < from && (before == nullptr || file.tbegin > before->tbegin)) before = &file;
     }
-    if (before != nullptr) near.insert(near.begin(), *before);
-    return near;
+    if (before != nullptr) found.insert(found.begin(), *before);
+    return found;
   }
   int Count(const std::string& what) const {
     int n = 0;
