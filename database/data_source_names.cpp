@@ -7,44 +7,39 @@
 
 namespace korvel {
 
-std::vector<std::string> DataSourceNames(std::optional<DataSourceScope> scope) {
+namespace {
+
+// The names an ODBC listing call gives (SQLDataSources or SQLDrivers, which
+// take the same arguments), from `first` on, in a fresh environment.
+template <typename Listing>
+std::vector<std::string> ListedNames(SQLUSMALLINT first, Listing listing) {
   std::vector<std::string> names;
   SQLHENV env = SQL_NULL_HENV;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return names;
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  SQLCHAR name[SQL_MAX_DSN_LENGTH + 1];
-  SQLCHAR description[256];
+  SQLCHAR name[256];  // beyond SQL_MAX_DSN_LENGTH and any driver's name
+  SQLCHAR detail[1024];
   SQLSMALLINT name_length = 0;
-  SQLSMALLINT description_length = 0;
-  const SQLUSMALLINT first = !scope                             ? SQL_FETCH_FIRST
-                             : *scope == DataSourceScope::kUser ? SQL_FETCH_FIRST_USER
-                                                                : SQL_FETCH_FIRST_SYSTEM;
+  SQLSMALLINT detail_length = 0;
   for (SQLUSMALLINT direction = first;
-       SQL_SUCCEEDED(SQLDataSources(env, direction, name, sizeof name, &name_length, description,
-                                    sizeof description, &description_length));
+       SQL_SUCCEEDED(listing(env, direction, name, SQLSMALLINT{sizeof name}, &name_length, detail,
+                             SQLSMALLINT{sizeof detail}, &detail_length));
        direction = SQL_FETCH_NEXT)
     names.emplace_back(reinterpret_cast<const char*>(name));
   SQLFreeHandle(SQL_HANDLE_ENV, env);
   return names;
 }
 
-std::vector<std::string> OdbcDriverNames() {
-  std::vector<std::string> names;
-  SQLHENV env = SQL_NULL_HENV;
-  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return names;
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  SQLCHAR name[256];
-  SQLCHAR attributes[1024];
-  SQLSMALLINT name_length = 0;
-  SQLSMALLINT attributes_length = 0;
-  for (SQLUSMALLINT direction = SQL_FETCH_FIRST;
-       SQL_SUCCEEDED(SQLDrivers(env, direction, name, sizeof name, &name_length, attributes,
-                                sizeof attributes, &attributes_length));
-       direction = SQL_FETCH_NEXT)
-    names.emplace_back(reinterpret_cast<const char*>(name));
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
-  return names;
+}  // namespace
+
+std::vector<std::string> DataSourceNames(std::optional<DataSourceScope> scope) {
+  const SQLUSMALLINT first = !scope                             ? SQL_FETCH_FIRST
+                             : *scope == DataSourceScope::kUser ? SQL_FETCH_FIRST_USER
+                                                                : SQL_FETCH_FIRST_SYSTEM;
+  return ListedNames(first, SQLDataSources);
 }
+
+std::vector<std::string> OdbcDriverNames() { return ListedNames(SQL_FETCH_FIRST, SQLDrivers); }
 
 std::optional<DataSourceScope> DataSourceDefined(const std::string& dsn) {
   if (UserDataSourceDefined(dsn)) return DataSourceScope::kUser;
