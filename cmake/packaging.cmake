@@ -1,12 +1,12 @@
 # What `cmake --install` puts in place, and the Debian package that tools/package
 # makes of it with CPack: the two programs, the menu entry with its icon, the
-# manual pages and the README. korvel-rawgen stays in the build tree: it writes
-# made-up recordings for tests and demos, and an operator has real ones.
+# manual pages and the README, and korvel-rawgen, which writes made-up
+# recordings for a first try before a recorder's files are at hand.
 include(GNUInstallDirs)
 
-install(TARGETS korvel2tqf-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS korvel2tqf-cli korvel-rawgen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-set(korvel_man_programs korvel2tqf-cli)
+set(korvel_man_programs korvel2tqf-cli korvel-rawgen)
 
 if(KORVEL_WITH_GUI)
   install(TARGETS korvel2tqf RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -1,8 +1,8 @@
-# The Windows installer: both programs, Qt's DLLs and plugins, the mingw
+# The Windows installer: both programs and korvel-rawgen, Qt's DLLs and plugins, the mingw
 # runtime and Qt's Russian texts in one folder under Program Files, a
 # Start-menu entry for the window and an uninstaller. Made by CPack's NSIS
 # generator with Debian's makensis: cpack -G NSIS in build-windows/.
-install(TARGETS korvel2tqf korvel2tqf-cli RUNTIME DESTINATION .)
+install(TARGETS korvel2tqf korvel2tqf-cli korvel-rawgen RUNTIME DESTINATION .)
 install(FILES ${CMAKE_BINARY_DIR}/bin/Qt6Core.dll ${CMAKE_BINARY_DIR}/bin/Qt6Gui.dll
               ${CMAKE_BINARY_DIR}/bin/Qt6Widgets.dll ${CMAKE_BINARY_DIR}/bin/libstdc++-6.dll
               ${CMAKE_BINARY_DIR}/bin/libgcc_s_seh-1.dll ${CMAKE_BINARY_DIR}/bin/libwinpthread-1.dll

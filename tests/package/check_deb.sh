@@ -3,12 +3,12 @@
 # dpkg -x: its name, version and dependencies; both programs answer --version
 # and --help from there without a display; the menu entry passes
 # desktop-file-validate and names a program and an icon the package holds;
-# the manual pages are there; and korvel2tqf-cli from it sets up a catalogue
-# and adds the channels of a raw file through the system's ODBC driver.
-# Usage: check_deb.sh DEB BIN_DIR   (BIN_DIR: a build's bin/, for korvel-rawgen)
+# the manual pages are there; and korvel-rawgen and korvel2tqf-cli from it
+# make a raw file, set up a catalogue and add the file's channels through the
+# system's ODBC driver.
+# Usage: check_deb.sh DEB
 set -euo pipefail
 deb="$(realpath "$1")"
-bin="$(realpath "$2")"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail=0
@@ -33,13 +33,13 @@ ok "Recommends: $recommends"
 root="$work/root"
 dpkg -x "$deb" "$root"
 for file in usr/bin/korvel2tqf usr/bin/korvel2tqf-cli usr/share/applications/korvel2tqf.desktop \
-  usr/share/man/man1/korvel2tqf.1.gz usr/share/man/man1/korvel2tqf-cli.1.gz \
+  usr/bin/korvel-rawgen usr/share/man/man1/korvel2tqf.1.gz usr/share/man/man1/korvel2tqf-cli.1.gz \
+  usr/share/man/man1/korvel-rawgen.1.gz \
   usr/share/doc/korvel2tqf/README.md usr/share/doc/korvel2tqf/copyright; do
   [ -s "$root/$file" ] || bad "$file is missing"
 done
-if [ -e "$root/usr/bin/korvel-rawgen" ]; then bad "korvel-rawgen, a test tool, is in the package"; fi
 
-for program in korvel2tqf-cli korvel2tqf; do
+for program in korvel2tqf-cli korvel2tqf korvel-rawgen; do
   printed="$("${no_display[@]}" "$root/usr/bin/$program" --version)" || bad "$program --version failed"
   if [ "$printed" = "$program $version" ]; then ok "$program --version: $printed"
   else bad "$program --version printed '$printed', not '$program $version'"; fi
@@ -75,12 +75,14 @@ ok "Exec=$exec_line and Icon=$icon in six sizes"
 export ODBCINI="$work/odbc.ini" TQF_CONFIG_DIR="$work"
 cd "$work"
 mkdir raw
-"$bin/korvel-rawgen" --out raw --station KIR --channels "Z,N-S" --seconds 10 >/dev/null
+made="$("$root/usr/bin/korvel-rawgen" --out raw --station KIR --channels "Z,N-S" --seconds 10)" \
+  || bad "korvel-rawgen failed"
+[ "$made" = "raw/KIR-20070301-000000.kor" ] || bad "korvel-rawgen printed '$made'"
 cli="$root/usr/bin/korvel2tqf-cli"
 "$cli" init-catalogue --database "$work/catalogue.sqlite" >/dev/null || bad "init-catalogue failed"
 added="$("$cli" add-channels raw/* 2>/dev/null)" || bad "add-channels failed"
 listed="$("$cli" channels --station KIR)" || bad "channels failed"
 if [ "$added" = $'KIR\tZ\t100.000\nKIR\tN-S\t100.000' ] && [ "$listed" = $'Z\t100.000\tx\nN-S\t100.000\tx' ]; then
-  ok "init-catalogue, add-channels and channels from the package"
+  ok "korvel-rawgen, init-catalogue, add-channels and channels from the package"
 else bad "add-channels printed '$added'; channels '$listed'"; fi
 exit "$fail"

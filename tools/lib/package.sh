@@ -21,5 +21,5 @@ build_deb() {
 
 # check_deb DEB: unpacked into a fresh folder and tried there.
 check_deb() {
-  "$KORVEL_ROOT/tests/package/check_deb.sh" "$1" "$KORVEL_ROOT/build/bin"
+  "$KORVEL_ROOT/tests/package/check_deb.sh" "$1"
 }

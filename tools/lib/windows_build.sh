@@ -246,10 +246,16 @@ check_windows_zip() {
     echo "$zip holds no README-windows.txt" >&2
     return 1
   fi
-  # Alone in a folder: nothing of ours beside the programs.
-  local lines
-  lines="$(cd "$folder" && _korvel_wine ru_RU.UTF-8 wine ./korvel-rawgen.exe --out . --station KIR \
-    --channels Z,N-S --seconds 2 >/dev/null && _korvel_wine ru_RU.UTF-8 wine ./korvel2tqf-cli.exe info \
+  # Alone in a folder: nothing of ours beside the programs. The generator
+  # prints the path with Windows' own separator, to be pasted as it is.
+  local lines made
+  made="$(cd "$folder" && _korvel_wine ru_RU.UTF-8 wine ./korvel-rawgen.exe --out . --station KIR \
+    --channels Z,N-S --seconds 2 | tr -d '\r')" || true
+  if [ "$made" != '.\KIR-20070301-000000.kor' ]; then
+    echo "korvel-rawgen.exe of $zip printed '$made', not '.\KIR-20070301-000000.kor'" >&2
+    return 1
+  fi
+  lines="$(cd "$folder" && _korvel_wine ru_RU.UTF-8 wine ./korvel2tqf-cli.exe info \
     KIR-20070301-000000.kor | grep -c "^KIR")" || true
   if [ "$lines" != 2 ]; then
     echo "the programs of $zip do not run alone under Wine" >&2

@@ -181,7 +181,8 @@ check_windows_installer() {
   chmod +x "$installer"
   _korvel_wine_shown wine "$installer" /S >"$KORVEL_WINDOWS_BUILD/install.log" 2>&1 \
     || { echo "the installer failed under Wine" >&2; return 1; }
-  for item in "$program/korvel2tqf.exe" "$program/korvel2tqf-cli.exe" "$program/Qt6Widgets.dll" \
+  for item in "$program/korvel2tqf.exe" "$program/korvel2tqf-cli.exe" "$program/korvel-rawgen.exe" \
+    "$program/Qt6Widgets.dll" \
     "$program/platforms/qwindows.dll" "$program/styles/qwindowsvistastyle.dll" \
     "$program/translations/qtbase_ru.qm" "$program/Uninstall.exe" "$menu/korvel2tqf.lnk" "$folder"; do
     [ -e "$item" ] || { echo "not installed: ${item#"$c/"}" >&2; failed=1; }

@@ -1,5 +1,5 @@
 // korvel-rawgen: writes consecutive Korvel raw files made by our own builder,
-// for the demo and the benchmark.
+// for a first try without a recorder, the demo and the benchmark.
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -8,14 +8,19 @@
 #include <stdexcept>
 
 #include "engine/time_arithmetic.h"
+#include "korvel_version.h"
 #include "platform/console.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 #include "tests/support/raw_file_builder.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"korvel-rawgen: writes consecutive Korvel raw files of one station",
-               "korvel-rawgen"};
+  CLI::App app{
+      "korvel-rawgen: writes consecutive Korvel raw files of one station, made up "
+      "(a sawtooth per channel), to try korvel2tqf without a recorder; prints "
+      "each file's path",
+      "korvel-rawgen"};
+  app.set_version_flag("--version", std::string("korvel-rawgen ") + korvel::kBuildVersion);
   std::string out = ".";
   std::string station = "KIR";
   std::string channels = "Z,N-S,E-W";
@@ -85,14 +90,15 @@ int main(int argc, char** argv) {
     char name[96];
     std::snprintf(name, sizeof name, "%s-%04d%02d%02d-%02d%02d%02d.kor", station.c_str(), y, m, d,
                   h, n, static_cast<int>(s));
-    const std::string path = out + "/" + name;
+    // The system's own separators, so that the printed path can be pasted.
+    const std::filesystem::path path = korvel::Utf8Path(out) / korvel::Utf8Path(name);
     try {
-      builder.WriteTo(korvel::Utf8Path(path));
+      builder.WriteTo(path);
     } catch (const std::runtime_error&) {
-      std::fprintf(stderr, "korvel-rawgen: cannot write '%s'\n", path.c_str());
+      std::fprintf(stderr, "korvel-rawgen: cannot write '%s'\n", korvel::DisplayPath(path).c_str());
       return 1;
     }
-    std::printf("%s\n", path.c_str());
+    std::printf("%s\n", korvel::DisplayPath(path).c_str());
     t += static_cast<double>(frames) / rate;
   }
   return 0;
