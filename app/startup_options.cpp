@@ -1,5 +1,7 @@
 #include "app/startup_options.h"
 
+#include <cstring>
+
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -44,7 +46,7 @@ bool ParseCommandLine(std::string_view command_line, StartupOptions& options) {
     } else if (token.find("USER=") != std::string_view::npos) {
       options.odbc_user = Cut(token.substr(5), kUserField);
     } else if (token.find("PASSWORD=") != std::string_view::npos) {
-      options.odbc_password = Cut(token.substr(9), kPasswordField);
+      options.odbc_password = std::string(token.substr(9));
     } else if (token.find("CHKDB") != std::string_view::npos) {
       options.check_database = true;
     } else {
@@ -63,6 +65,15 @@ InformationRequest FindInformationRequest(std::string_view command_line) {
     if (token == "--help") request = InformationRequest::kHelp;
   });
   return request;
+}
+
+void WipePasswordTokens(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    for (char* at = std::strstr(argv[i], "PASSWORD="); at != nullptr;
+         at = std::strstr(at, "PASSWORD=")) {
+      at += 9;
+      for (; *at != '\0' && *at != ' '; ++at) *at = 'x';
+    }
 }
 
 }  // namespace korvel

@@ -11,7 +11,7 @@ namespace korvel {
 struct StartupOptions {
   std::string odbc_dsn;       // at most 31 characters
   std::string odbc_user;      // at most 63
-  std::string odbc_password;  // at most 63
+  std::string odbc_password;  // whole: a password is never cut
   bool check_database = false;
   std::string initial_station;  // upper case, at most 19
 };
@@ -19,7 +19,6 @@ struct StartupOptions {
 inline constexpr std::size_t kCommandLineBuffer = 1023;
 inline constexpr std::size_t kDsnField = kDsnLength;
 inline constexpr std::size_t kUserField = kUserLength;
-inline constexpr std::size_t kPasswordField = kPasswordLength;
 inline constexpr std::size_t kStationToken = 19;
 
 // Tokens split at spaces: ODBC=, USER=, PASSWORD=, CHKDB (also /CHKDB and
@@ -33,5 +32,9 @@ bool ParseCommandLine(std::string_view command_line, StartupOptions& options);
 // CHKDB, so no token that the window acts on is taken away from it.
 enum class InformationRequest { kNone, kVersion, kHelp };
 InformationRequest FindInformationRequest(std::string_view command_line);
+
+// Overwrites with 'x' what follows "PASSWORD=" in each argument of the
+// process's own argv, which the system shows to other users, once it is read.
+void WipePasswordTokens(int argc, char** argv);
 
 }  // namespace korvel

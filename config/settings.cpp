@@ -19,7 +19,7 @@ ConnectionKeys ReadConnectionKeys() {
   const auto ini = TqfIniPath();
   return {GetProfileString("DATABASE", "ODBC", "TQF", kDsnLength + 1, ini),
           GetProfileString("DATABASE", "USER", "TQF", kUserLength + 1, ini),
-          GetProfileString("DATABASE", "PASSWORD", "KXM", kPasswordLength + 1, ini)};
+          GetProfileStringUtf8("DATABASE", "PASSWORD", "KXM", ini)};
 }
 
 bool TqfIniHasDatabaseKey(const std::string& key) {

@@ -29,7 +29,9 @@ std::string ReadDataRoot();
 struct ConnectionKeys {
   std::string dsn;       // DATABASE/ODBC, default "TQF", at most 31
   std::string user;      // DATABASE/USER, default "TQF", at most 63
-  std::string password;  // DATABASE/PASSWORD, default "KXM", at most 63
+  // DATABASE/PASSWORD, default "KXM": UTF-8 and whole, as the driver is to
+  // get it (the others are code page 1251).
+  std::string password;
 };
 ConnectionKeys ReadConnectionKeys();
 // Whether "tqf.ini" [DATABASE] holds `key` (ODBC, USER, PASSWORD), so that

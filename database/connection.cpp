@@ -32,7 +32,7 @@ ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& 
   const ConnectionKeys keys = ReadConnectionKeys();
   return {dsn.empty() ? keys.dsn : Cut(dsn, kDsnLength),
           user.empty() ? keys.user : Cut(user, kUserLength),
-          password.empty() ? keys.password : Cut(password, kPasswordLength)};
+          password.empty() ? keys.password : password};
 }
 
 std::string ConnectStringValue(const std::string& value) {
@@ -50,7 +50,8 @@ void KeepCatalogueFilesToTheDriver(CDatabase& database) {
 }
 
 std::string ConnectString(const ConnectionSettings& s) {
-  return "DSN=" + ConnectStringValue(s.dsn) + ";UID=" + ConnectStringValue(s.user) +
+  // The ini values are code page 1251; the driver manager reads UTF-8 files.
+  return Cp1251ToUtf8("DSN=" + ConnectStringValue(s.dsn) + ";UID=" + ConnectStringValue(s.user)) +
          ";PWD=" + ConnectStringValue(s.password) + ";";
 }
 
@@ -63,8 +64,7 @@ bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string
   const ConnectionSettings settings = ResolveConnection(dsn, user, password);
   OpenFailure kind = OpenFailure::kOther;
   try {
-    // The ini values are code page 1251; the driver manager reads UTF-8 files.
-    if (database.OpenEx(Cp1251ToUtf8(ConnectString(settings))) == CDatabase::OpenResult::Opened)
+    if (database.OpenEx(ConnectString(settings)) == CDatabase::OpenResult::Opened)
       kind = OpenFailure::kNone;
     else
       notifier.Message("Ошибка инициализации базы данных", kApplicationTitle, MessageIcon::None);

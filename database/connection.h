@@ -16,14 +16,16 @@ inline constexpr const char* kApplicationTitle = "korvel2tqf";
 struct ConnectionSettings {
   std::string dsn;       // at most 31 characters
   std::string user;      // at most 63
-  std::string password;  // at most 63
+  std::string password;  // UTF-8 and whole: it reaches the driver byte for byte
 };
 
 // Values given on the command line win when not empty; then "tqf.ini"; then
-// "TQF", "TQF", "KXM".
+// "TQF", "TQF", "KXM". The data source and user are code page 1251, the
+// password UTF-8.
 ConnectionSettings ResolveConnection(const std::string& dsn, const std::string& user,
                                      const std::string& password);
 
+// UTF-8, as the driver manager takes it.
 std::string ConnectString(const ConnectionSettings& settings);
 // For a process that opens files where an operator points it (the window):
 // an SQLite catalogue's files are never opened outside its driver.

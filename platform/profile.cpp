@@ -23,6 +23,8 @@ struct LineSpan {
 
 struct ProfileText {
   std::vector<std::string> lines;  // code page 1251, without line ends
+  std::vector<std::string> raw;    // the same lines as the file's own bytes
+  bool utf8 = false;
 };
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
@@ -59,8 +61,11 @@ std::string LineText(const std::string& bytes, const LineSpan& line, bool utf8) 
 ProfileText SplitProfile(const std::string& bytes) {
   ProfileText text;
   const bool utf8 = IsValidUtf8(bytes);
-  for (const LineSpan& line : LinesOf(bytes, utf8))
+  text.utf8 = utf8;
+  for (const LineSpan& line : LinesOf(bytes, utf8)) {
     text.lines.push_back(LineText(bytes, line, utf8));
+    text.raw.push_back(bytes.substr(line.begin, line.end - line.begin));
+  }
   return text;
 }
 
@@ -121,20 +126,28 @@ std::optional<KeyLine> KeyOf(std::string_view line) {
   return KeyLine{key, value};
 }
 
-std::optional<std::string> FindValue(const ProfileText& text, std::string_view section,
-                                     std::string_view key) {
+// The line that holds the key's value.
+std::optional<std::size_t> FindKeyLine(const ProfileText& text, std::string_view section,
+                                       std::string_view key) {
   bool inside = false;
-  for (const std::string& line : text.lines) {
+  for (std::size_t i = 0; i < text.lines.size(); ++i) {
+    const std::string& line = text.lines[i];
     if (const auto name = SectionOf(line)) {
       if (inside) break;  // only the first section of the name counts
       inside = EqualNoCase1251(*name, Trim(section));
       continue;
     }
     if (!inside) continue;
-    if (const auto kv = KeyOf(line); kv && EqualNoCase1251(kv->key, Trim(key)))
-      return std::string(kv->value);
+    if (const auto kv = KeyOf(line); kv && EqualNoCase1251(kv->key, Trim(key))) return i;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> FindValue(const ProfileText& text, std::string_view section,
+                                     std::string_view key) {
+  const auto at = FindKeyLine(text, section, key);
+  if (!at) return std::nullopt;
+  return std::string(KeyOf(text.lines[*at])->value);
 }
 
 std::string Cut(std::string_view value, std::size_t buffer_size) {
@@ -155,6 +168,20 @@ std::string GetProfileString(std::string_view section, std::string_view key,
   std::string_view def = default_value;
   while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
   return Cut(def, buffer_size);
+}
+
+std::string GetProfileStringUtf8(std::string_view section, std::string_view key,
+                                 std::string_view default_value,
+                                 const std::filesystem::path& file) {
+  if (const auto bytes = ReadWholeFile(file)) {
+    const ProfileText text = SplitProfile(*bytes);
+    // '=', blanks and quotes are the same bytes in both encodings.
+    if (const auto at = FindKeyLine(text, section, key)) {
+      const std::string value(KeyOf(text.raw[*at])->value);
+      return text.utf8 ? value : Cp1251ToUtf8(value);
+    }
+  }
+  return std::string(default_value);
 }
 
 int GetProfileInt(std::string_view section, std::string_view key, int default_value,

@@ -21,6 +21,13 @@ std::string GetProfileString(std::string_view section, std::string_view key,
                              std::string_view default_value, std::size_t buffer_size,
                              const std::filesystem::path& file);
 
+// The value whole and as UTF-8, for what must reach another program byte
+// for byte (a password): a UTF-8 file's bytes as they are, a code page 1251
+// file's converted; `default_value` (UTF-8) when there is none.
+std::string GetProfileStringUtf8(std::string_view section, std::string_view key,
+                                 std::string_view default_value,
+                                 const std::filesystem::path& file);
+
 // GetPrivateProfileIntA.
 int GetProfileInt(std::string_view section, std::string_view key, int default_value,
                   const std::filesystem::path& file);

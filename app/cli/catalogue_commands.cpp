@@ -20,10 +20,10 @@ namespace korvel::cli {
 int RunInitCatalogue(const ConnectionOptions& connection, const std::string& database_file) {
   const ConnectionSettings settings =
       ResolveConnection(Utf8ToCp1251(connection.dsn.empty() ? "TQF" : connection.dsn),
-                        Utf8ToCp1251(connection.user), Utf8ToCp1251(connection.password));
+                        Utf8ToCp1251(connection.user), connection.password);
   const InitResult result = InitEmbeddedCatalogue(
       database_file.empty() ? DefaultCatalogueFile() : Utf8Path(database_file),
-      !database_file.empty(), Cp1251ToUtf8(settings.dsn), Cp1251ToUtf8(ConnectString(settings)));
+      !database_file.empty(), Cp1251ToUtf8(settings.dsn), ConnectString(settings));
   if (!result.ok) {
     SayError(result.message);
     return kDatabaseOpenFailed;

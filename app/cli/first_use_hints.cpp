@@ -70,9 +70,8 @@ void HintMissingDataSource(const ConnectionOptions& connection, const std::strin
 }  // namespace
 
 void HintConnectionFailed(const ConnectionOptions& connection, OpenFailure failure) {
-  const ConnectionSettings settings =
-      ResolveConnection(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
-                        Utf8ToCp1251(connection.password));
+  const ConnectionSettings settings = ResolveConnection(
+      Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user), connection.password);
   const std::string dsn = Cp1251ToUtf8(settings.dsn);
   if (!DataSourceDefined(dsn)) {
     HintMissingDataSource(connection, dsn);

@@ -11,10 +11,11 @@ namespace korvel::cli {
 
 int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier,
                   const std::function<int()>& work) {
-  // Arguments arrive in UTF-8; the connection fields are code page 1251 like the ini values.
+  // Arguments arrive in UTF-8; the data source and user are code page 1251
+  // like the ini values, the password goes to the driver as it is.
   OpenFailure failure = OpenFailure::kNone;
   if (!OpenDatabase(Utf8ToCp1251(connection.dsn), Utf8ToCp1251(connection.user),
-                    Utf8ToCp1251(connection.password), notifier, &failure)) {
+                    connection.password, notifier, &failure)) {
     HintConnectionFailed(connection, failure);
     return kDatabaseOpenFailed;
   }

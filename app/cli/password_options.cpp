@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "app/cli/cli_messages.h"
@@ -48,6 +49,21 @@ void ForEachSecret(int count, const auto& argument_at, Visit secret) {
     else if (i + 1 < count)
       secret(++i, std::size_t{0});
   }
+}
+
+void WarnIfOthersCanRead(const std::string& password_file) {
+#ifndef _WIN32  // Windows keeps who may read a file in lists that no mode bits show
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::perms perms = fs::status(Utf8Path(password_file), ec).permissions();
+  if (ec || (perms & (fs::perms::group_read | fs::perms::others_read)) == fs::perms::none) return;
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%03o", static_cast<unsigned>(perms & fs::perms::mask));
+  SayWarning("the password file " + password_file + " can be read by other users (mode " + mode +
+             "): chmod 600 " + password_file);
+#else
+  (void)password_file;
+#endif
 }
 
 }  // namespace
@@ -111,6 +127,13 @@ bool TakePasswordFromElsewhere(ConnectionOptions& options, const std::string& pa
     }
     std::getline(in, options.password);
     if (!options.password.empty() && options.password.back() == '\r') options.password.pop_back();
+    // An empty first line is a mistake, never a reason to try tqf.ini's password instead.
+    if (options.password.empty()) {
+      SayError("the password file " + password_file +
+               " holds no password: write it on the file's first line");
+      return false;
+    }
+    WarnIfOthersCanRead(password_file);
     return true;
   }
   if (const char* given = std::getenv(kPasswordVariable)) {

@@ -24,7 +24,7 @@ class CConverterApp {
 
   // Parse, connect (on failure: the message, and no window), the schema
   // upgrade only with CHKDB, DataRoot, the window, disconnect. The result is
-  // the exit status: 0 once the window was shown.
+  // the exit status: 0 once the window was shown. The command line is UTF-8.
   int InitInstance(const std::string& command_line);
 
   bool WindowShown() const { return m_window_shown; }

@@ -78,8 +78,9 @@ int main(int argc, char** argv) {
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
-  const std::string command_line =
-      korvel::Utf8ToCp1251(arguments.join(QLatin1Char(' ')).toStdString());
+  const std::string command_line = arguments.join(QLatin1Char(' ')).toStdString();
+  // Other users of the machine can read a process's command line (ps).
+  korvel::WipePasswordTokens(argc, argv);
 
   korvel::CConverterApp app(notifier, [&](const korvel::StartupOptions& options) {
     korvel::CMainDialog dialog(korvel::theDatabase, writer, notifier, options.initial_station);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "app/startup_options.h"
 
 namespace korvel {
@@ -53,17 +56,31 @@ TEST(CommandLine, ParsingResetsTheConnectionButNotTheStation) {
   EXPECT_TRUE(ParseCommandLine("kir", o));
 }
 
-TEST(CommandLine, OverLongTextsAreCutToTheirFields) {
+// A password is never cut: the server would refuse what is left of it.
+TEST(CommandLine, OverLongTextsAreCutToTheirFieldsButThePassword) {
   StartupOptions o = Parse("ODBC=" + std::string(40, 'd') + " USER=" + std::string(80, 'u') +
                            " PASSWORD=" + std::string(80, 'p') + " " + std::string(30, 's'));
   EXPECT_EQ(o.odbc_dsn, std::string(31, 'd'));
   EXPECT_EQ(o.odbc_user, std::string(63, 'u'));
-  EXPECT_EQ(o.odbc_password, std::string(63, 'p'));
+  EXPECT_EQ(o.odbc_password, std::string(80, 'p'));
   EXPECT_EQ(o.initial_station, std::string(19, 'S'));
   // Only the first 1023 characters of the line are looked at.
   o = Parse(std::string(1020, ' ') + "kir CHKDB");
   EXPECT_EQ(o.initial_station, "KIR");
   EXPECT_FALSE(o.check_database);
+}
+
+// What `ps` shows of the window's own arguments once they are read.
+TEST(CommandLine, ThePasswordIsWipedFromTheArgumentsAndNothingElse) {
+  std::string words[] = {"korvel2tqf", "KIR", "PASSWORD=pässwörd", "USER=op",
+                         "ODBC=X PASSWORD=a;b USER=me"};
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  WipePasswordTokens(static_cast<int>(argv.size()), argv.data());
+  EXPECT_STREQ(argv[1], "KIR");
+  EXPECT_STREQ(argv[2], "PASSWORD=xxxxxxxxxx");  // every byte of the UTF-8 text
+  EXPECT_STREQ(argv[3], "USER=op");
+  EXPECT_STREQ(argv[4], "ODBC=X PASSWORD=xxx USER=me");
 }
 
 TEST(CommandLine, VersionAndHelpAreWholeTokensTheWindowsRulesIgnore) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "platform/file_lock.h"
@@ -73,6 +74,60 @@ TEST_P(ConversionTest, APasswordComesFromAFileOrTheEnvironmentAndNeverFromAnErro
   // second login has one).
   r = Cli({"--user", "TQFDML", "--password", kDmlPassword, "channels", "--station", "KIR"});
   EXPECT_NE(r.exit_status, 3) << r.err;
+}
+
+// Every way a password comes in reaches the server byte for byte: no code
+// page 1251 round trip, no length limit. The login's password has letters
+// 1251 lacks and is 74 bytes long.
+TEST_P(ConversionTest, APasswordReachesTheServerByteForByteWhereverItComesFrom) {
+  if (db.IsSqlite()) GTEST_SKIP() << "SQLite asks for no password";
+  const fs::path file = sandbox.path() / "password";
+  const std::string ini = "[DATA]\nDIR=" + out + "\n[DATABASE]\nODBC=" + GetParam() + "\n";
+  const struct {
+    const char* from;
+    std::function<void()> give;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"--password", [] {}, {"--password", kWidePassword}},
+      {"--password-file",
+       [&] { std::ofstream(file) << kWidePassword << "\n"; },
+       {"--password-file", file.string()}},
+      {"KORVEL2TQF_PASSWORD", [] { setenv("KORVEL2TQF_PASSWORD", kWidePassword, 1); }, {}},
+      {"tqf.ini", [&] { sandbox.WriteTqfIni(ini + "PASSWORD=" + kWidePassword + "\n"); }, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
+    c.give();
+    std::error_code no_file;  // the other ways write none
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
+                    no_file);
+    std::vector<std::string> args = c.args;
+    for (const char* word : {"--user", kWideUser, "channels", "--station", "KIR"})
+      args.push_back(word);
+    const auto r = Cli(args);
+    unsetenv("KORVEL2TQF_PASSWORD");
+    sandbox.WriteTqfIni(ini);
+    EXPECT_NE(r.exit_status, 3) << r.err;  // the login was taken
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+  }
+}
+
+// A password file that is empty is a mistake, not a reason to fall back on
+// tqf.ini's; one that other users can read is warned about.
+TEST_P(ConversionTest, APasswordFileIsRefusedWhenEmptyAndWarnedAboutWhenOthersCanRead) {
+  const fs::path file = sandbox.path() / "password";
+  std::ofstream(file) << "\n";
+  auto r = Cli({"--password-file", file.string(), "channels", "--station", "KIR"});
+  EXPECT_EQ(r.exit_status, 2);
+  EXPECT_EQ(r.err, "korvel2tqf-cli: error: the password file " + file.string() +
+                       " holds no password: write it on the file's first line\n");
+  std::ofstream(file) << "KXM\n";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read,
+                  fs::perm_options::replace);
+  r = Cli({"--password-file", file.string(), "channels", "--station", "KIR"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.err, "korvel2tqf-cli: warning: the password file " + file.string() +
+                       " can be read by other users (mode 604): chmod 600 " + file.string() + "\n");
 }
 
 }  // namespace

@@ -81,7 +81,13 @@ TEST(Settings, DataRootAndConnectionKeys) {
   EXPECT_EQ(ReadDataRoot(), "/srv/tqf" + kSep);
   EXPECT_EQ(ReadConnectionKeys().dsn, "SEISM");
   EXPECT_EQ(ReadConnectionKeys().user, "op");
-  EXPECT_EQ(ReadConnectionKeys().password, std::string(63, 'p'));
+  EXPECT_EQ(ReadConnectionKeys().password, std::string(70, 'p'));  // a password is never cut
+  // The password as UTF-8, whole: as written in a UTF-8 file, converted from a
+  // code page 1251 one.
+  sandbox.WriteTqfIni("[DATABASE]\nPASSWORD=pässwörd-пароль\n");
+  EXPECT_EQ(ReadConnectionKeys().password, "pässwörd-пароль");
+  sandbox.WriteTqfIni("[DATABASE]\nPASSWORD=\xEF\xE0\xF0\xEE\xEB\xFC\n");
+  EXPECT_EQ(ReadConnectionKeys().password, "пароль");
   sandbox.WriteTqfIni("[DATA]\nDIR=/srv/tqf/\n[DATABASE]\nODBC=" + std::string(40, 'd') + "\n");
   EXPECT_EQ(ReadDataRoot(), "/srv/tqf/");  // re-read on every call
   EXPECT_EQ(ReadConnectionKeys().dsn, std::string(31, 'd'));

@@ -38,5 +38,23 @@ TEST(ConverterApp, RunsTheWindowWithTheParsedOptions) {
   EXPECT_TRUE(checking.SchemaChecked());
 }
 
+// The window's PASSWORD= reaches the server as typed (UTF-8, 74 bytes).
+TEST(ConverterApp, ThePasswordReachesTheServerAsTyped) {
+  int servers = 0;
+  for (const std::string& dsn : test::TestDsns()) {
+    if (dsn.find("SQLITE") != std::string::npos) continue;  // it asks for no password
+    SCOPED_TRACE(dsn);
+    ++servers;
+    test::ConfigSandbox sandbox;
+    test::RecordingNotifier notifier;
+    CConverterApp app(notifier, [](const StartupOptions&) {});
+    EXPECT_EQ(app.InitInstance("ODBC=" + dsn + " USER=" + test::kWideUser +
+                               " PASSWORD=" + test::kWidePassword),
+              0);
+    EXPECT_TRUE(notifier.messages.empty()) << notifier.messages.front().text;
+  }
+  if (servers == 0) GTEST_SKIP() << "*** no server data source configured ***";
+}
+
 }  // namespace
 }  // namespace korvel

@@ -36,6 +36,10 @@ KORVEL_TEST_MARIADB_USER="TQF"
 # grant it their tables.
 KORVEL_TEST_DML_USER="TQFDML"
 KORVEL_TEST_DML_PASSWORD='ab;cd}x'
+# A third login whose password a driver must get byte for byte: letters that
+# code page 1251 lacks, Cyrillic, and longer than 63 bytes.
+KORVEL_TEST_WIDE_USER="TQFWIDE"
+KORVEL_TEST_WIDE_PASSWORD='pässwörd-пароль-0123456789abcdef0123456789abcdef0123456789abcdef'
 KORVEL_TEST_MARIADB_PASSWORD="KXM"
 KORVEL_TEST_MARIADB_DATABASE="tqf"
 KORVEL_TEST_MARIADB_DIR=""
@@ -173,6 +177,7 @@ _korvel_start_postgres() {
   _korvel_pg_psql -d postgres \
     -c "CREATE ROLE \"$KORVEL_TEST_PG_USER\" LOGIN PASSWORD '$KORVEL_TEST_PG_PASSWORD'" \
     -c "CREATE ROLE \"$KORVEL_TEST_DML_USER\" LOGIN PASSWORD '$KORVEL_TEST_DML_PASSWORD'" \
+    -c "CREATE ROLE \"$KORVEL_TEST_WIDE_USER\" LOGIN PASSWORD '$KORVEL_TEST_WIDE_PASSWORD'" \
     -c "CREATE DATABASE \"$KORVEL_TEST_PG_DATABASE\" OWNER \"$KORVEL_TEST_PG_USER\" ENCODING 'UTF8' TEMPLATE template0" \
     >/dev/null || return 1
   # The connection as TQF over TCP with its password must work before the
@@ -241,11 +246,13 @@ _korvel_start_mariadb() {
   KORVEL_TEST_MARIADB_PORT="$(_korvel_start_on_free_port 33060 _korvel_write_mariadb_control \
     "$dir/control" "$dir/mariadb.log" "Address already in use\|Can't start server: Bind")" || return 1
 
-  _korvel_mariadb_root -e "CREATE DATABASE $KORVEL_TEST_MARIADB_DATABASE CHARACTER SET utf8mb4;
+  _korvel_mariadb_root --default-character-set=utf8mb4 -e "CREATE DATABASE $KORVEL_TEST_MARIADB_DATABASE CHARACTER SET utf8mb4;
     CREATE USER '$KORVEL_TEST_MARIADB_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_MARIADB_PASSWORD';
     GRANT ALL ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_MARIADB_USER'@'%';
     CREATE USER '$KORVEL_TEST_DML_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_DML_PASSWORD';
-    GRANT SELECT, INSERT, UPDATE, DELETE ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_DML_USER'@'%';" || return 1
+    GRANT SELECT, INSERT, UPDATE, DELETE ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_DML_USER'@'%';
+    CREATE USER '$KORVEL_TEST_WIDE_USER'@'%' IDENTIFIED BY '$KORVEL_TEST_WIDE_PASSWORD';
+    GRANT SELECT ON $KORVEL_TEST_MARIADB_DATABASE.* TO '$KORVEL_TEST_WIDE_USER'@'%';" || return 1
   mariadb --no-defaults --protocol=tcp -h 127.0.0.1 -P "$KORVEL_TEST_MARIADB_PORT" \
     -u "$KORVEL_TEST_MARIADB_USER" -p"$KORVEL_TEST_MARIADB_PASSWORD" "$KORVEL_TEST_MARIADB_DATABASE" \
     -e "SELECT 1" >/dev/null || return 1

@@ -36,6 +36,11 @@ class FreshCatalogueTest : public LiveCatalogueTest {
 // The servers' second login, TQFDML: it may change rows but not tables, and
 // its password needs braces in a connect string.
 inline constexpr const char* kDmlPassword = "ab;cd}x";
+// The servers' third login, TQFWIDE: its password (UTF-8) has letters code
+// page 1251 lacks and is longer than 63 bytes.
+inline constexpr const char* kWideUser = "TQFWIDE";
+inline constexpr const char* kWidePassword =
+    "pässwörd-пароль-0123456789abcdef0123456789abcdef0123456789abcdef";
 std::string TestConnectString(const std::string& dsn);
 // Drops both tables and creates them again.
 void ResetCatalogue(CDatabase& database);
