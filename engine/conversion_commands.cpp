@@ -38,16 +38,31 @@ void ShowStopped(ConversionHost& host, int count) {
 class WriterCounts {
  public:
   explicit WriterCounts(const OutputWriter& writer)
-      : m_failures(writer.OutputFailures()), m_locked_out(writer.StationsLockedOut()) {}
+      : m_failures(writer.OutputFailures()),
+        m_locked_out(writer.StationsLockedOut()),
+        m_raw_data_left(writer.RawDataLeftCount()) {}
   void Note(CommandOutcome& outcome, const OutputWriter& writer) const {
     outcome.output_failed = outcome.output_failed || writer.OutputFailures() != m_failures;
     outcome.station_locked = outcome.station_locked || writer.StationsLockedOut() != m_locked_out;
+    outcome.raw_data_left = outcome.raw_data_left || writer.RawDataLeftCount() != m_raw_data_left;
   }
 
  private:
   std::uint64_t m_failures;
   std::uint64_t m_locked_out;
+  std::uint64_t m_raw_data_left;
 };
+
+// Why a command converted nothing, when something failed: the first reason
+// in the order of the command line's exit statuses. Nothing when all went
+// well and there was simply nothing to convert.
+const char* NothingConvertedText(const CommandOutcome& outcome) {
+  if (outcome.catalogue_error) return kNothingConvertedDatabaseText;
+  if (outcome.output_failed) return kNothingConvertedWriteText;
+  if (outcome.station_locked) return kNothingConvertedLockText;
+  if (outcome.raw_data_left) return kNothingConvertedRawDataText;
+  return nullptr;
+}
 
 // The checks every command makes before it touches anything.
 // Also sets the writer's output root, as it is now, when the command may go on.
@@ -89,17 +104,61 @@ std::string FileErrorText(const FileError& error) {
   return std::string("File ") + what + " error '" + error.path + "'";
 }
 
+std::string LinkRefusalText(const WalkFailure& failure) {
+  const std::string link = DisplayPath(failure.link);
+  switch (failure.refusal) {
+    case WalkFailure::Refusal::kLinkOwner:
+      return link + ": a link owned by " + failure.owner +
+             "; only links of the output root's owner (" + failure.root_owner +
+             ") or of root are followed";
+    case WalkFailure::Refusal::kTargetOwner:
+      return link + ": a link to a folder owned by " + failure.owner +
+             "; only folders of the output root's owner (" + failure.root_owner + ") are followed";
+    case WalkFailure::Refusal::kTargetNotFolder:
+      return link + ": a link to no folder; not followed";
+    case WalkFailure::Refusal::kNone:
+      break;
+  }
+  return {};
+}
+
 void FileErrorMessages::FileFailed(const FileError& error) {
-  if (!m_told.emplace(error.operation, error.system_error, error.changed_elsewhere).second) {
+  // A refused link is told once for each link, whatever is behind it.
+  const std::string refusal = error.refused_link ? LinkRefusalText(*error.refused_link) : "";
+  if (!m_told.emplace(error.operation, error.system_error, error.changed_elsewhere, refusal)
+           .second) {
     ++m_held_back;
     return;
   }
   std::string text = FileErrorText(error);
   if (m_with_reason && error.changed_elsewhere)
     text += "\n  the file is not as this program left it: another program changed it";
+  else if (m_with_reason && !refusal.empty())
+    text += "\n  " + refusal;
   else if (m_with_reason && error.system_error != 0)
     text += "\n  " + std::string(std::strerror(error.system_error));
   m_notifier.Message(text, kFileErrorCaption, MessageIcon::Error);
+}
+
+std::string RawDataLeftText(const RawDataLeft& left) {
+  const std::string reason =
+      left.system_error != 0 ? std::strerror(left.system_error) : "the file ended early";
+  switch (left.what) {
+    case RawDataLeft::What::kFolder:
+      return "raw folder " + left.path + " cannot be read (" + reason + "); its files are left";
+    case RawDataLeft::What::kFile:
+      break;
+    case RawDataLeft::What::kRestOfFile:
+      return "raw file " + left.path + " was read only to byte " + std::to_string(left.read) +
+             " of " + std::to_string(left.size) + " (" + reason + "); the rest is left";
+    case RawDataLeft::What::kSecondChannel:
+      return "channel " + left.channel + " appears twice in " + left.path + "; the second is left";
+  }
+  return "raw file " + left.path + " cannot be read (" + reason + "); it is left";
+}
+
+void FileErrorMessages::RawDataWasLeft(const RawDataLeft& left) {
+  m_notifier.Message(RawDataLeftText(left), kFileErrorCaption, MessageIcon::Error);
 }
 
 void FileErrorMessages::CommandEnded() {
@@ -160,6 +219,8 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
     ShowStopped(host, outcome.converted);
   else if (outcome.converted > 0)
     ShowSuccess(host, outcome.converted);
+  else if (const char* failure = NothingConvertedText(outcome))
+    host.Operator().Message(failure, kCommandCaption, MessageIcon::Error);
   else
     host.Operator().Message("В каталогах файла настройки нет файлов для выбраных станций!!!",
                             kCommandCaption, MessageIcon::Error);
@@ -236,6 +297,8 @@ CommandOutcome ConvertChosenDirectory(const std::string& current_station,
       ShowStopped(host, outcome.converted);
     } else if (outcome.converted > 0) {
       ShowSuccess(host, outcome.converted);
+    } else if (const char* failure = NothingConvertedText(outcome)) {
+      host.Operator().Message(failure, kCommandCaption, MessageIcon::Error);
     } else {
       // Both values share the buffer; the folder gives way first.
       const std::string station = Cp1251ToUtf8(current_station.substr(0, kCommandStationLength));

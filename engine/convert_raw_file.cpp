@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -95,7 +96,11 @@ int ConvertRawFile(const std::string& /*station_section*/, const std::filesystem
   if (writer.OutputRoot().empty()) return 0;  // nothing may be written anywhere
   RawFileReader file;
   ParsedRawFile parsed;
-  if (ParseRawFile(path, file, parsed) != RawFileRefusal::kNone) return 0;
+  const RawFileRefusal refusal = ParseRawFile(path, file, parsed);
+  // A file picked by hand that cannot be read is left, and says why.
+  if (refusal == RawFileRefusal::kCannotOpen || refusal == RawFileRefusal::kReadFailed)
+    writer.ReportRawDataLeft(RawDataLeft::File(DisplayPath(path), file.Error()));
+  if (refusal != RawFileRefusal::kNone) return 0;
   return ConvertParsedRawFile(path, file, parsed, host, writer);
 }
 
@@ -107,12 +112,22 @@ int ConvertParsedRawFile(const std::filesystem::path& path, RawFileReader& file,
 
   std::vector<ChannelChoice> channels(parsed.channels.size());
   bool any = false;
+  bool left = false;            // some selected data of the file is not converted
+  std::set<std::string> names;  // of the channels selected so far
   for (std::size_t c = 0; c < channels.size(); ++c) {
     ChannelChoice& channel = channels[c];
     channel.name = CharUpper1251(RawChannelName(parsed.channels[c]));
     channel.calibration_value = parsed.channels[c].calibration * 1000.0;
     channel.calibration_period = 1.0 / parsed.channels[c].calibration_frequency;
     channel.selected = IsSelected(station, channel.name, host.Selection());
+    // A name met before would put a second channel's samples into the
+    // first one's file: only the first of a name is converted.
+    if (channel.selected && !names.insert(channel.name).second) {
+      channel.selected = false;
+      left = true;
+      writer.ReportRawDataLeft(
+          RawDataLeft::SecondChannel(DisplayPath(path), Cp1251ToUtf8(channel.name)));
+    }
     any = any || channel.selected;
   }
   if (!any) return 0;
@@ -128,18 +143,25 @@ int ConvertParsedRawFile(const std::filesystem::path& path, RawFileReader& file,
   const std::span<float> samples = g_channel_samples.Get(memory.size() / frame_bytes);
   if ((memory.empty() && file.Remaining() > 0) ||
       (samples.empty() && memory.size() >= frame_bytes)) {
-    writer.ReportFailure({FileOperation::kRead, DisplayPath(path), ENOMEM});
+    writer.ReportRawDataLeft(RawDataLeft::File(DisplayPath(path), ENOMEM));
     return 0;
   }
+  const std::uint64_t data_start = parsed.size - file.Remaining();
   const std::span<const unsigned char> data = file.ReadRestInto(memory);
   file.Close();
+  // What was read is converted; the rest is told, once.
+  if (data.size() < memory.size()) {
+    left = true;
+    writer.ReportRawDataLeft(RawDataLeft::RestOfFile(DisplayPath(path), file.Error(),
+                                                     data_start + data.size(), parsed.size));
+  }
   const std::uint64_t failures_before = writer.OutputFailures();
   const bool whole =
       HandOver(channels, data, samples.first(data.size() / frame_bytes), header, host, writer);
   // What was handed over is written even when stopping, and every row is
   // current when the raw file is done.
   writer.FinishRawFile();
-  if (!whole || writer.OutputFailures() != failures_before) return 0;
+  if (!whole || left || writer.OutputFailures() != failures_before) return 0;
   host.FileConverted(path, parsed.size);
   return 1;
 }

@@ -14,8 +14,11 @@ namespace korvel {
 // reached their output files, else 0: the file is not usable, holds no
 // ticked channel, the writer has no output root (the command sets it from
 // tqf.ini once), an output file could not be written (the writer counts
-// it), or the host asked to stop part-way. The station names the section
-// whose settings apply. The path is native, as listed or as given.
+// it), some selected data was left (the file cannot be read, or read only in
+// part, or holds a ticked name twice: what was read of the first channel of
+// each name is converted, the rest reported to the writer), or the host
+// asked to stop part-way. The station names the section whose settings
+// apply. The path is native, as listed or as given.
 int ConvertRawFile(const std::string& station_section, const std::filesystem::path& path,
                    ConversionHost& host, OutputWriter& writer);
 

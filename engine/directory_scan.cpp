@@ -1,6 +1,7 @@
 #include "engine/directory_scan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <vector>
 
@@ -30,9 +31,17 @@ bool NameBefore(const Entry& a, const Entry& b) {
   return a.sort_key != b.sort_key ? a.sort_key < b.sort_key : a.name.native() < b.name.native();
 }
 
-std::vector<Entry> ListDirectory(const fs::path& directory) {
+// errno for a failure of the file-system library; on Windows its codes are
+// the system's own, and EIO stands for one that has no errno.
+int ErrnoOf(const std::error_code& ec) {
+  const std::error_condition condition = ec.default_error_condition();
+  return condition.category() == std::generic_category() ? condition.value() : EIO;
+}
+
+// The entries, or the listing's failure in `ec` (what was listed before it
+// is still visited).
+std::vector<Entry> ListDirectory(const fs::path& directory, std::error_code& ec) {
   std::vector<Entry> entries;
-  std::error_code ec;
   fs::directory_iterator it(directory, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     // A link to a directory is a directory, as the listing of the platform
@@ -44,6 +53,11 @@ std::vector<Entry> ListDirectory(const fs::path& directory) {
   }
   std::sort(entries.begin(), entries.end(), NameBefore);
   return entries;
+}
+
+bool IsRegularFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
 }
 
 // The directories of one scan, by what they really are: a link loop or two
@@ -62,7 +76,9 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
   WaitCursor wait(host);
   int count = 0;
   if (FirstVisit(directory, visited)) {
-    const std::vector<Entry> entries = ListDirectory(directory);
+    std::error_code ec;
+    const std::vector<Entry> entries = ListDirectory(directory, ec);
+    if (ec) writer.ReportRawDataLeft(RawDataLeft::Folder(DisplayPath(directory), ErrnoOf(ec)));
     const auto files = static_cast<std::size_t>(
         std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return !e.directory; }));
     std::size_t position = 0;
@@ -78,10 +94,17 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
       // Each header read once: the match, then the conversion from there.
       RawFileReader file;
       ParsedRawFile parsed;
-      if (ParseRawFile(full, file, parsed) == RawFileRefusal::kNone &&
-          MatchParsedRawFile(station, parsed, start, length) == 1 &&
-          ConvertParsedRawFile(full, file, parsed, host, writer) == 1)
-        ++count;
+      const RawFileRefusal refusal = ParseRawFile(full, file, parsed);
+      if (refusal == RawFileRefusal::kNone) {
+        if (MatchParsedRawFile(station, parsed, start, length) == 1 &&
+            ConvertParsedRawFile(full, file, parsed, host, writer) == 1)
+          ++count;
+      } else if (refusal == RawFileRefusal::kReadFailed ||
+                 (refusal == RawFileRefusal::kCannotOpen && IsRegularFile(full))) {
+        // A file that may be the station's and cannot be read is a gap: told.
+        // A FIFO, a device or a dangling link is no raw file and is passed by.
+        writer.ReportRawDataLeft(RawDataLeft::File(DisplayPath(full), file.Error()));
+      }
     }
   }
   host.Operator().Beep();

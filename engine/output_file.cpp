@@ -1,11 +1,9 @@
 #include "engine/output_file.h"
 
-#include <cerrno>
 #include <utility>
 
 #include "engine/tqf_file.h"
 #include "engine/tqf_header.h"
-#include "platform/text1251.h"
 
 namespace korvel {
 
@@ -80,7 +78,7 @@ OutputFile::~OutputFile() {
 }
 
 std::string OutputFile::WrittenPath() const {
-  return m_staged ? StagedTqfPath(m_full_path) : m_full_path;
+  return m_staged ? StagedTqfPath(m_relative_path) : m_relative_path;
 }
 
 void OutputFile::JoinGroup() {
@@ -100,21 +98,21 @@ bool OutputFile::Failed(FileResult result) {
 
 bool OutputFile::Create(std::span<const float> samples, double duration) {
   const FileDescription& d = m_description;
-  // The span is the file's from here, made or not: a continuing flush after
-  // a failed creation is an extension of this file, and reports it missing.
   m_duration = duration;
   bool staged = false;
   FileResult made =
       CreateTqfFile(m_output_root, m_relative_path,
                     BuildHeader(d.station, d.channel, d.sampling_rate, m_start), samples, &staged);
   if (!made && m_context->durable) {
-    const std::string written = staged ? StagedTqfPath(m_full_path) : m_full_path;
-    made = SyncTqfFile(written, /*new_name=*/true);
-    if (made) (void)RemoveTqfFile(written);  // not surely on the disk: as if never made
+    const std::string written = staged ? StagedTqfPath(m_relative_path) : m_relative_path;
+    made = SyncTqfFile(m_output_root, written, /*new_name=*/true);
+    if (made)
+      (void)RemoveTqfFile(m_output_root, written);  // not surely on the disk: as if never made
   }
   if (Failed(std::move(made))) {
-    // A failed new name stays this channel's file, as the next extension
-    // reports; a failed staging must never lead to the older file of the name.
+    // Told once, here: the writer drops a file that was not made, and the
+    // next samples try a file of their own. A failed staging must never lead
+    // to the older file of the name.
     m_state = staged ? State::kLeft : State::kNotMade;
     return false;
   }
@@ -129,7 +127,7 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
   } catch (const CatalogueError&) {
     // No row, no file; an older file of the name is still whole, since the
     // new one never took its place. The group's rollback has nothing of it.
-    Failed(RemoveTqfFile(WrittenPath()));
+    Failed(RemoveTqfFile(m_output_root, WrittenPath()));
     m_state = State::kLeft;
     m_in_group = false;
     m_staged = false;
@@ -150,19 +148,15 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
 }
 
 bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_open) {
-  if (m_state == State::kNotMade) {
-    m_context->errors.FileFailed({FileOperation::kOpen, Cp1251ToUtf8(m_full_path), ENOENT});
-    return false;
-  }
-  if (m_state == State::kLeft) return false;
+  if (!Extendable()) return false;
   FileResult result;
   if (!keep_open) {
     Close();
-    result = ExtendTqfFile(m_full_path, samples, m_samples);
+    result = ExtendTqfFile(m_output_root, m_relative_path, samples, m_samples);
   } else if (m_fd < 0) {
     // Opened at once, so that a file not as this writer left it is reported
     // with this extension.
-    result = AppendTqfSamples(m_fd, m_full_path, {}, m_samples);
+    result = AppendTqfSamples(m_fd, m_output_root, m_relative_path, {}, m_samples);
   }
   if (result) {
     // Another program's change is left to it, untouched; after a failed
@@ -185,7 +179,7 @@ bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_
 
 bool OutputFile::WriteOut() {
   if (m_gathered.empty()) return true;
-  const FileResult result = AppendTqfSampleBlocks(m_fd, m_full_path, m_gathered);
+  const FileResult result = AppendTqfSampleBlocks(m_fd, m_output_root, m_relative_path, m_gathered);
   RecycleGathered();
   if (!Failed(result)) return true;
   // The failed write left the file as it was before it; the samples
@@ -205,7 +199,8 @@ bool OutputFile::Close() {
 
 void OutputFile::Confirm() {
   if (!RowOwed() || !Close()) return;
-  if (m_context->durable && Failed(SyncTqfFile(m_full_path, /*new_name=*/false))) {
+  if (m_context->durable &&
+      Failed(SyncTqfFile(m_output_root, m_relative_path, /*new_name=*/false))) {
     CutBackToConfirmed();
     return;
   }
@@ -233,7 +228,7 @@ void OutputFile::CutBackToConfirmed() {
 void OutputFile::CutBackTo(std::uint64_t samples, bool catalogued) {
   if (!catalogued) return;  // a file without a row was removed when its row was refused
   m_samples = samples;
-  Failed(CutBackTqfFile(m_full_path, samples));
+  Failed(CutBackTqfFile(m_output_root, m_relative_path, samples));
 }
 
 void OutputFile::RowsCommitted() {
@@ -245,9 +240,9 @@ void OutputFile::RowsCommitted() {
 void OutputFile::TakeStagedName() {
   if (!m_staged) return;
   m_staged = false;
-  if (!Failed(CommitTqfFile(m_full_path))) {
+  if (!Failed(CommitTqfFile(m_output_root, m_relative_path))) {
     // The new name on the disk too, as the row already is.
-    if (m_context->durable) Failed(SyncTqfFile(m_full_path, /*new_name=*/true));
+    if (m_context->durable) Failed(SyncTqfFile(m_output_root, m_relative_path, /*new_name=*/true));
     return;
   }
   // The older file stayed (Windows will not replace a file another program
@@ -273,7 +268,7 @@ void OutputFile::RowsRolledBack() {
     return;
   }
   // Made in the group: no row names it any more.
-  Failed(RemoveTqfFile(WrittenPath()));
+  Failed(RemoveTqfFile(m_output_root, WrittenPath()));
   m_staged = false;
   m_samples = 0;
 }

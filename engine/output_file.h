@@ -4,8 +4,9 @@
 // holds less than its row says, and no more once its raw file is finished.
 //
 // A file is in one of these states:
-//   kNotMade    its creation failed: nothing of it is on disk and no row names
-//               it. Extending it fails as opening a missing file does.
+//   kNotMade    its creation failed (reported once, with its reason): nothing
+//               of it is on disk and no row names it, and it is never
+//               extended; the next samples make a file of their own.
 //   kConfirmed  on disk with exactly the samples its row says.
 //   kAhead      extended since its row was sent: the row is owed. While the
 //               file is kept open (coalescing), its latest samples may still
@@ -125,7 +126,7 @@ class OutputFile {
   void RowsRolledBack();
 
   State CurrentState() const { return m_state; }
-  bool Extendable() const { return m_state != State::kLeft; }
+  bool Extendable() const { return m_state == State::kConfirmed || m_state == State::kAhead; }
   bool RowOwed() const { return m_state == State::kAhead; }
   // A row of it was sent in the open group.
   bool InGroup() const { return m_in_group; }

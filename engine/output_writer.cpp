@@ -1,6 +1,7 @@
 #include "engine/output_writer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <utility>
@@ -409,15 +410,22 @@ std::optional<StationLockRefusal> OutputWriter::LockStation(const std::string& s
   // Without an output root there is no folder to lock, and nothing is written.
   if (m_output_root.empty()) return std::nullopt;
   const std::string lock_path = StationLockPath(m_output_root, station);
-  const std::filesystem::path native = NativePath(lock_path);
-  std::error_code ec;
-  std::filesystem::create_directory(native.parent_path(), ec);  // the root itself must be there
-  // A station folder that cannot even be made holds nothing to protect:
-  // every write there fails, and says so.
-  if (!std::filesystem::is_directory(native.parent_path(), ec)) return std::nullopt;
-  FileLock lock;
   StationLockRefusal refusal;
-  switch (lock.Acquire(native, wait_seconds, stop)) {
+  refusal.lock_file = Cp1251ToUtf8(lock_path);
+  // Reached and made as the station's files are, so that a link planted in
+  // the folder's place is found before anything is written, and the lock
+  // file is never made through one.
+  const WalkedFolder folder = OutputFolder(m_output_root, FileNameForm(station), /*make=*/true);
+  if (!folder.IsOpen()) {
+    // A station folder that cannot even be made holds nothing to protect:
+    // every write there fails, and says so.
+    if (!folder.Failure().Refused()) return std::nullopt;
+    m_failures.FileFailed(WalkFailed(FileOperation::kCreate, lock_path, folder.Failure()));
+    refusal.reason = StationLockRefusal::Reason::kOutputRefused;
+    return refusal;
+  }
+  FileLock lock;
+  switch (lock.Acquire(folder, kStationLockFile, wait_seconds, stop)) {
     case FileLock::Result::kLocked:
       m_station_locks.emplace(station, std::move(lock));
       return std::nullopt;
@@ -425,6 +433,13 @@ std::optional<StationLockRefusal> OutputWriter::LockStation(const std::string& s
       refusal.reason = StationLockRefusal::Reason::kStopped;
       break;
     case FileLock::Result::kUnavailable:
+      refusal.system_error = lock.Error();
+      // A link in the lock file's place is refused as one at an output name is.
+      if (refusal.system_error == ELOOP) {
+        m_failures.FileFailed({FileOperation::kCreate, refusal.lock_file, ELOOP});
+        refusal.reason = StationLockRefusal::Reason::kOutputRefused;
+        break;
+      }
       refusal.reason = StationLockRefusal::Reason::kUnavailable;
       ++m_locked_out;
       break;
@@ -432,9 +447,20 @@ std::optional<StationLockRefusal> OutputWriter::LockStation(const std::string& s
       ++m_locked_out;
       break;
   }
-  refusal.lock_file = DisplayPath(native);
-  refusal.system_error = lock.Error();
   return refusal;
+}
+
+void OutputWriter::ReportRawDataLeft(const RawDataLeft& left) {
+  const bool unreadable =
+      left.what == RawDataLeft::What::kFolder || left.what == RawDataLeft::What::kFile;
+  if (unreadable && !m_unreadable_this_command.emplace(left.what, left.path).second) return;
+  ++m_raw_data_left;
+  m_errors.RawDataWasLeft(left);
+}
+
+void OutputWriter::EndCommand() {
+  m_unreadable_this_command.clear();
+  m_errors.CommandEnded();
 }
 
 bool OutputWriter::HoldsStationLock(const std::string& station) const {

@@ -16,6 +16,7 @@
 #include <list>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,18 @@ struct StationBuffer {
 
 // Why a station's lock was not taken.
 struct StationLockRefusal {
-  enum class Reason { kHeldElsewhere, kUnavailable, kStopped } reason = Reason::kHeldElsewhere;
+  enum class Reason {
+    kHeldElsewhere,
+    kUnavailable,
+    kStopped,
+    // A link in the place of the station's folder or its lock file: refused,
+    // and reported as an output failure already.
+    kOutputRefused,
+  } reason = Reason::kHeldElsewhere;
   std::string lock_file;  // UTF-8, for the operator
   int system_error = 0;   // kUnavailable: errno
+  // kUnavailable: a link in the station folder's place, not followed.
+  std::optional<WalkFailure> refused_link = std::nullopt;
 };
 
 class OutputWriter {
@@ -113,6 +123,8 @@ class OutputWriter {
   // when it is held, else why not. A folder where no lock can be taken is
   // refused too: a lock that cannot be had protects nothing. (A station
   // folder that cannot be made at all is let be: nothing can be written.)
+  // The folder is reached as the station's files are; a link there, or at
+  // the lock file, that is not to be followed is an output failure.
   std::optional<StationLockRefusal> LockStation(const std::string& station, double wait_seconds,
                                                 const std::function<bool()>& stop = {});
   bool HoldsStationLock(const std::string& station) const;
@@ -123,11 +135,14 @@ class OutputWriter {
 
   // Files that could not be created, opened, written or closed so far.
   std::uint64_t OutputFailures() const { return m_failures.count; }
-  // A failure met outside the writer on the way to it (a raw file that
-  // cannot be read whole): counted and reported like the writer's own.
-  void ReportFailure(const FileError& error) { m_failures.FileFailed(error); }
+  // Selected raw data that did not reach the writer (a raw folder or file
+  // that cannot be read whole, a channel name met twice): told to the
+  // operator and counted. A folder or file that cannot be read at all is
+  // told once in a command, however many stations' scans meet it.
+  void ReportRawDataLeft(const RawDataLeft& left);
+  std::uint64_t RawDataLeftCount() const { return m_raw_data_left; }
   // The end of a command: the reporter says what it held back.
-  void EndCommand() { m_errors.CommandEnded(); }
+  void EndCommand();
   std::uint64_t FlushCount() const { return m_flushes; }
   std::size_t KeptFileLimit() const { return m_kept_limit; }
   const std::vector<StationBuffer>& Stations() const { return m_stations; }
@@ -196,6 +211,8 @@ class OutputWriter {
   // By station and channel; nothing for a channel without own rows.
   std::map<std::pair<std::string, std::string>, std::optional<CataloguedFile>> m_latest_rows;
   std::uint64_t m_locked_out = 0;
+  std::uint64_t m_raw_data_left = 0;
+  std::set<std::pair<RawDataLeft::What, std::string>> m_unreadable_this_command;
 };
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #include "engine/raw_file.h"
 
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -134,9 +135,8 @@ bool RawFileReader::Open(const std::filesystem::path& path) {
   Close();
   // Only regular files: a FIFO in a data directory cannot hang the scan.
   m_fd = OpenFileForReading(path, m_size);
-  if (m_fd < 0) return false;
-  m_position = 0;
-  return true;
+  m_error = m_fd < 0 ? errno : 0;
+  return m_fd >= 0;
 }
 
 void RawFileReader::Close() {
@@ -150,7 +150,10 @@ std::size_t RawFileReader::ReadFully(unsigned char* buffer, std::size_t count) {
   std::size_t got = 0;
   while (m_fd >= 0 && got < count) {
     const std::int64_t n = ReadSome(m_fd, buffer + got, count - got);
-    if (n <= 0) break;
+    if (n <= 0) {
+      m_error = n < 0 ? errno : 0;
+      break;
+    }
     got += static_cast<std::size_t>(n);
   }
   m_position += got;
@@ -188,6 +191,8 @@ const char* RawFileRefusalText(RawFileRefusal refusal) {
       return "a usable raw file";
     case RawFileRefusal::kCannotOpen:
       return "cannot be opened as a regular file";
+    case RawFileRefusal::kReadFailed:
+      return "a read failed before the end of the channel table";
     case RawFileRefusal::kHeaderCut:
       return "shorter than the 120-byte header";
     case RawFileRefusal::kNoStartDate:
@@ -212,7 +217,9 @@ RawFileRefusal ParseRawFile(const std::filesystem::path& path, RawFileReader& re
                             ParsedRawFile& parsed) {
   if (!reader.Open(path)) return RawFileRefusal::kCannotOpen;
   parsed.size = reader.Size();
-  if (reader.ReadRawHeader(parsed.header) != kRawHeaderSize) return RawFileRefusal::kHeaderCut;
+  // Shorter than its size said: a failed read, not a file too short to be raw.
+  if (reader.ReadRawHeader(parsed.header) != kRawHeaderSize)
+    return parsed.size < kRawHeaderSize ? RawFileRefusal::kHeaderCut : RawFileRefusal::kReadFailed;
   const RawFileHeader& h = parsed.header;
   // The start date is looked up in tables of twelve months: outside them a
   // file has no defined start time.
@@ -226,8 +233,7 @@ RawFileRefusal ParseRawFile(const std::filesystem::path& path, RawFileReader& re
     return RawFileRefusal::kChannelTableCut;
   parsed.channels.resize(n);
   for (RawChannelRecord& record : parsed.channels)
-    if (!reader.ReadChannelRecord(record))
-      return RawFileRefusal::kChannelTableCut;  // shrank meanwhile
+    if (!reader.ReadChannelRecord(record)) return RawFileRefusal::kReadFailed;
   return RawFileRefusal::kNone;
 }
 

@@ -114,6 +114,9 @@ class RawFileReader {
   bool Open(const std::filesystem::path& path);
   void Close();
   std::uint64_t Size() const { return m_size; }
+  // Why the open or the last read fell short: errno, or 0 when the file
+  // ended before the size it had when opened (it shrank meanwhile).
+  int Error() const { return m_error; }
 
   // ReadRawHeader: the number of header bytes obtained (120 when whole).
   std::size_t ReadRawHeader(RawFileHeader& header);
@@ -131,12 +134,14 @@ class RawFileReader {
   int m_fd = -1;
   std::uint64_t m_size = 0;
   std::uint64_t m_position = 0;
+  int m_error = 0;
 };
 
 // Why a file is not a usable raw file.
 enum class RawFileRefusal {
   kNone,
   kCannotOpen,        // missing, unreadable, or not a regular file
+  kReadFailed,        // a read failed (or the file shrank) before the channel table's end
   kHeaderCut,         // shorter than the 120-byte header
   kNoStartDate,       // month outside 1 to 12 or day outside 1 to 31
   kNoSampleInterval,  // the interval is not a finite number above 0
@@ -160,6 +165,7 @@ struct ParsedRawFile {
 // The one way into a raw file: opens it with `reader`, reads the header and
 // the channel table and decides whether the file is usable; on success the
 // reader stands at the first sample. Every reader of raw files goes through it.
+// After kCannotOpen or kReadFailed the reader's Error() says why.
 RawFileRefusal ParseRawFile(const std::filesystem::path& path, RawFileReader& reader,
                             ParsedRawFile& parsed);
 

@@ -4,6 +4,7 @@
 // while that station converts, so that two converters taking stations in
 // opposite orders never wait on each other.
 
+#include <optional>
 #include <string>
 
 #include "engine/conversion_host.h"
@@ -19,6 +20,15 @@ inline constexpr const char* kStationLockFailedText =
 // What the operator is told when a station's lock is not had (nothing to
 // tell for a stop request): UTF-8.
 std::string StationLockRefusalText(const std::string& station, const StationLockRefusal& refusal);
+
+// The station's lock for a command that reads or mends what is written
+// (verify, the SDS export): taken when the station's folder is there, reached
+// from the output root as the writer reaches it; never made. Nothing when it
+// is held or there is no folder; else why not (a link in the folder's place
+// that is not followed: kUnavailable with refused_link).
+std::optional<StationLockRefusal> LockStationFolder(FileLock& lock, const std::string& output_root,
+                                                    const std::string& station,
+                                                    double wait_seconds);
 
 // The station's lock for as long as this lives, taken for the writer and
 // waited for as long as the host says; a lock the writer holds already (an

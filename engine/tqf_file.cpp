@@ -11,8 +11,9 @@
 
 #include "platform/file_io.h"
 #include "platform/native_path.h"
-#include "platform/text1251.h"
 #include "platform/number_text.h"
+#include "platform/text1251.h"
+#include "platform/walked_folder.h"
 
 namespace korvel {
 namespace {
@@ -124,61 +125,73 @@ namespace {
 // refused row leaves the older file as its row says.
 constexpr const char* kStagingSuffix = ".part";
 
+// A file below the output root: its folder, walked to from the root, and its
+// name there; the full path for messages.
+struct Place {
+  WalkedFolder folder;
+  std::filesystem::path name;
+  std::string full;
+};
+
+Place PlaceOf(std::string_view output_root, std::string_view relative_path, bool make) {
+  const std::filesystem::path relative = NativePath(relative_path);
+  return {WalkedFolder::Root(NativePath(output_root)).Below(relative.parent_path(), make),
+          relative.filename(), TqfFullPath(output_root, relative_path)};
+}
+
 // Opens the new file: exclusively in place, or beside an older regular file
 // of the name. Neither open follows a link: a planted link is a name taken,
 // never a way to write elsewhere.
-int OpenNewFile(const std::string& full, std::filesystem::path& native, bool& staged) {
-  native = NativePath(full);
+int OpenNewFile(const Place& place, std::filesystem::path& name, bool& staged) {
+  name = place.name;
   staged = false;
-  const int fd = CreateFileForWriting(native, CreateMode::kExclusive);
+  const int fd = place.folder.CreateNewFile(name);
   if (fd >= 0 || errno != EEXIST) return fd;
-  std::error_code ec;
-  const std::filesystem::file_type type = std::filesystem::symlink_status(native, ec).type();
-  if (type != std::filesystem::file_type::regular) {
-    errno = type == std::filesystem::file_type::symlink     ? ELOOP
-            : type == std::filesystem::file_type::directory ? EISDIR
-                                                            : EEXIST;
+  const WalkedFolder::Entry kind = place.folder.Kind(name);
+  if (kind != WalkedFolder::Entry::kFile) {
+    errno = kind == WalkedFolder::Entry::kLink     ? ELOOP
+            : kind == WalkedFolder::Entry::kFolder ? EISDIR
+                                                   : EEXIST;
     return -1;
   }
-  native = NativePath(StagedTqfPath(full));
+  name += kStagingSuffix;
   staged = true;
   // A staging file left by a run that was killed is ours to replace (under
   // the station's lock); whatever it is, it goes, never what it points to.
-  if (RemoveFile(native) || errno == ENOENT)
-    return CreateFileForWriting(native, CreateMode::kExclusive);
+  if (place.folder.Remove(name) || errno == ENOENT) return place.folder.CreateNewFile(name);
   return -1;
 }
 
 }  // namespace
 
-std::string StagedTqfPath(std::string_view full_path) {
-  return std::string(full_path) + kStagingSuffix;
+WalkedFolder OutputFolder(std::string_view output_root, std::string_view relative_folder,
+                          bool make) {
+  return WalkedFolder::Root(NativePath(output_root)).Below(NativePath(relative_folder), make);
 }
+
+FileError WalkFailed(FileOperation operation, std::string_view full_path,
+                     const WalkFailure& failure) {
+  FileError error = Failed(operation, full_path, failure.system_error);
+  if (failure.Refused()) error.refused_link = failure;
+  return error;
+}
+
+std::string StagedTqfPath(std::string_view path) { return std::string(path) + kStagingSuffix; }
 
 FileResult CreateTqfFile(std::string_view output_root, std::string_view relative_path,
                          const TqfHeader& header, std::span<const float> samples, bool* staged) {
-  const std::string full = TqfFullPath(output_root, relative_path);
   bool is_staged = false;
   if (staged != nullptr) *staged = false;
-  std::filesystem::path native;
-  int fd = OpenNewFile(full, native, is_staged);
-  if (fd < 0 && errno == ENOENT && !is_staged) {
-    // The station and hour directories, made when first needed; the root
-    // itself must exist already.
-    const std::string root = WithTrailingSeparator(std::string(output_root));
-    for (std::size_t sep = relative_path.find('/'), made = 0;
-         sep != std::string_view::npos && made < 2;
-         sep = relative_path.find('/', sep + 1), ++made) {
-      const auto directory =
-          NativePath(root + NativeSeparators(std::string(relative_path.substr(0, sep))));
-      if (!MakeDirectory(directory) && errno != EEXIST)
-        return Failed(FileOperation::kCreate, full, errno);
-    }
-    fd = OpenNewFile(full, native, is_staged);
-  }
+  // The station and hour folders are made when missing; the root itself
+  // must exist already.
+  const Place place = PlaceOf(output_root, relative_path, /*make=*/true);
+  if (!place.folder.IsOpen())
+    return WalkFailed(FileOperation::kCreate, place.full, place.folder.Failure());
+  std::filesystem::path name;
+  const int fd = OpenNewFile(place, name, is_staged);
   // Said also when the creation fails: the name belongs to an older file.
   if (staged != nullptr) *staged = is_staged;
-  if (fd < 0) return Failed(FileOperation::kCreate, full, errno);
+  if (fd < 0) return Failed(FileOperation::kCreate, place.full, errno);
   int error = 0;
   std::size_t done = 0;
   if (!WriteAll(fd, header.data(), header.size(), done) || !WriteSamples(fd, samples, done))
@@ -186,27 +199,39 @@ FileResult CreateTqfFile(std::string_view output_root, std::string_view relative
   if (!CloseFile(fd) && error == 0) error = errno;
   if (error != 0) {
     // A half-written file is never catalogued, so it must not stay behind.
-    RemoveFile(native);
-    return Failed(FileOperation::kWrite, full, error);
+    place.folder.Remove(name);
+    return Failed(FileOperation::kWrite, place.full, error);
   }
   return std::nullopt;
 }
 
-FileResult ExtendTqfFile(std::string_view full_path, std::span<const float> samples,
+FileResult ExtendTqfFile(std::string_view output_root, std::string_view relative_path,
+                         std::span<const float> samples,
                          std::optional<std::uint64_t> samples_there) {
   int fd = -1;
-  if (FileResult error = AppendTqfSamples(fd, full_path, samples, samples_there)) return error;
-  return CloseTqfFile(fd, full_path);
+  if (FileResult error = AppendTqfSamples(fd, output_root, relative_path, samples, samples_there))
+    return error;
+  return CloseTqfFile(fd, TqfFullPath(output_root, relative_path));
 }
 
 namespace {
 
+// An existing file, for writing, through no link; kOpen failures.
+FileResult OpenExisting(int& fd, std::string_view output_root, std::string_view relative_path) {
+  const Place place = PlaceOf(output_root, relative_path, /*make=*/false);
+  if (!place.folder.IsOpen())
+    return WalkFailed(FileOperation::kOpen, place.full, place.folder.Failure());
+  fd = place.folder.OpenForExtending(place.name);
+  if (fd < 0) return Failed(FileOperation::kOpen, place.full, errno);
+  return std::nullopt;
+}
+
 // Opens a kept file on first use and moves to its end; a kept one stays there.
-FileResult OpenAtEnd(int& fd, std::string_view full_path,
+FileResult OpenAtEnd(int& fd, std::string_view output_root, std::string_view relative_path,
                      std::optional<std::uint64_t> samples_there = std::nullopt) {
   if (fd >= 0) return std::nullopt;
-  fd = OpenFileForExtending(NativePath(full_path));
-  if (fd < 0) return Failed(FileOperation::kOpen, full_path, errno);
+  if (FileResult error = OpenExisting(fd, output_root, relative_path)) return error;
+  const std::string full_path = TqfFullPath(output_root, relative_path);
   FileResult error;
   if (!SeekToEnd(fd)) {
     error = Failed(FileOperation::kWrite, full_path, errno);
@@ -232,17 +257,19 @@ FileError UndoFailedAppend(int& fd, std::string_view full_path, std::size_t done
 
 }  // namespace
 
-FileResult AppendTqfSamples(int& fd, std::string_view full_path, std::span<const float> samples,
+FileResult AppendTqfSamples(int& fd, std::string_view output_root, std::string_view relative_path,
+                            std::span<const float> samples,
                             std::optional<std::uint64_t> samples_there) {
-  if (FileResult error = OpenAtEnd(fd, full_path, samples_there)) return error;
+  if (FileResult error = OpenAtEnd(fd, output_root, relative_path, samples_there)) return error;
   std::size_t done = 0;
   if (WriteSamples(fd, samples, done)) return std::nullopt;
-  return UndoFailedAppend(fd, full_path, done);
+  return UndoFailedAppend(fd, TqfFullPath(output_root, relative_path), done);
 }
 
-FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
+FileResult AppendTqfSampleBlocks(int& fd, std::string_view output_root,
+                                 std::string_view relative_path,
                                  std::span<const std::vector<float>> blocks) {
-  if (FileResult error = OpenAtEnd(fd, full_path)) return error;
+  if (FileResult error = OpenAtEnd(fd, output_root, relative_path)) return error;
   std::size_t done = 0;
   if constexpr (std::endian::native == std::endian::little) {
     std::vector<WritePiece> pieces;
@@ -256,7 +283,7 @@ FileResult AppendTqfSampleBlocks(int& fd, std::string_view full_path,
       written = written && WriteSamples(fd, block, done);
     if (written) return std::nullopt;
   }
-  return UndoFailedAppend(fd, full_path, done);
+  return UndoFailedAppend(fd, TqfFullPath(output_root, relative_path), done);
 }
 
 FileResult CloseTqfFile(int& fd, std::string_view full_path) {
@@ -267,38 +294,55 @@ FileResult CloseTqfFile(int& fd, std::string_view full_path) {
   return Failed(FileOperation::kWrite, full_path, errno);
 }
 
-FileResult CutBackTqfFile(std::string_view full_path, std::uint64_t samples) {
+FileResult CutBackTqfFile(std::string_view output_root, std::string_view relative_path,
+                          std::uint64_t samples) {
   // Through a descriptor that never follows a link: only our file is cut.
-  const int fd = OpenFileForExtending(NativePath(full_path));
-  if (fd < 0) return Failed(FileOperation::kWrite, full_path, errno);
+  int fd = -1;
+  if (FileResult error = OpenExisting(fd, output_root, relative_path)) {
+    error->operation = FileOperation::kWrite;
+    return error;
+  }
   int error = ResizeOpenFile(fd, kTqfHeaderSize + 4 * samples) ? 0 : errno;
   if (!CloseFile(fd) && error == 0) error = errno;
   if (error == 0) return std::nullopt;
-  return Failed(FileOperation::kWrite, full_path, error);
+  return Failed(FileOperation::kWrite, TqfFullPath(output_root, relative_path), error);
 }
 
-FileResult SyncTqfFile(std::string_view full_path, bool new_name) {
-  const std::filesystem::path native = NativePath(full_path);
-  const int fd = OpenFileForExtending(native);
-  if (fd < 0) return Failed(FileOperation::kWrite, full_path, errno);
+FileResult SyncTqfFile(std::string_view output_root, std::string_view relative_path,
+                       bool new_name) {
+  const Place place = PlaceOf(output_root, relative_path, /*make=*/false);
+  if (!place.folder.IsOpen())
+    return WalkFailed(FileOperation::kWrite, place.full, place.folder.Failure());
+  const int fd = place.folder.OpenForExtending(place.name);
+  if (fd < 0) return Failed(FileOperation::kWrite, place.full, errno);
   int error = SyncFileData(fd) ? 0 : errno;
   if (!CloseFile(fd) && error == 0) error = errno;
-  if (error == 0 && new_name && !SyncDirectory(native.parent_path())) error = errno;
+  if (error == 0 && new_name && !place.folder.Sync()) error = errno;
   if (error == 0) return std::nullopt;
-  return Failed(FileOperation::kWrite, full_path, error);
+  return Failed(FileOperation::kWrite, place.full, error);
 }
 
-FileResult CommitTqfFile(std::string_view full_path) {
-  const std::string staged = StagedTqfPath(full_path);
-  if (MoveReplacing(NativePath(staged), NativePath(full_path))) return std::nullopt;
+FileResult CommitTqfFile(std::string_view output_root, std::string_view relative_path) {
+  const Place place = PlaceOf(output_root, relative_path, /*make=*/false);
+  if (!place.folder.IsOpen())
+    return WalkFailed(FileOperation::kWrite, place.full, place.folder.Failure());
+  std::filesystem::path staged = place.name;
+  staged += kStagingSuffix;
+  if (place.folder.Move(staged, place.name)) return std::nullopt;
   const int error = errno;
-  RemoveFile(NativePath(staged));
-  return Failed(FileOperation::kWrite, full_path, error);
+  place.folder.Remove(staged);
+  return Failed(FileOperation::kWrite, place.full, error);
 }
 
-FileResult RemoveTqfFile(std::string_view full_path) {
-  if (RemoveFile(NativePath(full_path)) || errno == ENOENT) return std::nullopt;
-  return Failed(FileOperation::kWrite, full_path, errno);
+FileResult RemoveTqfFile(std::string_view output_root, std::string_view relative_path) {
+  const Place place = PlaceOf(output_root, relative_path, /*make=*/false);
+  // A folder that is not there holds no file to remove.
+  if (!place.folder.IsOpen()) {
+    if (place.folder.Failure().system_error == ENOENT) return std::nullopt;
+    return WalkFailed(FileOperation::kWrite, place.full, place.folder.Failure());
+  }
+  if (place.folder.Remove(place.name) || errno == ENOENT) return std::nullopt;
+  return Failed(FileOperation::kWrite, place.full, errno);
 }
 
 }  // namespace korvel

@@ -29,7 +29,8 @@ int OpenFileForWriting(const std::filesystem::path& path);
 // that an output file cannot be turned into a way to write elsewhere.
 int OpenFileForExtending(const std::filesystem::path& path);
 // A regular file only (never a directory, a FIFO or a device: nothing that
-// could hang a scan), with its size; -1 otherwise.
+// could hang a scan), with its size; -1 otherwise (a folder: EISDIR,
+// anything else that is no regular file: EINVAL).
 int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size);
 
 // Up to `count` bytes; 0 at the end of the file, -1 on failure.

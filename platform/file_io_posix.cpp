@@ -44,8 +44,14 @@ int OpenFileForReading(const std::filesystem::path& path, std::uint64_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  int error = 0;
+  if (::fstat(fd, &st) != 0)
+    error = errno;
+  else if (!S_ISREG(st.st_mode))
+    error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;  // EINVAL as on Windows
+  if (error != 0) {
     ::close(fd);
+    errno = error;  // the reason, for the operator
     return -1;
   }
   size = static_cast<std::uint64_t>(st.st_size);

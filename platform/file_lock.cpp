@@ -24,10 +24,19 @@ FileLock::~FileLock() { Release(); }
 
 FileLock::Result FileLock::Acquire(const std::filesystem::path& file, double wait_seconds,
                                    const std::function<bool()>& stop) {
+  return Acquire(WalkedFolder::Root(file.parent_path()), file.filename(), wait_seconds, stop);
+}
+
+FileLock::Result FileLock::Acquire(const WalkedFolder& folder, const std::filesystem::path& name,
+                                   double wait_seconds, const std::function<bool()>& stop) {
   using lock_system::Attempt;
   Release();
   m_error = 0;
-  const int fd = lock_system::OpenLockFile(file);
+  if (!folder.IsOpen()) {
+    m_error = folder.Failure().system_error != 0 ? folder.Failure().system_error : EACCES;
+    return Result::kUnavailable;
+  }
+  const int fd = folder.OpenForLocking(name);
   if (fd < 0) {
     m_error = errno;
     return Result::kUnavailable;

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/walked_folder.h"
+
 namespace korvel {
 
 class FileLock {
@@ -25,9 +27,13 @@ class FileLock {
   // Creates the file when missing (mode 0666 less the umask) and locks it,
   // waiting up to `wait_seconds` while another process holds it, or until
   // `stop` answers true (kStopped). kUnavailable: the file cannot be made or
-  // locked at all (a read-only folder, a file system without locks), with
-  // the system's reason in Error().
+  // locked at all (a read-only folder, a file system without locks, a link
+  // in its place: ELOOP), with the system's reason in Error().
   Result Acquire(const std::filesystem::path& file, double wait_seconds,
+                 const std::function<bool()>& stop = {});
+  // The same for the file `name` of a folder walked to (a folder not reached
+  // is kUnavailable, with the system's reason or EACCES for a refused link).
+  Result Acquire(const WalkedFolder& folder, const std::filesystem::path& name, double wait_seconds,
                  const std::function<bool()>& stop = {});
   bool Held() const { return m_fd >= 0; }
   void Release();

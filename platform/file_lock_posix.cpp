@@ -7,10 +7,6 @@
 
 namespace korvel::lock_system {
 
-int OpenLockFile(const std::filesystem::path& file) {
-  return ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-}
-
 Attempt TryLockWhole(int fd) {
   struct flock whole {};
   whole.l_type = F_WRLCK;

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -12,22 +11,6 @@ namespace {
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
 }  // namespace
-
-int OpenLockFile(const std::filesystem::path& file) {
-  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    errno = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT     ? EACCES
-            : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? ENOENT
-                                                                             : EIO;
-    return -1;
-  }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-  if (fd < 0) CloseHandle(handle);
-  return fd;
-}
 
 Attempt TryLockWhole(int fd) {
   // The whole file, however long it grows.

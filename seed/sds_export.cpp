@@ -59,17 +59,9 @@ class StationExport {
       return;
     }
     FileLock lock;
-    const std::filesystem::path lock_file = NativePath(StationLockPath(m_tqf_root, station));
-    std::error_code ec;
-    if (m_request.lock &&
-        std::filesystem::is_directory(NativePath(m_tqf_root + FileNameForm(station)), ec)) {
-      const FileLock::Result result = lock.Acquire(lock_file, m_request.lock_wait);
-      if (result != FileLock::Result::kLocked) {
-        StationLockRefusal refusal{result == FileLock::Result::kUnavailable
-                                       ? StationLockRefusal::Reason::kUnavailable
-                                       : StationLockRefusal::Reason::kHeldElsewhere,
-                                   DisplayPath(lock_file), lock.Error()};
-        m_report.problems.push_back(StationLockRefusalText(station, refusal) + "; not exported");
+    if (m_request.lock) {
+      if (const auto refusal = LockStationFolder(lock, m_tqf_root, station, m_request.lock_wait)) {
+        m_report.problems.push_back(StationLockRefusalText(station, *refusal) + "; not exported");
         return;
       }
     }

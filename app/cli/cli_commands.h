@@ -17,6 +17,7 @@ enum ExitStatus {
   kDatabaseError = 4,
   kOutputFailed = 5,   // an output file could not be written, or no output root
   kStationLocked = 6,  // a station was left: another converter was writing it
+  kRawDataLeft = 7,    // some selected raw data was left (unreadable, cut, a name twice)
 };
 
 struct ConnectionOptions {

@@ -40,7 +40,10 @@ bool BuildSelection(const std::vector<std::string>& stations, const ConvertOptio
       SayError("--channel wants STATION:CHANNEL, not '" + Cp1251ToUtf8(pair) + "'");
       return false;
     }
-    selection.push_back({pair.substr(0, colon), pair.substr(colon + 1)});
+    // A raw file's channel names are upper-cased before they are matched, so
+    // the pair's channel is too. The station stays as given: one in lower
+    // case matches nothing, as in the window.
+    selection.push_back({pair.substr(0, colon), CharUpper1251(pair.substr(colon + 1))});
   }
   if (!options.channels.empty()) return true;
   for (const std::string& station : stations)
@@ -68,6 +71,7 @@ int ExitStatus(const CommandOutcome& outcome) {
   if (outcome.catalogue_error) return kDatabaseError;
   if (outcome.output_failed || outcome.no_output_root) return kOutputFailed;
   if (outcome.station_locked) return kStationLocked;
+  if (outcome.raw_data_left) return kRawDataLeft;
   return outcome.converted > 0 ? kConverted : kNothing;
 }
 
@@ -215,7 +219,7 @@ CliCommand AddFilesCommand(CLI::App& app) {
   CLI::App* files = app.add_subcommand(
       "files",
       "what \"Конв. файл(ы)...\" does: the given raw files, whole, in order; stops at the\n"
-      "first file that gives nothing");
+      "first file that cannot be converted whole");
   files->add_option("--station", options->current_station, "the current station")->required();
   files->add_option("FILE", options->files, "raw files")->required();
   AddConversionOptions(files, *options);

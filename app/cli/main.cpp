@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
           "3 the database cannot be opened, 4 a conversion stopped on a database error,\n"
           "5 some output could not be written (an output file could not be created or\n"
           "written, or tqf.ini names no output root DATA/DIR), 6 a station was left\n"
-          "because another converter was writing it, stopped by " +
+          "because another converter was writing it, 7 some selected raw data was\n"
+          "left (a raw folder or file that cannot be read whole, or a channel name\n"
+          "twice in one raw file: what could be read is converted),\nstopped by " +
           kStopRequests +
           "\n(the files and rows written so far agree; a second interrupt kills at once).",
       "korvel2tqf-cli"};
@@ -60,10 +62,10 @@ int main(int argc, char** argv) {
 
   // In the order --help lists them.
   std::vector<CliCommand> commands = {
-      AddInfoCommand(app),         AddInitCatalogueCommand(app), AddChannelsCommand(app),
-      AddAddChannelsCommand(app),  AddCreateTablesCommand(app),  AddUpgradeSchemaCommand(app),
-      AddConvertCommand(app),      AddFilesCommand(app),         AddDirCommand(app),
-      AddCoverageCommand(app),     AddVerifyCommand(app)};
+      AddInfoCommand(app),        AddInitCatalogueCommand(app), AddChannelsCommand(app),
+      AddAddChannelsCommand(app), AddCreateTablesCommand(app),  AddUpgradeSchemaCommand(app),
+      AddConvertCommand(app),     AddFilesCommand(app),         AddDirCommand(app),
+      AddCoverageCommand(app),    AddVerifyCommand(app)};
 #ifdef KORVEL_WITH_SEED
   commands.push_back(AddExportSdsCommand(app));
 #endif

@@ -34,6 +34,8 @@ std::optional<std::string> WhyNothingToConvert(const std::filesystem::path& path
   RawFileReader reader;
   ParsedRawFile parsed;
   const RawFileRefusal refusal = ParseRawFile(path, reader, parsed);
+  // A file that cannot be read was told by the conversion, with the system's reason.
+  if (refusal == RawFileRefusal::kCannotOpen) return std::nullopt;
   if (refusal != RawFileRefusal::kNone) return RawFileRefusalReason(path, refusal);
   // Matched as the conversion matches them: the upper-cased names of the file.
   const std::string own = CharUpper1251(RawStationName(parsed.header));

@@ -23,7 +23,7 @@ void SayRefusedFile(const std::filesystem::path& path, const std::string& reason
 // Why a hand-picked file gave nothing to convert for `station` (code page
 // 1251): not a usable raw file, a raw file of another station, or none of
 // its channels selected. Nothing when it gave something, or failed for a
-// reason that was told already (an output file, a station lock).
+// reason that was told already (an output file, a station lock, a read error).
 std::optional<std::string> WhyNothingToConvert(const std::filesystem::path& path,
                                                const std::string& station,
                                                const SelectionList& selection);

@@ -52,18 +52,10 @@ class Verification {
     FileLock lock;
     m_mend = m_fix;
     const std::string folder = FileNameForm(station);
-    const std::filesystem::path lock_file = NativePath(StationLockPath(m_root, station));
-    std::error_code ec;
-    if (m_fix && ReadStationLocks() &&
-        std::filesystem::is_directory(NativePath(m_root + folder), ec)) {
-      const FileLock::Result result = lock.Acquire(lock_file, ReadLockWaitSeconds());
-      if (result != FileLock::Result::kLocked) {
-        StationLockRefusal refusal{StationLockRefusal::Reason::kHeldElsewhere,
-                                   DisplayPath(lock_file), lock.Error()};
-        if (result == FileLock::Result::kUnavailable)
-          refusal.reason = StationLockRefusal::Reason::kUnavailable;
+    if (m_fix && ReadStationLocks()) {
+      if (const auto refusal = LockStationFolder(lock, m_root, station, ReadLockWaitSeconds())) {
         std::fprintf(stderr, "%s: %s\n", kCommandCaption,
-                     StationLockRefusalText(station, refusal).c_str());
+                     StationLockRefusalText(station, *refusal).c_str());
         m_mend = false;
         m_locked_out = true;
       }

@@ -219,7 +219,7 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
                 out +
                 "plain/KIR/00/01032007-000000-Z.KIR'\n"
                 "  Not a directory\n"
-                "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
+                "KORVEL->TQF: Ни один файл не конвертирован: ошибка записи файлов TQF\n");
   EXPECT_TRUE(Rows().empty());
 }
 

@@ -79,7 +79,7 @@ TEST_P(StationLockTest, ASecondConverterOfTheStationIsLeftOutOrWaits) {
   EXPECT_EQ(second.exit_status, 6) << second.err;
   EXPECT_EQ(second.err,
             "KORVEL->TQF: Станция KIR уже конвертируется другой программой\n"
-            "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
+            "KORVEL->TQF: Ни один файл не конвертирован: блокировка станции не получена\n");
   ExpectSameAs(one);
 
   // Waiting, it begins once the first has ended, and the result is that of one run.

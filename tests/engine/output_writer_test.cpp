@@ -135,15 +135,19 @@ TEST_F(OutputWriterTest, AnotherRateOrCalibrationStartsAFileOfItsOwn) {
   EXPECT_EQ(catalogue.Count("register"), 4);
 }
 
-TEST_F(OutputWriterTest, AFailedCreateIsReportedThenItsExtensionToo) {
+// The samples after a refused create try a file of their own, and that is
+// told as what it is, never as a missing file to extend.
+TEST_F(OutputWriterTest, ARefusedCreateIsToldOnceAndNeverAsAnExtension) {
   writer.SetOutputRoot(root + "missing/");
   Append("Z", 100.0, kT0, 9000);
   Append("Z", 100.0, kT0 + 90.0, 9000);
   writer.FinishRawFile();
+  writer.EndCommand();
   ASSERT_EQ(notifier.messages.size(), 2u);
   const std::string path = root + "missing/" + NativeSeparators("KIR/00/01032007-000000-Z.KIR");
   EXPECT_EQ(notifier.messages[0].text, "File create error '" + path + "'");
-  EXPECT_EQ(notifier.messages[1].text, "File open error '" + path + "'");
+  EXPECT_EQ(notifier.messages[1].text, "Ещё ошибок того же рода не показано: 1");
+  EXPECT_EQ(writer.OutputFailures(), 2u);
   EXPECT_EQ(catalogue.Count("register") + catalogue.Count("update"),
             0);  // nothing on disk, nothing told
   EXPECT_EQ(catalogue.Count("guard"), 3);

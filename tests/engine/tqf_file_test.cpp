@@ -92,9 +92,9 @@ TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
   const float first[] = {1.0f, -2.5f, 32767.0f};
   ASSERT_FALSE(CreateTqfFile(root, rel, header, first));
   const float second[] = {-32768.0f};
-  ASSERT_FALSE(ExtendTqfFile(TqfFullPath(root, rel), second));
+  ASSERT_FALSE(ExtendTqfFile(root, rel, second));
   const float third[] = {7.0f, 8.0f};
-  ASSERT_FALSE(ExtendTqfFile(TqfFullPath(root, rel), third));
+  ASSERT_FALSE(ExtendTqfFile(root, rel, third));
 
   const std::string bytes = ReadFileBytes(dir / ("out/" + rel));
   ASSERT_EQ(bytes.size(), 512u + 4 * 6);
@@ -107,9 +107,9 @@ TEST(TqfFile, CreateThenExtendKeepsTheFirstHeader) {
   ASSERT_FALSE(CreateTqfFile(root, rel, header, first, &staged));
   EXPECT_TRUE(staged);
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 536u);
-  ASSERT_FALSE(CommitTqfFile(TqfFullPath(root, rel)));
+  ASSERT_FALSE(CommitTqfFile(root, rel));
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)).size(), 524u);
-  ASSERT_FALSE(CutBackTqfFile(TqfFullPath(root, rel), 1));
+  ASSERT_FALSE(CutBackTqfFile(root, rel, 1));
   EXPECT_EQ(ReadFileBytes(dir / ("out/" + rel)),
             std::string(header.data(), 512) + FloatBytes({1.0f}));
 }
@@ -129,22 +129,18 @@ TEST(TqfFile, FailuresComeBackWithPathAndReason) {
   EXPECT_EQ(created->path, file);
   EXPECT_EQ(created->system_error, ENOENT);
   EXPECT_FALSE(std::filesystem::exists(dir / "no-root"));
-  const FileResult extended = ExtendTqfFile(file, samples);
+  const FileResult extended = ExtendTqfFile(missing_root, "STA/06/f.STA", samples);
   ASSERT_TRUE(extended);
   EXPECT_EQ(extended->operation, FileOperation::kOpen);
+  EXPECT_EQ(extended->path, file);
   EXPECT_EQ(extended->system_error, ENOENT);
-  // The root is a plain file: its folders cannot be made (Windows finds no
-  // such path).
+  // The root is a plain file: its folders cannot be made.
   test::WriteFileBytes(dir / "plain", "x");
   const FileResult under_file =
       CreateTqfFile((dir / "plain").string(), "STA/06/f.STA", header, samples);
   ASSERT_TRUE(under_file);
   EXPECT_EQ(under_file->operation, FileOperation::kCreate);
-#ifdef _WIN32
-  EXPECT_EQ(under_file->system_error, ENOENT);
-#else
   EXPECT_EQ(under_file->system_error, ENOTDIR);
-#endif
 }
 
 // Nothing is written through a symbolic link: a link at the output name, or
@@ -199,10 +195,10 @@ TEST(TqfFile, NothingIsWrittenThroughALink) {
   // nor cut back through it.
   std::filesystem::remove_all(full);
   std::filesystem::create_symlink(target, full);
-  const FileResult extended = ExtendTqfFile(full, samples);
+  const FileResult extended = ExtendTqfFile(root, rel, samples);
   ASSERT_TRUE(extended);
   EXPECT_EQ(extended->operation, FileOperation::kOpen);
-  EXPECT_TRUE(CutBackTqfFile(full, 0));
+  EXPECT_TRUE(CutBackTqfFile(root, rel, 0));
   EXPECT_EQ(ReadFileBytes(target), "precious");
 }
 
@@ -219,7 +215,7 @@ TEST(TqfFile, AShortWriteIsAWriteErrorAndTheExtensionUndone) {
   {
     test::FileSizeLimit limit(530);  // room for 6 of the next 16 bytes
     const float more[] = {4.0f, 5.0f, 6.0f, 7.0f};
-    extended = ExtendTqfFile(full, more);
+    extended = ExtendTqfFile(root, "STA/06/f.STA", more);
     // A new file that cannot be written whole does not stay behind.
     const float many[8] = {};
     created = CreateTqfFile(root, "STA/06/g.STA", header, many);
@@ -264,9 +260,9 @@ TEST(TqfFile, AFullDiskIsAWriteErrorAndTheWriteUndone) {
   FillDisk(dir / "filler");
   // 64 KiB: more than the room left in the file's last block.
   const std::vector<float> more(16384, 4.0f);
-  const FileResult extended = ExtendTqfFile(full, more);
+  const FileResult extended = ExtendTqfFile(root, "STA/06/f.STA", more);
   int fd = -1;
-  const FileResult appended = AppendTqfSamples(fd, full, more);
+  const FileResult appended = AppendTqfSamples(fd, root, "STA/06/f.STA", more);
   EXPECT_EQ(fd, -1);  // the failed write closed the kept file
   const FileResult created = CreateTqfFile(root, "STA/06/g.STA", header, more);
   EXPECT_EQ(ReadFileBytes(full), before);
@@ -283,14 +279,14 @@ TEST(TqfFile, AFullDiskIsAWriteError) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   const float samples[] = {1.0f, 2.0f};
   // /dev/full opens for writing and fails every write, as a full disk does.
-  const FileResult extended = ExtendTqfFile("/dev/full", samples);
+  const FileResult extended = ExtendTqfFile("/dev", "full", samples);
   ASSERT_TRUE(extended);
   EXPECT_EQ(extended->operation, FileOperation::kWrite);
   EXPECT_EQ(extended->system_error, ENOSPC);
 
   // Kept open: the failed write closes the file and reports it the same way.
   int fd = -1;
-  const FileResult appended = AppendTqfSamples(fd, "/dev/full", samples);
+  const FileResult appended = AppendTqfSamples(fd, "/dev", "full", samples);
   ASSERT_TRUE(appended);
   EXPECT_EQ(appended->system_error, ENOSPC);
   EXPECT_EQ(fd, -1);
