@@ -8,17 +8,12 @@
 namespace korvel {
 namespace {
 
-std::string RefusalText(const std::filesystem::path& path, RawFileRefusal refusal) {
+std::string RefusalText(RawFileRefusal refusal) {
   switch (refusal) {
     case RawFileRefusal::kNone:
+    case RawFileRefusal::kCannotOpen:  // told by the conversion
+    case RawFileRefusal::kReadFailed:
       break;
-    case RawFileRefusal::kCannotOpen: {
-      std::error_code ec;
-      const auto type = std::filesystem::status(path, ec).type();
-      if (type == std::filesystem::file_type::not_found) return "такого файла нет";
-      if (type == std::filesystem::file_type::directory) return "это каталог";
-      return "файл не открывается для чтения";
-    }
     case RawFileRefusal::kHeaderCut:
       return "это не файл регистратора Korvel: он короче заголовка (120 байт)";
     case RawFileRefusal::kNoStartDate:
@@ -47,7 +42,10 @@ std::optional<std::string> WhyChosenFileGaveNothing(const std::filesystem::path&
   RawFileReader reader;
   ParsedRawFile parsed;
   const RawFileRefusal refusal = ParseRawFile(path, reader, parsed);
-  if (refusal != RawFileRefusal::kNone) return RefusalText(path, refusal);
+  // A file that cannot be read was told by the conversion, with the system's reason.
+  if (refusal == RawFileRefusal::kCannotOpen || refusal == RawFileRefusal::kReadFailed)
+    return std::nullopt;
+  if (refusal != RawFileRefusal::kNone) return RefusalText(refusal);
   // Matched as the conversion matches them: the file's names upper-cased.
   const std::string own = CharUpper1251(RawStationName(parsed.header));
   const auto ticked = [&](const std::string& channel) {
