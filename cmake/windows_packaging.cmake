@@ -47,7 +47,16 @@ set(CPACK_NSIS_CREATE_ICONS_EXTRA [=[
   CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\korvel2tqf.lnk' '$INSTDIR\\korvel2tqf.exe'
   SetOutPath '$INSTDIR'
 ]=])
+# CPack names the uninstaller's entry "Uninstall" whatever the language: it
+# is renamed in Russian, as the rest of the installer speaks (an entry of an
+# earlier install goes first, or the rename would fail).
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
+  IfFileExists '$SMPROGRAMS\\$STARTMENU_FOLDER\\Uninstall.lnk' 0 +3
+    Delete '$SMPROGRAMS\\$STARTMENU_FOLDER\\Удалить korvel2tqf.lnk'
+    Rename '$SMPROGRAMS\\$STARTMENU_FOLDER\\Uninstall.lnk' '$SMPROGRAMS\\$STARTMENU_FOLDER\\Удалить korvel2tqf.lnk'
+]=])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [=[
   Delete '$SMPROGRAMS\\$MUI_TEMP\\korvel2tqf.lnk'
+  Delete '$SMPROGRAMS\\$MUI_TEMP\\Удалить korvel2tqf.lnk'
 ]=])
 include(CPack)

@@ -86,9 +86,10 @@ std::string ReadTimeWindowLength() {
                           ProgramIniPath());
 }
 
-void WriteTimeWindow(const std::string& start, const std::string& length) {
-  WriteProfileString("SYSTEM", "TIME", start, ProgramIniPath());
-  WriteProfileString("SYSTEM", "TIMEQTY", length, ProgramIniPath());
+void WriteTimeWindow(const std::optional<std::string>& start,
+                     const std::optional<std::string>& length) {
+  if (start) WriteProfileString("SYSTEM", "TIME", *start, ProgramIniPath());
+  if (length) WriteProfileString("SYSTEM", "TIMEQTY", *length, ProgramIniPath());
 }
 
 std::string ReadStationDataDir(const std::string& station, DataDirUse use) {

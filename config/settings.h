@@ -2,6 +2,7 @@
 // Every key of the two ini files, with its default and its longest kept value.
 // All text is code page 1251.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,9 @@ inline constexpr const char* kDefaultTimeWindowLength = "00:30:00";
 
 std::string ReadTimeWindowStart();   // SYSTEM/TIME
 std::string ReadTimeWindowLength();  // SYSTEM/TIMEQTY
-void WriteTimeWindow(const std::string& start, const std::string& length);
+// Either value may be left out: its line keeps what it held.
+void WriteTimeWindow(const std::optional<std::string>& start,
+                     const std::optional<std::string>& length);
 
 // How a station's raw data directory is read: the longest value kept and the
 // default of SYSTEM/DIR differ between the file picker, the folder chooser and

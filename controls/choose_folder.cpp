@@ -19,8 +19,10 @@ QString StatusTextFor(const QString& path) {
 
 }  // namespace
 
-std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& initial_folder) {
-  auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Выбор каталога"));
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& initial_folder,
+                                              const QString& title) {
+  auto dialog = std::make_unique<QFileDialog>(
+      parent, title.isEmpty() ? QString::fromUtf8(kChooseFolderTitle) : title);
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
   TypeFilesByName(*dialog);
   dialog->setOption(QFileDialog::ShowDirsOnly, true);
@@ -62,8 +64,8 @@ QString ChosenFolder(const QFileDialog& dialog) {
   return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen.first());
 }
 
-QString ChooseFolder(QWidget* parent, const QString& initial_folder) {
-  const auto dialog = MakeFolderDialog(parent, initial_folder);
+QString ChooseFolder(QWidget* parent, const QString& initial_folder, const QString& title) {
+  const auto dialog = MakeFolderDialog(parent, initial_folder, title);
   if (dialog->exec() != QDialog::Accepted) {
     return QString();
   }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QStyle>
 
 namespace korvel {
@@ -32,6 +33,12 @@ QIcon CNameOnlyIconProvider::icon(const QFileInfo& info) const {
 
 QString CNameOnlyIconProvider::type(const QFileInfo& info) const {
   if (info.isDir()) return QStringLiteral("Папка");
+  // Before the system's types, which call a ".raw" a camera's raw image.
+  for (const char* pattern : kRawFileNamePatterns)
+    if (QRegularExpression::fromWildcard(QString::fromLatin1(pattern), Qt::CaseInsensitive)
+            .match(info.fileName())
+            .hasMatch())
+      return QString::fromUtf8(kRawFileTypeName);
   // By the name's extension: MatchExtension never reads the file.
   return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension).comment();
 }

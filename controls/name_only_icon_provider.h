@@ -10,11 +10,16 @@
 
 namespace korvel {
 
+// The names raw files go by, and what the dialogs call them.
+inline constexpr const char* kRawFileTypeName = "Файл регистратора Korvel";
+inline constexpr const char* kRawFileNamePatterns[] = {"*.raw", "*.kor"};
+
 class CNameOnlyIconProvider : public QAbstractFileIconProvider {
  public:
   QIcon icon(IconType type) const override;
   QIcon icon(const QFileInfo& info) const override;
-  // "Папка" for a folder, else the type its name's extension gives.
+  // "Папка" for a folder, the raw file type for a raw file's name, else the
+  // type its name's extension gives.
   QString type(const QFileInfo& info) const override;
 
  private:

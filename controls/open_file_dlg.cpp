@@ -56,7 +56,7 @@ OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory12
   TypeFilesByName(*this);
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::ExistingFiles);
-  setNameFilter(QStringLiteral("All Files (*.*)"));
+  setNameFilter(QStringLiteral("Все файлы (*.*)"));
   ShowAllFiles();
   // Picking the filter again would bring back the literal pattern.
   connect(this, &QFileDialog::filterSelected, this, [this] { ShowAllFiles(); });

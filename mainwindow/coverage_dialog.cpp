@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -33,7 +34,8 @@ ChartWords RussianChartWords() {
   return words;
 }
 
-CCoverageDialog::CCoverageDialog(CoverageReport report, QWidget* parent) : QDialog(parent) {
+CCoverageDialog::CCoverageDialog(CoverageReport report, QString svg_folder, QWidget* parent)
+    : QDialog(parent), m_svg_folder(std::move(svg_folder)) {
   setWindowTitle(QStringLiteral("Покрытие данных"));
   m_chart = new CCoverageChartView(std::move(report), RussianChartWords());
   auto* scroll = new QScrollArea(this);
@@ -62,7 +64,7 @@ bool CCoverageDialog::SaveSvg(const QString& path) const {
 }
 
 QString CCoverageDialog::ChooseSvgPath() {
-  QFileDialog dialog(this, QStringLiteral("Сохранить как SVG"), QString(),
+  QFileDialog dialog(this, QStringLiteral("Сохранить как SVG"), m_svg_folder,
                      QStringLiteral("SVG (*.svg)"));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   TypeFilesByName(dialog);
@@ -76,6 +78,7 @@ QString CCoverageDialog::ChooseSvgPath() {
 void CCoverageDialog::Save() {
   const QString path = ChooseSvgPath();
   if (path.isEmpty()) return;
+  m_svg_folder = QFileInfo(path).absolutePath();
   if (!SaveSvg(path))
     QMessageBox::critical(this, windowTitle(),
                           QStringLiteral("Не удалось записать файл '%1'").arg(path));

@@ -22,7 +22,12 @@ class CCoverageDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CCoverageDialog(CoverageReport report, QWidget* parent = nullptr);
+  // The save chooser opens in `svg_folder`, and SvgFolder() gives the folder
+  // of the last picture saved (`svg_folder` until one is).
+  CCoverageDialog(CoverageReport report, QString svg_folder, QWidget* parent = nullptr);
+  explicit CCoverageDialog(CoverageReport report, QWidget* parent = nullptr)
+      : CCoverageDialog(std::move(report), QString(), parent) {}
+  const QString& SvgFolder() const { return m_svg_folder; }
 
   CCoverageChartView* Chart() const { return m_chart; }
   QPushButton* SaveButton() const { return m_save; }
@@ -38,6 +43,7 @@ class CCoverageDialog : public QDialog {
 
   CCoverageChartView* m_chart = nullptr;
   QPushButton* m_save = nullptr;
+  QString m_svg_folder;
 };
 
 }  // namespace korvel

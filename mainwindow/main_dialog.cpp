@@ -32,6 +32,7 @@
 #include "mainwindow/about_dialog.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/coverage_dialog.h"
+#include "mainwindow/product_folders.h"
 #include "platform/number_text.h"
 #include "platform/text1251.h"
 
@@ -145,8 +146,11 @@ std::optional<CoverageReport> CMainDialog::CoverageOfSelection() {
 }
 
 void CMainDialog::ShowCoverage() {
-  if (std::optional<CoverageReport> report = CoverageOfSelection())
-    CCoverageDialog(std::move(*report), this).exec();
+  std::optional<CoverageReport> report = CoverageOfSelection();
+  if (!report) return;
+  CCoverageDialog dialog(std::move(*report), ProductStartFolder(m_svg_folder), this);
+  dialog.exec();
+  m_svg_folder = dialog.SvgFolder();
 }
 
 CMainDialog::~CMainDialog() = default;
@@ -512,8 +516,14 @@ bool CMainDialog::ReadBackTimeWindow() {
 void CMainDialog::CloseWindow() {
   if (m_closing) return;
   m_closing = true;
-  WriteTimeWindow(Text1251(m_start_edit->text()).substr(0, kTimeWindowTextLength),
-                  Text1251(m_length_edit->text()).substr(0, kTimeWindowTextLength));
+  // Only a time the window takes is saved: a refused one (31/02/2007) would
+  // greet the next start with error boxes before the window. The line keeps
+  // what it held.
+  const std::string start = Text1251(m_start_edit->text()).substr(0, kTimeWindowTextLength);
+  const std::string length = Text1251(m_length_edit->text()).substr(0, kTimeWindowTextLength);
+  const bool start_valid = m_start_edit->IsValidDateTime() && ParseWindowStart(start);
+  WriteTimeWindow(start_valid ? std::optional(start) : std::nullopt,
+                  HasLengthForm(length) ? std::optional(length) : std::nullopt);
   QDialog::reject();
 }
 

@@ -5,6 +5,7 @@
 // status line, the command buttons and the wait cursor.
 
 #include <QDialog>
+#include <QString>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
@@ -89,6 +90,9 @@ class CMainDialog : public QDialog, public ConversionHost {
   void ConvertChosenDirectoryCommand();
 
   std::string CurrentStation() const;
+  // The station the file and folder commands work for: the caret's when it
+  // is selected, else the first selected one; empty when none is.
+  std::string CommandStation() const;
   // The selected stations in list order, each once.
   std::vector<std::string> SelectedStations() const;
   CMultiSelectListBox* StationList() const { return m_station_list; }
@@ -101,11 +105,13 @@ class CMainDialog : public QDialog, public ConversionHost {
 
  protected:
   // The operator's choices; tests answer them without a dialog.
-  // Paths come back native; the initial folders are ini values (code page 1251).
-  virtual bool ChooseFiles(const std::string& initial_folder,
+  // Paths come back native; the files' initial folder is an ini value (code
+  // page 1251). The title names what the choice is for.
+  virtual bool ChooseFiles(const std::string& initial_folder, const QString& title,
                            std::vector<std::filesystem::path>& paths,
                            std::filesystem::path& path_name);
-  virtual std::filesystem::path ChooseDirectory(const std::string& initial_folder);
+  virtual std::filesystem::path ChooseDirectory(const QString& initial_folder,
+                                                const QString& title);
 
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
@@ -147,6 +153,9 @@ class CMainDialog : public QDialog, public ConversionHost {
   std::vector<std::string> m_listed_stations;
   bool m_closing = false;
   bool m_busy = false;  // a command runs: the close box waits
+  // The folders last chosen for the coverage picture and the miniSEED tree.
+  QString m_svg_folder;
+  QString m_sds_folder;
 
   CDateTimeEdit* m_start_edit = nullptr;
   CMaskEdit* m_length_edit = nullptr;

@@ -12,10 +12,17 @@
 #include "controls/open_file_dlg.h"
 #include "controls/qt_path.h"
 #include "engine/conversion_commands.h"
+#include "mainwindow/chosen_file_reason.h"
 #include "mainwindow/main_dialog.h"
+#include "platform/native_path.h"
 #include "platform/text1251.h"
 
 namespace korvel {
+namespace {
+
+QString Text(const std::string& text1251) { return QString::fromStdString(Cp1251ToUtf8(text1251)); }
+
+}  // namespace
 
 void CMainDialog::ConvertSelectedStationsCommand() {
   if (!ReadBackTimeWindow()) return;
@@ -33,9 +40,18 @@ void CMainDialog::ConvertSelectedStationsCommand() {
   ConvertSelectedStations(stations, start, length, *this, m_writer);
 }
 
+// The file and folder commands work for the station the operator selected:
+// the caret may stand on another one, whose folder and settings are not meant.
+std::string CMainDialog::CommandStation() const {
+  const QListWidgetItem* caret = m_station_list->currentItem();
+  if (caret != nullptr && caret->isSelected()) return CurrentStation();
+  const std::vector<std::string> selected = SelectedStations();
+  return selected.empty() ? std::string() : selected.front().substr(0, kCommandStationLength);
+}
+
 void CMainDialog::ConvertChosenFilesCommand() {
   if (!ReadBackFields()) return;
-  const std::string station = CurrentStation();
+  const std::string station = CommandStation();
   if (!CollectTickedChannels() || station.empty()) {
     RefuseWithoutSelection("", *this);
     return;
@@ -43,36 +59,48 @@ void CMainDialog::ConvertChosenFilesCommand() {
   if (RefuseWithoutOutputRoot(*this)) return;  // before the operator picks anything
   std::vector<std::filesystem::path> paths;
   std::filesystem::path path_name;
-  if (!ChooseFiles(ReadStationDataDir(station, DataDirUse::FilePicker), paths, path_name)) return;
-  ConvertChosenFiles(station, paths, path_name, *this, m_writer);
+  if (!ChooseFiles(ReadStationDataDir(station, DataDirUse::FilePicker),
+                   QStringLiteral("Конвертировать файл(ы) станции %1").arg(Text(station)), paths,
+                   path_name))
+    return;
+  const CommandOutcome outcome = ConvertChosenFiles(station, paths, path_name, *this, m_writer);
+  // The command stops at the first file that gave nothing: say why.
+  const auto at = static_cast<std::size_t>(outcome.converted);
+  if (!outcome.refused && !outcome.stopped && !outcome.catalogue_error && at < paths.size())
+    if (const auto reason = WhyChosenFileGaveNothing(paths[at], station, m_selection))
+      m_operator.Message(
+          "Файл " + DisplayPath(paths[at].filename()) + " не конвертирован: " + *reason,
+          kCommandCaption, MessageIcon::Error);
 }
 
 void CMainDialog::ConvertChosenDirectoryCommand() {
-  const std::string station = CurrentStation();
+  const std::string station = CommandStation();
   if (!CollectTickedChannels() || station.empty()) {
     RefuseWithoutSelection("", *this);
     return;
   }
   if (RefuseWithoutOutputRoot(*this)) return;
   const std::filesystem::path folder =
-      ChooseDirectory(ReadStationDataDir(station, DataDirUse::FolderChooser));
+      ChooseDirectory(Text(ReadStationDataDir(station, DataDirUse::FolderChooser)),
+                      QStringLiteral("Выбор каталога станции %1").arg(Text(station)));
   if (folder.empty()) return;
   ConvertChosenDirectory(station, folder, *this, m_writer);
 }
 
-bool CMainDialog::ChooseFiles(const std::string& initial_folder,
+bool CMainDialog::ChooseFiles(const std::string& initial_folder, const QString& title,
                               std::vector<std::filesystem::path>& paths,
                               std::filesystem::path& path_name) {
   OpenFileDlg dialog(this, initial_folder);
+  dialog.setWindowTitle(title);
   if (dialog.exec() != QDialog::Accepted) return false;
   paths = dialog.ChosenPaths();
   path_name = dialog.PathName();
   return !paths.empty();
 }
 
-std::filesystem::path CMainDialog::ChooseDirectory(const std::string& initial_folder) {
-  const QString folder = ChooseFolder(this, QString::fromStdString(Cp1251ToUtf8(initial_folder)));
-  return FsPath(folder);
+std::filesystem::path CMainDialog::ChooseDirectory(const QString& initial_folder,
+                                                   const QString& title) {
+  return FsPath(ChooseFolder(this, initial_folder, title));
 }
 
 }  // namespace korvel

@@ -3,13 +3,23 @@
 // libmseed is.
 #ifdef KORVEL_WITH_SEED
 #include "config/settings.h"
+#include "controls/qt_path.h"
 #include "database/catalogue_rows.h"
 #include "engine/operator_texts.h"
 #include "mainwindow/main_dialog.h"
+#include "mainwindow/product_folders.h"
 #include "platform/native_path.h"
 #include "seed/sds_export.h"
+#include "seed/seed_codes.h"
 
 namespace korvel {
+namespace {
+
+constexpr const char* kNoNetworkText =
+    "В korvel2tqf.ini не задан код сети: добавьте в раздел [SEED] строку NET= "
+    "(две заглавные латинские буквы или цифры)";
+
+}  // namespace
 
 void CMainDialog::ExportSelectionToSds() {
   if (!ReadBackTimeWindow()) return;
@@ -19,8 +29,16 @@ void CMainDialog::ExportSelectionToSds() {
     m_operator.Message("Не выбрана станция !!!", kCommandCaption, MessageIcon::Error);
     return;
   }
-  const std::filesystem::path folder = ChooseDirectory("");
+  // Said before the operator is sent to pick a folder for nothing.
+  if (!IsSeedCode(ReadSeedNetwork(), 2, 2)) {
+    m_operator.Message(kNoNetworkText, kCommandCaption, MessageIcon::Error);
+    return;
+  }
+  const std::filesystem::path folder =
+      ChooseDirectory(ProductStartFolder(m_sds_folder),
+                      QStringLiteral("Выбор каталога для экспорта в miniSEED (SDS)"));
   if (folder.empty()) return;
+  m_sds_folder = QtPath(folder);
   EpochSeconds start = 0.0;
   double length = 0.0;
   ReadTimeWindow(start, length);
@@ -44,10 +62,7 @@ void CMainDialog::ExportSelectionToSds() {
   SetStatusText("");
   if (!read) return;
   if (report.no_network) {
-    m_operator.Message(
-        "В korvel2tqf.ini не задан код сети: добавьте в раздел [SEED] строку NET= "
-        "(две заглавные латинские буквы или цифры)",
-        kCommandCaption, MessageIcon::Error);
+    m_operator.Message(kNoNetworkText, kCommandCaption, MessageIcon::Error);
     return;
   }
   std::string text = "Экспорт в miniSEED (SDS) в " + DisplayPath(folder) +

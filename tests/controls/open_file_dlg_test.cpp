@@ -113,7 +113,7 @@ TEST_F(OpenFileDlgTest, IsTheFrameworksDialogForSeveralExistingFiles) {
   EXPECT_TRUE(dlg.testOption(QFileDialog::DontUseNativeDialog));
   EXPECT_EQ(dlg.fileMode(), QFileDialog::ExistingFiles);
   EXPECT_EQ(dlg.acceptMode(), QFileDialog::AcceptOpen);
-  EXPECT_EQ(dlg.nameFilters(), QStringList{QStringLiteral("All Files (*.*)")});
+  EXPECT_EQ(dlg.nameFilters(), QStringList{QStringLiteral("Все файлы (*.*)")});
   EXPECT_TRUE(dlg.PathName().empty());
   EXPECT_TRUE(dlg.ChosenPaths().empty());
 
@@ -152,6 +152,33 @@ TEST_F(OpenFileDlgTest, NamesWithoutADotAreListed) {
     names << model->index(i, 0, root).data().toString();
   names.sort();
   EXPECT_EQ(names, (QStringList{QStringLiteral("nodot"), QStringLiteral("with.dat")}));
+}
+
+// The type column calls raw files by their own name, however the system
+// types the extension (".raw" is a camera's raw image to it).
+TEST_F(OpenFileDlgTest, RawFilesAreTypedByTheirOwnName) {
+  const struct {
+    const char* name;
+    const char* type;
+  } cases[] = {
+      {"a.raw", "Файл регистратора Korvel"},
+      {"B.RAW", "Файл регистратора Korvel"},
+      {"KIR-20070301-000000.kor", "Файл регистратора Korvel"},
+      {"sub", "Папка"},
+  };
+  for (const auto& c : cases)
+    if (std::string(c.type) != "Папка") Raw(c.name);
+  std::filesystem::create_directory(m_dir / "sub");
+  Plain("notes.txt", "text");
+  OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
+  auto* model = qobject_cast<QFileSystemModel*>(FileView(dlg)->model());
+  ASSERT_NE(model, nullptr);
+  const QModelIndex root = model->index(Q(m_dir.path()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 5; }, 5000));
+  for (const auto& c : cases)
+    EXPECT_EQ(model->type(model->index(Q(m_dir / c.name))).toStdString(), c.type) << c.name;
+  EXPECT_NE(model->type(model->index(Q(m_dir / "notes.txt"))).toStdString(),
+            "Файл регистратора Korvel");
 }
 
 TEST_F(OpenFileDlgTest, SelectedRawFileShowsOneRowPerChannel) {
@@ -317,7 +344,7 @@ TEST_F(OpenFileDlgTest, PanelSitsBelowTheDialogWithTheFileListsEdges) {
   ASSERT_NE(files, nullptr);
   ASSERT_NE(name_edit, nullptr);
   ASSERT_NE(types, nullptr);
-  EXPECT_EQ(types->currentText(), QStringLiteral("All Files (*.*)"));
+  EXPECT_EQ(types->currentText(), QStringLiteral("Все файлы (*.*)"));
 
   const int panel_top = panel->mapTo(&dlg, QPoint(0, 0)).y();
   EXPECT_GE(panel_top, types->mapTo(&dlg, QPoint(0, types->height())).y());

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QImage>
@@ -161,6 +162,44 @@ TEST_P(CoverageDialogTest, TheEntryBesideAboutOpensThePictureThatSavesAsSvg) {
   EXPECT_FALSE(dialog.SaveSvg(QtPath(sandbox.path() / "no" / "such.svg")));
 }
 
+// "Сохранить как SVG..." opens in the output root, then where the last
+// picture went; never in a folder another file dialog left behind.
+TEST_P(CoverageDialogTest, TheSvgChooserOpensInTheOutputRootThenTheLastFolder) {
+  Fill();
+  auto d = OpenOn({"KIR"});
+  QAction* entry = nullptr;
+  for (QAction* action : d->actions())
+    if (action->text() == QStringLiteral("Покрытие данных...")) entry = action;
+  ASSERT_NE(entry, nullptr);
+  const auto pictures = sandbox.path() / "pictures";
+  std::filesystem::create_directories(pictures);
+  const struct {
+    std::filesystem::path save_to;  // empty: cancelled
+    std::filesystem::path opened_in;
+  } steps[] = {{"", out}, {pictures / "a.svg", out}, {"", pictures}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.save_to);
+    QString opened;
+    QTimer::singleShot(0, d.get(), [&] {
+      auto* coverage = qobject_cast<CCoverageDialog*>(QApplication::activeModalWidget());
+      if (coverage == nullptr) return;
+      QTimer::singleShot(0, coverage, [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (files == nullptr) return;
+        opened = files->directory().absolutePath();
+        if (step.save_to.empty()) return files->reject();
+        files->selectFile(QtPath(step.save_to));
+        QMetaObject::invokeMethod(files, "accept");  // as the Save button does
+      });
+      coverage->SaveButton()->click();
+      coverage->reject();
+    });
+    entry->trigger();
+    EXPECT_EQ(opened.toStdString(), QtPath(step.opened_in).toStdString());
+  }
+  EXPECT_TRUE(std::filesystem::exists(pictures / "a.svg"));
+}
+
 // The three windows an operator looks at, in the look this run was given
 // (default, a dark palette, a scale factor of 2): each inside the screen,
 // on a dark palette every command caption readable on its face, pictures
@@ -171,7 +210,8 @@ TEST_P(CoverageDialogTest, EveryWindowFitsTheScreenAndReadsInThisLook) {
     QTest::qWait(50);  // the window manager's frame, where there is one
     const QRect screen = window.screen()->availableGeometry();
     EXPECT_LE(window.frameGeometry().width(), screen.width()) << window.windowTitle().toStdString();
-    EXPECT_LE(window.frameGeometry().height(), screen.height()) << window.windowTitle().toStdString();
+    EXPECT_LE(window.frameGeometry().height(), screen.height())
+        << window.windowTitle().toStdString();
   };
   auto d = OpenOn({"KIR", "KIROV", "KUDA"});
   d->StationList()->setCurrentRow(1);

@@ -21,6 +21,7 @@
 #include "engine/conversion_commands.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/main_dialog.h"
+#include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 #include "tests/support/temp_dir.h"
@@ -54,6 +55,8 @@ class TestDialog : public CMainDialog {
   std::vector<std::filesystem::path> files;
   std::filesystem::path folder;
   int choices = 0;                // how often the operator was asked for files or a folder
+  QString asked_folder;           // where the last choice opened (UTF-8)
+  QString asked_title;            // and what it was titled
   std::vector<Moment> examined;   // at each file a scan examines
   std::vector<Moment> converted;  // at each raw file converted
   std::vector<std::filesystem::path> converted_paths;
@@ -71,15 +74,21 @@ class TestDialog : public CMainDialog {
   }
 
  protected:
-  bool ChooseFiles(const std::string&, std::vector<std::filesystem::path>& paths,
+  bool ChooseFiles(const std::string& initial_folder, const QString& title,
+                   std::vector<std::filesystem::path>& paths,
                    std::filesystem::path& path_name) override {
     ++choices;
+    asked_folder = QString::fromStdString(Cp1251ToUtf8(initial_folder));
+    asked_title = title;
     paths = files;
     path_name = files.empty() ? std::filesystem::path() : files.front();
     return !files.empty();
   }
-  std::filesystem::path ChooseDirectory(const std::string&) override {
+  std::filesystem::path ChooseDirectory(const QString& initial_folder,
+                                        const QString& title) override {
     ++choices;
+    asked_folder = initial_folder;
+    asked_title = title;
     return folder;
   }
 

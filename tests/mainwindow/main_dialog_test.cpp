@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -24,6 +25,7 @@
 #include "controls/hover_button.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
+#include "controls/qt_path.h"
 #include "database/database.h"
 #include "database/file_list.h"
 #include "database/statement.h"
@@ -320,7 +322,7 @@ TEST_P(MainDialogTest, AnInvalidStartTimeIsReportedOncePerStationAdded) {
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0].text, "Введено ошибочное время");
   EXPECT_EQ(d->focusWidget(), d->StartEdit());
-  d->close();  // saved unvalidated, as shown
+  d->close();  // not saved: the line keeps what it held
   EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "25:00:00 01/01/2006");
 }
 
@@ -389,6 +391,109 @@ TEST_P(MainDialogTest, ATypedTimeThatIsNoTimeConvertsNothing) {
     EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(d->focusWidget(), edit);
     EXPECT_TRUE(std::filesystem::is_empty(out));
+  }
+}
+
+// Closing saves a time the window takes; one it refuses leaves the saved
+// line as it was, so that the next start opens without error boxes.
+TEST_P(MainDialogTest, ClosingSavesOnlyATimeTheWindowTakes) {
+  const struct {
+    bool start;        // typed into the start edit, else into the length edit
+    const char* keys;  // from the first position
+    const char* time;  // saved after closing
+    const char* length;
+  } cases[] = {
+      {true, "00000031022007", "1:2:3 4/5/2006", "99:99:99"},
+      {true, "00000029022008", "00:00:00 29/02/2008", "99:99:99"},
+      {false, ":", "01:02:03 04/05/2006", "99:99:99"},
+      {false, "001000", "01:02:03 04/05/2006", "00:10:00"},
+  };
+  const std::string ini = test::ReadFileBytes(sandbox.path() / "korvel2tqf.ini");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys);
+    test::WriteFileBytes(sandbox.path() / "korvel2tqf.ini", ini);
+    {
+      auto d = Open();
+      QLineEdit* edit = c.start ? static_cast<QLineEdit*>(d->StartEdit()) : d->LengthEdit();
+      edit->setFocus();
+      QTest::keyClick(edit, Qt::Key_Home);
+      QTest::keyClicks(edit, c.keys);
+      QTest::keyClick(d.get(), Qt::Key_Escape);
+      ASSERT_FALSE(d->isVisible());
+    }
+    EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), c.time);
+    EXPECT_EQ(GetProfileString("SYSTEM", "TIMEQTY", "", 32, "korvel2tqf.ini"), c.length);
+    notifier.messages.clear();
+    auto again = Open("KUDA");  // a preselected station reads the fields back
+    EXPECT_TRUE(notifier.messages.empty()) << notifier.messages[0].text;
+  }
+}
+
+// "Конв. файл(ы)..." and "Конв. каталог(и)..." work for the selected station,
+// wherever the caret stands: its folder, named in the chooser's title.
+TEST_P(MainDialogTest, TheSelectedStationDrivesTheFileAndFolderCommands) {
+  std::string ini = "[SYSTEM]\nNSTA=3\n[STA0]\nNAME=KIR\n[STA1]\nNAME=KIROV\n[STA2]\nNAME=KUDA\n";
+  for (const char* station : {"KIR", "KIROV", "KUDA"})
+    ini += std::string("[") + station + "]\nDIR=" + (sandbox.path() / station).string() + "\n";
+  sandbox.WriteProgramIni(ini);
+  const struct {
+    std::vector<Qt::Key> keys;  // in the station list, the caret on KIR
+    const char* station;
+  } cases[] = {
+      {{Qt::Key_Space, Qt::Key_Down, Qt::Key_Down}, "KIR"},
+      {{Qt::Key_Down, Qt::Key_Space, Qt::Key_Down}, "KIROV"},
+      {{Qt::Key_Space, Qt::Key_Down, Qt::Key_Down, Qt::Key_Space}, "KUDA"},
+      {{Qt::Key_Space, Qt::Key_Down, Qt::Key_Space, Qt::Key_Up}, "KIR"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.station);
+    auto d = Open();
+    for (Qt::Key key : c.keys) QTest::keyClick(d->StationList(), key);
+    ASSERT_FALSE(Rows(*d).empty());
+    const QString folder = QtPath(sandbox.path() / c.station) + QDir::separator();
+    QTest::mouseClick(d->Button(kIdConvertFiles), Qt::LeftButton);
+    EXPECT_EQ(d->asked_folder.toStdString(), folder.toStdString());
+    EXPECT_EQ(d->asked_title.toStdString(),
+              std::string("Конвертировать файл(ы) станции ") + c.station);
+    QTest::mouseClick(d->Button(kIdConvertDirectory), Qt::LeftButton);
+    EXPECT_EQ(d->asked_folder.toStdString(), folder.toStdString());
+    EXPECT_EQ(d->asked_title.toStdString(), std::string("Выбор каталога станции ") + c.station);
+    EXPECT_EQ(d->choices, 2);
+  }
+}
+
+// A chosen file that gives nothing is named by the summary, and a box after
+// it says why; one that cannot be read was told by the conversion already.
+TEST_P(MainDialogTest, AChosenFileThatGivesNothingSaysWhy) {
+  const auto raw = sandbox.path() / "raw";
+  test::RawFileBuilder().Station("KUDA").Channels({"BHZ"}).Frames(10).WriteTo(raw / "kuda.raw");
+  test::RawFileBuilder().Station("KIR").Channels({"SH Z"}).Frames(10).WriteTo(raw / "shz.raw");
+  test::WriteFileBytes(raw / "short.raw", "0123456789");
+  const struct {
+    const char* file;
+    const char* reason;  // null: no box follows the summary
+  } cases[] = {
+      {"kuda.raw",
+       "это файл станции KUDA, а выбрана станция KIR: выберите станцию KUDA и отметьте её каналы"},
+      {"shz.raw", "ни один из его каналов (SH Z) не отмечен для станции KIR"},
+      {"short.raw", "это не файл регистратора Korvel: он короче заголовка (120 байт)"},
+      {"missing.raw", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    auto d = Open();
+    QTest::keyClick(d->StationList(), Qt::Key_Space);  // KIR, with Z and N-S ticked
+    d->files = {raw / c.file};
+    notifier.messages.clear();
+    QTest::mouseClick(d->Button(kIdConvertFiles), Qt::LeftButton);
+    const std::string summary = "Ошибка конверсии файла '" + (raw / c.file).string() + "'";
+    const auto at = std::find_if(notifier.messages.begin(), notifier.messages.end(),
+                                 [&](const auto& m) { return m.text == summary; });
+    ASSERT_NE(at, notifier.messages.end());
+    ASSERT_EQ(notifier.messages.end() - at, c.reason ? 2 : 1);
+    if (!c.reason) continue;
+    EXPECT_EQ(at[1].text, std::string("Файл ") + c.file + " не конвертирован: " + c.reason);
+    EXPECT_EQ(at[1].icon, MessageIcon::Error);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "controls/date_time_edit.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
+#include "controls/qt_path.h"
 #include "platform/profile.h"
 #include "tests/mainwindow/main_dialog_fixture.h"
 
@@ -39,10 +40,11 @@ TEST_P(SdsExportWindowTest, TheSelectedStationsGoIntoTheChosenFolder) {
     if (action->text() == QStringLiteral("Экспорт в miniSEED (SDS)...")) entry = action;
   ASSERT_NE(entry, nullptr);
 
-  entry->trigger();  // korvel2tqf.ini has no [SEED] NET= yet
+  entry->trigger();  // korvel2tqf.ini has no [SEED] NET= yet: said before any folder is asked
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_NE(notifier.messages[0].text.find("добавьте в раздел [SEED] строку NET="),
             std::string::npos);
+  EXPECT_EQ(d->choices, 0);
   EXPECT_FALSE(std::filesystem::exists(d->folder / "2007"));
 
   ASSERT_TRUE(WriteProfileString("SEED", "NET", "XX", ProgramIniPath()));
@@ -56,6 +58,28 @@ TEST_P(SdsExportWindowTest, TheSelectedStationsGoIntoTheChosenFolder) {
   EXPECT_TRUE(std::filesystem::exists(d->folder / "2007/XX/KIR/HHZ.D/XX.KIR..HHZ.D.2007.060"));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(d->StatusLine()->text(), "");
+}
+
+// The folder chooser opens in the output root, then where the last export
+// went; never in the raw folder of the last conversion.
+TEST_P(SdsExportWindowTest, TheChooserOpensInTheOutputRootThenTheLastFolder) {
+  ASSERT_TRUE(WriteProfileString("SEED", "NET", "XX", ProgramIniPath()));
+  const auto raw = sandbox.path() / "raw";
+  const auto chosen = sandbox.path() / "sds";
+  std::filesystem::create_directories(chosen);
+  auto d = Open();
+  d->StationList()->item(0)->setSelected(true);  // KIR, whose raw folder is `raw`
+  const struct {
+    std::filesystem::path answer;  // empty: cancelled
+    std::filesystem::path opened_in;
+  } steps[] = {{"", out}, {chosen, out}, {"", chosen}, {raw, chosen}, {"", raw}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.answer);
+    d->folder = step.answer;
+    d->ExportSelectionToSds();
+    EXPECT_EQ(d->asked_folder.toStdString(), QtPath(step.opened_in).toStdString());
+    EXPECT_EQ(d->asked_title.toStdString(), "Выбор каталога для экспорта в miniSEED (SDS)");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, SdsExportWindowTest, ::testing::ValuesIn(test::TestDsns()),

@@ -184,9 +184,11 @@ check_windows_installer() {
   for item in "$program/korvel2tqf.exe" "$program/korvel2tqf-cli.exe" "$program/korvel-rawgen.exe" \
     "$program/Qt6Widgets.dll" \
     "$program/platforms/qwindows.dll" "$program/styles/qwindowsvistastyle.dll" \
-    "$program/translations/qtbase_ru.qm" "$program/Uninstall.exe" "$menu/korvel2tqf.lnk" "$folder"; do
+    "$program/translations/qtbase_ru.qm" "$program/Uninstall.exe" "$menu/korvel2tqf.lnk" \
+    "$menu/Удалить korvel2tqf.lnk" "$folder"; do
     [ -e "$item" ] || { echo "not installed: ${item#"$c/"}" >&2; failed=1; }
   done
+  [ -e "$menu/Uninstall.lnk" ] && { echo "the uninstaller's menu entry is not in Russian" >&2; failed=1; }
   ((failed == 0)) || return 1
 
   # The installed window, in the entry's working folder, on a catalogue.
@@ -218,7 +220,8 @@ check_windows_installer() {
   _korvel_wine_shown wine 'C:\Program Files\korvel2tqf\Uninstall.exe' /S \
     >"$KORVEL_WINDOWS_BUILD/uninstall.log" 2>&1 || failed=1
   # It removes the program before the menu entry: wait for every one of them.
-  local items=("$program/korvel2tqf.exe" "$program/Qt6Widgets.dll" "$menu/korvel2tqf.lnk") left
+  local items=("$program/korvel2tqf.exe" "$program/Qt6Widgets.dll" "$menu/korvel2tqf.lnk"
+    "$menu/Удалить korvel2tqf.lnk") left
   for _ in $(seq 300); do
     left=0
     for item in "${items[@]}"; do [ -e "$item" ] && left=1; done
