@@ -73,8 +73,10 @@ bool FirstVisit(const fs::path& directory, Visited& visited) {
 
 // Why a folder could not be listed, as far as its status tells.
 ScanTally::Folder FolderFailure(const fs::path& directory) {
+  // Without its trailing separator: "file/" is not found, "file" is a file.
+  const fs::path named = directory.has_filename() ? directory : directory.parent_path();
   std::error_code ec;
-  const fs::file_status status = fs::status(directory, ec);
+  const fs::file_status status = fs::status(named, ec);
   if (!fs::exists(status)) return ScanTally::Folder::kMissing;
   if (!fs::is_directory(status)) return ScanTally::Folder::kNotFolder;
   return ScanTally::Folder::kUnreadable;
@@ -91,6 +93,7 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
     const std::vector<Entry> entries = ListDirectory(directory, ec);
     if (ec) {
       writer.ReportRawDataLeft(RawDataLeft::Folder(DisplayPath(directory), ErrnoOf(ec)));
+      ++tally.left;
       if (top) tally.folder = FolderFailure(directory);
     }
     const auto files = static_cast<std::size_t>(
@@ -122,6 +125,7 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
         // A file that may be the station's and cannot be read is a gap: told.
         // A FIFO, a device or a dangling link is no raw file and is passed by.
         writer.ReportRawDataLeft(RawDataLeft::File(DisplayPath(full), file.Error()));
+        ++tally.left;
       }
     }
   }

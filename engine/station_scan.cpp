@@ -49,6 +49,7 @@ ScanFinding FindingOf(const StationScan& scan) {
     case ScanTally::Folder::kListed:
       break;
   }
+  if (t.left > 0) return ScanFinding::kNone;
   if (t.files == 0) return ScanFinding::kNoFiles;
   if (t.station_files == 0) return ScanFinding::kNoStationFiles;
   if (t.outside_window == t.station_files) return ScanFinding::kOutsideWindow;

@@ -21,6 +21,7 @@ struct ScanTally {
   std::size_t files = 0;            // entries that are no folders
   std::size_t station_files = 0;    // raw files of the station
   std::size_t outside_window = 0;   // of those, none of whose time is in the window
+  std::size_t left = 0;             // files and folders that could not be read
 };
 
 struct StationScan {
@@ -39,8 +40,8 @@ struct StationScan {
 StationScan StationScanOf(const std::string& station, EpochSeconds start, double length);
 
 // Why a scan converted nothing, when its folder tells: kNone when there were
-// files of the station in the window, or when the folder could not be listed
-// (that is told as raw data left).
+// files of the station in the window, or when something could not be read
+// (that is told as raw data left, and may have been the station's).
 enum class ScanFinding { kNone, kNoFolder, kNotFolder, kNoFiles, kNoStationFiles, kOutsideWindow };
 ScanFinding FindingOf(const StationScan& scan);
 

@@ -75,7 +75,10 @@ TEST_P(RawDataLeftTest, RawDataThatCannotBeReadWholeIsToldOnceAndNeverASuccess) 
        "Korvel->TQF: raw folder " + Raw("KIR") +
            "/ cannot be read (No such file or directory); its files are left\n"
            "KORVEL->TQF: Ни один файл не конвертирован целиком: часть выбранных данных "
-           "оставлена\n",
+           "оставлена\nkorvel2tqf-cli: error: station KIR: the raw folder " +
+           Raw("KIR") +
+           "/ (korvel2tqf.ini [KIR] DIR=) is not there: name the folder of its raw files with "
+           "[KIR] DIR= in korvel2tqf.ini\n",
        "",
        false,
        -1},
@@ -90,7 +93,10 @@ TEST_P(RawDataLeftTest, RawDataThatCannotBeReadWholeIsToldOnceAndNeverASuccess) 
        "Korvel->TQF: raw folder " + Raw("KIR") +
            "/ cannot be read (Not a directory); its files are left\n"
            "KORVEL->TQF: Ни один файл не конвертирован целиком: часть выбранных данных "
-           "оставлена\n",
+           "оставлена\nkorvel2tqf-cli: error: station KIR: the raw folder " +
+           Raw("KIR") +
+           "/ (korvel2tqf.ini [KIR] DIR=) is no folder: name the folder of its raw files with "
+           "[KIR] DIR= in korvel2tqf.ini\n",
        "",
        false,
        -1},
