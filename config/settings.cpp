@@ -112,4 +112,13 @@ std::string ReadStationDataDir(const std::string& station, DataDirUse use) {
   return WithTrailingSeparator(std::move(dir));
 }
 
+DataDirOrigin ReadStationDataDirOrigin(const std::string& station) {
+  const auto ini = ProgramIniPath();
+  if (!GetProfileString(station, "DIR", "", kScanDirLength + 1, ini).empty())
+    return DataDirOrigin::kStation;
+  if (!GetProfileString("SYSTEM", "DIR", "", kScanDirLength + 1, ini).empty())
+    return DataDirOrigin::kSystem;
+  return DataDirOrigin::kDefault;
+}
+
 }  // namespace korvel

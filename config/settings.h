@@ -89,4 +89,9 @@ enum class DataDirUse { FilePicker, FolderChooser, DirectoryScan };
 // The station's own DIR, else SYSTEM/DIR, with a trailing separator.
 std::string ReadStationDataDir(const std::string& station, DataDirUse use);
 
+// Which key gave the station's raw data directory: its own DIR, SYSTEM/DIR,
+// or neither (the directory scan's default).
+enum class DataDirOrigin { kStation, kSystem, kDefault };
+DataDirOrigin ReadStationDataDirOrigin(const std::string& station);
+
 }  // namespace korvel

@@ -8,6 +8,7 @@
 #include "engine/convert_raw_file.h"
 #include "engine/directory_scan.h"
 #include "engine/station_lock.h"
+#include "engine/station_scan.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 
@@ -215,6 +216,7 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
     return outcome;
   const WriterCounts before(writer);
   host.DisableCommands();
+  std::vector<StationScan> scans;
   for (const std::string& listed : selected_stations) {
     if (host.StopRequested()) break;
     const std::string station = listed.substr(0, kCommandStationLength);
@@ -222,9 +224,14 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
     // Its lock goes as soon as its scan is done.
     const StationHold hold(station, host, writer);
     if (!hold.Held()) continue;
+    StationScan scan = StationScanOf(station, start, length);
     try {
-      outcome.converted += ScanDirectory(station, host, writer, start, length);
+      scan.converted =
+          ScanDirectory(station, host, writer, start, length, scan.folder, &scan.tally);
+      outcome.converted += scan.converted;
       EndStagedFiles(host, writer);
+      // A scan cut short tells nothing of its folder.
+      if (!host.StopRequested()) scans.push_back(std::move(scan));
     } catch (const CatalogueError& e) {
       // One station's failure does not stop the others.
       outcome.catalogue_error = true;
@@ -244,6 +251,7 @@ CommandOutcome ConvertSelectedStations(const std::vector<std::string>& selected_
     host.Operator().Message("В каталогах файла настройки нет файлов для выбраных станций!!!",
                             kCommandCaption, MessageIcon::Error);
   host.EnableCommands();
+  if (!outcome.stopped) host.StationsScanned(scans);
   return outcome;
 }
 

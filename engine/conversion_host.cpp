@@ -2,6 +2,7 @@
 
 #include "config/settings.h"
 #include "engine/operator_texts.h"
+#include "engine/station_scan.h"
 #include "platform/native_path.h"
 #include "platform/number_text.h"
 #include "platform/text1251.h"
@@ -19,6 +20,11 @@ void ConversionHost::SamplesSkipped(const std::filesystem::path& raw_file,
     text += (&s == &skipped.front() ? " " : ", ") + Cp1251ToUtf8(s.station + " " + s.channel) +
             " " + std::to_string(s.samples) + " отсчётов (" + FixedNumber(s.seconds, 2) + " с)";
   Operator().Message(text, kCommandCaption, MessageIcon::Information);
+}
+
+void ConversionHost::StationsScanned(const std::vector<StationScan>& scans) {
+  const std::string status = StationScanStatus(scans);
+  if (!status.empty()) SetStatusText(status);
 }
 
 }  // namespace korvel

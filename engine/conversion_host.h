@@ -20,6 +20,8 @@ struct SelectionEntry {
 };
 using SelectionList = std::vector<SelectionEntry>;
 
+struct StationScan;
+
 class ConversionHost {
  public:
   virtual ~ConversionHost() = default;
@@ -43,6 +45,11 @@ class ConversionHost {
   // across runs). The operator is told, under "KORVEL->TQF".
   virtual void SamplesSkipped(const std::filesystem::path& raw_file,
                               const std::vector<SkippedSamples>& skipped);
+  // The end of a conversion of the selected stations (after EnableCommands):
+  // what each station's scan met, so that the operator learns why a station
+  // gave nothing, naming the folder looked in. The window shows it on its
+  // status line, in Russian, until the next command.
+  virtual void StationsScanned(const std::vector<StationScan>& scans);
   // Called once for every raw file that ConvertRawFile converted.
   virtual void FileConverted(const std::filesystem::path& /*path*/, std::uint64_t /*bytes*/) {}
   // True once the operator has asked the work to stop (an interrupt): the

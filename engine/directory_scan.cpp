@@ -71,14 +71,31 @@ bool FirstVisit(const fs::path& directory, Visited& visited) {
   return visited.insert(real).second;
 }
 
+// Why a folder could not be listed, as far as its status tells.
+ScanTally::Folder FolderFailure(const fs::path& directory) {
+  // Without its trailing separator: "file/" is not found, "file" is a file.
+  const fs::path named = directory.has_filename() ? directory : directory.parent_path();
+  std::error_code ec;
+  const fs::file_status status = fs::status(named, ec);
+  if (!fs::exists(status)) return ScanTally::Folder::kMissing;
+  if (!fs::is_directory(status)) return ScanTally::Folder::kNotFolder;
+  return ScanTally::Folder::kUnreadable;
+}
+
+// `top`: the folder the scan was given, whose failure the tally keeps.
 int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& writer,
-             EpochSeconds start, double length, const fs::path& directory, Visited& visited) {
+             EpochSeconds start, double length, const fs::path& directory, Visited& visited,
+             ScanTally& tally, bool top) {
   WaitCursor wait(host);
   int count = 0;
   if (FirstVisit(directory, visited)) {
     std::error_code ec;
     const std::vector<Entry> entries = ListDirectory(directory, ec);
-    if (ec) writer.ReportRawDataLeft(RawDataLeft::Folder(DisplayPath(directory), ErrnoOf(ec)));
+    if (ec) {
+      writer.ReportRawDataLeft(RawDataLeft::Folder(DisplayPath(directory), ErrnoOf(ec)));
+      ++tally.left;
+      if (top) tally.folder = FolderFailure(directory);
+    }
     const auto files = static_cast<std::size_t>(
         std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return !e.directory; }));
     std::size_t position = 0;
@@ -87,23 +104,28 @@ int ScanTree(const std::string& station, ConversionHost& host, OutputWriter& wri
       const fs::path full = directory / entry.name;
       if (entry.directory) {
         if (host.ScanSubdirectories())
-          count += ScanTree(station, host, writer, start, length, full, visited);
+          count += ScanTree(station, host, writer, start, length, full, visited, tally, false);
         continue;
       }
       host.ExamineFile(DisplayPath(entry.name), ++position, files);
+      ++tally.files;
       // Each header read once: the match, then the conversion from there.
       RawFileReader file;
       ParsedRawFile parsed;
       const RawFileRefusal refusal = ParseRawFile(full, file, parsed);
       if (refusal == RawFileRefusal::kNone) {
-        if (MatchParsedRawFile(station, parsed, start, length) == 1 &&
-            ConvertParsedRawFile(full, file, parsed, host, writer) == 1)
-          ++count;
+        const bool in_window = MatchParsedRawFile(station, parsed, start, length) == 1;
+        if (CharUpper1251(RawStationName(parsed.header)) == station) {
+          ++tally.station_files;
+          if (!in_window) ++tally.outside_window;
+        }
+        if (in_window && ConvertParsedRawFile(full, file, parsed, host, writer) == 1) ++count;
       } else if (refusal == RawFileRefusal::kReadFailed ||
                  (refusal == RawFileRefusal::kCannotOpen && IsRegularFile(full))) {
         // A file that may be the station's and cannot be read is a gap: told.
         // A FIFO, a device or a dangling link is no raw file and is passed by.
         writer.ReportRawDataLeft(RawDataLeft::File(DisplayPath(full), file.Error()));
+        ++tally.left;
       }
     }
   }
@@ -135,14 +157,17 @@ int MatchParsedRawFile(const std::string& station, const ParsedRawFile& parsed, 
 }
 
 int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter& writer,
-                  EpochSeconds start, double length, const std::optional<fs::path>& directory) {
+                  EpochSeconds start, double length, const std::optional<fs::path>& directory,
+                  ScanTally* tally) {
   // The output root is the writer's: the command read tqf.ini once.
   // Configured directories are names of the system (code page 1251); a
   // directory given by the operator is native already.
   const fs::path folder =
       directory ? *directory : NativePath(ReadStationDataDir(station, DataDirUse::DirectoryScan));
   Visited visited;
-  return ScanTree(station, host, writer, start, length, folder, visited);
+  ScanTally unused;
+  return ScanTree(station, host, writer, start, length, folder, visited,
+                  tally != nullptr ? *tally : unused, true);
 }
 
 }  // namespace korvel

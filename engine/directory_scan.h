@@ -8,6 +8,7 @@
 #include "engine/conversion_host.h"
 #include "engine/output_writer.h"
 #include "engine/raw_file.h"
+#include "engine/station_scan.h"
 #include "engine/time_arithmetic.h"
 
 namespace korvel {
@@ -22,9 +23,11 @@ int MatchParsedRawFile(const std::string& station, const ParsedRawFile& parsed, 
 // Converts the matching files of the directory (the station's configured data
 // directory when none is given), sub-directories where they are met when the
 // host says so (links to directories too, each real directory once);
-// entries in name order. Returns the files converted.
+// entries in name order. Returns the files converted; what was met is
+// added to `tally` when one is given.
 int ScanDirectory(const std::string& station, ConversionHost& host, OutputWriter& writer,
                   EpochSeconds start, double length,
-                  const std::optional<std::filesystem::path>& directory = std::nullopt);
+                  const std::optional<std::filesystem::path>& directory = std::nullopt,
+                  ScanTally* tally = nullptr);
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #include "engine/time_window.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <string_view>
 
@@ -54,6 +55,23 @@ double WindowLengthSeconds(const std::string& text) {
   int hours = 0, minutes = 0, seconds = 0;
   std::sscanf(text.c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes, &seconds);
   return hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
+std::string WindowStartText(EpochSeconds start) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  float seconds = 0.0f;
+  SplitEpochSeconds(std::floor(start + 0.5), year, month, day, hour, minute, seconds);
+  char text[48];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d %02d/%02d/%04d", hour, minute,
+                static_cast<int>(seconds), day, month, year);
+  return text;
+}
+
+std::string WindowLengthText(double length) {
+  const long long s = std::llround(length);
+  char text[48];
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+  return text;
 }
 
 }  // namespace korvel

@@ -19,6 +19,10 @@ std::optional<EpochSeconds> ParseWindowStart(const std::string& text);
 // other text.
 std::optional<double> ParseWindowLength(const std::string& text);
 
+// A start and a length written back in those forms, to name a window.
+std::string WindowStartText(EpochSeconds start);
+std::string WindowLengthText(double length);
+
 // The window's length edit: "hh:mm:ss" with two digits each, whatever they
 // are (the edit's mask lets any digit in, and 99:99:99 is a length there).
 bool HasLengthForm(const std::string& text);

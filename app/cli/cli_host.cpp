@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/cli/cli_messages.h"
+#include "app/cli/station_scan_lines.h"
 #include "engine/operator_texts.h"
 #include "platform/console.h"
 #include "platform/native_path.h"
@@ -79,6 +80,14 @@ void CliHost::SamplesSkipped(const std::filesystem::path& raw_file,
             " " + std::to_string(s.samples) + " samples (" + FixedNumber(s.seconds, 2) + " s)";
   std::fflush(stdout);
   std::fprintf(stderr, "%skorvel2tqf-cli: %s\n", m_progress ? "\n" : "", text.c_str());
+  ShowProgress();
+}
+
+void CliHost::StationsScanned(const std::vector<StationScan>& scans) {
+  const std::vector<ScanLine> lines = StationScanLines(scans);
+  if (lines.empty()) return;
+  if (m_progress && m_examined > 0) std::fputc('\n', stderr);  // the progress line stays whole
+  for (const ScanLine& line : lines) (line.error ? SayError : SayWarning)(line.text);
   ShowProgress();
 }
 

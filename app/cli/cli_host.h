@@ -53,6 +53,8 @@ class CliHost : public ConversionHost {
   void SamplesSkipped(const std::filesystem::path& raw_file,
                       const std::vector<SkippedSamples>& skipped) override;
   void FileConverted(const std::filesystem::path& path, std::uint64_t bytes) override;
+  // One line a cause on standard error, in English.
+  void StationsScanned(const std::vector<StationScan>& scans) override;
   bool StopRequested() const override;
   double LockWaitSeconds() const override;
   bool UsesStationLocks() const override;

@@ -158,7 +158,10 @@ TEST_P(ConversionTest, TheCommandsSummaries) {
   EXPECT_EQ(r.exit_status, 0);
 
   r = Cli({"convert", "--station", "KUDA", "--all-times"});
-  EXPECT_EQ(r.err, "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n");
+  EXPECT_EQ(r.err,
+            "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных станций!!!\n"
+            "korvel2tqf-cli: error: station KUDA: none of the 1 files in the raw folder " +
+                Raw("KUDA/") + " (korvel2tqf.ini [KUDA] DIR=) is a raw file of KUDA\n");
   EXPECT_EQ(r.exit_status, 1);
 
   // The second file holds no ticked channel: it is named, the third is not tried.

@@ -126,6 +126,95 @@ TEST_P(ConversionTest, EachMissingStepIsNamedWithItsRemedy) {
   }
 }
 
+// A conversion that finds nothing to convert says why, station by station,
+// naming the folder it looked in and the key that named it.
+TEST_P(ConversionTest, EachCauseOfNothingFoundNamesTheFolderLookedIn) {
+  const std::string kir = Raw("KIR/");
+  const std::string no_files =
+      "KORVEL->TQF: В каталогах файла настройки нет файлов для выбраных "
+      "станций!!!\nkorvel2tqf-cli: error: station KIR: ";
+  const auto only_kir = [&](const std::string& kir_dir, const std::string& system = "") {
+    sandbox.WriteProgramIni("[SYSTEM]\nNSTA=1\n" + system +
+                            "[STA0]\nNAME=KIR\n[KIR]\nDIR=" + Raw(kir_dir) + "\n");
+  };
+  const std::string unnamed =
+      "korvel2tqf-cli: warning: korvel2tqf.ini names no station KUDA (no [STAn] NAME=KUDA, no "
+      "[KUDA] DIR=): its raw files were looked for in ";
+  const struct {
+    const char* what;
+    std::function<void()> set_up;
+    std::vector<std::string> args;
+    int exit_status;
+    std::string err;
+  } cases[] = {
+      {"an empty folder",
+       [] {},
+       {"convert", "--station", "KIR", "--all-times"},
+       1,
+       no_files + "the raw folder " + kir + " (korvel2tqf.ini [KIR] DIR=) holds no files\n"},
+      {"a folder of another station's files",
+       [&] { RawFile("KUDA", {"Z"}, kMarch1, 50.0, 10).WriteTo(Raw("KIR/kuda.raw")); },
+       {"convert", "--station", "KIR", "--all-times"},
+       1,
+       no_files + "none of the 1 files in the raw folder " + kir +
+           " (korvel2tqf.ini [KIR] DIR=) is a raw file of KIR\n"},
+      {"a misspelt folder",
+       [&] { only_kir("KIRR"); },
+       {"convert", "--station", "KIR", "--all-times"},
+       7,  // a raw folder that cannot be listed is raw data left
+       "Korvel->TQF: raw folder " + Raw("KIRR/") +
+           " cannot be read (No such file or directory); its files are left\nKORVEL->TQF: Ни "
+           "один файл не конвертирован целиком: часть выбранных данных оставлена\n"
+           "korvel2tqf-cli: error: station KIR: the raw folder " +
+           Raw("KIRR/") +
+           " (korvel2tqf.ini [KIR] DIR=) is not there: name the folder of its raw files with "
+           "[KIR] DIR= in korvel2tqf.ini\n"},
+      {"a station korvel2tqf.ini does not name, found in SYSTEM DIR",
+       [&] {
+         only_kir("KIR", "DIR=" + Raw("KUDA") + "\n");
+         RawFile("KUDA", {"Z"}, kMarch1, 50.0, 10).WriteTo(Raw("KUDA/a.raw"));
+       },
+       {"convert", "--station", "KUDA", "--all-times"},
+       0,
+       unnamed + Raw("KUDA/") +
+           " (korvel2tqf.ini [SYSTEM] DIR=); name the station there, with DIR= the folder of "
+           "its raw files\n"},
+      {"a station korvel2tqf.ini does not name, looked for in the default folder",
+       [&] { only_kir("KIR"); },
+       {"convert", "--station", "KUDA", "--all-times"},
+       7,
+       "Korvel->TQF: raw folder Data/ cannot be read (No such file or directory); its files are "
+       "left\nKORVEL->TQF: Ни один файл не конвертирован целиком: часть выбранных данных "
+       "оставлена\n" +
+           unnamed +
+           "Data/ (the default: korvel2tqf.ini has no [KUDA] DIR= or [SYSTEM] DIR=); name the "
+           "station there, with DIR= the folder of its raw files\nkorvel2tqf-cli: error: station "
+           "KUDA: the raw folder Data/ (the default: korvel2tqf.ini has no [KUDA] DIR= or "
+           "[SYSTEM] DIR=) is not there: name the folder of its raw files with [KUDA] DIR= in "
+           "korvel2tqf.ini\n"},
+      {"a time window with no files",
+       [&] {
+         RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
+         RawFile("KIR", {"Z"}, kMarch1 + 7200.0, 100.0, 100).WriteTo(Raw("KIR/b.raw"));
+       },
+       {"convert", "--station", "KIR", "--start", "00:00:00 02/03/2007", "--length", "01:30:00"},
+       1,
+       no_files + "none of the 2 raw files of KIR in the raw folder " + kir +
+           " (korvel2tqf.ini [KIR] DIR=) overlaps the time window 00:00:00 02/03/2007 + "
+           "01:30:00: give another with --start and --length, or take every time with "
+           "--all-times\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(sandbox.path() / "raw");
+    SetUp();
+    c.set_up();
+    const auto r = Cli(c.args);
+    EXPECT_EQ(r.exit_status, c.exit_status) << r.err;
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
 // A time that is not exactly "hh:mm:ss dd/mm/yyyy" or a length that is not
 // exactly "hh:mm:ss" is refused before anything is read, wherever it comes
 // from and whichever command takes it.

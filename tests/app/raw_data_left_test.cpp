@@ -75,7 +75,10 @@ TEST_P(RawDataLeftTest, RawDataThatCannotBeReadWholeIsToldOnceAndNeverASuccess) 
        "Korvel->TQF: raw folder " + Raw("KIR") +
            "/ cannot be read (No such file or directory); its files are left\n"
            "KORVEL->TQF: Ни один файл не конвертирован целиком: часть выбранных данных "
-           "оставлена\n",
+           "оставлена\nkorvel2tqf-cli: error: station KIR: the raw folder " +
+           Raw("KIR") +
+           "/ (korvel2tqf.ini [KIR] DIR=) is not there: name the folder of its raw files with "
+           "[KIR] DIR= in korvel2tqf.ini\n",
        "",
        false,
        -1},
@@ -90,7 +93,10 @@ TEST_P(RawDataLeftTest, RawDataThatCannotBeReadWholeIsToldOnceAndNeverASuccess) 
        "Korvel->TQF: raw folder " + Raw("KIR") +
            "/ cannot be read (Not a directory); its files are left\n"
            "KORVEL->TQF: Ни один файл не конвертирован целиком: часть выбранных данных "
-           "оставлена\n",
+           "оставлена\nkorvel2tqf-cli: error: station KIR: the raw folder " +
+           Raw("KIR") +
+           "/ (korvel2tqf.ini [KIR] DIR=) is no folder: name the folder of its raw files with "
+           "[KIR] DIR= in korvel2tqf.ini\n",
        "",
        false,
        -1},
@@ -172,9 +178,12 @@ TEST_P(RawDataLeftTest, ARunThatConvertedNothingSaysWhy) {
     int exit_status;
     std::string err_before;  // "*": whatever the driver says
     std::string summary;
+    std::string err_after = {};  // the station's own line, when it has one
   } cases[] = {
       {"nothing to convert", [&] { fs::remove(Raw("KIR/a.raw")); }, 1, "",
-       "В каталогах файла настройки нет файлов для выбраных станций!!!"},
+       "В каталогах файла настройки нет файлов для выбраных станций!!!",
+       "korvel2tqf-cli: error: station KIR: the raw folder " + Raw("KIR/") +
+           " (korvel2tqf.ini [KIR] DIR=) holds no files\n"},
       {"a station folder that is a file", [&] { WriteFileBytes(Out("KIR"), "a file"); }, 5,
        create_error, "Ни один файл не конвертирован: ошибка записи файлов TQF"},
       {"another converter holds the station",
@@ -202,7 +211,7 @@ TEST_P(RawDataLeftTest, ARunThatConvertedNothingSaysWhy) {
     if (t.err_before == "*") {
       EXPECT_TRUE(r.err.ends_with(summary)) << r.err;
     } else {
-      EXPECT_EQ(r.err, t.err_before + summary);
+      EXPECT_EQ(r.err, t.err_before + summary + t.err_after);
     }
     if (fs::is_regular_file(Out("KIR"))) fs::remove(Out("KIR"));  // planted, no output
     ExpectFilesAgreeWithRows();

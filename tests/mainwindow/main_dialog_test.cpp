@@ -326,6 +326,41 @@ TEST_P(MainDialogTest, AnInvalidStartTimeIsReportedOncePerStationAdded) {
   EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"), "25:00:00 01/01/2006");
 }
 
+// A conversion that found nothing keeps the description's box and says on
+// the status line why, naming the folder it looked in.
+TEST_P(MainDialogTest, NothingFoundIsSaidOnTheStatusLineWithTheFolder) {
+  const std::string raw = (sandbox.path() / "raw").string() + "/";
+  const std::string folder = raw + " (korvel2tqf.ini [KIR] DIR=)";
+  const struct {
+    bool outside_the_window;  // a raw file of KIR the day after
+    std::string status;
+  } cases[] = {
+      {false, "Станция KIR: каталог " + folder + " пуст"},
+      {true, "Станция KIR: в каталоге " + folder +
+                 " нет файлов за интервал 01:02:03 04/05/2006 + 01:00:00 (файлов станции вне "
+                 "интервала: 1)"},
+  };
+  sandbox.WriteProgramIni(
+      "[SYSTEM]\nNSTA=1\nTIME=01:02:03 04/05/2006\nTIMEQTY=01:00:00\n[STA0]\n"
+      "NAME=KIR\n[KIR]\nDIR=" +
+      raw + "\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    if (c.outside_the_window)
+      test::RawFileBuilder().Station("KIR").Date(5, 5, 6).Channels({"Z"}).Frames(100).WriteTo(
+          raw + "a.raw");
+    auto d = Open();
+    d->StationList()->item(0)->setSelected(true);
+    d->StationList()->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    notifier.messages.clear();
+    QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);
+    ASSERT_FALSE(notifier.messages.empty());
+    EXPECT_EQ(notifier.messages.back().text,
+              "В каталогах файла настройки нет файлов для выбраных станций!!!");
+    EXPECT_EQ(d->StatusLine()->text().toStdString(), c.status);
+  }
+}
+
 // A saved time that is no time is shown as the window reads it, and said
 // once on the status line; nothing pops up until a command needs it.
 TEST_P(MainDialogTest, ASavedTimeThatIsNoTimeIsSaidOnTheStatusLine) {
