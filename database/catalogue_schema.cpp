@@ -158,7 +158,26 @@ std::vector<std::string> CaseBlindFileListColumns(CDatabase& database) {
   return blind;
 }
 
+void RefuseQuotedCatalogueTables(CDatabase& database) {
+  if (database.GetDbmsKind() != DbmsKind::Postgres) return;
+  for (const char* table : {"FILELIST", "SITECHAN"}) {
+    const std::string lower = Lower(table);
+    CStatement found(database);
+    found.ExecDirect(std::string("SELECT COUNT(*) WHERE to_regclass('\"") + table +
+                     "\"') IS NOT NULL AND to_regclass('" + lower + "') IS NULL");
+    if (found.FetchCount() == 0) continue;
+    throw CDBException(std::string("the table \"") + table +
+                           "\" was created with its name in quotes, in upper case, and the "
+                           "program's statements name it without quotes, which PostgreSQL reads "
+                           "as " +
+                           lower + ": rename it once, as its owner: ALTER TABLE \"" + table +
+                           "\" RENAME TO " + lower + "; nothing was read or changed",
+                       "42P01");
+  }
+}
+
 void CreateCatalogueTables(CDatabase& database) {
+  RefuseQuotedCatalogueTables(database);
   // DOUBLE PRECISION is a double everywhere; FLOAT is single precision on
   // MySQL and MariaDB. MySQL's TIMESTAMP would be moved by the session's time
   // zone and ends in 2038, and its default collation ignores case, which

@@ -15,6 +15,12 @@ namespace korvel {
 // Every time, rate and calibration column is a double on every server.
 void CreateCatalogueTables(CDatabase& database);
 
+// PostgreSQL keeps a quoted name as written, and the program's unquoted
+// FILELIST means filelist: a table created as "FILELIST" (or "SITECHAN") with
+// no lower-case one beside it is refused with what to do, before anything
+// is read or made.
+void RefuseQuotedCatalogueTables(CDatabase& database);
+
 // The indexes every catalogue statement relies on, as "TABLE (COLUMNS)", and
 // the CREATE INDEX text a server user can run for each.
 struct CatalogueIndex {

@@ -12,6 +12,8 @@ namespace korvel {
 
 namespace {
 
+constexpr SQLULEN kLockWaitSeconds = kQueryTimeoutSeconds - 2;
+
 // Concurrent add-channels runs over the same recordings must not both find a
 // channel missing and both add it; SITECHAN has no unique key to refuse the
 // second row (and another program's table may not get one), so the check
@@ -20,12 +22,27 @@ class SitechanWriters {
  public:
   explicit SitechanWriters(CDatabase& database) : m_database(database) {
     switch (database.GetDbmsKind()) {
-      case DbmsKind::MySql:
-        // A named lock of the session, waited for as long as a statement may take.
-        m_database.ExecuteSQL("SELECT GET_LOCK('korvel2tqf.sitechan', " +
-                              std::to_string(kQueryTimeoutSeconds) + ")");
+      case DbmsKind::MySql: {
+        // A named lock of the session, waited for until just before the
+        // statement's own timeout, so that a wait in vain ends as a result.
+        CStatement lock(database);
+        lock.ExecDirect("SELECT GET_LOCK('korvel2tqf.sitechan', " +
+                        std::to_string(kLockWaitSeconds) + ")");
+        const std::optional<std::int32_t> obtained =
+            lock.Fetch() ? lock.Get<std::int32_t>(1) : std::nullopt;
+        lock.CloseCursor();
+        // 0 when the wait ran out, NULL on an error: either way another run
+        // may be checking the same channels, and an insert now could list one twice.
+        if (obtained != 1)
+          throw CDBException(
+              "SITECHAN: another add-channels run held the server's lock "
+              "korvel2tqf.sitechan for " +
+                  std::to_string(kLockWaitSeconds) +
+                  " s; nothing was added: run add-channels again when it ends",
+              "HYT00");
         m_named_lock = true;
         break;
+      }
       case DbmsKind::Postgres:
         break;  // the transaction's own advisory lock, below
       default:

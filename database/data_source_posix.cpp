@@ -41,8 +41,11 @@ bool UserDataSourceDefined(const std::string& dsn) {
     const std::size_t open = line.find_first_not_of(" \t");
     const std::size_t close = line.find(']');
     if (open == std::string::npos || line[open] != '[' || close == std::string::npos) continue;
-    if (EqualNoCase1251(Utf8ToCp1251(line.substr(open + 1, close - open - 1)), Utf8ToCp1251(dsn)))
-      return true;
+    // unixODBC reads "[ TQF ]" as TQF: blanks around the name are no part of it.
+    std::string name = line.substr(open + 1, close - open - 1);
+    name.erase(0, name.find_first_not_of(" \t"));
+    name.erase(name.find_last_not_of(" \t") + 1);
+    if (EqualNoCase1251(Utf8ToCp1251(name), Utf8ToCp1251(dsn))) return true;
   }
   return false;
 }

@@ -22,6 +22,27 @@ DbmsKind ClassifyDbmsName(const std::string& name) {
   return kind;
 }
 
+namespace {
+
+// What each server's session needs beyond the driver's defaults.
+void SetUpSession(CDatabase& database, DbmsKind kind) {
+  if (kind == DbmsKind::MySql) {
+    // Outside strict mode a text too long for its column is cut and an
+    // impossible time stored as zero, both reported as success: every
+    // statement runs strict, the server's other modes kept.
+    database.ExecuteSQL(
+        "SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), "
+        "'STRICT_ALL_TABLES')");
+  } else if (kind == DbmsKind::Postgres) {
+    // As on MariaDB: a database whose default is serializable would fail
+    // concurrent converters' groups that read committed lets through.
+    database.ExecuteSQL(
+        "SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED");
+  }
+}
+
+}  // namespace
+
 CDatabase::CDatabase() = default;
 CDatabase::~CDatabase() { Close(); }
 
@@ -59,16 +80,21 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
     if (records.empty()) throw CDBException("the connection failed", "");
     throw CDBException(std::move(records));
   }
-  m_statements = 0;
   m_kind = GetDbmsKind();
   m_sqlite = IsSqlite();
   // InnoDB's default isolation locks the gaps between index entries that a
   // transaction searched: a converter's open transaction would hold up
-  // another station's inserts. Read committed locks the rows it changes only,
-  // as PostgreSQL does by default.
+  // another station's inserts. Read committed locks the rows it changes only.
   if (m_kind == DbmsKind::MySql)
     SQLSetConnectAttr(m_hdbc, SQL_ATTR_TXN_ISOLATION,
                       reinterpret_cast<SQLPOINTER>(SQL_TXN_READ_COMMITTED), 0);
+  try {
+    SetUpSession(*this, m_kind);
+  } catch (const CDBException&) {
+    Close();
+    throw;
+  }
+  m_statements = 0;
   return OpenResult::Opened;
 }
 

@@ -199,7 +199,7 @@ bool UpgradeColumn(CDatabase& database, const std::string& table, const std::str
     database.ExecuteSQL(ChangeColumnStatement(table, column, type, present, kind) + attributes);
     return true;
   } catch (const CDBException& e) {
-    ShowError(notifier, "Ошибка добавления поля %s в таблицу %s", column, table, e.ErrorText());
+    ShowError(notifier, "Ошибка добавления поля %s в таблицу %s: ", column, table, e.ErrorText());
     return false;
   }
 }

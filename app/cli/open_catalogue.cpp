@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/cli/first_use_hints.h"
+#include "database/catalogue_schema.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
 #include "platform/text1251.h"
@@ -21,6 +22,7 @@ int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier,
   }
   int status = kDatabaseError;
   try {
+    RefuseQuotedCatalogueTables(theDatabase);
     status = work();
   } catch (const CDBException& e) {
     std::fflush(stdout);  // what was printed before the error stays before it

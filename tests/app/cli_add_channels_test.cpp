@@ -12,9 +12,9 @@
 
 #include "database/statement.h"
 #include "engine/raw_file.h"
+#include "platform/number_text.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
-#include "platform/number_text.h"
 
 namespace korvel::test {
 namespace {
@@ -205,6 +205,26 @@ TEST_P(AddChannelsTest, RunsSideBySideListEachChannelOnce) {
     EXPECT_EQ(added, channels.size()) << "round " << round;
     EXPECT_EQ(rows, listed.size()) << "round " << round << ": a channel listed twice";
   }
+}
+
+// MariaDB's named lock held elsewhere for longer than the run waits: the run
+// fails and adds nothing, where it once inserted after its wait ran out.
+TEST_P(AddChannelsTest, ALockNotObtainedIsAnErrorAndAddsNothing) {
+  if (db.GetDbmsKind() != DbmsKind::MySql) GTEST_SKIP() << "a named lock of MariaDB's";
+  RawFile("NEW", {"Z"}, kMarch1, 100.0, 10).WriteTo(Raw("new.raw"));
+  std::size_t before = 0;
+  SiteChan(before);
+  CDatabase holder;
+  ASSERT_EQ(holder.OpenEx(TestConnectString(GetParam())), CDatabase::OpenResult::Opened);
+  holder.ExecuteSQL("SELECT GET_LOCK('korvel2tqf.sitechan', 0)");
+  const auto r = Cli({"--dsn", GetParam(), "add-channels", Raw("new.raw")});
+  EXPECT_EQ(r.exit_status, 4) << r.err;
+  EXPECT_NE(r.err.find("another add-channels run held the server's lock korvel2tqf.sitechan"),
+            std::string::npos)
+      << r.err;
+  std::size_t after = 0;
+  SiteChan(after);
+  EXPECT_EQ(after, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, AddChannelsTest, ::testing::ValuesIn(TestDsns()),

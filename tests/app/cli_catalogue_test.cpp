@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "database/catalogue_schema.h"
 #include "database/chan_list.h"
@@ -111,15 +113,25 @@ TEST(CliInitCatalogue, CreatesTheDatabaseAndDataSourceOnceOnly) {
   EXPECT_NE(ReadFileBytes(ini).find("[TQF2]\n"), std::string::npos);
 }
 
+void NeverTakesOver(const std::string& section);
+
 // A data source of the name that is someone else's, whatever its keys, is
 // left byte for byte: where it opens the tables are made there; where it
 // does not, the message says where it is and how to choose another name.
 TEST(CliInitCatalogue, NeverTakesOverADataSourceOfTheName) {
+  // unixODBC reads the name without the blanks around it.
+  for (const std::string section : {"[TQF]", "[ TQF ]"}) {
+    SCOPED_TRACE(section);
+    NeverTakesOver(section);
+  }
+}
+
+void NeverTakesOver(const std::string& section) {
   test::ConfigSandbox sandbox;
   TempDir dir;
   const std::string ini = (dir / "odbc.ini").string();
   OwnOdbcIni own(ini);
-  const std::string server = "[TQF]\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=1\n";
+  const std::string server = section + "\nDriver=MariaDB Unicode\nServer=127.0.0.1\nPort=1\n";
   WriteFileBytes(ini, server);
   auto r = RunCommand("korvel2tqf-cli", {"init-catalogue"});
   EXPECT_EQ(r.exit_status, 3);
@@ -131,7 +143,7 @@ TEST(CliInitCatalogue, NeverTakesOverADataSourceOfTheName) {
 
   // One that opens (here an SQLite file of another's) gets the tables.
   const std::string sqlite =
-      "[TQF]\nDriver=SQLite3\nDatabase=" + (dir / "theirs.db").string() + "\n";
+      section + "\nDriver=SQLite3\nDatabase=" + (dir / "theirs.db").string() + "\n";
   WriteFileBytes(ini, sqlite);
   r = RunCommand("korvel2tqf-cli", {"init-catalogue"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
@@ -314,6 +326,39 @@ TEST_P(CliCatalogueTest, ChannelsReadBeforeAFailingRowStayOnShow) {
   EXPECT_EQ(r.exit_status, 4);
   EXPECT_EQ(r.out, "Z\t100.000\tx\nN-S\t50.000\tx\n");
   EXPECT_NE(r.err.find("division by zero"), std::string::npos) << r.err;
+}
+
+// A table created as "FILELIST" or "SITECHAN" on PostgreSQL, which the
+// program's unquoted names never reach, is named once with what to do, and no
+// lower-case table is made beside it.
+TEST_P(CliCatalogueTest, AQuotedUpperCaseTableOnPostgresqlIsNamedWithWhatToDo) {
+  if (m_db.GetDbmsKind() != DbmsKind::Postgres) GTEST_SKIP() << "PostgreSQL folds names";
+  for (const auto& [table, folded] :
+       {std::pair<std::string, std::string>{"FILELIST", "filelist"}, {"SITECHAN", "sitechan"}}) {
+    SCOPED_TRACE(table);
+    m_db.ExecuteSQL("DROP TABLE " + table);
+    m_db.ExecuteSQL("CREATE TABLE \"" + table + "\" (STA VARCHAR(16))");
+    const std::string message =
+        "the table \"" + table + "\" was created with its name in quotes, in upper case";
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"create-tables"},
+                                                    {"upgrade-schema"},
+                                                    {"channels", "--station", "KIR"}}) {
+      std::vector<std::string> args = {"--dsn", GetParam()};
+      args.insert(args.end(), command.begin(), command.end());
+      const auto r = RunCommand("korvel2tqf-cli", args);
+      EXPECT_EQ(r.exit_status, 4) << command[0] << ": " << r.err;
+      const std::size_t at = r.err.find(message);
+      EXPECT_NE(at, std::string::npos) << command[0] << ": " << r.err;
+      EXPECT_EQ(r.err.find(message, at + 1), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("ALTER TABLE \"" + table + "\" RENAME TO " + folded), std::string::npos);
+    }
+    CStatement lower(m_db);
+    lower.ExecDirect("SELECT COUNT(*) WHERE to_regclass('" + folded + "') IS NULL");
+    EXPECT_EQ(lower.FetchCount(), 1) << "a lower-case table was made";
+    lower.CloseCursor();
+    m_db.ExecuteSQL("DROP TABLE \"" + table + "\"");
+    test::ResetCatalogue(m_db);
+  }
 }
 
 TEST(CliCatalogue, AFailedConnectionExitsWithThree) {

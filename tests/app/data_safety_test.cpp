@@ -10,8 +10,11 @@
 #include <filesystem>
 #include <thread>
 
+#include "database/catalogue_schema.h"
 #include "tests/app/conversion_fixture.h"
 #include "tests/support/databases/live_database.h"
+#include "tests/support/environment.h"
+#include "tests/support/temp_dir.h"
 
 namespace korvel::test {
 namespace {
@@ -252,6 +255,47 @@ TEST_P(ConversionTest, ARefusingCatalogueLeavesEveryFileAsItsRowSays) {
     if (!c.coalesce) args.push_back("--no-coalesce");
     const auto r = Cli(args);
     EXPECT_EQ(r.exit_status, 4) << r.err;
+    ExpectFilesAgreeWithRows();
+  }
+}
+
+// A MariaDB session left lax by its server cuts a text too long for its
+// column and stores a time it cannot read as zero, and calls both success:
+// the program's sessions are strict whatever the server's modes, so the
+// conversion fails and no row claims what it does not hold.
+TEST_P(ConversionTest, ALaxServerStillRefusesAValueItWouldCutOrZero) {
+  if (db.GetDbmsKind() != DbmsKind::MySql) GTEST_SKIP() << "sql_mode is MySQL's and MariaDB's";
+  // The test's own data source: the same server, each session made lax first.
+  const std::string ini = (sandbox.path() / "odbc.ini").string();
+  std::string sources = ReadFileBytes(std::getenv("ODBCINI"));
+  const std::size_t from = sources.find("[" + GetParam() + "]");
+  ASSERT_NE(from, std::string::npos);
+  const std::size_t keys = sources.find('\n', from);
+  const std::size_t end = sources.find("\n[", keys);
+  sources += "\n[TQF_LAX]" + sources.substr(keys, end == std::string::npos ? end : end - keys) +
+             "\nINITSTMT=SET SESSION sql_mode=''\n";
+  WriteFileBytes(ini, sources);
+  const ScopedVariable own_ini("ODBCINI", ini.c_str());
+  sandbox.WriteTqfIni("[DATA]\nDIR=" + out + "\n[DATABASE]\nODBC=TQF_LAX\n");
+  RawFile("KIR", {"Z"}, kMarch1, 100.0, 25000).WriteTo(Raw("KIR/a.raw"));
+
+  const struct {
+    const char* column;
+    const char* type;
+    const char* driver_says;
+  } cases[] = {{"CPATH", "VARCHAR(20)", "Data too long for column 'CPATH'"},
+               {"TBEGIN", "DATETIME", "Incorrect datetime value"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.column);
+    db.ExecuteSQL("DROP TABLE FILELIST");
+    CreateCatalogueTables(db);
+    db.ExecuteSQL(std::string("ALTER TABLE FILELIST MODIFY ") + c.column + " " + c.type);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
+    EXPECT_EQ(r.exit_status, 4) << r.err;
+    EXPECT_NE(r.err.find(c.driver_says), std::string::npos) << r.err;
+    EXPECT_TRUE(Rows().empty());
     ExpectFilesAgreeWithRows();
   }
 }

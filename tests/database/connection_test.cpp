@@ -2,6 +2,7 @@
 
 #include "database/connection.h"
 #include "database/db_exception.h"
+#include "database/statement.h"
 #include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
@@ -110,6 +111,45 @@ TEST_P(LiveConnectionTest, OpensReportsItsKindAndRefusesAWrongPassword) {
   // "password authentication failed", "Access denied for user ... (using password: YES)"
   EXPECT_NE(notifier.messages[0].text.find("password"), std::string::npos)
       << notifier.messages[0].text;
+}
+
+// A server or database whose defaults are lax or serializable still gives
+// strict, read committed sessions; the server's other modes stay.
+TEST_P(LiveConnectionTest, SessionsAreStrictAndReadCommittedWhateverTheDefaults) {
+  const struct {
+    const char* dsn;
+    const char* defaults;  // the connect string's own set-up, run before the program's
+    const char* query;
+    std::vector<std::string> expected;  // each a part of the answer
+  } cases[] = {
+      {"TQF_PG",
+       "ConnSettings={SET client_encoding TO 'UTF8';SET default_transaction_isolation TO "
+       "'serializable'};",
+       "SHOW transaction_isolation",
+       {"read committed"}},
+      {"TQF_MARIADB",
+       "INITSTMT={SET SESSION sql_mode=''};",
+       "SELECT @@SESSION.sql_mode",
+       {"STRICT_ALL_TABLES"}},
+      {"TQF_MARIADB",
+       "INITSTMT={SET SESSION sql_mode='NO_ZERO_DATE,ANSI'};",
+       "SELECT @@SESSION.sql_mode",
+       {"STRICT_ALL_TABLES", "NO_ZERO_DATE", "ANSI_QUOTES"}},
+  };
+  if (GetParam() == "TQF_SQLITE") GTEST_SKIP() << "SQLite has neither";
+  for (const auto& c : cases) {
+    if (GetParam() != c.dsn) continue;
+    SCOPED_TRACE(c.defaults);
+    CDatabase database;
+    ASSERT_EQ(database.OpenEx(test::TestConnectString(GetParam()) + c.defaults),
+              CDatabase::OpenResult::Opened);
+    CStatement answer(database);
+    answer.ExecDirect(c.query);
+    ASSERT_TRUE(answer.Fetch());
+    const std::string text = answer.Get<std::string>(1).value_or("<null>");
+    for (const std::string& part : c.expected)
+      EXPECT_NE(text.find(part), std::string::npos) << text;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, LiveConnectionTest, ::testing::ValuesIn(test::TestDsns()),

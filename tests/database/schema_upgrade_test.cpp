@@ -152,8 +152,9 @@ TEST_P(SchemaUpgradeTest, OneColumnsFailureDoesNotStopTheNext) {
   const std::string head = "Ошибка добавления поля FOFF в таблицу FILELIST";
   const auto& m = m_notifier.messages[0];
   EXPECT_EQ(m.text.rfind(head, 0), 0u) << m.text;
-  EXPECT_GT(m.text.size(), head.size());  // the driver's text follows at once
-  EXPECT_NE(m.text[head.size()], '\n');
+  EXPECT_GT(m.text.size(), head.size() + 2);  // the driver's text follows on the line
+  EXPECT_EQ(m.text.substr(head.size(), 2), ": ") << m.text;
+  EXPECT_NE(m.text[head.size() + 2], '\n');
   EXPECT_EQ(m.icon, MessageIcon::Error);
 }
 
