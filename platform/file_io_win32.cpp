@@ -6,14 +6,41 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/file_handle_win32.h"
 #include "platform/file_io.h"
 #include "platform/protected_files.h"
 
 namespace korvel {
 namespace {
 
-// The nearest errno value of a system error, for the messages and callers
-// that speak errno.
+bool Failed() {
+  errno = ErrnoOf(GetLastError());
+  return false;
+}
+
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The handle under a descriptor of its own; -1 when none is left.
+int DescriptorOf(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    Failed();
+    return -1;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    errno = EMFILE;
+  }
+  return fd;
+}
+
+// One call writes at most this much, well within a DWORD.
+constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
+
+}  // namespace
+
 int ErrnoOf(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -57,33 +84,17 @@ int ErrnoOf(DWORD error) {
   }
 }
 
-bool Failed() {
-  errno = ErrnoOf(GetLastError());
-  return false;
-}
-
-HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The handle under a descriptor of its own; -1 when none is left.
-int DescriptorOf(HANDLE handle) {
-  if (handle == INVALID_HANDLE_VALUE) {
-    Failed();
+int DescriptorOfFileNotLink(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) return DescriptorOf(handle);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    CloseHandle(handle);
+    errno = ELOOP;
     return -1;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    errno = EMFILE;
-  }
-  return fd;
+  return DescriptorOf(handle);
 }
-
-// One call writes at most this much, well within a DWORD.
-constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
-
-}  // namespace
 
 int CreateFileForWriting(const std::filesystem::path& path, CreateMode mode) {
   if (RefusedAsProtected(path)) return -1;
@@ -104,15 +115,7 @@ int OpenFileForExtending(const std::filesystem::path& path) {
   // then refused.
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return DescriptorOf(handle);
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    CloseHandle(handle);
-    errno = ELOOP;
-    return -1;
-  }
-  return DescriptorOf(handle);
+  return DescriptorOfFileNotLink(handle);
 }
 
 std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path) {
@@ -264,15 +267,7 @@ int OpenNotFollowing(const std::filesystem::path& path, FileAccess access) {
   const HANDLE handle =
       CreateFileW(path.c_str(), wanted, kShareAll, nullptr, OPEN_EXISTING,
                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return DescriptorOf(handle);
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    CloseHandle(handle);
-    errno = ELOOP;
-    return -1;
-  }
-  return DescriptorOf(handle);
+  return DescriptorOfFileNotLink(handle);
 }
 
 std::optional<FileFacts> FactsOf(int fd) {

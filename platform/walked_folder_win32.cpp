@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "platform/file_handle_win32.h"
 #include "platform/file_io.h"
 #include "platform/protected_files.h"
 #include "platform/walked_folder.h"
@@ -23,26 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-int ErrnoOf(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return EACCES;
-    case ERROR_DIRECTORY:
-      return ENOTDIR;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-      return EINVAL;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    default:
-      return EIO;
-  }
-}
 
 struct Looked {
   bool found = false;
@@ -227,19 +208,7 @@ int WalkedFolder::OpenForLocking(const fs::path& name) const {
     errno = error == ERROR_WRITE_PROTECT ? EACCES : ErrnoOf(error);
     return -1;
   }
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    CloseHandle(handle);
-    errno = ELOOP;
-    return -1;
-  }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    errno = EMFILE;
-  }
-  return fd;
+  return DescriptorOfFileNotLink(handle);
 }
 
 WalkedFolder::Entry WalkedFolder::Kind(const fs::path& name) const {
