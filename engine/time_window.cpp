@@ -53,6 +53,9 @@ bool HasLengthForm(const std::string& text) { return HasForm(text, "dd:dd:dd"); 
 
 double WindowLengthSeconds(const std::string& text) {
   int hours = 0, minutes = 0, seconds = 0;
+  // The saved length read as the TQF system reads it, blanks and signs
+  // included; integers only, which no locale changes (no decimal point, no
+  // grouping without the ' flag).
   std::sscanf(text.c_str(), "%2d%*1c%2d%*1c%2d", &hours, &minutes, &seconds);
   return hours * 3600.0 + minutes * 60.0 + seconds;
 }
