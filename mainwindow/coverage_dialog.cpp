@@ -64,9 +64,12 @@ bool CCoverageDialog::SaveSvg(const QString& path) const {
 }
 
 QString CCoverageDialog::ChooseSvgPath() {
-  QFileDialog dialog(this, QStringLiteral("Сохранить как SVG"), m_svg_folder,
-                     QStringLiteral("SVG (*.svg)"));
+  // Qt's own dialog is chosen before the folder and the filter are given, as
+  // Qt asks: given first, they go to Windows' native dialog instead.
+  QFileDialog dialog(this, QStringLiteral("Сохранить как SVG"));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setDirectory(m_svg_folder);
+  dialog.setNameFilter(QStringLiteral("SVG (*.svg)"));
   TypeFilesByName(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("svg"));
