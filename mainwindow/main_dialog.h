@@ -5,10 +5,12 @@
 // status line, the command buttons and the wait cursor.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@ namespace korvel {
 
 class CDatabase;
 class CHoverButton;
+class CommandInputGate;
 class CDateTimeEdit;
 class CMaskEdit;
 class CMultiSelectListBox;
@@ -52,6 +55,11 @@ class CMainDialog : public QDialog, public ConversionHost {
   void EndWaitCursor() override;
   // Message boxes show the arrow even under the wait cursor.
   Notifier& Operator() override { return m_operator; }
+  // The operator answered "Да" to "Прервать конверсию?" (after Escape or the
+  // close box), or SIGINT or SIGTERM came. Asked between the engine's steps,
+  // it also lets the window take its events now and then, which is how
+  // Escape and the close box reach it during a conversion.
+  bool StopRequested() const override;
 
   // The window's own operations.
   void OnStationSelectionChange();
@@ -129,9 +137,20 @@ class CMainDialog : public QDialog, public ConversionHost {
     Growth growth;
   };
   void ShowMenuAtFocus();
-  // Paints what changed while a command keeps this thread busy; the
-  // operator's keys and clicks wait for the end of the command.
+  // Paints what changed while a command keeps this thread busy, and takes
+  // the close box and Escape; the operator's other keys and clicks on the
+  // window are dropped (CommandInputGate).
   void RepaintNow();
+  // Escape or the close box while a conversion runs: "Прервать конверсию?";
+  // "Да" stops it at its next safe point, and with `then_close` the window
+  // closes once the command has ended.
+  void OfferToStop(bool then_close);
+  // The end of a window command: the window closes when the close box's
+  // stop or a stop signal asked for it.
+  void CloseIfAsked();
+  // SIGINT or SIGTERM: boxes open are closed, the conversion stops (no
+  // question asked), then the window closes.
+  void OnStopSignal();
   void BuildControls();
   void ConfigureHoverButtons();
   void ConnectCommands();
@@ -152,7 +171,12 @@ class CMainDialog : public QDialog, public ConversionHost {
   // were added (code page 1251): always those of the selected entries.
   std::vector<std::string> m_listed_stations;
   bool m_closing = false;
-  bool m_busy = false;  // a command runs: the close box waits
+  bool m_busy = false;         // a command runs: the close box and Escape offer to stop it
+  bool m_asking = false;       // "Прервать конверсию?" is on show
+  bool m_stop_asked = false;   // the operator said "Да"
+  bool m_close_after = false;  // ... to the close box's question
+  std::unique_ptr<CommandInputGate> m_input_gate;  // while busy
+  mutable QElapsedTimer m_since_events;            // since the engine's steps last took events
   // The folders last chosen for the coverage picture and the miniSEED tree.
   QString m_svg_folder;
   QString m_sds_folder;
