@@ -53,7 +53,7 @@ ended_within() {
   ! kill -0 "$1" 2>/dev/null
 }
 
-raw_files=1500
+raw_files=3000  # about 3 s of work for the window, stopped within the first hour
 export ODBCINI="$work/odbc.ini" TQF_CONFIG_DIR="$work"
 cd "$work"
 mkdir raw tqf
