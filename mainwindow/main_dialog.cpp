@@ -562,21 +562,35 @@ void CMainDialog::closeEvent(QCloseEvent* event) {
 }
 
 void CMainDialog::OfferToStop(bool then_close) {
-  if (m_asking || m_stop_asked) return;
-  m_asking = true;
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kCommandCaption),
-                  QStringLiteral("Прервать конверсию?"), QMessageBox::Yes | QMessageBox::No, this);
-  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
-  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
-  box.setDefaultButton(QMessageBox::Yes);
-  box.setEscapeButton(QMessageBox::No);
+  if (m_stop_question != nullptr || m_stop_asked) return;
+  auto* box = new QMessageBox(QMessageBox::Question, QString::fromUtf8(kCommandCaption),
+                              QStringLiteral("Прервать конверсию?"),
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  box->setDefaultButton(QMessageBox::Yes);
+  box->setEscapeButton(QMessageBox::No);
+  box->setAttribute(Qt::WA_DeleteOnClose);
   QApplication::setOverrideCursor(Qt::ArrowCursor);  // the box can be answered
-  const bool stop = box.exec() == QMessageBox::Yes;
-  QApplication::restoreOverrideCursor();
-  m_asking = false;
-  if (!stop) return;
-  m_stop_asked = true;
-  m_close_after = m_close_after || then_close;
+  connect(box, &QMessageBox::finished, this, [this, box, then_close] {
+    QApplication::restoreOverrideCursor();
+    if (!m_busy || box->clickedButton() != box->button(QMessageBox::Yes)) return;
+    m_stop_asked = true;
+    m_close_after = then_close;
+  });
+  m_stop_question = box;
+  box->open();  // the engine's steps keep taking events: the work goes on meanwhile
+}
+
+void CMainDialog::WithdrawStopQuestion() {
+  if (m_stop_question != nullptr) m_stop_question->reject();
+  m_stop_question = nullptr;
+}
+
+void CMainDialog::CommandMessages::Message(const std::string& text, const std::string& caption,
+                                           MessageIcon icon) {
+  m_dialog.WithdrawStopQuestion();
+  m_dialog.m_operator.Message(text, caption, icon);
 }
 
 bool CMainDialog::StopRequested() const {
@@ -630,6 +644,7 @@ void CMainDialog::DisableCommands() {
     Button(id)->setEnabled(false);
   m_busy = true;
   m_stop_asked = false;
+  m_close_after = false;
   m_input_gate = std::make_unique<CommandInputGate>(*this);
   // Whatever the command, the operator sees that the window is busy, and how to stop it.
   BeginWaitCursor();
@@ -641,6 +656,7 @@ void CMainDialog::EnableCommands() {
   for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory})
     Button(id)->setEnabled(true);
   m_input_gate.reset();
+  WithdrawStopQuestion();
   const bool was_busy = m_busy;
   m_busy = false;
   SetStatusText("");

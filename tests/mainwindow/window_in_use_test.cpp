@@ -275,12 +275,11 @@ TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) 
       EXPECT_FALSE(test::SaveScreenshot(*d, QStringLiteral("main-dialog-during-scan")).isEmpty());
     }
     if (position != 3) return;
-    // The close box asks whether to stop; "Нет", and the command goes on.
-    QTimer::singleShot(0, d.get(), [] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-        box->button(QMessageBox::No)->click();
-    });
     closed_midway = d->close();
+    // The close box asks whether to stop; "Нет", and the command goes on.
+    auto* box = d->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::No)->click();
   };
   QTimer::singleShot(0, d.get(), [&events_ran] { events_ran = true; });
   QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);

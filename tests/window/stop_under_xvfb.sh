@@ -61,13 +61,30 @@ mkdir raw tqf
 printf '[DATA]\nDIR=%s\n' "$work/tqf" >tqf.ini
 first="$work/tqf/KIR/00/01032007-000000-Z.KIR"
 
+verified() { "$bin/korvel2tqf-cli" verify --station KIR >/dev/null; }
 fail=0
 check() {  # $1: what; the rest: the command that must succeed
   local what="$1"; shift
   if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; fail=1; fi
 }
 
-for stop in TERM INT Escape; do
+echo "--- SIGTERM to the idle window: it closes as the operator closes it"
+printf '[SYSTEM]\nNSTA=1\n[STA0]\nNAME=KIR\n' >korvel2tqf.ini
+"$bin/korvel2tqf-cli" init-catalogue --database "$work/catalogue.sqlite" >/dev/null 2>&1
+"$bin/korvel2tqf" KIR >"$work/app.log" 2>&1 &
+app_pid=$!
+if wait_for_window KORVEL2TQF >/dev/null; then
+  kill -TERM "$app_pid"
+  check "the window closed within 10 s" ended_within "$app_pid" 100
+  status=0; wait "$app_pid" || status=$?
+  check "exit status 143 (was $status)" test "$status" -eq 143
+  check "the time window was saved, as on a close" grep -q '^TIME=' korvel2tqf.ini
+else
+  echo "FAIL: no window"; cat app.log; fail=1
+fi
+app_pid=""
+
+for stop in TERM INT Escape "Escape TERM"; do
   echo "--- stopped by ${stop} part-way"
   rm -rf tqf/* catalogue.sqlite* odbc.ini
   "$bin/korvel2tqf-cli" init-catalogue --database "$work/catalogue.sqlite" >/dev/null 2>&1
@@ -79,7 +96,15 @@ for stop in TERM INT Escape; do
   main="$(wait_for_window KORVEL2TQF)" || { echo "FAIL: no window"; cat app.log; fail=1; continue; }
   press "$main" Return  # "Конвертировать", the default button
   for _ in $(seq 1500); do [ -e "$first" ] && break; sleep 0.01; done
-  if [ "$stop" = Escape ]; then
+  if [ "$stop" = "Escape TERM" ]; then
+    # A logout while the question is on show: no box waits for an answer.
+    press "$main" Escape
+    wait_for_window "KORVEL->TQF" >/dev/null || { echo "FAIL: Escape asked nothing"; fail=1; }
+    kill -TERM "$app_pid"
+    check "SIGTERM with the question on show ended the program within 10 s" \
+      ended_within "$app_pid" 100
+    expected_status=143
+  elif [ "$stop" = Escape ]; then
     press "$main" Escape
     if question="$(wait_for_window "KORVEL->TQF")"; then
       press "$question" Return  # "Да"
@@ -110,7 +135,6 @@ for stop in TERM INT Escape; do
   rows="$(sqlite3 catalogue.sqlite 'SELECT COUNT(*) FROM FILELIST')"
   check "stopped part-way: $rows rows, fewer than all $((raw_files * 3 / 60)) hours' files" \
     test "$rows" -gt 0 -a "$rows" -lt $((raw_files * 3 / 60))
-  check "every file has its row and every row its file (verify)" \
-    "$bin/korvel2tqf-cli" verify --station KIR >/dev/null
+  check "every file has its row and every row its file (verify)" verified
 done
 exit "$fail"
