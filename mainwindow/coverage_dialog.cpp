@@ -52,10 +52,10 @@ CCoverageDialog::CCoverageDialog(CoverageReport report, QString svg_folder, QWid
   layout->addWidget(buttons);
   // The whole picture where the screen has room, else a scroll bar.
   const QSize wanted = m_chart->sizeHint();
-  resize(FitOnScreen(*this,
-                     QSize(wanted.width() + 2 * layout->contentsMargins().left() + 4,
-                           qMin(wanted.height(), 600) + buttons->sizeHint().height() +
-                               3 * layout->spacing() + 2 * layout->contentsMargins().top() + 4)));
+  resize(FitOnScreen(
+      *this, QSize(wanted.width() + 2 * layout->contentsMargins().left() + 4,
+                   qMin(wanted.height(), 600) + buttons->sizeHint().height() +
+                       3 * layout->spacing() + 2 * layout->contentsMargins().top() + 4)));
 }
 
 bool CCoverageDialog::SaveSvg(const QString& path) const {

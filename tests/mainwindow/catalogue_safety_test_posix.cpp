@@ -101,8 +101,7 @@ TEST(CatalogueSafety, LookingIntoTheCatalogueFolderLosesNoOtherProgramsRows) {
     ASSERT_NE(view, nullptr);
     auto* model = qobject_cast<QFileSystemModel*>(view->model());
     for (int waited = 0;
-         waited < 200 &&
-         model->rowCount(model->index(QDir::fromNativeSeparators(QtPath(folder)))) < 3;
+         waited < 200 && model->rowCount(model->index(QDir::fromNativeSeparators(QtPath(folder)))) < 3;
          ++waited)
       QTest::qWait(10);
     for (const char* name : {"catalogue.sqlite", "catalogue.sqlite-wal", "catalogue.sqlite-shm"}) {

@@ -9,27 +9,27 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QImage>
 #include <QItemSelectionModel>
+#include <QImage>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QXmlStreamReader>
 
+#include "controls/qt_path.h"
 #include "controls/coverage_chart_view.h"
 #include "controls/date_time_edit.h"
 #include "controls/hover_button.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
 #include "controls/open_file_dlg.h"
-#include "controls/qt_path.h"
 #include "controls/waveform_view.h"
 #include "database/statement.h"
 #include "engine/coverage_svg.h"
 #include "mainwindow/coverage_dialog.h"
-#include "platform/native_path.h"
 #include "tests/mainwindow/main_dialog_fixture.h"
+#include "platform/native_path.h"
 #include "tests/qt_support/screenshot.h"
 #include "tests/support/raw_file_builder.h"
 
