@@ -9,9 +9,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -30,10 +32,12 @@
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
 #include "mainwindow/about_dialog.h"
+#include "mainwindow/command_input_gate.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/coverage_dialog.h"
 #include "mainwindow/product_folders.h"
 #include "platform/number_text.h"
+#include "platform/stop_request.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -41,6 +45,15 @@ namespace {
 
 constexpr int kUnticked = 1;
 constexpr int kTicked = 2;
+
+// While a conversion runs, the status line says how to stop it.
+constexpr const char* kBusyStatus = "Конвертирование... Esc — Стоп";
+constexpr const char* kStopHint = "Esc — Стоп";
+// How often the engine's steps let the window take its events: Escape and
+// the close box are seen within this, and the work is hardly slowed.
+constexpr int kEventIntervalMs = 50;
+// How often a stop signal is looked for while the window waits for the operator.
+constexpr int kStopSignalPollMs = 100;
 
 QString Text(const std::string& text1251) { return QString::fromStdString(Cp1251ToUtf8(text1251)); }
 std::string Text1251(const QString& text) { return Utf8ToCp1251(text.toStdString()); }
@@ -100,6 +113,10 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   // The focus starts, visibly, on the stations: Space there picks a station
   // and never starts a conversion.
   m_station_list->setFocus(Qt::TabFocusReason);
+  // A signal handler may only set a flag: the window looks at it from here.
+  auto* stop_signal_poll = new QTimer(this);
+  connect(stop_signal_poll, &QTimer::timeout, this, &CMainDialog::OnStopSignal);
+  stop_signal_poll->start(kStopSignalPollMs);
 }
 
 void CMainDialog::ShowMenuAtFocus() {
@@ -528,25 +545,86 @@ void CMainDialog::CloseWindow() {
 }
 
 void CMainDialog::reject() {
-  if (!m_busy) CloseWindow();
+  if (m_busy)
+    OfferToStop(false);
+  else
+    CloseWindow();
 }
 
 void CMainDialog::closeEvent(QCloseEvent* event) {
-  if (m_busy) {  // as the Windows window's close box, it waits for the command
+  if (m_busy) {  // the command ends first, stopped or not
     event->ignore();
+    OfferToStop(true);
     return;
   }
   CloseWindow();
   event->accept();
 }
 
+void CMainDialog::OfferToStop(bool then_close) {
+  if (m_stop_question != nullptr || m_stop_asked) return;
+  auto* box = new QMessageBox(QMessageBox::Question, QString::fromUtf8(kCommandCaption),
+                              QStringLiteral("Прервать конверсию?"),
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  box->setDefaultButton(QMessageBox::Yes);
+  box->setEscapeButton(QMessageBox::No);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  QApplication::setOverrideCursor(Qt::ArrowCursor);  // the box can be answered
+  connect(box, &QMessageBox::finished, this, [this, box, then_close] {
+    QApplication::restoreOverrideCursor();
+    if (!m_busy || box->clickedButton() != box->button(QMessageBox::Yes)) return;
+    m_stop_asked = true;
+    m_close_after = then_close;
+  });
+  m_stop_question = box;
+  box->open();  // the engine's steps keep taking events: the work goes on meanwhile
+}
+
+void CMainDialog::WithdrawStopQuestion() {
+  if (m_stop_question != nullptr) m_stop_question->reject();
+  m_stop_question = nullptr;
+}
+
+void CMainDialog::CommandMessages::Message(const std::string& text, const std::string& caption,
+                                           MessageIcon icon) {
+  m_dialog.WithdrawStopQuestion();
+  m_dialog.m_operator.Message(text, caption, icon);
+}
+
+bool CMainDialog::StopRequested() const {
+  if (m_busy && (!m_since_events.isValid() || m_since_events.elapsed() >= kEventIntervalMs)) {
+    m_since_events.start();
+    QCoreApplication::processEvents();
+  }
+  return m_stop_asked || StopRequestSignal() != 0;
+}
+
+void CMainDialog::CloseIfAsked() {
+  if (m_close_after || StopRequestSignal() != 0) CloseWindow();
+}
+
+void CMainDialog::OnStopSignal() {
+  if (StopRequestSignal() == 0) return;
+  // One box at a time, the top one first; the command, if one runs, sees
+  // the signal at its next step.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal != this)
+    modal->close();
+  else if (!m_busy)
+    CloseWindow();
+}
+
 void CMainDialog::SetStatusText(const std::string& text) {
-  m_status_line->setText(QString::fromStdString(text));
+  m_status_line->setText(m_busy && text.empty() ? QString::fromUtf8(kBusyStatus)
+                                                : QString::fromStdString(text));
   m_status_line->repaint();  // the scan runs on this thread: paint now
 }
 
 void CMainDialog::ExamineFile(const std::string& name, std::size_t position, std::size_t count) {
-  const QString place = QStringLiteral("  (%1 из %2)").arg(position).arg(count);
+  QString place = QStringLiteral("  (%1 из %2)").arg(position).arg(count);
+  if (m_busy) place += QStringLiteral("  ") + QString::fromUtf8(kStopHint);
   // A long name gives way in its middle, so that its end and the count stay.
   const QFontMetrics metrics(m_status_line->font());
   const int room = m_status_line->contentsRect().width() - metrics.horizontalAdvance(place);
@@ -557,24 +635,32 @@ void CMainDialog::ExamineFile(const std::string& name, std::size_t position, std
 }
 
 void CMainDialog::RepaintNow() {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  m_since_events.start();
+  QCoreApplication::processEvents();
 }
 
 void CMainDialog::DisableCommands() {
   for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory})
     Button(id)->setEnabled(false);
   m_busy = true;
-  // Whatever the command, the operator sees that the window is busy.
+  m_stop_asked = false;
+  m_close_after = false;
+  m_input_gate = std::make_unique<CommandInputGate>(*this);
+  // Whatever the command, the operator sees that the window is busy, and how to stop it.
   BeginWaitCursor();
+  SetStatusText("");
   RepaintNow();
 }
 
 void CMainDialog::EnableCommands() {
   for (int id : {kIdConvert, kIdExit, kIdConvertFiles, kIdConvertDirectory})
     Button(id)->setEnabled(true);
-  SetStatusText("");
-  if (m_busy) EndWaitCursor();
+  m_input_gate.reset();
+  WithdrawStopQuestion();
+  const bool was_busy = m_busy;
   m_busy = false;
+  SetStatusText("");
+  if (was_busy) EndWaitCursor();
 }
 
 void CMainDialog::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -5,10 +5,13 @@
 // status line, the command buttons and the wait cursor.
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +23,7 @@
 #include "mainwindow/arrow_cursor_notifier.h"
 
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -28,6 +32,7 @@ namespace korvel {
 
 class CDatabase;
 class CHoverButton;
+class CommandInputGate;
 class CDateTimeEdit;
 class CMaskEdit;
 class CMultiSelectListBox;
@@ -51,7 +56,12 @@ class CMainDialog : public QDialog, public ConversionHost {
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   // Message boxes show the arrow even under the wait cursor.
-  Notifier& Operator() override { return m_operator; }
+  Notifier& Operator() override { return m_command_messages; }
+  // The operator answered "Да" to "Прервать конверсию?" (after Escape or the
+  // close box), or SIGINT or SIGTERM came. Asked between the engine's steps,
+  // it also lets the window take its events now and then, which is how
+  // Escape and the close box reach it during a conversion.
+  bool StopRequested() const override;
 
   // The window's own operations.
   void OnStationSelectionChange();
@@ -129,9 +139,25 @@ class CMainDialog : public QDialog, public ConversionHost {
     Growth growth;
   };
   void ShowMenuAtFocus();
-  // Paints what changed while a command keeps this thread busy; the
-  // operator's keys and clicks wait for the end of the command.
+  // Paints what changed while a command keeps this thread busy, and takes
+  // the close box and Escape; the operator's other keys and clicks on the
+  // window are dropped (CommandInputGate).
   void RepaintNow();
+  // Escape or the close box while a conversion runs: "Прервать конверсию?",
+  // asked while the work goes on, so that nothing it holds (a station's
+  // lock, a catalogue transaction) waits for the operator. "Да" stops it at
+  // its next safe point, and with `then_close` the window closes once the
+  // command has ended.
+  void OfferToStop(bool then_close);
+  // The question goes once the command has come to its end or has something
+  // to say: there is nothing left to stop, or the operator should read first.
+  void WithdrawStopQuestion();
+  // The end of a window command: the window closes when the close box's
+  // stop or a stop signal asked for it.
+  void CloseIfAsked();
+  // SIGINT or SIGTERM: boxes open are closed, the conversion stops (no
+  // question asked), then the window closes.
+  void OnStopSignal();
   void BuildControls();
   void ConfigureHoverButtons();
   void ConnectCommands();
@@ -142,9 +168,21 @@ class CMainDialog : public QDialog, public ConversionHost {
   static int StateImage(const QTreeWidgetItem* item);
   static void SetStateImage(QTreeWidgetItem* item, int state);
 
+  // The command's messages: the stop question is withdrawn first.
+  class CommandMessages : public Notifier {
+   public:
+    explicit CommandMessages(CMainDialog& dialog) : m_dialog(dialog) {}
+    void Message(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    void Beep() override { m_dialog.m_operator.Beep(); }
+
+   private:
+    CMainDialog& m_dialog;
+  };
+
   CDatabase& m_database;
   OutputWriter& m_writer;
   ArrowCursorNotifier m_operator;
+  CommandMessages m_command_messages{*this};
   std::string m_initial_station;
   int m_scan_subdirectories = 0;
   SelectionList m_selection;
@@ -152,7 +190,12 @@ class CMainDialog : public QDialog, public ConversionHost {
   // were added (code page 1251): always those of the selected entries.
   std::vector<std::string> m_listed_stations;
   bool m_closing = false;
-  bool m_busy = false;  // a command runs: the close box waits
+  bool m_busy = false;  // a command runs: the close box and Escape offer to stop it
+  QPointer<QMessageBox> m_stop_question;  // "Прервать конверсию?" while on show
+  bool m_stop_asked = false;              // the operator said "Да"
+  bool m_close_after = false;             // ... to the close box's question
+  std::unique_ptr<CommandInputGate> m_input_gate;  // while busy
+  mutable QElapsedTimer m_since_events;            // since the engine's steps last took events
   // The folders last chosen for the coverage picture and the miniSEED tree.
   QString m_svg_folder;
   QString m_sds_folder;

@@ -38,6 +38,7 @@ void CMainDialog::ConvertSelectedStationsCommand() {
   if (stations.empty())
     stations.push_back("");  // nothing selected: nothing found, reported as such
   ConvertSelectedStations(stations, start, length, *this, m_writer);
+  CloseIfAsked();
 }
 
 // The file and folder commands work for the station the operator selected:
@@ -64,9 +65,13 @@ void CMainDialog::ConvertChosenFilesCommand() {
                    path_name))
     return;
   const CommandOutcome outcome = ConvertChosenFiles(station, paths, path_name, *this, m_writer);
+  if (outcome.stopped) {
+    CloseIfAsked();
+    return;
+  }
   // The command stops at the first file that gave nothing: say why.
   const auto at = static_cast<std::size_t>(outcome.converted);
-  if (!outcome.refused && !outcome.stopped && !outcome.catalogue_error && at < paths.size())
+  if (!outcome.refused && !outcome.catalogue_error && at < paths.size())
     if (const auto reason = WhyChosenFileGaveNothing(paths[at], station, m_selection))
       m_operator.Message(
           "Файл " + DisplayPath(paths[at].filename()) + " не конвертирован: " + *reason,
@@ -85,6 +90,7 @@ void CMainDialog::ConvertChosenDirectoryCommand() {
                       QStringLiteral("Выбор каталога станции %1").arg(Text(station)));
   if (folder.empty()) return;
   ConvertChosenDirectory(station, folder, *this, m_writer);
+  CloseIfAsked();
 }
 
 bool CMainDialog::ChooseFiles(const std::string& initial_folder, const QString& title,

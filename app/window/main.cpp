@@ -14,6 +14,8 @@
 #include "mainwindow/arrow_cursor_notifier.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/message_box_notifier.h"
+#include "mainwindow/stop_signal_notifier.h"
+#include "platform/stop_request.h"
 #include "platform/text1251.h"
 
 namespace {
@@ -42,8 +44,13 @@ constexpr const char* kUsage =
     "korvel2tqf.ini from the current directory. korvel2tqf-cli does the same work\n"
     "from scripts.\n"
     "\n"
+    "Escape or the close box asks whether to stop a conversion; SIGINT or SIGTERM\n"
+    "(a logout) stops it without asking. The raw file in hand is settled, so that\n"
+    "files and rows agree; after a signal the window then closes.\n"
+    "\n"
     "Exit status: 0 once the window was shown and closed, 3 when the catalogue\n"
-    "could not be opened (after its message).\n";
+    "could not be opened (after its message), 130 or 143 when SIGINT or SIGTERM\n"
+    "closed it.\n";
 
 }  // namespace
 
@@ -67,7 +74,11 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QString::fromLatin1(korvel::kBuildVersion));
   QApplication::setDesktopFileName(QStringLiteral("korvel2tqf"));  // its menu entry and icon
   korvel::InstallRussianTranslation(application);  // without it Qt's own texts stay English
-  korvel::MessageBoxNotifier notifier;
+  korvel::MessageBoxNotifier boxes;
+  korvel::StopSignalNotifier notifier(boxes);
+  // Stopped at the conversion's next safe point, not killed: no file is
+  // left without its row.
+  korvel::CatchStopRequests();
   // The catalogue's and the file errors' boxes come up during a command,
   // under the wait cursor: they too show the arrow.
   korvel::ArrowCursorNotifier during_commands(notifier);
@@ -84,9 +95,11 @@ int main(int argc, char** argv) {
 
   korvel::CConverterApp app(notifier, [&](const korvel::StartupOptions& options) {
     korvel::CMainDialog dialog(korvel::theDatabase, writer, notifier, options.initial_station);
-    notifier.SetOwner(&dialog);
+    boxes.SetOwner(&dialog);
     dialog.exec();
-    notifier.SetOwner(nullptr);
+    boxes.SetOwner(nullptr);
   });
-  return app.InitInstance(command_line);
+  const int status = app.InitInstance(command_line);
+  const int signal_number = korvel::StopRequestSignal();
+  return status == 0 && signal_number != 0 ? 128 + signal_number : status;
 }

@@ -6,6 +6,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
 #include <map>
@@ -273,7 +274,12 @@ TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) 
     if (position == 2) {
       EXPECT_FALSE(test::SaveScreenshot(*d, QStringLiteral("main-dialog-during-scan")).isEmpty());
     }
-    if (position == 3) closed_midway = d->close();  // the close box waits for the end
+    if (position != 3) return;
+    closed_midway = d->close();
+    // The close box asks whether to stop; "Нет", and the command goes on.
+    auto* box = d->findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::No)->click();
   };
   QTimer::singleShot(0, d.get(), [&events_ran] { events_ran = true; });
   QTest::mouseClick(d->Button(kIdConvert), Qt::LeftButton);
@@ -281,8 +287,8 @@ TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) 
   EXPECT_FALSE(closed_midway);
   EXPECT_TRUE(d->isVisible());
   ASSERT_EQ(d->examined.size(), 3u);
-  EXPECT_EQ(d->examined[0].status, "a.raw  (1 из 3)");
-  EXPECT_EQ(d->examined[1].status, "b.raw  (2 из 3)");
+  EXPECT_EQ(d->examined[0].status, "a.raw  (1 из 3)  Esc — Стоп");
+  EXPECT_EQ(d->examined[1].status, "b.raw  (2 из 3)  Esc — Стоп");
   for (const test::Moment& m : d->examined) {
     EXPECT_FALSE(m.commands_enabled);
     EXPECT_EQ(m.cursor, Qt::WaitCursor);
@@ -311,7 +317,8 @@ TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) 
   d->ConvertChosenDirectoryCommand();
   ASSERT_EQ(d->examined.size(), 4u);
   const QString last = QString::fromStdString(d->examined[3].status);
-  EXPECT_TRUE(last.endsWith(QStringLiteral("x.raw  (4 из 4)"))) << d->examined[3].status;
+  EXPECT_TRUE(last.endsWith(QStringLiteral("x.raw  (4 из 4)  Esc — Стоп")))
+      << d->examined[3].status;
   EXPECT_LE(d->StatusLine()->fontMetrics().horizontalAdvance(last),
             d->StatusLine()->contentsRect().width());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
