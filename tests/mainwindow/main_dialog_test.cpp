@@ -230,6 +230,38 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
 #endif
 }
 
+// Without korvel2tqf.ini the window says so once, naming the file it looked
+// for, and closing it writes no file of the time alone; with the file, the
+// time is kept as ever.
+TEST_P(MainDialogTest, WithoutKorvel2tqfIniTheWindowSaysSoAndClosingWritesNoFile) {
+  const std::filesystem::path ini = sandbox.path() / "korvel2tqf.ini";
+  for (const bool present : {false, true}) {
+    SCOPED_TRACE(present ? "present" : "absent");
+    if (!present) std::filesystem::remove(ini);
+    notifier.messages.clear();
+    {
+      auto d = Open();
+      QCoreApplication::processEvents();  // the window is up
+      QCoreApplication::processEvents();
+      d->close();
+    }
+    EXPECT_EQ(std::filesystem::exists(ini), present);
+    if (present) {
+      EXPECT_TRUE(notifier.messages.empty()) << notifier.messages.front().text;
+      EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"),
+                "01:02:03 04/05/2006");
+      continue;
+    }
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0].caption, "KORVEL->TQF");
+    EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Warning);
+    const std::string& text = notifier.messages[0].text;
+    EXPECT_EQ(text.rfind("Нет файла настройки " + ini.string() + ".\n", 0), 0u) << text;
+    EXPECT_NE(text.find("«Your own data», шаг 5"), std::string::npos) << text;
+    sandbox.WriteProgramIni("[SYSTEM]\nTIME=1:2:3 4/5/2006\n");
+  }
+}
+
 TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {
   auto d = Open();
   const std::vector<std::pair<int, QString>> expected = {

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -327,6 +329,47 @@ TEST_P(WindowInUseTest, WithoutAnOutputRootNothingIsAskedOfTheOperator) {
   EXPECT_EQ(d->choices, 0);
   ASSERT_EQ(notifier.messages.size(), 2u);
   for (const auto& message : notifier.messages) EXPECT_EQ(message.text, kNoOutputRootText);
+}
+
+// An output root that is not there, or is a file: each command says so in
+// one box, naming the folder and the system's reason, before it asks for
+// anything or writes anything.
+TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
+  WriteStations({"KIR"});
+  WriteRaw("KIR", "a.raw", {"Z", "N-S"});
+  const std::filesystem::path file = sandbox.path() / "a file";
+  test::WriteFileBytes(file, "x");
+  const struct {
+    std::filesystem::path root;
+    int error;
+  } roots[] = {{sandbox.path() / "no such root", ENOENT}, {file, ENOTDIR}};
+  const struct {
+    const char* name;
+    void (CMainDialog::*command)();
+  } commands[] = {{"Конвертировать", &CMainDialog::ConvertSelectedStationsCommand},
+                  {"Конв. файл(ы)...", &CMainDialog::ConvertChosenFilesCommand},
+                  {"Конв. каталог(и)...", &CMainDialog::ConvertChosenDirectoryCommand}};
+  for (const auto& root : roots) {
+    sandbox.WriteTqfIni("[DATA]\nDIR=" + root.root.string() + "\n");
+    for (const auto& command : commands) {
+      SCOPED_TRACE(root.root.string() + " " + command.name);
+      notifier.messages.clear();
+      auto d = Open("KIR");
+      d->files = {sandbox.path() / "data" / "KIR" / "a.raw"};
+      d->folder = sandbox.path() / "data" / "KIR";
+      ((*d).*command.command)();
+      EXPECT_EQ(d->choices, 0);
+      ASSERT_EQ(notifier.messages.size(), 1u);
+      EXPECT_EQ(notifier.messages[0].text,
+                "Нет каталога для файлов TQF " + root.root.string() +
+                    "/: " + std::strerror(root.error) + ".\nОн задан в " +
+                    (sandbox.path() / "tqf.ini").string() +
+                    " (раздел DATA, ключ DIR). Создайте каталог или исправьте DIR.");
+      EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
+      EXPECT_TRUE(CataloguedStations().empty());
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(roots[0].root));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, WindowInUseTest, ::testing::ValuesIn(test::TestDsns()),
