@@ -68,13 +68,13 @@ TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
   // beside it, and the miniSEED export where it is built.
 #ifdef KORVEL_WITH_SEED
   ASSERT_EQ(d->actions().size(), 3);
-  EXPECT_EQ(d->actions()[2]->text(), "Экспорт в miniSEED (SDS)...");
+  EXPECT_EQ(d->actions()[2]->text(), "&Экспорт в miniSEED (SDS)...");
 #else
   ASSERT_EQ(d->actions().size(), 2);
 #endif
   EXPECT_EQ(d->actions()[0]->text(), "&О Korvel2tqf...");
   EXPECT_EQ(d->actions()[0]->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(d->actions()[1]->text(), "Покрытие данных...");
+  EXPECT_EQ(d->actions()[1]->text(), "&Покрытие данных...");
   EXPECT_TRUE(d->actions()[1]->shortcut().isEmpty());
   EXPECT_FALSE(writer.ContinuesAcrossRuns());  // korvel2tqf.ini has no CONTINUE=1
   EXPECT_EQ(d->windowIcon().availableSizes(), (QList<QSize>{{48, 48}, {32, 32}, {16, 16}}));

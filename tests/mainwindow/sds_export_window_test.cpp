@@ -37,7 +37,7 @@ TEST_P(SdsExportWindowTest, TheSelectedStationsGoIntoTheChosenFolder) {
   d->folder = sandbox.path() / "sds";
   QAction* entry = nullptr;
   for (QAction* action : d->actions())
-    if (action->text() == QStringLiteral("Экспорт в miniSEED (SDS)...")) entry = action;
+    if (action->text() == QStringLiteral("&Экспорт в miniSEED (SDS)...")) entry = action;
   ASSERT_NE(entry, nullptr);
 
   entry->trigger();  // korvel2tqf.ini has no [SEED] NET= yet: said before any folder is asked
