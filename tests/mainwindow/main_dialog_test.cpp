@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -603,6 +604,86 @@ TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)), HotFace(face, light).rgb());
   EXPECT_NE(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
             image.pixel(convert->geometry().topLeft()));  // the raised edge shows
+}
+
+// The channel list as the screen shows it (what was painted, not a fresh
+// rendering), and as a fresh paint of the whole list would show it.
+std::pair<QImage, QImage> ChannelListAsShownAndRepainted(CMainDialog& d) {
+  QWidget* viewport = d.ChannelList()->viewport();
+  QCoreApplication::processEvents();
+  const auto shown = [&] {
+    const QPoint at = viewport->mapTo(&d, QPoint(0, 0));
+    return d.screen()
+        ->grabWindow(d.winId(), at.x(), at.y(), viewport->width(), viewport->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  const QImage as_shown = shown();
+  viewport->repaint();
+  return {as_shown, shown()};
+}
+
+// The focus rectangle goes with the focus and the current row, whole; the
+// box of an unticked channel looks the same on the highlighted row as on
+// any other.
+TEST_P(MainDialogTest, TheChannelListShowsNoStaleFocusAndUntickedBoxesAsUnticked) {
+  auto d = Open("KIROV");  // KIROV: z unticked, E-W ticked
+  d->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
+  QTreeWidget* list = d->ChannelList();
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  list->setFocus(Qt::TabFocusReason);
+  list->setCurrentItem(list->topLevelItem(1));
+  const QRect box0 = QRect(list->visualItemRect(list->topLevelItem(0)).topLeft(), QSize(16, 16));
+  const QRect box1 = QRect(list->visualItemRect(list->topLevelItem(1)).topLeft(), QSize(16, 16));
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+  };
+  const Step steps[] = {
+      {"the focus on the list", [] {}},
+      {"Up to the unticked channel", [&] { QTest::keyClick(list, Qt::Key_Up); }},
+      {"Space unticks the other",
+       [&] {
+         QTest::keyClick(list, Qt::Key_Down);
+         QTest::keyClick(list, Qt::Key_Space);
+       }},
+      {"a click on the other row's channel", [&] { ClickRow(*d, 0, 60); }},
+      {"a click on a box", [&] { ClickRow(*d, 1, 8); }},
+      {"a click on the other box", [&] { ClickRow(*d, 0, 8); }},
+      {"Down and Space, the first box, Down",
+       [&] {
+         QTest::keyClick(list, Qt::Key_Down);
+         QTest::keyClick(list, Qt::Key_Space);
+         ClickRow(*d, 0, 8);
+         QTest::keyClick(list, Qt::Key_Down);
+       }},
+      {"Tab away", [&] { QTest::keyClick(list, Qt::Key_Tab); }},
+      {"Shift+Tab back", [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab); }},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    const auto [shown, repainted] = ChannelListAsShownAndRepainted(*d);
+    EXPECT_EQ(shown, repainted);
+  }
+  // Both unticked now, the second one highlighted: the same box.
+  ASSERT_EQ(Rows(*d), (std::vector<std::string>{"KIROV/z/20.000/1", "KIROV/E-W/20.000/1"}));
+  ASSERT_TRUE(list->topLevelItem(1)->isSelected());
+  const QImage shown = ChannelListAsShownAndRepainted(*d).first;
+  // Pixel by pixel where the box is drawn; around it the row's own colour.
+  const QImage tile = CheckBoxImage(0).toImage();
+  int drawn = 0;
+  for (int y = 0; y < tile.height(); ++y)
+    for (int x = 0; x < tile.width(); ++x) {
+      if (qAlpha(tile.pixel(x, y)) != 255) continue;
+      ++drawn;
+      EXPECT_EQ(shown.pixel(box1.topLeft() + QPoint(x, y)),
+                shown.pixel(box0.topLeft() + QPoint(x, y)))
+          << x << "," << y;
+    }
+  EXPECT_GT(drawn, 100);
+  EXPECT_FALSE(test::SaveScreenshot(*d, QStringLiteral("main-dialog-unticked-current")).isEmpty());
 }
 
 TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {
