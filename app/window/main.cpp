@@ -43,7 +43,8 @@ constexpr const char* kUsage =
     "from scripts.\n"
     "\n"
     "Exit status: 0 once the window was shown and closed, 3 when the catalogue\n"
-    "could not be opened (after its message).\n";
+    "could not be opened (after its message, which names the init-catalogue\n"
+    "command when no data source of the name is defined).\n";
 
 }  // namespace
 
