@@ -1,5 +1,6 @@
 #include "mainwindow/first_use_texts.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>

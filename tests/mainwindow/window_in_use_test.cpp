@@ -408,7 +408,11 @@ TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
   const struct {
     std::filesystem::path root;
     int error;
-  } roots[] = {{sandbox.path() / "no such root", ENOENT}, {file, ENOTDIR}};
+  } roots[] = {{sandbox.path() / "no such root", ENOENT},
+#ifndef _WIN32  // a file where a folder is meant: POSIX's own reason
+               {file, ENOTDIR}
+#endif
+  };
   const struct {
     const char* name;
     void (CMainDialog::*command)();
@@ -427,8 +431,8 @@ TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
       EXPECT_EQ(d->choices, 0);
       ASSERT_EQ(notifier.messages.size(), 1u);
       EXPECT_EQ(notifier.messages[0].text,
-                "Нет каталога для файлов TQF " + root.root.string() +
-                    "/: " + std::strerror(root.error) + ".\nОн задан в " +
+                "Нет каталога для файлов TQF " + (root.root / "").string() + ": " +
+                    std::strerror(root.error) + ".\nОн задан в " +
                     (sandbox.path() / "tqf.ini").string() +
                     " (раздел DATA, ключ DIR). Создайте каталог или исправьте DIR.");
       EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
