@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 #include <vector>
-#include "app/startup_options.h"
 
+#include "app/startup_options.h"
 #include "app/window/data_source_hint.h"
 #include "config/settings.h"
 #include "database/connection.h"
