@@ -37,24 +37,6 @@ const QImage& CheckStrip(int scale) {
   return scale == 2 && !doubled.isNull() ? doubled : normal;
 }
 
-// The selected look of an image: its opaque pixels half mixed with the highlight.
-QPixmap BlendWith(const QPixmap& image, const QColor& colour) {
-  if (image.isNull()) {
-    return image;
-  }
-  QImage blended = image.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  blended.setDevicePixelRatio(1.0);  // fill every pixel, whatever the ratio
-  QPainter painter(&blended);
-  painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-  QColor half = colour;
-  half.setAlpha(128);
-  painter.fillRect(blended.rect(), half);
-  painter.end();
-  QPixmap result = QPixmap::fromImage(blended);
-  result.setDevicePixelRatio(image.devicePixelRatio());
-  return result;
-}
-
 }  // namespace
 
 QPixmap CheckBoxImage(int index, qreal ratio) {
@@ -100,10 +82,9 @@ void DrawCheckListRow(QPainter& painter, const CheckListRow& row, int column_cou
 
   int image_width = 0;
   if (!row.state_images.isEmpty()) {
-    QPixmap image = row.state_images.value(row.state_image == kStateUnticked ? 0 : 1);
-    if (highlighted) {
-      image = BlendWith(image, back_colour);
-    }
+    // As drawn, on a highlighted row too: mixed with the highlight, an empty
+    // box would look filled in.
+    const QPixmap image = row.state_images.value(row.state_image == kStateUnticked ? 0 : 1);
     if (!image.isNull()) {
       painter.drawPixmap(row.rect.topLeft(), image);
     }

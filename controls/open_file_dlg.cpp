@@ -226,18 +226,31 @@ void OpenFileDlg::SizeToContents() {
 }
 
 void OpenFileDlg::FitFileColumns() {
-  // Size, type and date as wide as what they show; the name takes the rest.
+  // Size, type and date as wide as what they show; the name takes the rest,
+  // shortened in its middle where it is longer, so that the date is never
+  // pushed out of sight behind a scroll bar.
   auto* details = findChild<QTreeView*>(QStringLiteral("treeView"));
   if (!details || details->model() == nullptr) return;
+  details->setTextElideMode(Qt::ElideMiddle);
   QHeaderView* header = details->header();
   int others = 0;
   for (int c = 1; c < header->count(); ++c) {
+    if (header->isSectionHidden(c)) continue;
     details->resizeColumnToContents(c);
     others += header->sectionSize(c);
   }
   details->resizeColumnToContents(0);
-  const int room = details->viewport()->width() - others;
-  if (room > header->sectionSize(0)) header->resizeSection(0, room);
+  // A shown dialog grows, as far as the screen lets it, to give the names
+  // room for some thirty characters beside the other columns.
+  const int average = details->fontMetrics().averageCharWidth();
+  const int wanted = qMin(header->sectionSize(0), 32 * average);
+  const int short_by = wanted - (details->viewport()->width() - others);
+  if (short_by > 0 && isVisible()) {
+    resize(FitOnScreen(*this, size() + QSize(short_by, 0)));
+    if (layout()) layout()->activate();
+  }
+  const int least = qMin(header->sectionSize(0), 12 * average);
+  header->resizeSection(0, qMax(least, details->viewport()->width() - others));
 }
 
 void OpenFileDlg::showEvent(QShowEvent* event) {
@@ -283,10 +296,9 @@ void OpenFileDlg::ShowSummaryOf(const QString& path) {
         QList<QTreeWidgetItem*> items;
         items.reserve(static_cast<qsizetype>(rows.size()));
         for (const RawSummaryRow& row : rows) {
-          items << new QTreeWidgetItem(
-              QStringList{FromText1251(row.station), FromText1251(row.channel),
-                          FromText1251(row.rate), FromText1251(row.start),
-                          FromText1251(row.duration)});
+          items << new QTreeWidgetItem(QStringList{
+              FromText1251(row.station), FromText1251(row.channel), FromText1251(row.rate),
+              FromText1251(row.start), FromText1251(row.duration)});
         }
         m_list->addTopLevelItems(items);
         ShowPickedChannel();

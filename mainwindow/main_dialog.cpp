@@ -18,11 +18,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "config/config_files.h"
 #include "config/settings.h"
 #include "controls/check_list_painter.h"
 #include "controls/date_time_edit.h"
 #include "controls/dialog_units.h"
 #include "controls/hover_button.h"
+#include "controls/latin_mnemonics.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
 #include "database/catalogue_rows.h"
@@ -35,6 +37,7 @@
 #include "mainwindow/command_input_gate.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/coverage_dialog.h"
+#include "mainwindow/first_use_texts.h"
 #include "mainwindow/product_folders.h"
 #include "platform/number_text.h"
 #include "platform/stop_request.h"
@@ -76,11 +79,11 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   about->setShortcutContext(Qt::WindowShortcut);
   connect(about, &QAction::triggered, this, &CMainDialog::ShowAbout);
   addAction(about);
-  auto* coverage = new QAction(QStringLiteral("Покрытие данных..."), this);
+  auto* coverage = new QAction(QStringLiteral("&Покрытие данных..."), this);
   connect(coverage, &QAction::triggered, this, &CMainDialog::ShowCoverage);
   addAction(coverage);
 #ifdef KORVEL_WITH_SEED
-  auto* export_sds = new QAction(QStringLiteral("Экспорт в miniSEED (SDS)..."), this);
+  auto* export_sds = new QAction(QStringLiteral("&Экспорт в miniSEED (SDS)..."), this);
   connect(export_sds, &QAction::triggered, this, &CMainDialog::ExportSelectionToSds);
   addAction(export_sds);
 #endif
@@ -88,6 +91,7 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   setWindowIcon(IconWithAllSizes(128));
   ConfigureHoverButtons();
   ConnectCommands();
+  AddLatinMnemonics(this);
 
   m_start_edit->SelectLayout(2);
   m_length_edit->SetMaskActive(true);
@@ -117,6 +121,11 @@ CMainDialog::CMainDialog(CDatabase& database, OutputWriter& writer, Notifier& no
   auto* stop_signal_poll = new QTimer(this);
   connect(stop_signal_poll, &QTimer::timeout, this, &CMainDialog::OnStopSignal);
   stop_signal_poll->start(kStopSignalPollMs);
+  // Said once the window is up, over it: without the file the list is empty.
+  if (const std::optional<std::string> text = MissingProgramIniText())
+    QTimer::singleShot(0, this, [this, message = *text] {
+      m_operator.Message(message, kCommandCaption, MessageIcon::Warning);
+    });
 }
 
 void CMainDialog::ShowMenuAtFocus() {
@@ -539,8 +548,12 @@ void CMainDialog::CloseWindow() {
   const std::string start = Text1251(m_start_edit->text()).substr(0, kTimeWindowTextLength);
   const std::string length = Text1251(m_length_edit->text()).substr(0, kTimeWindowTextLength);
   const bool start_valid = m_start_edit->IsValidDateTime() && ParseWindowStart(start);
-  WriteTimeWindow(start_valid ? std::optional(start) : std::nullopt,
-                  HasLengthForm(length) ? std::optional(length) : std::nullopt);
+  // Without korvel2tqf.ini there is nothing to keep the time in: a file of
+  // TIME alone would list no station and hide the missing file's message.
+  std::error_code ec;
+  if (std::filesystem::exists(ProgramIniPath(), ec))
+    WriteTimeWindow(start_valid ? std::optional(start) : std::nullopt,
+                    HasLengthForm(length) ? std::optional(length) : std::nullopt);
   QDialog::reject();
 }
 

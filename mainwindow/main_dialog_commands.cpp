@@ -13,6 +13,7 @@
 #include "controls/qt_path.h"
 #include "engine/conversion_commands.h"
 #include "mainwindow/chosen_file_reason.h"
+#include "mainwindow/first_use_texts.h"
 #include "mainwindow/main_dialog.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
@@ -37,6 +38,8 @@ void CMainDialog::ConvertSelectedStationsCommand() {
   std::vector<std::string> stations = SelectedStations();
   if (stations.empty())
     stations.push_back("");  // nothing selected: nothing found, reported as such
+  else if (RefuseMissingOutputRoot(m_operator))
+    return;
   ConvertSelectedStations(stations, start, length, *this, m_writer);
   CloseIfAsked();
 }
@@ -57,7 +60,8 @@ void CMainDialog::ConvertChosenFilesCommand() {
     RefuseWithoutSelection("", *this);
     return;
   }
-  if (RefuseWithoutOutputRoot(*this)) return;  // before the operator picks anything
+  // Before the operator picks anything.
+  if (RefuseWithoutOutputRoot(*this) || RefuseMissingOutputRoot(m_operator)) return;
   std::vector<std::filesystem::path> paths;
   std::filesystem::path path_name;
   if (!ChooseFiles(ReadStationDataDir(station, DataDirUse::FilePicker),
@@ -84,7 +88,7 @@ void CMainDialog::ConvertChosenDirectoryCommand() {
     RefuseWithoutSelection("", *this);
     return;
   }
-  if (RefuseWithoutOutputRoot(*this)) return;
+  if (RefuseWithoutOutputRoot(*this) || RefuseMissingOutputRoot(m_operator)) return;
   const std::filesystem::path folder =
       ChooseDirectory(Text(ReadStationDataDir(station, DataDirUse::FolderChooser)),
                       QStringLiteral("Выбор каталога станции %1").arg(Text(station)));

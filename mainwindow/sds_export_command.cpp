@@ -8,6 +8,7 @@
 #include "engine/operator_texts.h"
 #include "mainwindow/main_dialog.h"
 #include "mainwindow/product_folders.h"
+#include "mainwindow/sds_remark_texts.h"
 #include "platform/native_path.h"
 #include "seed/sds_export.h"
 #include "seed/seed_codes.h"
@@ -70,10 +71,10 @@ void CMainDialog::ExportSelectionToSds() {
                      "\nБез изменений: " + std::to_string(report.Count(SdsOutcome::kUnchanged)) +
                      "\nОставлено: " + std::to_string(report.Count(SdsOutcome::kLeft)) +
                      "\nОтсчётов: " + std::to_string(report.samples);
-  std::vector<std::string> remarks = report.warnings;
+  std::vector<SdsRemark> remarks = report.warnings;
   remarks.insert(remarks.end(), report.problems.begin(), report.problems.end());
   if (!remarks.empty()) text += "\n\nЗамечания:";
-  for (const std::string& line : remarks) text += "\n" + line;
+  for (const SdsRemark& remark : remarks) text += "\n" + SdsRemarkForOperator(remark);
   m_operator.Message(text, kCommandCaption,
                      remarks.empty() ? MessageIcon::Information : MessageIcon::Warning);
 }

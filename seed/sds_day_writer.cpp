@@ -84,8 +84,11 @@ std::vector<PlannedSegment> Plan(const std::vector<SourceSpan>& pieces) {
   return plan;
 }
 
-std::string Unreadable(const SourceSpan& span) {
-  return DisplayPath(span.file) + ": cannot be read; not exported";
+SdsRemark Unreadable(const SourceSpan& span) {
+  SdsRemark remark;
+  remark.kind = SdsRemarkKind::kSourceUnreadable;
+  remark.subject = DisplayPath(span.file);
+  return remark;
 }
 
 class DayFile {
@@ -106,7 +109,7 @@ class DayFile {
       // A write of ours that never finished: what it added goes, what it
       // wrote over comes back.
       if (!PutBack(*from, m_manifest.WrittenOver(m_file)))
-        return Failed(m_relative + ": cannot be written: ");
+        return Failed(SdsRemarkKind::kCannotWrite);
       scan = ScanDayFile(m_file, m_codes);
       if (!scan) claim = SdsManifest::Claim::kNone;
     }
@@ -122,14 +125,19 @@ class DayFile {
   }
 
  private:
-  DayFileOutcome Left() const {
-    return {SdsOutcome::kLeft,
-            m_relative +
-                ": written by another program, or changed since this one wrote it; left as it is",
-            false};
+  SdsRemark Remark(SdsRemarkKind kind, std::string reason = {}) const {
+    SdsRemark remark;
+    remark.kind = kind;
+    remark.subject = m_relative;
+    remark.value = std::move(reason);
+    return remark;
   }
-  DayFileOutcome Failed(const std::string& what) const {
-    return {SdsOutcome::kLeft, what + std::strerror(errno), false};
+  DayFileOutcome Left() const {
+    return {SdsOutcome::kLeft, Remark(SdsRemarkKind::kLeftAsItIs), false};
+  }
+  // With the system's reason for the call that failed.
+  DayFileOutcome Failed(SdsRemarkKind kind) const {
+    return {SdsOutcome::kLeft, Remark(kind, std::strerror(errno)), false};
   }
 
   // Whether the file holds every new sample that is not after its end, at
@@ -222,11 +230,11 @@ class DayFile {
                                      : existing->hasher;
     const std::string over = again ? existing->last : std::string();
     if (!m_manifest.NoteUnfinished(m_file, from, hasher.Hash(), over))
-      return Failed(m_relative + ": " + kSdsManifestName + " cannot be written: ");
+      return Failed(SdsRemarkKind::kListCannotWrite);
     const int fd = existing ? OpenFileForExtending(m_file)
                             : CreateFileForWriting(m_file, CreateMode::kExclusive);
     if (fd < 0 || (existing && (!ResizeOpenFile(fd, from) || !SeekToEnd(fd)))) {
-      DayFileOutcome failed = Failed(m_relative + ": cannot be written: ");
+      DayFileOutcome failed = Failed(SdsRemarkKind::kCannotWrite);
       if (fd >= 0) CloseFile(fd);
       // Nothing written (a file that took the name meanwhile is not ours).
       if (existing) {
@@ -262,9 +270,9 @@ class DayFile {
     if (existing && again && existing->records_before_last)
       packer.Follow(existing->steim2_before_last);
     if (existing && !again) packer.Follow(existing->steim2_with_last);
-    std::string problem;
+    std::optional<SdsRemark> problem;
     bool source_unreadable = false;
-    for (std::size_t s = first; s < plan.size() && problem.empty(); ++s) {
+    for (std::size_t s = first; s < plan.size() && !problem; ++s) {
       if (rests[s].empty()) continue;
       const bool started =
           again && s == first
@@ -283,14 +291,13 @@ class DayFile {
           break;
         }
       }
-      if (problem.empty()) packer.End();
+      if (!problem) packer.End();
     }
-    const bool written = problem.empty() && !packer.Failed() && write_pending();
-    if (problem.empty() && !written)
-      problem = write_error != 0
-                    ? m_relative + ": cannot be written: " + std::strerror(write_error)
-                    : m_relative + ": libmseed could not pack the records; not written";
-    if (!problem.empty()) {
+    const bool written = !problem && !packer.Failed() && write_pending();
+    if (!problem && !written)
+      problem = write_error != 0 ? Remark(SdsRemarkKind::kCannotWrite, std::strerror(write_error))
+                                 : Remark(SdsRemarkKind::kNotPacked);
+    if (problem) {
       CloseFile(fd);
       if (existing) {
         PutBack(from, over);
@@ -302,8 +309,8 @@ class DayFile {
       return DayFileOutcome{SdsOutcome::kLeft, problem, source_unreadable};
     }
     if (!CloseFile(fd) || !m_manifest.Note(m_file, hasher.Hash()))
-      return Failed(m_relative + ": cannot be written: ");
-    return DayFileOutcome{SdsOutcome::kWritten, {}, false};
+      return Failed(SdsRemarkKind::kCannotWrite);
+    return DayFileOutcome{SdsOutcome::kWritten, std::nullopt, false};
   }
 
   // The file cut back to `length` and `over` written after it.
@@ -349,13 +356,11 @@ class DayFile {
     const std::vector<SampleSegment> merged = MergeByTime(*older, std::move(newer));
     if (SameContent(merged, *older)) return Unchanged(scan);
     const std::string bytes = PackDayFile(m_codes, merged);
-    if (bytes.empty())
-      return {SdsOutcome::kLeft, m_relative + ": libmseed could not pack the records; not written",
-              false};
+    if (bytes.empty()) return {SdsOutcome::kLeft, Remark(SdsRemarkKind::kNotPacked), false};
     if (bytes.size() == scan.size && bytes == ReadWhole(m_file)) return Unchanged(scan);
     if (!ReplaceFileContents(m_file, bytes) || !m_manifest.Note(m_file, ContentHash(bytes)))
-      return Failed(m_relative + ": cannot be written: ");
-    return {SdsOutcome::kWritten, {}, false};
+      return Failed(SdsRemarkKind::kCannotWrite);
+    return {SdsOutcome::kWritten, std::nullopt, false};
   }
 
   static bool SameContent(const std::vector<SampleSegment>& a,
@@ -372,10 +377,8 @@ class DayFile {
   DayFileOutcome Unchanged(const DayFileScan& scan) {
     if (!m_hash_noted && !m_manifest.Note(m_file, scan.hasher.Hash()))
       return {SdsOutcome::kUnchanged,
-              m_relative + ": its line in " + kSdsManifestName +
-                  " cannot be written: " + std::strerror(errno),
-              false};
-    return {SdsOutcome::kUnchanged, {}, false};
+              Remark(SdsRemarkKind::kListLineCannotWrite, std::strerror(errno)), false};
+    return {SdsOutcome::kUnchanged, std::nullopt, false};
   }
 
   const std::filesystem::path& m_file;

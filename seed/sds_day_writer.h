@@ -33,8 +33,8 @@ struct SourceSpan {
 
 struct DayFileOutcome {
   SdsOutcome outcome = SdsOutcome::kLeft;
-  std::string problem;             // UTF-8; empty when there is none
-  bool source_unreadable = false;  // a TQF file failed: its channel stops
+  std::optional<SdsRemark> problem;  // nothing when there is none
+  bool source_unreadable = false;    // a TQF file failed: its channel stops
 };
 
 // `pieces`: the spans' samples of this day, in order of their starts.

@@ -28,6 +28,22 @@ constexpr std::int64_t kDay = 86400 * kMicroseconds;
 
 std::string Utf8(const std::string& text1251) { return DisplayName(text1251); }
 
+// A remark on a station or one of its channels (code page 1251).
+SdsRemark Remark(SdsRemarkKind kind, const std::string& station, const std::string& channel = {}) {
+  SdsRemark remark;
+  remark.kind = kind;
+  remark.station = Utf8(station);
+  remark.channel = Utf8(channel);
+  return remark;
+}
+
+SdsRemark FileRemark(SdsRemarkKind kind, const std::string& file) {
+  SdsRemark remark;
+  remark.kind = kind;
+  remark.subject = file;
+  return remark;
+}
+
 std::string TimeText(std::int64_t t) {
   char text[32];
   ms_hptime2isotimestr(t, text, 1);
@@ -53,15 +69,15 @@ class StationExport {
   void Run(const std::string& station,
            const std::function<std::vector<SdsRow>(const std::string&)>& rows) {
     if (!IsSeedCode(station, 1, kSeedStationLength)) {
-      m_report.problems.push_back(
-          "station " + Utf8(station) +
-          ": not a SEED station code (1 to 5 upper-case Latin letters and digits); not exported");
+      m_report.problems.push_back(Remark(SdsRemarkKind::kNotSeedStation, station));
       return;
     }
     FileLock lock;
     if (m_request.lock) {
       if (const auto refusal = LockStationFolder(lock, m_tqf_root, station, m_request.lock_wait)) {
-        m_report.problems.push_back(StationLockRefusalText(station, *refusal) + "; not exported");
+        SdsRemark remark = Remark(SdsRemarkKind::kStationLocked, station);
+        remark.value = StationLockRefusalText(station, *refusal);
+        m_report.problems.push_back(std::move(remark));
         return;
       }
     }
@@ -80,20 +96,18 @@ class StationExport {
   std::optional<std::string> SeedChannel(const std::string& station, const std::string& channel,
                                          double rate) {
     const std::string mapped = ReadSeedChannel(station, channel);
-    const std::string name = Utf8(station) + " " + Utf8(channel);
     if (!mapped.empty()) {
       if (IsSeedCode(mapped, 3, 3)) return mapped;
-      if (m_told.insert(station + '\n' + channel).second)
-        m_report.problems.push_back(name + ": [SEED." + Utf8(station) + "] " + Utf8(channel) + "=" +
-                                    Utf8(mapped) +
-                                    " is not a SEED channel code (3 upper-case Latin letters and "
-                                    "digits); not exported");
+      if (m_told.insert(station + '\n' + channel).second) {
+        SdsRemark remark = Remark(SdsRemarkKind::kBadSeedChannel, station, channel);
+        remark.value = Utf8(mapped);
+        m_report.problems.push_back(std::move(remark));
+      }
       return std::nullopt;
     }
     if (auto code = DefaultSeedChannel(channel, rate)) return code;
     if (m_told.insert(station + '\n' + channel).second)
-      m_report.warnings.push_back(name + ": no SEED channel code; add [SEED." + Utf8(station) +
-                                  "] " + Utf8(channel) + "=CODE to korvel2tqf.ini; skipped");
+      m_report.warnings.push_back(Remark(SdsRemarkKind::kNoSeedChannel, station, channel));
     return std::nullopt;
   }
 
@@ -126,14 +140,12 @@ class StationExport {
     std::optional<TqfHeaderFields> fields;
     if (head && head->header) fields = ParseTqfHeader(*head->header).fields;
     if (!fields) {
-      m_report.problems.push_back(name + ": not a readable TQF file; not exported");
+      m_report.problems.push_back(FileRemark(SdsRemarkKind::kUnreadableTqf, name));
       return std::nullopt;
     }
     const double rate = *row.sps;
     if (!HeaderFitsRow(*fields, station, row.channel, rate, *row.tbegin)) {
-      m_report.problems.push_back(name +
-                                  ": its header and its catalogue row disagree (verify "
-                                  "tells how); not exported");
+      m_report.problems.push_back(FileRemark(SdsRemarkKind::kHeaderDisagrees, name));
       return std::nullopt;
     }
     SourceSpan span{file,
@@ -171,11 +183,15 @@ class StationExport {
       const SourceSpan& before = spans[i - 1];
       const std::int64_t end = before.TimeOf(before.last);
       const auto half = static_cast<std::int64_t>(0.5 * kMicroseconds / before.rate);
-      if (begins(span) < end - half)
-        m_report.problems.push_back("overlap\t" + channel.codes.station + "\t" +
-                                    channel.codes.channel + "\t" + TimeText(begins(span)) + "\t" +
-                                    TimeText(std::min(end, span.TimeOf(span.last))) +
-                                    "\tboth kept");
+      if (begins(span) < end - half) {
+        SdsRemark overlap;
+        overlap.kind = SdsRemarkKind::kOverlap;
+        overlap.station = channel.codes.station;
+        overlap.channel = channel.codes.channel;
+        overlap.from = TimeText(begins(span));
+        overlap.to = TimeText(std::min(end, span.TimeOf(span.last)));
+        m_report.problems.push_back(std::move(overlap));
+      }
     }
     for (const std::int64_t day : days) {
       std::vector<SourceSpan> pieces;
@@ -208,7 +224,7 @@ class StationExport {
     std::filesystem::create_directories(directory, ec);
     const DayFileOutcome outcome = WriteDayFile(directory / name, relative, codes, pieces);
     m_report.day_files.emplace_back(relative, outcome.outcome);
-    if (!outcome.problem.empty()) m_report.problems.push_back(outcome.problem);
+    if (outcome.problem) m_report.problems.push_back(*outcome.problem);
     return !outcome.source_unreadable;
   }
 
@@ -236,9 +252,10 @@ SdsReport ExportToSds(const SdsRequest& request,
     return report;
   }
   if (!IsSeedCode(location, 0, 2)) {
-    report.problems.push_back("[SEED] LOC=" + Utf8(location) +
-                              " is not a SEED location code (empty, or 1 or 2 upper-case Latin "
-                              "letters and digits); nothing exported");
+    SdsRemark remark;
+    remark.kind = SdsRemarkKind::kBadLocation;
+    remark.value = Utf8(location);
+    report.problems.push_back(std::move(remark));
     return report;
   }
   StationExport exporter(request, report, network, location);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/coverage.h"
+#include "seed/sds_remark.h"
 
 namespace korvel {
 
@@ -44,10 +45,10 @@ enum class SdsOutcome { kWritten, kUnchanged, kLeft };
 struct SdsReport {
   // Each day file touched, below the root with "/", and what was done.
   std::vector<std::pair<std::string, SdsOutcome>> day_files;
-  std::vector<std::string> problems;  // UTF-8 lines: refusals, overlaps, files left
-  std::vector<std::string> warnings;  // UTF-8 lines: channels skipped
-  std::uint64_t samples = 0;          // exported
-  bool no_network = false;            // [SEED] NET= missing or not a SEED code
+  std::vector<SdsRemark> problems;  // refusals, overlaps, files left
+  std::vector<SdsRemark> warnings;  // channels skipped
+  std::uint64_t samples = 0;        // exported
+  bool no_network = false;          // [SEED] NET= missing or not a SEED code
   int Count(SdsOutcome outcome) const;
 };
 

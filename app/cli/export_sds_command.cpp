@@ -70,8 +70,9 @@ int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& op
           "in the [SEED] section of korvel2tqf.ini");
       return kUsage;
     }
-    for (const std::string& line : report.warnings) SayWarning(line);
-    for (const std::string& line : report.problems) std::fprintf(stderr, "%s\n", line.c_str());
+    for (const SdsRemark& remark : report.warnings) SayWarning(SdsRemarkText(remark));
+    for (const SdsRemark& remark : report.problems)
+      std::fprintf(stderr, "%s\n", SdsRemarkText(remark).c_str());
     for (const auto& [path, outcome] : report.day_files)
       std::printf("%s\t%s\n", OutcomeWord(outcome), path.c_str());
     std::printf("day files: %d written, %d unchanged, %d left; samples exported: %llu\n",

@@ -31,6 +31,10 @@ class CConverterApp {
   bool SchemaChecked() const { return m_schema_checked; }
 
  private:
+  // Opens the catalogue; when it cannot, tells why, under what to do when
+  // the data source is not there.
+  bool Connect(const StartupOptions& options);
+
   Notifier& m_notifier;
   WindowRunner m_run_window;
   bool m_window_shown = false;

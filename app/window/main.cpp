@@ -49,8 +49,9 @@ constexpr const char* kUsage =
     "files and rows agree; after a signal the window then closes.\n"
     "\n"
     "Exit status: 0 once the window was shown and closed, 3 when the catalogue\n"
-    "could not be opened (after its message), 130 or 143 when SIGINT or SIGTERM\n"
-    "closed it.\n";
+    "could not be opened (after its message, which names the init-catalogue\n"
+    "command when no data source of the name is defined), 130 or 143 when SIGINT\n"
+    "or SIGTERM closed it.\n";
 
 }  // namespace
 

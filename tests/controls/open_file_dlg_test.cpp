@@ -244,6 +244,33 @@ TEST_F(OpenFileDlgTest, OpensReadableInRussian) {
   EXPECT_FALSE(test::SaveScreenshot(dlg, QStringLiteral("open-file-dialog-summary")).isEmpty());
 }
 
+// Long names give way, shortened in their middle: size, type and the date
+// (Russian, "10.12.2026 21:47") stay whole and in sight.
+TEST_F(OpenFileDlgTest, TheDateColumnIsNeverCutOff) {
+  for (int i = 0; i < 30; ++i)
+    Raw("recording-" + std::to_string(i) + "-of-station-KIR-at-the-far-end.raw", {"Z"});
+  OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  auto* details = dlg.findChild<QTreeView*>(QStringLiteral("treeView"));
+  ASSERT_NE(details, nullptr);
+  auto* model = qobject_cast<QFileSystemModel*>(details->model());
+  ASSERT_NE(model, nullptr);
+  const QModelIndex root = model->index(Q(m_dir.path()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 30; }, 5000));
+  QTest::qWait(200);  // the sizes and dates follow the names
+  const QModelIndex first = model->index(0, 3, root);
+  const QString date = first.data().toString();
+  ASSERT_FALSE(date.isEmpty());
+  QHeaderView* header = details->header();
+  EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3),
+            details->viewport()->width());
+  EXPECT_GE(header->sectionSize(3), details->fontMetrics().horizontalAdvance(date));
+  EXPECT_EQ(details->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(details->textElideMode(), Qt::ElideMiddle);
+  EXPECT_FALSE(test::SaveScreenshot(dlg, QStringLiteral("open-file-dialog-long-names")).isEmpty());
+}
+
 TEST_F(OpenFileDlgTest, NamesAreShownConvertedFromCodePage1251) {
   const auto raw = Raw("k.dat", {"\xC2\xE5\xF0\xF2"}, "\xCA\xC8\xD0");  // Верт, КИР
   OpenFileDlg dlg(nullptr, Text1251(m_dir.path()));

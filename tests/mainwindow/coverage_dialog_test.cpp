@@ -113,7 +113,7 @@ TEST_P(CoverageDialogTest, TheEntryBesideAboutOpensThePictureThatSavesAsSvg) {
   auto d = OpenOn({"KIR", "KIROV", "KUDA"});
   QAction* entry = nullptr;
   for (QAction* action : d->actions())
-    if (action->text() == QStringLiteral("Покрытие данных...")) entry = action;
+    if (action->text() == QStringLiteral("&Покрытие данных...")) entry = action;
   ASSERT_NE(entry, nullptr);
   QString shown;
   QTimer::singleShot(0, d.get(), [&shown] {
@@ -169,7 +169,7 @@ TEST_P(CoverageDialogTest, TheSvgChooserOpensInTheOutputRootThenTheLastFolder) {
   auto d = OpenOn({"KIR"});
   QAction* entry = nullptr;
   for (QAction* action : d->actions())
-    if (action->text() == QStringLiteral("Покрытие данных...")) entry = action;
+    if (action->text() == QStringLiteral("&Покрытие данных...")) entry = action;
   ASSERT_NE(entry, nullptr);
   const auto pictures = sandbox.path() / "pictures";
   std::filesystem::create_directories(pictures);

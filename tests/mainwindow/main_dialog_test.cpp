@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QtMath>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -68,13 +70,13 @@ TEST_P(MainDialogTest, OpensWithItsControlsStationsAndSavedWindow) {
   // beside it, and the miniSEED export where it is built.
 #ifdef KORVEL_WITH_SEED
   ASSERT_EQ(d->actions().size(), 3);
-  EXPECT_EQ(d->actions()[2]->text(), "Экспорт в miniSEED (SDS)...");
+  EXPECT_EQ(d->actions()[2]->text(), "&Экспорт в miniSEED (SDS)...");
 #else
   ASSERT_EQ(d->actions().size(), 2);
 #endif
   EXPECT_EQ(d->actions()[0]->text(), "&О Korvel2tqf...");
   EXPECT_EQ(d->actions()[0]->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(d->actions()[1]->text(), "Покрытие данных...");
+  EXPECT_EQ(d->actions()[1]->text(), "&Покрытие данных...");
   EXPECT_TRUE(d->actions()[1]->shortcut().isEmpty());
   EXPECT_FALSE(writer.ContinuesAcrossRuns());  // korvel2tqf.ini has no CONTINUE=1
   EXPECT_EQ(d->windowIcon().availableSizes(), (QList<QSize>{{48, 48}, {32, 32}, {16, 16}}));
@@ -228,6 +230,38 @@ TEST_P(MainDialogTest, ClosingSavesTheTimeWindowAsShown) {
                                                              std::filesystem::perms::owner_write |
                                                              std::filesystem::perms::group_read);
 #endif
+}
+
+// Without korvel2tqf.ini the window says so once, naming the file it looked
+// for, and closing it writes no file of the time alone; with the file, the
+// time is kept as ever.
+TEST_P(MainDialogTest, WithoutKorvel2tqfIniTheWindowSaysSoAndClosingWritesNoFile) {
+  const std::filesystem::path ini = sandbox.path() / "korvel2tqf.ini";
+  for (const bool present : {false, true}) {
+    SCOPED_TRACE(present ? "present" : "absent");
+    if (!present) std::filesystem::remove(ini);
+    notifier.messages.clear();
+    {
+      auto d = Open();
+      QCoreApplication::processEvents();  // the window is up
+      QCoreApplication::processEvents();
+      d->close();
+    }
+    EXPECT_EQ(std::filesystem::exists(ini), present);
+    if (present) {
+      EXPECT_TRUE(notifier.messages.empty()) << notifier.messages.front().text;
+      EXPECT_EQ(GetProfileString("SYSTEM", "TIME", "", 32, "korvel2tqf.ini"),
+                "01:02:03 04/05/2006");
+      continue;
+    }
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_EQ(notifier.messages[0].caption, "KORVEL->TQF");
+    EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Warning);
+    const std::string& text = notifier.messages[0].text;
+    EXPECT_EQ(text.rfind("Нет файла настройки " + ini.string() + ".\n", 0), 0u) << text;
+    EXPECT_NE(text.find("«Your own data», шаг 5"), std::string::npos) << text;
+    sandbox.WriteProgramIni("[SYSTEM]\nTIME=1:2:3 4/5/2006\n");
+  }
 }
 
 TEST_P(MainDialogTest, EightHoverButtonsWithTheirTipsIconsAndColours) {
@@ -571,6 +605,85 @@ TEST_P(MainDialogTest, TwoStationsAndAHotButtonAsTheOperatorSeesThem) {
   EXPECT_EQ(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)), HotFace(face, light).rgb());
   EXPECT_NE(image.pixel(convert->geometry().topLeft() + QPoint(2, 2)),
             image.pixel(convert->geometry().topLeft()));  // the raised edge shows
+}
+
+// The channel list as the screen shows it (what was painted, not a fresh
+// rendering), and as a fresh paint of the whole list would show it.
+std::pair<QImage, QImage> ChannelListAsShownAndRepainted(CMainDialog& d) {
+  QWidget* viewport = d.ChannelList()->viewport();
+  QCoreApplication::processEvents();
+  const auto shown = [&] {
+    const QPoint at = viewport->mapTo(&d, QPoint(0, 0));
+    return d.screen()
+        ->grabWindow(d.winId(), at.x(), at.y(), viewport->width(), viewport->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  const QImage as_shown = shown();
+  viewport->repaint();
+  return {as_shown, shown()};
+}
+
+// The focus rectangle goes with the focus and the current row, whole; the
+// box of an unticked channel looks the same on the highlighted row as on
+// any other.
+TEST_P(MainDialogTest, TheChannelListShowsNoStaleFocusAndUntickedBoxesAsUnticked) {
+  auto d = Open("KIROV");  // KIROV: z unticked, E-W ticked
+  d->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
+  QTreeWidget* list = d->ChannelList();
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  list->setFocus(Qt::TabFocusReason);
+  list->setCurrentItem(list->topLevelItem(1));
+  const QRect box0 = QRect(list->visualItemRect(list->topLevelItem(0)).topLeft(), QSize(16, 16));
+  const QRect box1 = QRect(list->visualItemRect(list->topLevelItem(1)).topLeft(), QSize(16, 16));
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+  };
+  const Step steps[] = {
+      {"the focus on the list", [] {}},
+      {"Up to the unticked channel", [&] { QTest::keyClick(list, Qt::Key_Up); }},
+      {"Space unticks the other",
+       [&] {
+         QTest::keyClick(list, Qt::Key_Down);
+         QTest::keyClick(list, Qt::Key_Space);
+       }},
+      {"a click on the other row's channel", [&] { ClickRow(*d, 0, 60); }},
+      {"a click on a box", [&] { ClickRow(*d, 1, 8); }},
+      {"a click on the other box", [&] { ClickRow(*d, 0, 8); }},
+      {"Down and Space, the first box, Down",
+       [&] {
+         QTest::keyClick(list, Qt::Key_Down);
+         QTest::keyClick(list, Qt::Key_Space);
+         ClickRow(*d, 0, 8);
+         QTest::keyClick(list, Qt::Key_Down);
+       }},
+      {"Tab away", [&] { QTest::keyClick(list, Qt::Key_Tab); }},
+      {"Shift+Tab back", [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab); }},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    const auto [shown, repainted] = ChannelListAsShownAndRepainted(*d);
+    EXPECT_EQ(shown, repainted);
+  }
+  // Both unticked now, the second one highlighted: the same box.
+  ASSERT_EQ(Rows(*d), (std::vector<std::string>{"KIROV/z/20.000/1", "KIROV/E-W/20.000/1"}));
+  ASSERT_TRUE(list->topLevelItem(1)->isSelected());
+  const QImage shown = ChannelListAsShownAndRepainted(*d).first;
+  // Inside the box's frame, in the screen's own pixels (around the frame the
+  // row's colour shows through).
+  const qreal ratio = shown.devicePixelRatio();
+  const auto inside = [&](const QRect& box) {
+    const QRectF logical(box.topLeft() + QPoint(3, 3), QSizeF(10, 10));
+    const QPoint from(qCeil(logical.left() * ratio), qCeil(logical.top() * ratio));
+    const QPoint to(qFloor(logical.right() * ratio), qFloor(logical.bottom() * ratio));
+    return shown.copy(QRect(from, to - QPoint(1, 1)));
+  };
+  EXPECT_EQ(inside(box1), inside(box0));
+  EXPECT_EQ(inside(box0).pixel(2, 2), QColor(Qt::white).rgb());
+  EXPECT_FALSE(test::SaveScreenshot(*d, QStringLiteral("main-dialog-unticked-current")).isEmpty());
 }
 
 TEST(AboutDialog, NamesTheProgramItsVersionAndHasOneOkButton) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QRegularExpression>
 
 #include <filesystem>
 #include <numeric>
@@ -13,6 +14,7 @@
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
 #include "controls/qt_path.h"
+#include "mainwindow/sds_remark_texts.h"
 #include "platform/profile.h"
 #include "tests/mainwindow/main_dialog_fixture.h"
 
@@ -37,7 +39,7 @@ TEST_P(SdsExportWindowTest, TheSelectedStationsGoIntoTheChosenFolder) {
   d->folder = sandbox.path() / "sds";
   QAction* entry = nullptr;
   for (QAction* action : d->actions())
-    if (action->text() == QStringLiteral("Экспорт в miniSEED (SDS)...")) entry = action;
+    if (action->text() == QStringLiteral("&Экспорт в miniSEED (SDS)...")) entry = action;
   ASSERT_NE(entry, nullptr);
 
   entry->trigger();  // korvel2tqf.ini has no [SEED] NET= yet: said before any folder is asked
@@ -58,6 +60,70 @@ TEST_P(SdsExportWindowTest, TheSelectedStationsGoIntoTheChosenFolder) {
   EXPECT_TRUE(std::filesystem::exists(d->folder / "2007/XX/KIR/HHZ.D/XX.KIR..HHZ.D.2007.060"));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(d->StatusLine()->text(), "");
+}
+
+// What the export has to say comes in Russian, one line each: a channel
+// without a code, a code that is none, a TQF file that cannot be read, a day
+// file of another program.
+TEST_P(SdsExportWindowTest, TheExportsRemarksAreShownInRussian) {
+  writer.SetOutputRoot(out + "/");
+  std::vector<float> block(1000);
+  std::iota(block.begin(), block.end(), 0.0f);
+  for (const char* channel : {"Z", "N-S", "E-W", "SH Z"}) {
+    writer.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, 1172707200.0, 1000, block.data());
+    writer.FinishRawFile();
+  }
+  std::filesystem::path e_w;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(out))
+    if (entry.path().filename().string().find("E-W") != std::string::npos) e_w = entry.path();
+  ASSERT_FALSE(e_w.empty());
+  std::filesystem::resize_file(e_w, 10);
+  ASSERT_TRUE(WriteProfileString("SEED", "NET", "XX", ProgramIniPath()));
+  ASSERT_TRUE(WriteProfileString("SEED.KIR", "N-S", "xx", ProgramIniPath()));
+  const auto sds = sandbox.path() / "sds";
+  const std::string foreign = "2007/XX/KIR/HHZ.D/XX.KIR..HHZ.D.2007.060";
+  std::filesystem::create_directories((sds / foreign).parent_path());
+  test::WriteFileBytes(sds / foreign, "not ours");
+
+  auto d = Open();
+  d->StartEdit()->ShowDateTime(2007, 3, 1, 0, 0, 0);
+  d->LengthEdit()->setText(QStringLiteral("01:00:00"));
+  d->StationList()->item(0)->setSelected(true);  // KIR
+  d->folder = sds;
+  d->ExportSelectionToSds();
+  ASSERT_EQ(notifier.messages.size(), 1u);
+  EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Warning);
+  const std::string& text = notifier.messages[0].text;
+  const std::string heading = "\n\nЗамечания:\n";
+  ASSERT_NE(text.find(heading), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.find(heading) + heading.size()),
+            "KIR SH Z: нет кода канала SEED; добавьте в korvel2tqf.ini в раздел [SEED.KIR] строку "
+            "SH Z=КОД; пропущен\n" +
+                e_w.string() + ": не читается как файл TQF; не экспортирован\n" +
+                "KIR N-S: [SEED.KIR] N-S=xx не код канала SEED (3 заглавные латинские буквы или "
+                "цифры); не экспортирован\n" +
+                foreign +
+                ": записан другой программой или изменён после записи этой; оставлен как есть")
+      << text;
+}
+
+// Every kind of remark has its Russian line.
+TEST(SdsRemarks, EveryKindIsWordedInRussian) {
+  for (int kind = 0; kind <= static_cast<int>(SdsRemarkKind::kListLineCannotWrite); ++kind) {
+    SCOPED_TRACE(kind);
+    SdsRemark remark;
+    remark.kind = static_cast<SdsRemarkKind>(kind);
+    remark.subject = "f";
+    remark.station = "KIR";
+    remark.channel = "Z";
+    remark.value = "v";
+    const QString text = QString::fromStdString(SdsRemarkForOperator(remark));
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("[а-яА-Я]"))))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(
+        QRegularExpression(QStringLiteral("not |cannot|skipped|written|exported|overlap|kept"))))
+        << text.toStdString();
+  }
 }
 
 // The folder chooser opens in the output root, then where the last export

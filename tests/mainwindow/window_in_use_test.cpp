@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -235,9 +237,9 @@ TEST_P(WindowInUseTest, AboutComesWithF1AndTheBackgroundsMenuNeverOverTheLists) 
   auto d = Open("KIR");
   d->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
-  QStringList about{QStringLiteral("&О Korvel2tqf..."), QStringLiteral("Покрытие данных...")};
+  QStringList about{QStringLiteral("&О Korvel2tqf..."), QStringLiteral("&Покрытие данных...")};
 #ifdef KORVEL_WITH_SEED
-  about.append(QStringLiteral("Экспорт в miniSEED (SDS)..."));
+  about.append(QStringLiteral("&Экспорт в miniSEED (SDS)..."));
 #endif
   // The background of the dialog, between its controls.
   EXPECT_EQ(ContextMenuAt(d.get(), QPoint(3, d->height() - 3)), about);
@@ -334,6 +336,117 @@ TEST_P(WindowInUseTest, WithoutAnOutputRootNothingIsAskedOfTheOperator) {
   EXPECT_EQ(d->choices, 0);
   ASSERT_EQ(notifier.messages.size(), 2u);
   for (const auto& message : notifier.messages) EXPECT_EQ(message.text, kNoOutputRootText);
+}
+
+// Alt and an underlined letter press its button on either keyboard layout:
+// on the Latin one the same physical key gives the Latin letter (Alt+R for
+// "К"). In the dialog's menu the letter alone picks its entry.
+TEST_P(WindowInUseTest, MnemonicsWorkOnTheRussianAndTheLatinLayout) {
+  WriteStations({"KIR"});
+  struct Case {
+    const char* what;
+    int key;
+    bool in_menu;
+    bool select;              // KIR selected first
+    std::string message;      // the box the command brings, if any
+    const char* asked_title;  // the chooser it opens, if any
+    bool closes = false;
+  };
+  const std::vector<Case> cases = {
+      {"Alt+К", 0x41A, false, false, "Не выбрана станция/каналы !!!", ""},
+      {"Alt+R", Qt::Key_R, false, false, "Не выбрана станция/каналы !!!", ""},
+      {"Alt+Ф", 0x424, false, true, "", "Конвертировать файл(ы) станции KIR"},
+      {"Alt+A", Qt::Key_A, false, true, "", "Конвертировать файл(ы) станции KIR"},
+      {"Alt+А", 0x410, false, true, "", "Выбор каталога станции KIR"},
+      {"Alt+F", Qt::Key_F, false, true, "", "Выбор каталога станции KIR"},
+      {"Alt+Ы", 0x42B, false, false, "", "", true},
+      {"Alt+S", Qt::Key_S, false, false, "", "", true},
+      {"П in the menu", 0x41F, true, false, "Не выбрана станция !!!", ""},
+      {"G in the menu", Qt::Key_G, true, false, "Не выбрана станция !!!", ""},
+#ifdef KORVEL_WITH_SEED
+      {"Э in the menu", 0x42D, true, true, "В korvel2tqf.ini не задан код сети", ""},
+      {"' in the menu", Qt::Key_Apostrophe, true, true, "В korvel2tqf.ini не задан код сети", ""},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    notifier.messages.clear();
+    auto d = Open(c.select ? "KIR" : "");
+    d->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
+    if (c.in_menu) {
+      QTimer::singleShot(0, d.get(), [&] {
+        if (QWidget* menu = QApplication::activePopupWidget())
+          QTest::sendKeyEvent(QTest::Click, menu, static_cast<Qt::Key>(c.key),
+                              QString(QChar(static_cast<char16_t>(c.key))).toLower(),
+                              Qt::NoModifier);
+      });
+      QTest::keyClick(d->StationList(), Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+      // The shortcuts first, then the widget with the focus, as a key reaches the window.
+      QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), static_cast<Qt::Key>(c.key),
+                          QString(QChar(static_cast<char16_t>(c.key))).toLower(), Qt::AltModifier);
+    }
+    if (c.closes) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !d->isVisible(); }));
+      continue;
+    }
+    if (!c.message.empty()) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !notifier.messages.empty(); }));
+      ASSERT_EQ(notifier.messages.size(), 1u);
+      EXPECT_EQ(notifier.messages[0].text.rfind(c.message, 0), 0u) << notifier.messages[0].text;
+    }
+    if (*c.asked_title != '\0') {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return d->choices == 1; }));
+      EXPECT_EQ(d->asked_title, QString::fromUtf8(c.asked_title));
+    }
+    EXPECT_TRUE(d->isVisible());
+  }
+}
+
+// An output root that is not there, or is a file: each command says so in
+// one box, naming the folder and the system's reason, before it asks for
+// anything or writes anything.
+TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
+  WriteStations({"KIR"});
+  WriteRaw("KIR", "a.raw", {"Z", "N-S"});
+  const std::filesystem::path file = sandbox.path() / "a file";
+  test::WriteFileBytes(file, "x");
+  const struct {
+    std::filesystem::path root;
+    int error;
+  } roots[] = {{sandbox.path() / "no such root", ENOENT},
+#ifndef _WIN32  // a file where a folder is meant: POSIX's own reason
+               {file, ENOTDIR}
+#endif
+  };
+  const struct {
+    const char* name;
+    void (CMainDialog::*command)();
+  } commands[] = {{"Конвертировать", &CMainDialog::ConvertSelectedStationsCommand},
+                  {"Конв. файл(ы)...", &CMainDialog::ConvertChosenFilesCommand},
+                  {"Конв. каталог(и)...", &CMainDialog::ConvertChosenDirectoryCommand}};
+  for (const auto& root : roots) {
+    sandbox.WriteTqfIni("[DATA]\nDIR=" + root.root.string() + "\n");
+    for (const auto& command : commands) {
+      SCOPED_TRACE(root.root.string() + " " + command.name);
+      notifier.messages.clear();
+      auto d = Open("KIR");
+      d->files = {sandbox.path() / "data" / "KIR" / "a.raw"};
+      d->folder = sandbox.path() / "data" / "KIR";
+      ((*d).*command.command)();
+      EXPECT_EQ(d->choices, 0);
+      ASSERT_EQ(notifier.messages.size(), 1u);
+      EXPECT_EQ(notifier.messages[0].text,
+                "Нет каталога для файлов TQF " + (root.root / "").string() + ": " +
+                    std::strerror(root.error) + ".\nОн задан в " +
+                    (sandbox.path() / "tqf.ini").string() +
+                    " (раздел DATA, ключ DIR). Создайте каталог или исправьте DIR.");
+      EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
+      EXPECT_TRUE(CataloguedStations().empty());
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(roots[0].root));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, WindowInUseTest, ::testing::ValuesIn(test::TestDsns()),

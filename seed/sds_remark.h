@@ -1,0 +1,41 @@
+#pragma once
+// What an SDS export has to say about a station, a channel or a file it
+// left or could not finish: the kind and the names, so that each program
+// words it in its own language (the command line in English, by
+// SdsRemarkText; the window in Russian).
+
+#include <string>
+
+namespace korvel {
+
+enum class SdsRemarkKind {
+  kNotSeedStation,      // station: its name is no SEED station code
+  kStationLocked,       // station: its lock was not had (value: why, as the operator is told)
+  kBadSeedChannel,      // station, channel: [SEED.STA] CHAN=value is no SEED channel code
+  kNoSeedChannel,       // station, channel: no SEED code for it; skipped (a warning)
+  kUnreadableTqf,       // subject: a TQF file that is no readable TQF file
+  kHeaderDisagrees,     // subject: a TQF file whose header and row disagree
+  kOverlap,             // station, channel (SEED codes), from, to: two files overlap
+  kBadLocation,         // value: [SEED] LOC= is no SEED location code; nothing exported
+  kSourceUnreadable,    // subject: a TQF file that cannot be read
+  kCannotWrite,         // subject: a day file; value: the system's reason
+  kNotPacked,           // subject: a day file libmseed could not pack
+  kLeftAsItIs,          // subject: a day file of another program, or changed since
+  kListCannotWrite,     // subject: a day file whose folder's list cannot be written; value: why
+  kListLineCannotWrite  // subject: a day file whose line in the list cannot be written; value: why
+};
+
+struct SdsRemark {
+  SdsRemarkKind kind = SdsRemarkKind::kCannotWrite;
+  std::string subject;           // UTF-8: a file, or a day file below the root with "/"
+  std::string station, channel;  // UTF-8
+  std::string value;             // UTF-8: a code of korvel2tqf.ini, or a reason
+  std::string from, to;          // an overlap's times
+  // Only told, the rest goes on: a channel without a SEED code is skipped.
+  bool IsWarning() const { return kind == SdsRemarkKind::kNoSeedChannel; }
+};
+
+// The remark in English, one line, as korvel2tqf-cli prints it.
+std::string SdsRemarkText(const SdsRemark& remark);
+
+}  // namespace korvel
