@@ -28,6 +28,18 @@ _korvel_windows_display() {
   start_xvfb 1280 1024
   _korvel_xvfb_pid=$xvfb_pid
   unset QT_QPA_PLATFORM  # the Windows build's own platform, qwindows
+  # Wine's desktop, started by wineboot without a display, may live on in the
+  # kept server and hold every later window on its null driver, where a
+  # window never hides: a new server, booted again on this display (its
+  # services' output in the log, as prepare_wine has it).
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    env -u LC_ALL -u LC_CTYPE LANG=ru_RU.UTF-8 wineserver -p </dev/null \
+      >>"$KORVEL_WINDOWS_BUILD/wineserver.log" 2>&1
+    env -u LC_ALL -u LC_CTYPE LANG=ru_RU.UTF-8 wineboot </dev/null \
+      >>"$KORVEL_WINDOWS_BUILD/wineboot.log" 2>&1
+  fi
 }
 
 stop_windows_display() {
