@@ -2,9 +2,12 @@
 // What an SDS export has to say about a station, a channel or a file it
 // left or could not finish: the kind and the names, so that each program
 // words it in its own language (the command line in English, by
-// SdsRemarkText; the window in Russian).
+// SdsRemarkText; the window in Russian), from a table of patterns.
 
+#include <array>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace korvel {
 
@@ -24,6 +27,8 @@ enum class SdsRemarkKind {
   kListCannotWrite,     // subject: a day file whose folder's list cannot be written; value: why
   kListLineCannotWrite  // subject: a day file whose line in the list cannot be written; value: why
 };
+inline constexpr std::size_t kSdsRemarkKinds =
+    static_cast<std::size_t>(SdsRemarkKind::kListLineCannotWrite) + 1;
 
 struct SdsRemark {
   SdsRemarkKind kind = SdsRemarkKind::kCannotWrite;
@@ -34,6 +39,15 @@ struct SdsRemark {
   // Only told, the rest goes on: a channel without a SEED code is skipped.
   bool IsWarning() const { return kind == SdsRemarkKind::kNoSeedChannel; }
 };
+
+// One pattern per kind, in the order of SdsRemarkKind. {station}, {channel},
+// {subject}, {value}, {from} and {to} stand for the remark's fields, {list}
+// for the name of a folder's list of day files.
+using SdsRemarkPatterns = std::array<std::string_view, kSdsRemarkKinds>;
+
+// The remark worded by a language's patterns; the fields are put in as they
+// are, never read as patterns themselves.
+std::string WordSdsRemark(const SdsRemark& remark, const SdsRemarkPatterns& patterns);
 
 // The remark in English, one line, as korvel2tqf-cli prints it.
 std::string SdsRemarkText(const SdsRemark& remark);
