@@ -3,18 +3,11 @@
 # offscreen platform: the keyboard bindings, palette and events are then the
 # ones an operator's X11 desktop gives. Usage: run_under_xvfb.sh PROGRAM [ARGS...]
 set -euo pipefail
+source "$(dirname "$0")/xvfb.sh"
 if ! command -v Xvfb >/dev/null; then
   echo "*** Xvfb is missing: install xvfb ***"
   [ "${CI:-}" = true ] && exit 1
   exit 77  # skipped
 fi
-work="$(mktemp -d)"
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-source "$(dirname "$0")/xvfb.sh"
-start_xvfb 1280 1024
+start_test_xvfb 1280 1024
 "$@"

@@ -19,51 +19,10 @@ help="$("${no_display[@]}" "$bin/korvel2tqf" --help)"
 if [ "${help%%$'\n'*}" = "Usage: korvel2tqf [ODBC=dsn] [USER=user] [PASSWORD=password] [CHKDB] [STATION]" ]; then
   echo "ok: --help prints the usage"
 else echo "FAIL: korvel2tqf --help"; fail=1; fi
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "*** $tool is missing: install xvfb and xdotool ***"
-    [ "${CI:-}" = true ] && exit 1
-    [ "$fail" -ne 0 ] && exit 1
-    exit 77  # skipped
-  fi
-done
-
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$(dirname "$0")/xvfb.sh"
-start_xvfb 1024 768
+require_xvfb_tools "$fail"
 
-# Ids of the shown top-level windows titled exactly $1 (xdotool's own name
-# match ignores case, and the two titles differ only in case).
-window_ids() {
-  local id
-  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
-  done
-  return 0
-}
-# Waits up to 15 s for a window titled $1.
-wait_for_window() {
-  for _ in $(seq 150); do
-    [ -n "$(window_ids "$1")" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-windows_named() { window_ids "$1" | wc -l; }
-# Gives the window titled $1 the keyboard focus and presses key $2 there (no
-# window manager runs, so focus is given directly).
-press() {
-  xdotool windowfocus --sync "$(window_ids "$1" | head -n1)" key "$2"
-}
+start_test_xvfb 1024 768
 
 # The embedded catalogue with one station's channels.
 export ODBCINI="$work/odbc.ini" TQF_CONFIG_DIR="$work"
@@ -75,7 +34,7 @@ printf '[SYSTEM]\nNSTA=1\n[STA0]\nNAME=KIR\n' >korvel2tqf.ini
 echo "--- a working catalogue: the window opens"
 "$bin/korvel2tqf" KIR >"$work/app1.log" 2>&1 &
 app_pid=$!
-if wait_for_window KORVEL2TQF; then
+if wait_for_window KORVEL2TQF >/dev/null; then
   echo "ok: the window KORVEL2TQF is shown"
   # Escape is the operator's way out of the dialog: it saves the time window.
   press KORVEL2TQF Escape
@@ -110,7 +69,8 @@ if locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\{0,1\}8'; then
   (cd "$work/window" && TQF_CONFIG_DIR="$work/window" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 \
     "$bin/korvel2tqf" ODBC=LOCALE_window KIR) >"$work/window.log" 2>&1 &
   app_pid=$!
-  if wait_for_window KORVEL2TQF && press KORVEL2TQF Return && wait_for_window "KORVEL->TQF"; then
+  if wait_for_window KORVEL2TQF >/dev/null && press KORVEL2TQF Return \
+    && wait_for_window "KORVEL->TQF" >/dev/null; then
     press "KORVEL->TQF" Return
     sleep 0.5
     press KORVEL2TQF Escape
@@ -139,7 +99,7 @@ fi
 echo "--- an unknown data source: the message, then the end, no window"
 "$bin/korvel2tqf" ODBC=NO_SUCH_SOURCE >"$work/app2.log" 2>&1 &
 app_pid=$!
-if wait_for_window korvel2tqf; then
+if wait_for_window korvel2tqf >/dev/null; then
   echo "ok: the connection message box is shown"
   if [ "$(windows_named KORVEL2TQF)" -ne 0 ]; then echo "FAIL: the main window is open as well"; fail=1; fi
   press korvel2tqf Return

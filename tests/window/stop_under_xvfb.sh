@@ -7,46 +7,11 @@
 # (korvel2tqf-cli verify). Usage: stop_under_xvfb.sh BIN_DIR
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "*** $tool is missing: install xvfb and xdotool ***"
-    [ "${CI:-}" = true ] && exit 1
-    exit 77  # skipped
-  fi
-done
-
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 source "$(dirname "$0")/xvfb.sh"
-start_xvfb 1024 768
+require_xvfb_tools
 
-# Ids of the shown top-level windows titled exactly $1.
-window_ids() {
-  local id
-  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
-    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
-  done
-  return 0
-}
-# Waits up to 15 s for a window titled $1 other than those listed in $2.
-wait_for_window() {
-  local id
-  for _ in $(seq 150); do
-    for id in $(window_ids "$1"); do
-      [[ " ${2:-} " == *" $id "* ]] || { echo "$id"; return 0; }
-    done
-    sleep 0.1
-  done
-  return 1
-}
-press() { xdotool windowfocus --sync "$1" key "$2"; }
+start_test_xvfb 1024 768
+
 # Waits up to $2 tenths of a second for the program to end; true when it did.
 ended_within() {
   for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
