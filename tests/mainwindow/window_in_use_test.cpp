@@ -326,18 +326,6 @@ TEST_P(WindowInUseTest, WhileACommandRunsTheWindowShowsTheFileItsCountAndWaits) 
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_P(WindowInUseTest, WithoutAnOutputRootNothingIsAskedOfTheOperator) {
-  sandbox.WriteTqfIni("[DATA]\n");
-  auto d = Open("KIR");
-  d->files = {sandbox.path() / "raw" / "a.raw"};
-  d->folder = sandbox.path() / "raw";
-  d->ConvertChosenFilesCommand();
-  d->ConvertChosenDirectoryCommand();
-  EXPECT_EQ(d->choices, 0);
-  ASSERT_EQ(notifier.messages.size(), 2u);
-  for (const auto& message : notifier.messages) EXPECT_EQ(message.text, kNoOutputRootText);
-}
-
 // Alt and an underlined letter press its button on either keyboard layout:
 // on the Latin one the same physical key gives the Latin letter (Alt+R for
 // "К"). In the dialog's menu the letter alone picks its entry.
@@ -404,20 +392,27 @@ TEST_P(WindowInUseTest, MnemonicsWorkOnTheRussianAndTheLatinLayout) {
   }
 }
 
-// An output root that is not there, or is a file: each command says so in
-// one box, naming the folder and the system's reason, before it asks for
-// anything or writes anything.
+// No output root, one that is not there, or one that is a file: each command
+// says so in one box, naming the folder and the system's reason, before it
+// asks for anything or writes anything.
 TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
   WriteStations({"KIR"});
   WriteRaw("KIR", "a.raw", {"Z", "N-S"});
   const std::filesystem::path file = sandbox.path() / "a file";
+  const std::filesystem::path missing = sandbox.path() / "no such root";
   test::WriteFileBytes(file, "x");
+  const auto missing_text = [&](const std::filesystem::path& root, int error) {
+    return "Нет каталога для файлов TQF " + (root / "").string() + ": " + std::strerror(error) +
+           ".\nОн задан в " + (sandbox.path() / "tqf.ini").string() +
+           " (раздел DATA, ключ DIR). Создайте каталог или исправьте DIR.";
+  };
   const struct {
-    std::filesystem::path root;
-    int error;
-  } roots[] = {{sandbox.path() / "no such root", ENOENT},
+    std::string tqf_ini;
+    std::string text;
+  } roots[] = {{"[DATA]\n", kNoOutputRootText},
+               {"[DATA]\nDIR=" + missing.string() + "\n", missing_text(missing, ENOENT)},
 #ifndef _WIN32  // a file where a folder is meant: POSIX's own reason
-               {file, ENOTDIR}
+               {"[DATA]\nDIR=" + file.string() + "\n", missing_text(file, ENOTDIR)}
 #endif
   };
   const struct {
@@ -427,9 +422,9 @@ TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
                   {"Конв. файл(ы)...", &CMainDialog::ConvertChosenFilesCommand},
                   {"Конв. каталог(и)...", &CMainDialog::ConvertChosenDirectoryCommand}};
   for (const auto& root : roots) {
-    sandbox.WriteTqfIni("[DATA]\nDIR=" + root.root.string() + "\n");
+    sandbox.WriteTqfIni(root.tqf_ini);
     for (const auto& command : commands) {
-      SCOPED_TRACE(root.root.string() + " " + command.name);
+      SCOPED_TRACE(root.tqf_ini + " " + command.name);
       notifier.messages.clear();
       auto d = Open("KIR");
       d->files = {sandbox.path() / "data" / "KIR" / "a.raw"};
@@ -437,16 +432,12 @@ TEST_P(WindowInUseTest, AMissingOutputRootIsOneBoxNamingTheFolderAndTheReason) {
       ((*d).*command.command)();
       EXPECT_EQ(d->choices, 0);
       ASSERT_EQ(notifier.messages.size(), 1u);
-      EXPECT_EQ(notifier.messages[0].text,
-                "Нет каталога для файлов TQF " + (root.root / "").string() + ": " +
-                    std::strerror(root.error) + ".\nОн задан в " +
-                    (sandbox.path() / "tqf.ini").string() +
-                    " (раздел DATA, ключ DIR). Создайте каталог или исправьте DIR.");
+      EXPECT_EQ(notifier.messages[0].text, root.text);
       EXPECT_EQ(notifier.messages[0].icon, MessageIcon::Error);
       EXPECT_TRUE(CataloguedStations().empty());
     }
   }
-  EXPECT_FALSE(std::filesystem::exists(roots[0].root));
+  EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, WindowInUseTest, ::testing::ValuesIn(test::TestDsns()),
