@@ -50,7 +50,6 @@ constexpr int kUnticked = 1;
 constexpr int kTicked = 2;
 
 // While a conversion runs, the status line says how to stop it.
-constexpr const char* kBusyStatus = "Конвертирование... Esc — Стоп";
 constexpr const char* kStopHint = "Esc — Стоп";
 // How often the engine's steps let the window take its events: Escape and
 // the close box are seen within this, and the work is hardly slowed.
@@ -577,7 +576,7 @@ void CMainDialog::closeEvent(QCloseEvent* event) {
 void CMainDialog::OfferToStop(bool then_close) {
   if (m_stop_question != nullptr || m_stop_asked) return;
   auto* box = new QMessageBox(QMessageBox::Question, QString::fromUtf8(kCommandCaption),
-                              QStringLiteral("Прервать конверсию?"),
+                              QString::fromUtf8(m_work.stop_question),
                               QMessageBox::Yes | QMessageBox::No, this);
   box->button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
   box->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
@@ -630,13 +629,20 @@ void CMainDialog::OnStopSignal() {
 }
 
 void CMainDialog::SetStatusText(const std::string& text) {
-  m_status_line->setText(m_busy && text.empty() ? QString::fromUtf8(kBusyStatus)
+  m_status_line->setText(m_busy && text.empty() ? QString::fromUtf8(m_work.busy_status)
                                                 : QString::fromStdString(text));
   m_status_line->repaint();  // the scan runs on this thread: paint now
 }
 
 void CMainDialog::ExamineFile(const std::string& name, std::size_t position, std::size_t count) {
-  QString place = QStringLiteral("  (%1 из %2)").arg(position).arg(count);
+  ShowProgress(name, QStringLiteral("  (%1 из %2)").arg(position).arg(count));
+}
+
+void CMainDialog::ShowExportStep(const std::string& day_file, std::size_t done) {
+  ShowProgress(day_file, QStringLiteral("  (файл дня %1)").arg(done + 1));
+}
+
+void CMainDialog::ShowProgress(const std::string& name, QString place) {
   if (m_busy) place += QStringLiteral("  ") + QString::fromUtf8(kStopHint);
   // A long name gives way in its middle, so that its end and the count stay.
   const QFontMetrics metrics(m_status_line->font());

@@ -94,6 +94,8 @@ class CMainDialog : public QDialog, public ConversionHost {
   // time window (a length of 0: all times) into a folder the operator
   // chooses, then a summary box. Built where libmseed is (KORVEL_WITH_SEED).
   void ExportSelectionToSds();
+  // Each day file the export is about to write, with how many came before.
+  virtual void ShowExportStep(const std::string& day_file, std::size_t done);
 
   void ConvertSelectedStationsCommand();
   void ConvertChosenFilesCommand();
@@ -143,6 +145,9 @@ class CMainDialog : public QDialog, public ConversionHost {
   // the close box and Escape; the operator's other keys and clicks on the
   // window are dropped (CommandInputGate).
   void RepaintNow();
+  // "<name><place>", the stop hint after it while a command runs; the long
+  // name gives way in its middle. The window repaints.
+  void ShowProgress(const std::string& name, QString place);
   // Escape or the close box while a conversion runs: "Прервать конверсию?",
   // asked while the work goes on, so that nothing it holds (a station's
   // lock, a catalogue transaction) waits for the operator. "Да" stops it at
@@ -191,6 +196,14 @@ class CMainDialog : public QDialog, public ConversionHost {
   std::vector<std::string> m_listed_stations;
   bool m_closing = false;
   bool m_busy = false;  // a command runs: the close box and Escape offer to stop it
+  // What the window says while its command runs, and asks to stop it.
+  struct Work {
+    const char* busy_status;
+    const char* stop_question;
+  };
+  static constexpr Work kConversionWork{"Конвертирование... Esc — Стоп", "Прервать конверсию?"};
+  static constexpr Work kExportWork{"Экспорт в miniSEED... Esc — Стоп", "Прервать экспорт?"};
+  Work m_work = kConversionWork;
   QPointer<QMessageBox> m_stop_question;  // "Прервать конверсию?" while on show
   bool m_stop_asked = false;              // the operator said "Да"
   bool m_close_after = false;             // ... to the close box's question

@@ -10,6 +10,7 @@
 #include "mainwindow/product_folders.h"
 #include "mainwindow/sds_remark_texts.h"
 #include "platform/native_path.h"
+#include "platform/stop_request.h"
 #include "seed/sds_export.h"
 #include "seed/seed_codes.h"
 
@@ -49,10 +50,16 @@ void CMainDialog::ExportSelectionToSds() {
   if (length > 0) request.window = TimeSpan{start, start + length};
   request.lock = ReadStationLocks();
   request.lock_wait = ReadLockWaitSeconds();
+  // As a conversion: the commands wait, Escape and the close box offer to
+  // stop after the day file in hand, and the window keeps painting.
+  request.go_on = [this](const std::string& day_file, std::size_t done) {
+    ShowExportStep(day_file, done);
+    return !StopRequested();
+  };
   SdsReport report;
+  m_work = kExportWork;
+  DisableCommands();
   const bool read = ShowingDatabaseErrors([&] {
-    WaitCursor wait(*this);
-    SetStatusText("Экспорт в miniSEED...");
     report = ExportToSds(request, [this](const std::string& station) {
       std::vector<SdsRow> rows;
       for (const FileListRow& row : ReadStationFileRows(m_database, station))
@@ -60,17 +67,19 @@ void CMainDialog::ExportSelectionToSds() {
       return rows;
     });
   });
-  SetStatusText("");
-  if (!read) return;
-  if (report.no_network) {
-    m_operator.Message(kNoNetworkText, kCommandCaption, MessageIcon::Error);
+  EnableCommands();
+  m_work = kConversionWork;
+  if (!read || (report.stopped && (m_close_after || StopRequestSignal() != 0))) {
+    CloseIfAsked();
     return;
   }
-  std::string text = "Экспорт в miniSEED (SDS) в " + DisplayPath(folder) +
-                     "\nЗаписано файлов: " + std::to_string(report.Count(SdsOutcome::kWritten)) +
-                     "\nБез изменений: " + std::to_string(report.Count(SdsOutcome::kUnchanged)) +
-                     "\nОставлено: " + std::to_string(report.Count(SdsOutcome::kLeft)) +
-                     "\nОтсчётов: " + std::to_string(report.samples);
+  std::string text =
+      "Экспорт в miniSEED (SDS) в " + DisplayPath(folder) +
+      (report.stopped ? "\nПрерван: записанные файлы дня целы, остальные не тронуты" : "") +
+      "\nЗаписано файлов: " + std::to_string(report.Count(SdsOutcome::kWritten)) +
+      "\nБез изменений: " + std::to_string(report.Count(SdsOutcome::kUnchanged)) +
+      "\nОставлено: " + std::to_string(report.Count(SdsOutcome::kLeft)) +
+      "\nОтсчётов: " + std::to_string(report.samples);
   std::vector<SdsRemark> remarks = report.warnings;
   remarks.insert(remarks.end(), report.problems.begin(), report.problems.end());
   if (!remarks.empty()) text += "\n\nЗамечания:";

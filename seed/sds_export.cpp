@@ -83,7 +83,8 @@ class StationExport {
     }
     std::map<std::string, ChannelExport> channels;  // by SEED channel code
     for (const SdsRow& row : rows(station)) AddRow(station, row, channels);
-    for (auto& [code, channel] : channels) WriteChannel(channel);
+    for (auto& [code, channel] : channels)
+      if (!m_report.stopped) WriteChannel(channel);
   }
 
  private:
@@ -176,7 +177,6 @@ class StationExport {
     std::set<std::int64_t> days;
     for (std::size_t i = 0; i < spans.size(); ++i) {
       const SourceSpan& span = spans[i];
-      m_report.samples += span.last - span.first;
       for (std::int64_t day = DayOf(begins(span)); day <= DayOf(span.TimeOf(span.last - 1)); ++day)
         days.insert(day);
       if (i == 0) continue;
@@ -207,7 +207,8 @@ class StationExport {
 
   static std::int64_t DayOf(std::int64_t t) { return t / kDay - (t % kDay < 0 ? 1 : 0); }
 
-  // False when a TQF file could not be read: the channel stops there.
+  // False when a TQF file could not be read (the channel stops there), or
+  // when the export is to stop.
   bool WriteDay(const SeedCodes& codes, std::int64_t day, const std::vector<SourceSpan>& pieces) {
     BTime time{};
     ms_hptime2btime(day * kDay, &time);
@@ -219,6 +220,12 @@ class StationExport {
     const std::string name = codes.network + "." + codes.station + "." + codes.location + "." +
                              codes.channel + ".D." + year + "." + doy;
     const std::string relative = folder + "/" + name;
+    if (m_request.go_on && !m_request.go_on(relative, m_report.day_files.size())) {
+      m_report.stopped = true;
+      return false;
+    }
+    // Counted by day, so that a stopped export counts only what it took.
+    for (const SourceSpan& piece : pieces) m_report.samples += piece.last - piece.first;
     const std::filesystem::path directory = m_request.root / folder;
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
@@ -259,7 +266,8 @@ SdsReport ExportToSds(const SdsRequest& request,
     return report;
   }
   StationExport exporter(request, report, network, location);
-  for (const std::string& station : request.stations) exporter.Run(station, rows);
+  for (const std::string& station : request.stations)
+    if (!report.stopped) exporter.Run(station, rows);
   return report;
 }
 

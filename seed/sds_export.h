@@ -11,6 +11,7 @@
 // of their bytes (seed/sds_manifest.h); any other file of the name is
 // another program's and is left alone.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -38,6 +39,11 @@ struct SdsRequest {
   std::optional<TimeSpan> window;  // nothing: all times
   double lock_wait = 0.0;          // seconds to wait for a station's lock
   bool lock = true;                // station locks on (SYSTEM/LOCK)
+  // Asked before each day file is written, with its name below the root
+  // ("/") and how many day files came before it; false stops the export
+  // there. A day file is replaced in one step, so a stop leaves each one as
+  // it was or as this export makes it, never half-written. Unset: never stops.
+  std::function<bool(const std::string& day_file, std::size_t done)> go_on;
 };
 
 enum class SdsOutcome { kWritten, kUnchanged, kLeft };
@@ -49,6 +55,7 @@ struct SdsReport {
   std::vector<SdsRemark> warnings;  // channels skipped
   std::uint64_t samples = 0;        // exported
   bool no_network = false;          // [SEED] NET= missing or not a SEED code
+  bool stopped = false;             // go_on said no: the day files listed are all it wrote
   int Count(SdsOutcome outcome) const;
 };
 

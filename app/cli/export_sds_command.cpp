@@ -56,8 +56,11 @@ int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& op
   if (choice->length > 0) request.window = TimeSpan{choice->start, choice->start + choice->length};
   request.lock = ReadStationLocks();
   request.lock_wait = ReadLockWaitSeconds();
+  // A stop waits for the day file in hand, which is replaced in one step.
+  request.go_on = [](const std::string&, std::size_t) { return StopSignal() == 0; };
   CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
+    CatchStopSignals();
     const SdsReport report = ExportToSds(request, [](const std::string& station) {
       std::vector<SdsRow> rows;
       for (const FileListRow& row : ReadStationFileRows(theDatabase, station))
@@ -78,6 +81,10 @@ int RunExportSds(const ConnectionOptions& connection, const ExportSdsOptions& op
     std::printf("day files: %d written, %d unchanged, %d left; samples exported: %llu\n",
                 report.Count(SdsOutcome::kWritten), report.Count(SdsOutcome::kUnchanged),
                 report.Count(SdsOutcome::kLeft), static_cast<unsigned long long>(report.samples));
+    if (report.stopped) {
+      SayNote("stopped: the day files listed are complete, the others were not touched");
+      return 128 + StopSignal();
+    }
     return report.problems.empty() ? kConverted : kNothing;
   });
 }
@@ -99,7 +106,8 @@ CliCommand AddExportSdsCommand(CLI::App& app) {
       "bytes were changed since (the hash in the folder's .korvel2tqf-sds), is left alone.\n"
       "Prints one line per day file (written, unchanged or left). Exit status 0 all\n"
       "exported, 1 something was left, refused or overlapping (said on standard error), 2\n"
-      "usage or no [SEED] NET=");
+      "usage or no [SEED] NET=, 130 or 143 stopped by an interrupt after the day file in\n"
+      "hand (those listed are complete, the others untouched).");
   command->add_option("ROOT", options->root, "the SDS tree's folder (made when missing)")
       ->required();
   command

@@ -61,11 +61,16 @@ class TestDialog : public CMainDialog {
   std::vector<Moment> converted;  // at each raw file converted
   std::vector<std::filesystem::path> converted_paths;
   std::function<void(std::size_t position)> on_examine;
+  std::function<void(std::size_t done)> on_export_step;  // before each day file
 
   void ExamineFile(const std::string& name, std::size_t position, std::size_t count) override {
     CMainDialog::ExamineFile(name, position, count);
     examined.push_back(Now());
     if (on_examine) on_examine(position);
+  }
+  void ShowExportStep(const std::string& day_file, std::size_t done) override {
+    CMainDialog::ShowExportStep(day_file, done);
+    if (on_export_step) on_export_step(done);
   }
   void FileConverted(const std::filesystem::path& path, std::uint64_t bytes) override {
     CMainDialog::FileConverted(path, bytes);

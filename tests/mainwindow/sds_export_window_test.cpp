@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 #include <filesystem>
@@ -62,6 +66,103 @@ TEST_P(SdsExportWindowTest, TheSelectedStationsGoIntoTheChosenFolder) {
   EXPECT_EQ(d->StatusLine()->text(), "");
 }
 
+// Escape or the close box during an export asks "Прервать экспорт?" while it
+// goes on; "Да" stops it before the next day file: those written are whole,
+// the rest untouched, and the next export writes just the rest. "Нет" lets it
+// finish.
+TEST_P(SdsExportWindowTest, EscapeOrTheCloseBoxStopsTheExportBetweenDayFiles) {
+  constexpr int kDays = 6;
+  writer.SetOutputRoot(out + "/");
+  std::vector<float> block(10, 1.0f);
+  for (int day = 0; day < kDays; ++day) {
+    writer.AppendBlock("KIR", "Z", 1.0, 1000.0, 1.0, 1172707200.0 + day * 86400.0, 10,
+                       block.data());
+    writer.FinishRawFile();
+  }
+  ASSERT_TRUE(WriteProfileString("SEED", "NET", "XX", ProgramIniPath()));
+  const auto day_files = [&] {
+    int count = 0;
+    if (std::filesystem::exists(sandbox.path() / "sds"))
+      for (const auto& entry :
+           std::filesystem::recursive_directory_iterator(sandbox.path() / "sds"))
+        count += entry.path().filename().string().starts_with("XX.KIR..");
+    return count;
+  };
+  const struct {
+    const char* name;
+    bool close_box;  // else Escape
+    const char* answer;
+  } cases[] = {{"Escape, Да", false, "Да"},
+               {"the close box, Да", true, "Да"},
+               {"Escape, Нет", false, "Нет"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(sandbox.path() / "sds");
+    notifier.messages.clear();
+    auto d = Open();
+    d->show();
+    d->LengthEdit()->setText(QStringLiteral("00:00:00"));  // all times
+    d->StationList()->item(0)->setSelected(true);          // KIR
+    d->folder = sandbox.path() / "sds";
+    std::size_t written_at_answer = 0;
+    QStringList statuses;
+    d->on_export_step = [&](std::size_t done) {
+      statuses << d->StatusLine()->text();
+      EXPECT_FALSE(d->Button(kIdConvert)->isEnabled());
+      for (QMessageBox* box : d->findChildren<QMessageBox*>())
+        if (box->isVisible() && box->text() == QStringLiteral("Прервать экспорт?")) {
+          written_at_answer = done;
+          for (QAbstractButton* b : box->buttons())
+            if (b->text() == QString::fromUtf8(c.answer)) b->click();
+        }
+      if (done == 1)
+        QCoreApplication::postEvent(
+            d->windowHandle(),
+            c.close_box ? static_cast<QEvent*>(new QCloseEvent)
+                        : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    };
+    d->ExportSelectionToSds();
+    ASSERT_GT(written_at_answer, 1u);
+    EXPECT_TRUE(statuses.front().endsWith(QStringLiteral(".2007.060  (файл дня 1)  Esc — Стоп")))
+        << statuses.front().toStdString();
+    if (std::string(c.answer) == "Нет") {
+      EXPECT_EQ(day_files(), kDays);
+      ASSERT_EQ(notifier.messages.size(), 1u);
+      EXPECT_EQ(notifier.messages[0].text.find("Прерван"), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(day_files(), static_cast<int>(written_at_answer));
+    EXPECT_EQ(d->isVisible(), !c.close_box);
+    if (c.close_box) {
+      EXPECT_TRUE(notifier.messages.empty());  // the operator asked to close
+    } else {
+      ASSERT_EQ(notifier.messages.size(), 1u);
+      EXPECT_NE(
+          notifier.messages[0].text.find(
+              "\nПрерван: записанные файлы дня целы, остальные не тронуты\nЗаписано файлов: " +
+              std::to_string(written_at_answer) + "\n"),
+          std::string::npos)
+          << notifier.messages[0].text;
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(d->Button(kIdConvert)->isEnabled());
+    // The next export takes up what is left, and leaves the rest as it is.
+    notifier.messages.clear();
+    d = Open();
+    d->LengthEdit()->setText(QStringLiteral("00:00:00"));
+    d->StationList()->item(0)->setSelected(true);
+    d->folder = sandbox.path() / "sds";
+    d->ExportSelectionToSds();
+    EXPECT_EQ(day_files(), kDays);
+    ASSERT_EQ(notifier.messages.size(), 1u);
+    EXPECT_NE(notifier.messages[0].text.find(
+                  "Записано файлов: " + std::to_string(kDays - written_at_answer) +
+                  "\nБез изменений: " + std::to_string(written_at_answer) + "\n"),
+              std::string::npos)
+        << notifier.messages[0].text;
+  }
+}
+
 // What the export has to say comes in Russian, one line each: a channel
 // without a code, a code that is none, a TQF file that cannot be read, a day
 // file of another program.
@@ -107,7 +208,7 @@ TEST_P(SdsExportWindowTest, TheExportsRemarksAreShownInRussian) {
       << text;
 }
 
-// Every kind of remark has its Russian line.
+// Every kind of remark has its Russian line, and its English one.
 TEST(SdsRemarks, EveryKindIsWordedInRussian) {
   for (int kind = 0; kind <= static_cast<int>(SdsRemarkKind::kListLineCannotWrite); ++kind) {
     SCOPED_TRACE(kind);
@@ -123,6 +224,9 @@ TEST(SdsRemarks, EveryKindIsWordedInRussian) {
     EXPECT_FALSE(text.contains(
         QRegularExpression(QStringLiteral("not |cannot|skipped|written|exported|overlap|kept"))))
         << text.toStdString();
+    // Both languages put every field in: no pattern name is left behind.
+    for (const std::string& worded : {text.toStdString(), SdsRemarkText(remark)})
+      EXPECT_EQ(worded.find_first_of("{}"), std::string::npos) << worded;
   }
 }
 
