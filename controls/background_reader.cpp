@@ -12,15 +12,25 @@ CBackgroundReader::CBackgroundReader(QObject* parent) : QObject(parent) {
 }
 
 CBackgroundReader::~CBackgroundReader() {
-  m_pool.clear();
+  Cancel();
   m_pool.waitForDone();
 }
 
-void CBackgroundReader::Start(std::function<void()> work, std::function<void()> deliver) {
+void CBackgroundReader::Cancel() {
+  m_stop.request_stop();
+  m_pool.clear();
+  m_shown = ++m_requested;  // a result still on its way is dropped
+}
+
+void CBackgroundReader::Start(std::function<void(std::stop_token)> work,
+                              std::function<void()> deliver) {
   const unsigned request = ++m_requested;
-  m_pool.clear();  // an older request not yet started is no longer wanted
-  m_pool.start([this, request, work = std::move(work), deliver = std::move(deliver)] {
-    work();
+  m_stop.request_stop();  // an older read under way is no longer wanted,
+  m_pool.clear();         // nor one not yet started
+  m_stop = std::stop_source();
+  m_pool.start([this, request, stop = m_stop.get_token(), work = std::move(work),
+                deliver = std::move(deliver)] {
+    work(stop);
     // Queued to this object: the destructor waits for this task, and a
     // posted call to a deleted object is dropped with it.
     QMetaObject::invokeMethod(

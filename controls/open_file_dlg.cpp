@@ -78,6 +78,12 @@ OpenFileDlg::OpenFileDlg(QWidget* parent, const std::string& initial_directory12
     m_path_name.clear();
     m_chosen.clear();
   });
+  // Closed, the dialog reads nothing more: a preview of a large file under
+  // way stops, and the window is not kept waiting for it.
+  connect(this, &QDialog::finished, this, [this] {
+    m_summary_reader->Cancel();
+    m_waveform->Clear();
+  });
   // The file list's own columns fit what the folder holds, once it is read.
   if (auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"))) {
     if (auto* model = qobject_cast<QFileSystemModel*>(view->model()))
@@ -285,13 +291,14 @@ void OpenFileDlg::ShowSummaryOf(const QString& path) {
   m_list->clear();
   m_summary_path = file;
   if (file.empty()) {
-    m_summary_reader->Read<std::vector<RawSummaryRow>>([] { return std::vector<RawSummaryRow>(); },
-                                                       [this](auto&) { ShowPickedChannel(); });
+    m_summary_reader->Read<std::vector<RawSummaryRow>>(
+        [](std::stop_token) { return std::vector<RawSummaryRow>(); },
+        [this](auto&) { ShowPickedChannel(); });
     return;
   }
   // Folders, FIFOs and unreadable files are refused inside the reader.
   m_summary_reader->Read<std::vector<RawSummaryRow>>(
-      [file] { return ReadRawSummary(file); },
+      [file](std::stop_token) { return ReadRawSummary(file); },
       [this](std::vector<RawSummaryRow>& rows) {
         QList<QTreeWidgetItem*> items;
         items.reserve(static_cast<qsizetype>(rows.size()));

@@ -48,12 +48,13 @@ void CWaveformView::ReadEnvelope() {
   if (m_envelope_width == width) return;
   m_envelope_width = width;
   if (m_channel < 0 || width <= 0) {
+    m_reader->Cancel();  // a read of the file shown before is no longer wanted
     m_envelope.clear();
     return;
   }
   m_reader->Read<std::vector<EnvelopeColumn>>(
-      [path = m_path, channel = m_channel, width] {
-        return RawChannelEnvelope(path, channel, width);
+      [path = m_path, channel = m_channel, width](std::stop_token stop) {
+        return RawChannelEnvelope(path, channel, width, kEnvelopeChunkBytes, stop);
       },
       [this](std::vector<EnvelopeColumn>& envelope) {
         m_envelope = std::move(envelope);

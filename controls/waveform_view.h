@@ -22,7 +22,7 @@ class CWaveformView : public QWidget {
 
   // The file is read off the UI thread at the view's width; the view
   // stays empty until it is read. A run of quick changes shows the last
-  // file only.
+  // file only; Clear stops a read under way.
   void ShowChannel(const std::filesystem::path& path, int channel, const QString& name);
   void Clear();
 

@@ -9,7 +9,8 @@
 namespace korvel {
 
 std::vector<EnvelopeColumn> RawChannelEnvelope(const std::filesystem::path& path, int channel,
-                                               int columns, std::size_t chunk_bytes) {
+                                               int columns, std::size_t chunk_bytes,
+                                               std::stop_token stop) {
   RawFileReader reader;
   ParsedRawFile parsed;
   if (columns <= 0 || ParseRawFile(path, reader, parsed) != RawFileRefusal::kNone) return {};
@@ -29,6 +30,7 @@ std::vector<EnvelopeColumn> RawChannelEnvelope(const std::filesystem::path& path
   std::vector<unsigned char> piece(piece_frames * frame_bytes);
   std::vector<float> samples(piece_frames);
   for (std::uint64_t first = 0; first < frames;) {
+    if (stop.stop_requested()) return {};
     const std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(piece_frames, frames - first));
     const std::span<unsigned char> got =

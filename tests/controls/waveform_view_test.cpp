@@ -12,10 +12,14 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <thread>
 
+#include "controls/background_reader.h"
 #include "controls/open_file_dlg.h"
 #include "controls/qt_path.h"
 #include "controls/waveform_view.h"
@@ -157,6 +161,48 @@ TEST_F(WaveformViewTest, AFileWithoutASummaryDrawsNothing) {
   std::filesystem::remove(raw);
   PickChannel(1);
   EXPECT_TRUE(dialog->Waveform()->Envelope().empty());
+}
+
+// A read checks its stop token between pieces: a newer request, Cancel (the
+// dialog closed) and the reader's end each stop the read under way, which
+// would otherwise never end, and its result is never shown.
+TEST(BackgroundReader, AReadUnderWayStopsForANewerRequestACancelOrTheReadersEnd) {
+  using Owned = std::unique_ptr<CBackgroundReader>;
+  std::vector<int> shown;
+  const auto show = [&](int& value) { shown.push_back(value); };
+  const struct {
+    const char* what;
+    std::function<void(Owned&)> act;
+    std::vector<int> shown;
+  } cases[] = {
+      {"a newer request",
+       [&](Owned& reader) { reader->Read<int>([](std::stop_token) { return 2; }, show); },
+       {2}},
+      {"Cancel", [](Owned& reader) { reader->Cancel(); }, {}},
+      {"the reader's end", [](Owned& reader) { reader.reset(); }, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    shown.clear();
+    auto reader = std::make_unique<CBackgroundReader>();
+    std::atomic<bool> started = false, stopped = false;
+    reader->Read<int>(
+        [&](std::stop_token stop) {
+          started = true;
+          while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          stopped = true;
+          return 1;
+        },
+        show);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }, 5000));
+    c.act(reader);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stopped.load(); }, 5000));
+    if (reader) {
+      EXPECT_TRUE(WaitUntilShown(*reader, 5000));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, c.shown);
+  }
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(Waveform, EveryColumnHoldsTheMinimumAndMaximumOfItsFrames) {
   EXPECT_EQ(spike[777 * 100 / 10007].max, 30000.0f);
 }
 
-TEST(Waveform, ADamagedOrUnreadableFileDrawsNothing) {
+TEST(Waveform, ADamagedOrUnreadableFileOrAStoppedReadDrawsNothing) {
   TempDir dir;
   const RawFileBuilder good = RawFileBuilder().Channels({"Z", "N"}).Frames(100);
   good.WriteTo(dir / "good.raw");
@@ -89,6 +89,9 @@ TEST(Waveform, ADamagedOrUnreadableFileDrawsNothing) {
   EXPECT_TRUE(RawChannelEnvelope(dir / "good.raw", 2, 10).empty());  // no such channel
   EXPECT_TRUE(RawChannelEnvelope(dir / "good.raw", -1, 10).empty());
   EXPECT_TRUE(RawChannelEnvelope(dir / "good.raw", 0, 0).empty());
+  std::stop_source closed;  // the dialog that asked was closed
+  closed.request_stop();
+  EXPECT_TRUE(RawChannelEnvelope(dir / "good.raw", 1, 10, 64, closed.get_token()).empty());
   for (const char* name : {"table-cut.raw", "no-frame.raw", "no-rate.raw", "missing.raw"})
     EXPECT_TRUE(RawChannelEnvelope(dir / name, 0, 10).empty()) << name;
   EXPECT_TRUE(RawChannelEnvelope(dir.path(), 0, 10).empty());  // a folder
