@@ -1,5 +1,5 @@
 # The Windows installer: both programs and korvel-rawgen, Qt's DLLs and plugins, the mingw
-# runtime and Qt's Russian texts in one folder under Program Files, a
+# runtime, Qt's Russian texts and the licences in one folder under Program Files, a
 # Start-menu entry for the window and an uninstaller. Made by CPack's NSIS
 # generator with Debian's makensis: cpack -G NSIS in build-windows/.
 install(TARGETS korvel2tqf korvel2tqf-cli korvel-rawgen RUNTIME DESTINATION .)
@@ -10,7 +10,9 @@ install(FILES ${CMAKE_BINARY_DIR}/bin/Qt6Core.dll ${CMAKE_BINARY_DIR}/bin/Qt6Gui
 install(FILES ${CMAKE_BINARY_DIR}/bin/platforms/qwindows.dll DESTINATION platforms)
 install(FILES ${CMAKE_BINARY_DIR}/bin/styles/qwindowsvistastyle.dll DESTINATION styles)
 install(FILES ${KORVEL_QTBASE_RU} DESTINATION translations)
-install(FILES ${CMAKE_BINARY_DIR}/README-windows.txt DESTINATION .)
+install(FILES ${CMAKE_BINARY_DIR}/README-windows.txt ${KORVEL_WINDOWS_LICENCES}/LICENSE.txt
+        DESTINATION .)
+install(DIRECTORY ${KORVEL_WINDOWS_LICENCES}/licenses DESTINATION .)
 # CR LF line ends, as Notepad wants them.
 file(READ ${PROJECT_SOURCE_DIR}/tools/lib/README-windows.txt korvel_readme)
 string(REPLACE "\n" "\r\n" korvel_readme "${korvel_readme}")
@@ -26,7 +28,7 @@ set(CPACK_PACKAGE_FILE_NAME korvel2tqf-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Korvel raw recorder files to TQF4.0 files, registered in the FILELIST catalogue")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY korvel2tqf)
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/packaging/copyright)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/packaging/windows/LICENSE.txt)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 # A 64-bit installer for 64-bit programs: it needs no 32-bit subsystem

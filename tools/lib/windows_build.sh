@@ -32,7 +32,8 @@
 #                                OUTDIR/korvel2tqf-VERSION-windows-x86_64.zip
 #                                (OUTDIR: build/package, beside the Debian
 #                                package; VERSION: the project's) with the two
-#                                programs (stripped) and README-windows.txt;
+#                                programs (stripped), README-windows.txt and
+#                                the licences;
 #                                prints the zip's path and nothing else
 #   check_windows_zip ZIP        unpacks ZIP into a folder of its own and runs its
 #                                programs there under Wine: a raw file made and read
@@ -229,6 +230,8 @@ package_windows_zip() {
   done
   # CR LF line ends, as Notepad wants them.
   sed 's/$/\r/' "$KORVEL_ROOT/tools/lib/README-windows.txt" >"$stage/README-windows.txt"
+  # The licences, as the installer has them (cmake/windows_licences.cmake).
+  cp -r "$KORVEL_WINDOWS_BUILD/package-licences/." "$stage/"
   rm -f "$outdir/$name.zip"
   (cd "$stage/.." && cmake -E tar cf "$(cd "$outdir" && pwd)/$name.zip" --format=zip "$name")
   echo "$outdir/$name.zip"
@@ -242,8 +245,16 @@ check_windows_zip() {
   (cd "$dir" && cmake -E tar xf "$zip") || return 1
   local folder
   folder="$(find "$dir" -mindepth 1 -maxdepth 1 -type d)"
-  if [ ! -f "$folder/README-windows.txt" ]; then
-    echo "$zip holds no README-windows.txt" >&2
+  local needed
+  for needed in README-windows.txt LICENSE.txt licenses/LGPL-3.0.txt licenses/GPL-3.0.txt \
+      licenses/GCC-runtime-copyright.txt licenses/mingw-w64-copyright.txt; do
+    if [ ! -s "$folder/$needed" ]; then
+      echo "$zip holds no $needed" >&2
+      return 1
+    fi
+  done
+  if ! grep -q "GCC RUNTIME LIBRARY EXCEPTION" "$folder/licenses/GCC-runtime-copyright.txt"; then
+    echo "$zip: licenses/GCC-runtime-copyright.txt has no runtime library exception" >&2
     return 1
   fi
   # Alone in a folder: nothing of ours beside the programs. The generator

@@ -196,7 +196,10 @@ check_windows_installer() {
   for item in "$program/korvel2tqf.exe" "$program/korvel2tqf-cli.exe" "$program/korvel-rawgen.exe" \
     "$program/Qt6Widgets.dll" \
     "$program/platforms/qwindows.dll" "$program/styles/qwindowsvistastyle.dll" \
-    "$program/translations/qtbase_ru.qm" "$program/Uninstall.exe" "$menu/korvel2tqf.lnk" \
+    "$program/translations/qtbase_ru.qm" "$program/LICENSE.txt" "$program/licenses/LGPL-3.0.txt" \
+    "$program/licenses/GPL-3.0.txt" "$program/licenses/Qt6-copyright.txt" \
+    "$program/licenses/GCC-runtime-copyright.txt" "$program/licenses/mingw-w64-copyright.txt" \
+    "$program/Uninstall.exe" "$menu/korvel2tqf.lnk" \
     "$menu/Удалить korvel2tqf.lnk" "$folder"; do
     [ -e "$item" ] || { echo "not installed: ${item#"$c/"}" >&2; failed=1; }
   done
