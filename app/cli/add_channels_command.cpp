@@ -13,6 +13,7 @@
 #include "database/chan_list_writer.h"
 #include "database/connection.h"
 #include "engine/raw_file.h"
+#include "platform/file_patterns.h"
 #include "platform/native_path.h"
 #include "platform/number_text.h"
 #include "platform/text1251.h"
@@ -87,7 +88,7 @@ CliCommand AddAddChannelsCommand(CLI::App& app) {
       "stay)");
   add_channels->add_option("FILE", *files, "raw files")->required();
   return {add_channels, [files](const ConnectionOptions& connection) {
-            return RunAddChannels(connection, *files);
+            return RunAddChannels(connection, ExpandFilePatterns(*files));
           }};
 }
 

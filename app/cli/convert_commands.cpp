@@ -14,6 +14,7 @@
 #include "database/file_list.h"
 #include "engine/conversion_commands.h"
 #include "engine/time_window.h"
+#include "platform/file_patterns.h"
 #include "platform/native_path.h"
 #include "platform/number_text.h"
 #include "platform/text1251.h"
@@ -126,7 +127,7 @@ int RunFiles(const ConnectionOptions& connection, const ConvertOptions& options)
   const std::string station = StationOption(options);
   // File names are taken exactly as given: on POSIX a name is bytes.
   std::vector<std::filesystem::path> files;
-  for (const std::string& file : options.files) files.push_back(Utf8Path(file));
+  for (const std::string& file : ExpandFilePatterns(options.files)) files.push_back(Utf8Path(file));
   // Like the file dialog: one file names itself, several name their folder.
   const std::filesystem::path path_name = files.size() == 1 ? files.front()
                                           : files.empty()   ? std::filesystem::path()

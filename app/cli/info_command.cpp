@@ -3,6 +3,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/raw_file_reasons.h"
 #include "engine/raw_file.h"
+#include "platform/file_patterns.h"
 #include "platform/native_path.h"
 #include "platform/text1251.h"
 
@@ -34,7 +35,7 @@ CliCommand AddInfoCommand(CLI::App& app) {
       "usable raw file gives no line; standard error names it with the reason. Exit\n"
       "status 0 when a file gave a line, 1 when none did");
   info->add_option("FILE", *files, "raw files")->required();
-  return {info, [files](const ConnectionOptions&) { return RunInfo(*files); }};
+  return {info, [files](const ConnectionOptions&) { return RunInfo(ExpandFilePatterns(*files)); }};
 }
 
 }  // namespace korvel::cli
