@@ -43,10 +43,13 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME korvel2tqf.exe)
 # the public one when installed for all users. Uninstalling leaves it.
 # (Backslashes doubled and single quotes: CPack reads these values once more
 # inside double quotes.)
+# Beside it, "Командная строка korvel2tqf": a command prompt in the same
+# folder that finds the programs (PATH stays as it was for everything else).
 set(CPACK_NSIS_CREATE_ICONS_EXTRA [=[
   CreateDirectory '$DOCUMENTS\\korvel2tqf'
   SetOutPath '$DOCUMENTS\\korvel2tqf'
   CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\korvel2tqf.lnk' '$INSTDIR\\korvel2tqf.exe'
+  CreateShortCut '$SMPROGRAMS\\$STARTMENU_FOLDER\\Командная строка korvel2tqf.lnk' '$SYSDIR\\cmd.exe' '/k set PATH=$INSTDIR;%PATH%'
   SetOutPath '$INSTDIR'
 ]=])
 # CPack names the uninstaller's entry "Uninstall" whatever the language: it
@@ -59,6 +62,7 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
 ]=])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [=[
   Delete '$SMPROGRAMS\\$MUI_TEMP\\korvel2tqf.lnk'
+  Delete '$SMPROGRAMS\\$MUI_TEMP\\Командная строка korvel2tqf.lnk'
   Delete '$SMPROGRAMS\\$MUI_TEMP\\Удалить korvel2tqf.lnk'
 ]=])
 include(CPack)

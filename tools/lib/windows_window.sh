@@ -14,7 +14,9 @@
 #   check_windows_installer      makes korvel2tqf-VERSION-win64.exe (CPack,
 #                                NSIS), installs it silently under Wine, starts
 #                                the installed window from the Start-menu
-#                                entry's folder, then uninstalls it
+#                                entry's folder, follows README-windows'
+#                                commands in its command prompt, then
+#                                uninstalls it
 #   stop_windows_display         ends the virtual X server
 
 WINDOWS_WINDOW_PACKAGES=(xvfb xdotool nsis qt6-translations-l10n)
@@ -178,6 +180,46 @@ convert_through_windows_window() {
     "$(($(wc -l <"$e2e/windows/rows.tsv") - 1)) rows, the same as korvel2tqf-cli's on Linux"
 }
 
+# README-windows' own commands, in its order, as the operator types them in
+# "Командная строка korvel2tqf" (cmd.exe in the working folder $1, the
+# program's folder put first on PATH as the entry does), on a server data
+# source (E2E_installed, in $ODBCINI): the tables, tqf.ini, korvel2tqf.ini,
+# sample raw files, add-channels with a wildcard, a conversion and verify.
+_korvel_windows_guide() {
+  local folder="$1" guide="$KORVEL_WINDOWS_BUILD/guide"
+  rm -rf "$guide" "$KORVEL_WINDOWS_BUILD/installed.sqlite"
+  mkdir -p "$guide/raw/KIR" "$guide/tqf"
+  local g
+  g="$(_korvel_wine_path "$guide")"
+  printf '[DATA]\r\nDIR=%s\\tqf\r\n[DATABASE]\r\nODBC=E2E_installed\r\n' "$g" >"$guide/tqf.ini"
+  printf '[SYSTEM]\r\nNSTA=1\r\n[STA0]\r\nNAME=KIR\r\n[KIR]\r\nDIR=%s\\raw\\KIR\r\n' "$g" \
+    >"$folder/korvel2tqf.ini"
+  local steps=(
+    "korvel2tqf-cli.exe --dsn E2E_installed create-tables"
+    "korvel-rawgen.exe --out $g\\raw\\KIR --station KIR --files 2"
+    "korvel2tqf-cli.exe add-channels $g\\raw\\KIR\\*"
+    "korvel2tqf-cli.exe convert --station KIR --all-times"
+    "korvel2tqf-cli.exe verify"
+  ) step log="$KORVEL_WINDOWS_BUILD/guide.log"
+  : >"$log"
+  for step in "${steps[@]}"; do
+    echo "> $step" >>"$log"
+    if ! (cd "$folder" && TQF_CONFIG_DIR="$g" _korvel_wine ru_RU.UTF-8 wine cmd.exe /c \
+        "set PATH=C:\\Program Files\\korvel2tqf;%PATH%&& $step") >>"$log" 2>&1; then
+      echo "README-windows' step failed under Wine: $step" >&2
+      tail -20 "$log" >&2
+      return 1
+    fi
+  done
+  local added
+  added="$(grep -c "^KIR	" "$log")" || true
+  if [ "$added" != 3 ] || [ "$(find "$guide/tqf" -type f | wc -l)" -lt 3 ]; then
+    echo "README-windows' steps added $added channels and converted too little (see $log)" >&2
+    return 1
+  fi
+  echo "    README-windows' commands: the tables, sample files, add-channels with *, convert, verify"
+}
+
 check_windows_installer() {
   _korvel_windows_display
   (cd "$KORVEL_WINDOWS_BUILD" && cpack -G NSIS >"$KORVEL_WINDOWS_BUILD/cpack.log" 2>&1) \
@@ -200,7 +242,7 @@ check_windows_installer() {
     "$program/licenses/GPL-3.0.txt" "$program/licenses/Qt6-copyright.txt" \
     "$program/licenses/GCC-runtime-copyright.txt" "$program/licenses/mingw-w64-copyright.txt" \
     "$program/Uninstall.exe" "$menu/korvel2tqf.lnk" \
-    "$menu/Удалить korvel2tqf.lnk" "$folder"; do
+    "$menu/Удалить korvel2tqf.lnk" "$menu/Командная строка korvel2tqf.lnk" "$folder"; do
     [ -e "$item" ] || { echo "not installed: ${item#"$c/"}" >&2; failed=1; }
   done
   [ -e "$menu/Uninstall.lnk" ] && { echo "the uninstaller's menu entry is not in Russian" >&2; failed=1; }
@@ -229,6 +271,7 @@ check_windows_installer() {
     kill "$app" 2>/dev/null
     failed=1
   fi
+  _korvel_windows_guide "$folder" || failed=1
   if [ -n "$saved_odbcini" ]; then export ODBCINI="$saved_odbcini"; else unset ODBCINI; fi
 
   # The uninstaller copies itself away and goes on alone: wait for it.
@@ -236,7 +279,7 @@ check_windows_installer() {
     >"$KORVEL_WINDOWS_BUILD/uninstall.log" 2>&1 || failed=1
   # It removes the program before the menu entry: wait for every one of them.
   local items=("$program/korvel2tqf.exe" "$program/Qt6Widgets.dll" "$menu/korvel2tqf.lnk"
-    "$menu/Удалить korvel2tqf.lnk") left
+    "$menu/Удалить korvel2tqf.lnk" "$menu/Командная строка korvel2tqf.lnk") left
   for _ in $(seq 300); do
     left=0
     for item in "${items[@]}"; do [ -e "$item" ] && left=1; done
