@@ -9,9 +9,29 @@ namespace {
 
 constexpr int kPreferredWidth = 1000;
 
-QColor Ink(ChartInk ink) { return QColor::fromRgb(ChartInkColour(ink)); }
-
 }  // namespace
+
+QColor CCoverageChartView::Ink(ChartInk ink) const {
+  const QColor fixed = QColor::fromRgb(ChartInkColour(ink));
+  const QPalette& colours = palette();
+  if (colours.color(QPalette::Base).lightness() >= 128) return fixed;
+  switch (ink) {
+    case ChartInk::kPaper:
+      return colours.color(QPalette::Base);
+    case ChartInk::kRowShade:
+      return colours.color(QPalette::AlternateBase);
+    case ChartInk::kGrid:
+      return colours.color(QPalette::Mid);
+    case ChartInk::kAxis:
+    case ChartInk::kText:
+      return colours.color(QPalette::Text);
+    case ChartInk::kCovered:
+    case ChartInk::kGap:
+    case ChartInk::kOverlap:
+      break;
+  }
+  return fixed;
+}
 
 CCoverageChartView::CCoverageChartView(CoverageReport report, ChartWords words, QWidget* parent)
     : QWidget(parent), m_report(std::move(report)), m_words(std::move(words)) {

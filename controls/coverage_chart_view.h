@@ -20,6 +20,11 @@ class CCoverageChartView : public QWidget {
   // the width changes (not for every scroll step or tooltip).
   const CoverageChart& Chart() const;
   QSize sizeHint() const override;
+  // An ink as painted here: the saved picture's colour, but on a dark
+  // palette the paper, shades, grid, axis and words are the palette's, so
+  // that the chart reads as the rest of the window does. The bars keep their
+  // colours, and the saved SVG stays on white.
+  QColor Ink(ChartInk ink) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -9,27 +9,27 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QItemSelectionModel>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QXmlStreamReader>
 
-#include "controls/qt_path.h"
 #include "controls/coverage_chart_view.h"
 #include "controls/date_time_edit.h"
 #include "controls/hover_button.h"
 #include "controls/mask_edit.h"
 #include "controls/multi_select_list_box.h"
 #include "controls/open_file_dlg.h"
+#include "controls/qt_path.h"
 #include "controls/waveform_view.h"
 #include "database/statement.h"
 #include "engine/coverage_svg.h"
 #include "mainwindow/coverage_dialog.h"
-#include "tests/mainwindow/main_dialog_fixture.h"
 #include "platform/native_path.h"
+#include "tests/mainwindow/main_dialog_fixture.h"
 #include "tests/qt_support/screenshot.h"
 #include "tests/support/raw_file_builder.h"
 
@@ -260,6 +260,15 @@ TEST_P(CoverageDialogTest, EveryWindowFitsTheScreenAndReadsInThisLook) {
   coverage.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&coverage));
   fits(coverage);
+  // The chart's paper and words follow the look: white paper on the light
+  // one, the palette's own on the dark one, the words readable on it either
+  // way; the saved picture stays on white.
+  CCoverageChartView* chart = coverage.findChild<CCoverageChartView*>();
+  ASSERT_NE(chart, nullptr);
+  const QColor paper = chart->Ink(ChartInk::kPaper);
+  EXPECT_EQ(paper, dark ? chart->palette().color(QPalette::Base) : QColor(Qt::white));
+  EXPECT_GE(ContrastRatio(chart->Ink(ChartInk::kText), paper), 4.5);
+  EXPECT_NE(CoverageChartSvg(chart->Chart()).find("fill=\"#FFFFFF\""), std::string::npos);
   EXPECT_FALSE(test::SaveScreenshot(coverage, QStringLiteral("look-coverage-dialog")).isEmpty());
 }
 
