@@ -19,7 +19,7 @@
 #                                uninstalls it
 #   stop_windows_display         ends the virtual X server
 
-WINDOWS_WINDOW_PACKAGES=(xvfb xdotool nsis qt6-translations-l10n)
+WINDOWS_WINDOW_PACKAGES=(xvfb xdotool nsis qt6-translations-l10n fonts-wine)
 
 # One virtual X server for all of this, with its files in build-windows/.
 _korvel_windows_display() {
