@@ -120,7 +120,8 @@ QColor HotFace(const QColor& face, const QColor& light) {
   const auto capped = [](int brighter, int own, int edge) {
     return std::max(own, std::min(brighter, edge - 0x10));
   };
-  return QColor(capped(bright.red(), f.red(), l.red()), capped(bright.green(), f.green(), l.green()),
+  return QColor(capped(bright.red(), f.red(), l.red()),
+                capped(bright.green(), f.green(), l.green()),
                 capped(bright.blue(), f.blue(), l.blue()));
 }
 
@@ -239,7 +240,7 @@ QPixmap CHoverButton::FittingSize(const QList<QPixmap>& sizes) const {
   // ratio, takes the chosen one's place: the same units, sharper.
   const qreal ratio = devicePixelRatioF();
   if (ratio <= 1.0 || chosen.isNull()) return chosen;
-  QPixmap sharper = sizes.first();  // the largest, unless a smaller one is enough
+  QPixmap sharper = sizes.first();    // the largest, unless a smaller one is enough
   for (const QPixmap& image : sizes)  // largest first: ends at the smallest that is enough
     if (image.height() >= chosen.height() * ratio) sharper = image;
   if (sharper.height() <= chosen.height()) return chosen;
@@ -512,8 +513,26 @@ void CHoverButton::DrawIcon(QPainter& painter, const HoverButtonItemState& state
   if (icon.isNull()) {
     return;
   }
+  const Qt::ClipOperation within = painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip;
+  const QColor face = hot ? m_hotBack : m_normalBack;
+  if (!state.disabled && face.lightness() < 128) {
+    // The icons are drawn for a light face, their dark outlines lost on a
+    // dark one: a one-pixel rim in the caption's colour (4.5:1 and more
+    // against the face) keeps each shape readable; never over the border.
+    QPixmap rim = icon;
+    {
+      QPainter tint(&rim);
+      tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+      tint.fillRect(rim.rect(), hot ? m_hotText : m_normalText);
+    }
+    painter.save();
+    painter.setClipRect(image.adjusted(-1, -1, 0, 0) & rect().adjusted(2, 2, -2, -2), within);
+    for (const QPoint step : {QPoint(-1, 0), QPoint(1, 0), QPoint(0, -1), QPoint(0, 1)})
+      painter.drawPixmap(image.topLeft() + step, rim);
+    painter.restore();
+  }
   painter.save();
-  painter.setClipRect(image, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+  painter.setClipRect(image, within);
   if (state.disabled) {
     DrawEmbossed(painter, image.topLeft(), icon, SystemColour(palette(), QPalette::Light),
                  SystemColour(palette(), QPalette::Dark));

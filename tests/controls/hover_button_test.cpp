@@ -212,6 +212,40 @@ TEST_F(HoverButtonTest, IconAndCaptionPlacementAndThePressedShift) {
   EXPECT_EQ(BoxOf(Render({}), kBlue), QRect(16, 6, 8, 8));
 }
 
+// On a dark face an icon made for a light one gets a one-pixel rim in the
+// caption's colour, well over 3:1 against the face; on a light face none.
+TEST_F(HoverButtonTest, OnADarkFaceAnIconGetsARimInTheCaptionsColour) {
+  for (const bool dark : {false, true}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    QPalette palette = ClassicPalette();
+    if (dark) {
+      palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+      palette.setColor(QPalette::ButtonText, QColor(0xE0, 0xE0, 0xE0));
+    }
+    m_host->setPalette(palette);
+    auto* button = new CHoverButton(m_host.get());
+    button->setGeometry(10, 40, 40, 20);
+    button->SetIcons(BlueSquare());
+    QImage image(button->size(), QImage::Format_ARGB32);
+    image.fill(QColor(255, 0, 255));
+    QPainter painter(&image);
+    button->DrawItem(painter, {});
+    const QRect icon = BoxOf(image, kBlue);
+    EXPECT_EQ(icon.size(), QSize(8, 8));  // the icon itself as it was
+    const QColor face = button->GetNormalBackColor();
+    for (const QPoint beside :
+         {QPoint(icon.left() - 1, icon.center().y()), QPoint(icon.center().x(), icon.top() - 1),
+          QPoint(icon.right() + 1, icon.center().y()),
+          QPoint(icon.center().x(), icon.bottom() + 1)}) {
+      const QColor seen = image.pixelColor(beside);
+      EXPECT_EQ(seen, dark ? button->GetNormalTextColor() : face);
+      if (dark) {
+        EXPECT_GE(ContrastRatio(seen, face), 3.0);
+      }
+    }
+  }
+}
+
 TEST_F(HoverButtonTest, FlatBorderIsSunkenWhenPressedRaisedWhenHoveredElseNone) {
   const QImage idle = Render({});
   EXPECT_EQ(idle.pixelColor(0, 0), kFace);
