@@ -3,9 +3,9 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStringList>
 #include <QWidget>
 #include <algorithm>
-#include <QStringList>
 
 namespace korvel {
 
@@ -26,8 +26,7 @@ QFont DialogFont() {
   }();
   (void)substituted;
   // The desktop's own size where it is larger: 8 pt is the floor, not the rule.
-  QFont font(QStringLiteral("MS Sans Serif"),
-             std::max(8, QGuiApplication::font().pointSize()));
+  QFont font(QStringLiteral("MS Sans Serif"), std::max(8, QGuiApplication::font().pointSize()));
   font.setStyleHint(QFont::SansSerif);
   return font;
 }
@@ -45,6 +44,16 @@ QSize FitOnScreen(const QWidget& widget, QSize wanted) {
   constexpr int kFrameHeight = 48;
   const QRect free = screen->availableGeometry();
   return wanted.boundedTo(QSize(free.width() - kFrameWidth, free.height() - kFrameHeight));
+}
+
+QFont DialogFontFitting(const QWidget& widget, int width, int height, QSize beside) {
+  QFont font = DialogFont();
+  const auto fits = [&] {
+    const QSize wanted = DialogRect(BaseUnitsOf(font), 0, 0, width, height).size() + beside;
+    return FitOnScreen(widget, wanted) == wanted;
+  };
+  while (!fits() && font.pointSizeF() > 6.0) font.setPointSizeF(font.pointSizeF() - 0.5);
+  return font;
 }
 
 }  // namespace korvel

@@ -22,6 +22,13 @@ DialogBaseUnits BaseUnitsOf(const QFont& font);
 QFont DialogFont();
 QRect DialogRect(const DialogBaseUnits& units, int x, int y, int width, int height);
 
+// The dialogs' font for a layout of `width` x `height` dialog units on the
+// screen of `widget`, with `beside` pixels of other parts (a dialog's own
+// rows) below it: DialogFont(), made smaller in half points (6 pt at the
+// least) only where it would not fit the screen's free room, as on a netbook
+// with a large desktop font or a high scale factor.
+QFont DialogFontFitting(const QWidget& widget, int width, int height, QSize beside = {});
+
 // `wanted` cut to what the screen of `widget` has free, its frame allowed
 // for: no dialog opens larger than the screen, whatever the scale factor.
 QSize FitOnScreen(const QWidget& widget, QSize wanted);

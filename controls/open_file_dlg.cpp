@@ -1,5 +1,7 @@
 #include "controls/open_file_dlg.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QEvent>
@@ -33,8 +35,10 @@ namespace {
 // Panel and list geometry in dialog units: the list as the Windows panel
 // had it, the channel's picture below it.
 constexpr int kListX = 7, kListY = 7, kListHeight = 91;
-constexpr int kWaveformY = kListY + kListHeight + 4, kWaveformHeight = 48;
-constexpr int kPanelHeight = kWaveformY + kWaveformHeight + 5;
+constexpr int kLeastListHeight = 30;  // three channels or so
+constexpr int kWaveformHeight = 48;
+// The panel's height for a summary list `list` dialog units high.
+constexpr int PanelHeight(int list) { return kListY + list + 4 + kWaveformHeight + 5; }
 
 QString FromText1251(const std::string& text) { return QString::fromStdString(Cp1251ToUtf8(text)); }
 
@@ -102,7 +106,12 @@ void OpenFileDlg::ShowAllFiles() {
 void OpenFileDlg::BuildPanel() {
   m_panel = new QWidget(this);
   m_panel->setObjectName(QStringLiteral("summaryPanel"));
-  m_panel->setFont(DialogFont());
+  // Below the dialog's own rows, on the screen with them and half a dozen
+  // files: where a netbook's screen has no room for the panel at full size,
+  // its font gives way a little and its summary list more, never its
+  // waveform.
+  const int own = minimumSizeHint().height();
+  m_panel->setFont(DialogFontFitting(*this, 0, PanelHeight(kLeastListHeight), QSize(0, own)));
   m_list = new QTreeWidget(m_panel);
   m_list->setObjectName(QStringLiteral("summaryList"));
   m_list->setProperty("controlId", kSummaryListId);
@@ -125,8 +134,13 @@ void OpenFileDlg::BuildPanel() {
   connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { ShowPickedChannel(); });
 
   const DialogBaseUnits units = BaseUnitsOf(m_panel->font());
-  m_panel->setFixedHeight(DialogRect(units, 0, 0, 0, kPanelHeight).height());
-  m_list->setGeometry(DialogRect(units, kListX, kListY, 0, kListHeight));
+  const int files = 6 * (QFontMetrics(font()).height() + 6);
+  const int room = FitOnScreen(*this, QSize(1, 1 << 20)).height() - own - files;
+  const int over = DialogRect(units, 0, 0, 0, PanelHeight(kListHeight)).height() - room;
+  m_list_height = kListHeight - std::max(0, over * 8 / units.y + 1);
+  m_list_height = std::clamp(m_list_height, kLeastListHeight, kListHeight);
+  m_panel->setFixedHeight(DialogRect(units, 0, 0, 0, PanelHeight(m_list_height)).height());
+  m_list->setGeometry(DialogRect(units, kListX, kListY, 0, m_list_height));
 
   // Below all of the dialog's own rows, across its whole width.
   if (auto* grid = qobject_cast<QGridLayout*>(layout()))
@@ -152,7 +166,7 @@ bool OpenFileDlg::eventFilter(QObject* watched, QEvent* event) {
 void OpenFileDlg::AlignList() {
   if (!m_panel || !m_list || !m_waveform) return;
   const DialogBaseUnits units = BaseUnitsOf(m_panel->font());
-  const QRect fallback = DialogRect(units, kListX, kListY, 0, kListHeight);
+  const QRect fallback = DialogRect(units, kListX, kListY, 0, m_list_height);
   int left = fallback.x();
   int right = m_panel->width() - fallback.x();
   if (m_file_view) {
@@ -163,7 +177,7 @@ void OpenFileDlg::AlignList() {
     right = origin.x() + m_file_view->width();
   }
   m_list->setGeometry(left, fallback.y(), qMax(0, right - left), fallback.height());
-  const QRect waveform = DialogRect(units, kListX, kWaveformY, 0, kWaveformHeight);
+  const QRect waveform = DialogRect(units, kListX, kListY + m_list_height + 4, 0, kWaveformHeight);
   m_waveform->setGeometry(left, waveform.y(), qMax(0, right - left), waveform.height());
   if (m_columns_sized) SizeColumns();
 }

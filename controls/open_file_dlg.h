@@ -70,7 +70,8 @@ class OpenFileDlg : public QFileDialog {
   CWaveformView* m_waveform = nullptr;
   std::filesystem::path m_summary_path;  // the file the list shows
   QWidget* m_file_view =
-      nullptr;  // the dialog's own file list, whose edges the summary list shares
+      nullptr;            // the dialog's own file list, whose edges the summary list shares
+  int m_list_height = 0;  // the summary list's, in dialog units
   bool m_columns_sized = false;
   std::filesystem::path m_path_name;
   std::vector<std::filesystem::path> m_chosen;

@@ -51,6 +51,9 @@ constexpr int kTicked = 2;
 
 // While a conversion runs, the status line says how to stop it.
 constexpr const char* kStopHint = "Esc — Стоп";
+// The window's least size, in dialog units.
+constexpr int kDialogWidth = 352;
+constexpr int kDialogHeight = 161;
 // How often the engine's steps let the window take its events: Escape and
 // the close box are seen within this, and the work is hardly slowed.
 constexpr int kEventIntervalMs = 50;
@@ -182,10 +185,10 @@ CMainDialog::~CMainDialog() = default;
 
 void CMainDialog::BuildControls() {
   setWindowTitle(QStringLiteral("KORVEL2TQF"));
-  setFont(DialogFont());
+  setFont(DialogFontFitting(*this, kDialogWidth, kDialogHeight));
   const DialogBaseUnits units = BaseUnitsOf(font());
   // The described size is the least: the lists grow with the window.
-  m_base_size = DialogRect(units, 0, 0, 352, 161).size();
+  m_base_size = DialogRect(units, 0, 0, kDialogWidth, kDialogHeight).size();
   setMinimumSize(m_base_size);
   resize(m_base_size);
   const auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFont>
 #include <QPalette>
 #include <memory>
 
@@ -46,12 +47,17 @@ class QtEnvironment : public ::testing::Environment {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
 #endif
-    // The look a run is asked for: KORVEL_TEST_LOOK=dark or scale2.
+    // The look a run is asked for: KORVEL_TEST_LOOK=dark, scale2 or small.
     const QByteArray look = qgetenv("KORVEL_TEST_LOOK");
     if (look == "scale2") qputenv("QT_SCALE_FACTOR", "2");
     korvel::PreferRussianDates();
     m_app = std::make_unique<QApplication>(argc, argv);
     if (look == "dark") QApplication::setPalette(DarkPalette());
+    if (look == "small") {  // a netbook's screen, the desktop's font made large
+      QFont large = QApplication::font();
+      large.setPointSize(16);
+      QApplication::setFont(large);
+    }
     korvel::InstallRussianTranslation(*m_app);
   }
   void TearDown() override { m_app.reset(); }

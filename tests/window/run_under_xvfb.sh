@@ -9,5 +9,7 @@ if ! command -v Xvfb >/dev/null; then
   [ "${CI:-}" = true ] && exit 1
   exit 77  # skipped
 fi
-start_test_xvfb 1280 1024
+# KORVEL_XVFB_SCREEN="W H": a smaller screen, as a netbook has.
+# shellcheck disable=SC2086
+start_test_xvfb ${KORVEL_XVFB_SCREEN:-1280 1024}
 "$@"
