@@ -195,6 +195,13 @@ TEST_P(CliCatalogueTest, UpgradeSchemaAddsToABareTableAndPassesAFullOne) {
   m_db.ExecuteSQL("CREATE TABLE FILELIST (STA VARCHAR(16))");
   const auto r = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
   EXPECT_EQ(r.exit_status, 0) << r.err;
+  // Each column changed has its line.
+  const std::string real = m_db.Kind() == DbmsKind::Postgres ? "FLOAT" : "DOUBLE";
+  const std::string added = "FILELIST.LCODE: added as VARCHAR(8)\nFILELIST.CALPER: added as " +
+                            real + "\nFILELIST.CALIB: added as " + real +
+                            "\nFILELIST.FOFF: added as INT\nFILELIST.TEND: added as " + real +
+                            "\nFILELIST: all five columns are in place\n";
+  EXPECT_EQ(r.out.substr(0, added.size()), added);
   const auto again = RunCommand("korvel2tqf-cli", {"--dsn", GetParam(), "upgrade-schema"});
   EXPECT_EQ(again.exit_status, 0) << again.err;
   EXPECT_NE(again.out.find("FILELIST: all five columns are in place"), std::string::npos);
