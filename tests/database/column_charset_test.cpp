@@ -9,6 +9,7 @@
 #include "database/chan_list_writer.h"
 #include "database/file_list.h"
 #include "database/statement.h"
+#include "platform/text1251.h"
 #include "tests/support/databases/live_database.h"
 #include "tests/support/recording_notifier.h"
 
@@ -67,6 +68,16 @@ TEST_P(ColumnCharsetTest, EveryLookupFindsTheRowsInTheTablesCharset) {
     EXPECT_EQ(rows[0].station, sta);
     EXPECT_EQ(rows[0].cpath, path);
     EXPECT_TRUE(AnyRowNames(m_db, path, kOwnCreator));
+    // The lookup goes through the index on (STA, CH, TBEGIN) in any charset.
+    std::string sql = LatestOwnFileQuery(m_db);
+    const std::string values[] = {"'" + Cp1251ToUtf8(sta) + "'", "'Z'", "'korvel2TQF'"};
+    for (std::size_t n = 0, at; (at = sql.find('?')) != std::string::npos; ++n)
+      sql.replace(at, 1, values[n / 2]);
+    CStatement explain(m_db);
+    explain.ExecDirect("EXPLAIN " + sql);
+    ASSERT_TRUE(explain.Fetch());
+    EXPECT_EQ(explain.Get<std::string>(6), "FILELIST_STA_CH_TBEGIN") << sql;  // the key used
+    explain.CloseCursor();
     // Another station whose name the collation takes for this one is not it.
     EXPECT_FALSE(catalogue.LatestOwnFile(sta == "KIR" ? "kir" : "\xEA\xE8\xF0", "Z"));
 
