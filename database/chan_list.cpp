@@ -14,7 +14,7 @@ void CChanList::ListStation(const std::string& station,
   select.Prepare("SELECT STA, CHAN, NGROUP, CHANINDEX, EDEPH, LAT, LON, " +
                  ExactDouble(m_database, "SPS") +
                  ", HANG, VANG, DESCR, CALIBFILE, LDDATE FROM SITECHAN WHERE " +
-                 ExactMatch(m_database, "STA"));
+                 ExactMatch(m_database, "SITECHAN", "STA"));
   BindExact(m_database, select, 1, {Cp1251ToUtf8(station)});
   select.Execute();
   while (select.Fetch()) {

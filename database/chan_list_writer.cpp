@@ -80,9 +80,9 @@ bool AddMissingChannel(CDatabase& database, const std::string& station, const st
   SitechanWriters writers(database);
   CTransaction transaction(database);
   writers.TakeInTransaction();
-  CStatement& present =
-      database.Prepared("SELECT COUNT(*) FROM SITECHAN WHERE " + ExactMatch(database, "STA") +
-                        " AND " + ExactMatch(database, "CHAN"));
+  CStatement& present = database.Prepared("SELECT COUNT(*) FROM SITECHAN WHERE " +
+                                          ExactMatch(database, "SITECHAN", "STA") + " AND " +
+                                          ExactMatch(database, "SITECHAN", "CHAN"));
   BindExact(database, present, 1, {sta, chan});
   present.Execute();
   if (present.FetchCount() > 0) return false;

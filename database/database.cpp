@@ -1,6 +1,7 @@
 #include "database/database.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "database/db_exception.h"
 #include "database/statement.h"
@@ -142,6 +143,7 @@ std::string CDatabase::SqliteFile() {
 
 void CDatabase::Close() {
   m_prepared.clear();
+  m_collations.clear();
   m_transaction_depth = 0;
   if (m_hdbc != SQL_NULL_HDBC) {
     SQLDisconnect(m_hdbc);
@@ -152,6 +154,15 @@ void CDatabase::Close() {
     SQLFreeHandle(SQL_HANDLE_ENV, m_henv);
     m_henv = SQL_NULL_HENV;
   }
+}
+
+const TableCollations* CDatabase::KnownCollations(const std::string& table) const {
+  const auto found = m_collations.find(table);
+  return found == m_collations.end() ? nullptr : &found->second;
+}
+
+void CDatabase::RememberCollations(const std::string& table, TableCollations collations) {
+  m_collations[table] = std::move(collations);
 }
 
 CStatement& CDatabase::Prepared(const std::string& sql) {

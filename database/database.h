@@ -14,6 +14,15 @@ class CStatement;
 
 enum class DbmsKind { Access = 0, MsSql = 1, Oracle = 2, MySql = 3, Postgres = 4 };
 
+// A text column's character set and collation as the server names them
+// (both empty for a column without any, such as a binary one).
+struct ColumnCollation {
+  std::string charset;
+  std::string collation;
+};
+// A table's columns by upper-case name.
+using TableCollations = std::map<std::string, ColumnCollation>;
+
 // The classification of an SQL_DBMS_NAME text; later tests win.
 DbmsKind ClassifyDbmsName(const std::string& name);
 
@@ -63,6 +72,11 @@ class CDatabase {
   // A transaction is open (CTransaction).
   bool InTransaction() const { return m_transaction_depth > 0; }
 
+  // The collations of a table's columns, learnt once for the connection by
+  // whoever needs them (nullptr until then); forgotten when it closes.
+  const TableCollations* KnownCollations(const std::string& table) const;
+  void RememberCollations(const std::string& table, TableCollations collations);
+
  private:
   friend class CTransaction;
   // Auto-commit off at the outermost begin; the outermost end commits (when
@@ -79,6 +93,7 @@ class CDatabase {
   bool m_sqlite = false;
   bool m_rollback_only = false;  // an inner transaction ended without its commit
   std::map<std::string, std::unique_ptr<CStatement>> m_prepared;  // freed before the disconnect
+  std::map<std::string, TableCollations> m_collations;
 };
 
 }  // namespace korvel

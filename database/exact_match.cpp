@@ -1,10 +1,65 @@
 #include "database/exact_match.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace korvel {
+namespace {
+
+std::string Upper(std::string text) {
+  std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+// A charset or collation name is pasted into the statement as a name: only
+// what MySQL's own names are made of passes.
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && std::ranges::all_of(name, [](unsigned char c) {
+    return std::isalnum(c) != 0 || c == '_';
+  });
+}
+
+const TableCollations& Collations(CDatabase& database, const std::string& table) {
+  if (const TableCollations* known = database.KnownCollations(table)) return *known;
+  CStatement select(database);
+  // The table of an unquoted name: the one a server that folds names to
+  // lower case keeps, or the same spelling, which is read last and wins.
+  select.Prepare(
+      "SELECT UPPER(COLUMN_NAME), CHARACTER_SET_NAME, COLLATION_NAME FROM "
+      "information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND UPPER(TABLE_NAME) = ? "
+      "ORDER BY TABLE_NAME = ?");
+  select.Bind(1, Upper(table));
+  select.Bind(2, table);
+  select.Execute();
+  TableCollations collations;
+  while (select.Fetch()) {
+    const std::string column = select.Get<std::string>(1).value_or("");
+    collations[column] = {select.Get<std::string>(2).value_or(""),
+                          select.Get<std::string>(3).value_or("")};
+  }
+  select.CloseCursor();
+  database.RememberCollations(table, std::move(collations));
+  return *database.KnownCollations(table);
+}
+
+}  // namespace
+
+std::string ExactMatch(CDatabase& database, const std::string& table, const std::string& column) {
+  if (database.Kind() != DbmsKind::MySql) return column + " = ?";
+  const TableCollations& collations = Collations(database, table);
+  const auto found = collations.find(Upper(column));
+  if (found == collations.end() || !IsPlainName(found->second.charset) ||
+      !IsPlainName(found->second.collation))
+    return "(" + column + " = ? AND CAST(" + column + " AS BINARY) = ?)";
+  const ColumnCollation& own = found->second;
+  return "(" + column + " = CONVERT(? USING " + own.charset + ") COLLATE " + own.collation +
+         " AND CAST(CONVERT(" + column +
+         " USING utf8mb4) AS BINARY) = CAST(CONVERT(? USING "
+         "utf8mb4) AS BINARY))";
+}
 
 std::string ExactMatch(CDatabase& database, const std::string& column) {
-  if (database.Kind() != DbmsKind::MySql) return column + " = ?";
-  return "(" + column + " = ? AND CAST(" + column + " AS BINARY) = ?)";
+  return ExactMatch(database, "FILELIST", column);
 }
 
 std::string ExactDouble(CDatabase& database, const std::string& column) {

@@ -2,7 +2,9 @@
 // Text comparisons that are byte for byte on every server. MySQL and MariaDB
 // compare by the column's collation, and another program's table may have
 // one that ignores case: there "kir/00/a.kir" would stand for "KIR/00/A.KIR",
-// and the disk-space guard would take one station's files for another's.
+// and the disk-space guard would take one station's files for another's. The
+// column may also hold another charset than the UTF-8 the values are sent in
+// (a cp1251 or latin1 table), so its bytes are never compared with theirs.
 
 #include <initializer_list>
 #include <string>
@@ -12,9 +14,14 @@
 
 namespace korvel {
 
-// "COLUMN = ?", or on MySQL "(COLUMN = ? AND CAST(COLUMN AS BINARY) = ?)":
-// the plain comparison keeps the column's index in use, the second makes it
-// exact.
+// "COLUMN = ?". On MySQL two comparisons, each with its own parameter: the
+// value converted to the column's charset and compared in its own collation
+// keeps the column's index in use (a value the charset cannot hold becomes
+// "?" there, without an error), and the column's text as UTF-8 compared with
+// the value byte for byte makes it exact. The column's charset and collation
+// are read from information_schema once per connection and table.
+std::string ExactMatch(CDatabase& database, const std::string& table, const std::string& column);
+// A column of FILELIST.
 std::string ExactMatch(CDatabase& database, const std::string& column);
 
 // A double column as the SELECT list names it so that every driver gives

@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_host.h"
@@ -61,7 +63,9 @@ int RunCreateTables(const ConnectionOptions& connection) {
 int RunUpgradeSchema(const ConnectionOptions& connection) {
   CliNotifier notifier;
   return WithCatalogue(connection, notifier, [&]() -> int {
-    const int failures = UpgradeSchema(theDatabase, notifier);
+    std::vector<std::string> changed;
+    const int failures = UpgradeSchema(theDatabase, notifier, &changed);
+    for (const std::string& change : changed) std::printf("%s\n", change.c_str());
     if (failures == 0) std::printf("FILELIST: all five columns are in place\n");
     bool unchecked = false;
     // Reported, not changed: retyping a shared server's columns is its
@@ -161,8 +165,11 @@ CliCommand AddUpgradeSchemaCommand(CLI::App& app) {
   CLI::App* upgrade = app.add_subcommand(
       "upgrade-schema",
       "add FILELIST's optional columns LCODE, CALPER, CALIB, FOFF and TEND, or declare\n"
-      "their types again (the window's CHKDB switch); exit 1 when a change failed; also\n"
-      "names the catalogue indexes that are missing, without creating them");
+      "their types again (the window's CHKDB switch), one line for each column changed;\n"
+      "a text keeps its charset and collation, times become seconds since 1970 (UTC) by\n"
+      "their time where the server can, else the column is left and named; exit 1 when\n"
+      "a change failed or a column was left; also names the catalogue indexes that are\n"
+      "missing, without creating them");
   return {upgrade, RunUpgradeSchema};
 }
 

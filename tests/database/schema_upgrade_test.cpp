@@ -183,6 +183,111 @@ TEST_P(SchemaUpgradeTest, AMissingTableIsAFailedProbeWhereTheDriverSaysSo) {
   }
 }
 
+// A column of times that must become a double keeps what its values mean:
+// PostgreSQL turns each into seconds since 1970 by its time (a time without
+// time zone as UTC) in one statement; MariaDB, whose own cast would give
+// 20070301010000, leaves it while it holds values, and changes it once it is
+// empty. Every change is named.
+TEST_P(SchemaUpgradeTest, AColumnOfTimesKeepsItsTimes) {
+  if (m_sqlite) GTEST_SKIP() << "SQLite has no time types and retypes no column";
+  const bool mysql = m_db.Kind() == DbmsKind::MySql;
+  const struct {
+    const char* type;
+    const char* value;
+    double seconds;  // what TEND holds afterwards; 0: left as it was
+  } cases[] = {
+      {"TIMESTAMP", "2007-03-01 01:00:00", mysql ? 0 : 1172710800.0},
+      {mysql ? "DATETIME" : "TIMESTAMP WITH TIME ZONE", "2007-03-01 01:00:00+03",
+       mysql ? 0 : 1172700000.0},
+      {"DATE", "2007-03-01", mysql ? 0 : 1172707200.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    m_db.ExecuteSQL("DROP TABLE FILELIST");
+    m_db.ExecuteSQL(std::string("CREATE TABLE FILELIST (STA VARCHAR(16), LCODE VARCHAR(8), ") +
+                    "CALPER DOUBLE PRECISION, CALIB DOUBLE PRECISION, FOFF INT, TEND " + c.type +
+                    " NULL)");
+    // MariaDB reads the zone suffix as a fraction it drops, with a note.
+    std::string value = c.value;
+    if (mysql) value = value.substr(0, value.find('+'));
+    m_db.ExecuteSQL("INSERT INTO FILELIST (STA, TEND) VALUES ('KIR', '" + value + "')");
+    m_notifier.messages.clear();
+    std::vector<std::string> changed;
+    EXPECT_EQ(UpgradeSchema(m_db, m_notifier, &changed), c.seconds == 0 ? 1 : 0);
+    const auto tend = DescribeColumn(m_db, "FILELIST", "TEND");
+    ASSERT_TRUE(tend);
+    CStatement s(m_db);
+    if (c.seconds != 0) {
+      EXPECT_TRUE(m_notifier.messages.empty());
+      ASSERT_EQ(changed.size(), 1u);
+      EXPECT_EQ(changed[0].rfind("FILELIST.TEND: ", 0), 0u) << changed[0];
+      EXPECT_NE(changed[0].find("seconds since 1970-01-01 00:00:00 UTC"), std::string::npos);
+      EXPECT_TRUE(KeepsDoubles(*tend));
+      s.ExecDirect("SELECT TEND FROM FILELIST");
+      ASSERT_TRUE(s.Fetch());
+      EXPECT_EQ(s.Get<double>(1), c.seconds);
+      continue;
+    }
+    EXPECT_TRUE(changed.empty());
+    ASSERT_EQ(m_notifier.messages.size(), 1u);
+    EXPECT_EQ(m_notifier.messages[0].text.rfind("Поле TEND таблицы FILELIST оставлено как есть", 0),
+              0u)
+        << m_notifier.messages[0].text;
+    EXPECT_FALSE(KeepsDoubles(*tend));
+    s.ExecDirect("SELECT CAST(TEND AS CHAR) FROM FILELIST");
+    ASSERT_TRUE(s.Fetch());
+    EXPECT_EQ(s.Get<std::string>(1).value_or("").substr(0, value.size()), value);
+    s.CloseCursor();
+    // Emptied, it is declared again: no value can change its meaning.
+    m_db.ExecuteSQL("UPDATE FILELIST SET TEND = NULL");
+    m_notifier.messages.clear();
+    EXPECT_EQ(UpgradeSchema(m_db, m_notifier, &changed), 0);
+    EXPECT_TRUE(m_notifier.messages.empty());
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].rfind("FILELIST.TEND: ", 0), 0u) << changed[0];
+    EXPECT_NE(changed[0].find("it held no value"), std::string::npos) << changed[0];
+    EXPECT_TRUE(KeepsDoubles(*DescribeColumn(m_db, "FILELIST", "TEND")));
+  }
+}
+
+// A text declared again keeps its charset and collation (MariaDB's MODIFY
+// would give it the table's, PostgreSQL's ALTER TYPE the type's default),
+// and its values; the change is named with what it kept.
+TEST_P(SchemaUpgradeTest, ATextDeclaredAgainKeepsItsCharsetAndCollation) {
+  if (m_sqlite) GTEST_SKIP() << "SQLite retypes no column";
+  const bool mysql = m_db.Kind() == DbmsKind::MySql;
+  m_db.ExecuteSQL("DROP TABLE FILELIST");
+  m_db.ExecuteSQL(std::string("CREATE TABLE FILELIST (STA VARCHAR(16), CALPER DOUBLE ") +
+                  "PRECISION, CALIB DOUBLE PRECISION, FOFF INT, TEND DOUBLE PRECISION, LCODE " +
+                  (mysql ? "VARCHAR(4) CHARACTER SET latin1 COLLATE latin1_general_cs) "
+                           "CHARACTER SET utf8mb4"
+                         : "VARCHAR(4) COLLATE \"POSIX\")"));
+  m_db.ExecuteSQL("INSERT INTO FILELIST (STA, LCODE) VALUES ('KIR', 'Äb')");
+  std::vector<std::string> changed;
+  EXPECT_EQ(UpgradeSchema(m_db, m_notifier, &changed), 0);
+  for (const auto& message : m_notifier.messages) ADD_FAILURE() << message.text;
+  ASSERT_EQ(changed.size(), 1u);
+  EXPECT_EQ(changed[0], mysql ? "FILELIST.LCODE: VARCHAR declared again as VARCHAR(8), keeping "
+                                "its charset latin1 and collation latin1_general_cs"
+                              : "FILELIST.LCODE: varchar declared again as VARCHAR(8), keeping "
+                                "its collation POSIX");
+  CStatement s(m_db);
+  s.ExecDirect(mysql ? "SELECT CHARACTER_SET_NAME, COLLATION_NAME, CHARACTER_MAXIMUM_LENGTH FROM "
+                       "information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND "
+                       "TABLE_NAME = 'FILELIST' AND COLUMN_NAME = 'LCODE'"
+                     : "SELECT 'POSIX', collation_name, character_maximum_length FROM "
+                       "information_schema.columns WHERE table_name = 'filelist' AND "
+                       "column_name = 'lcode'");
+  ASSERT_TRUE(s.Fetch());
+  EXPECT_EQ(s.Get<std::string>(1), mysql ? "latin1" : "POSIX");
+  EXPECT_EQ(s.Get<std::string>(2), mysql ? "latin1_general_cs" : "POSIX");
+  EXPECT_EQ(s.Get<std::int32_t>(3), 8);
+  s.CloseCursor();
+  s.ExecDirect("SELECT LCODE FROM FILELIST");
+  ASSERT_TRUE(s.Fetch());
+  EXPECT_EQ(s.Get<std::string>(1), "Äb");
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, SchemaUpgradeTest, ::testing::ValuesIn(test::TestDsns()),
                          [](const auto& info) { return info.param; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SchemaUpgradeTest);
