@@ -31,6 +31,11 @@ bool CDBException::HasSqlState(const std::string& state) const {
                      [&](const DiagnosticRecord& r) { return r.sql_state == state; });
 }
 
+bool CDBException::ConnectionBroken() const {
+  return std::any_of(m_records.begin(), m_records.end(),
+                     [](const DiagnosticRecord& r) { return r.sql_state.starts_with("08"); });
+}
+
 std::vector<DiagnosticRecord> DiagnosticRecords(SQLSMALLINT handle_type, SQLHANDLE handle) {
   std::vector<DiagnosticRecord> records;
   for (SQLSMALLINT record = 1;; ++record) {

@@ -31,6 +31,8 @@ class CDBException : public CatalogueError {
   const std::vector<DiagnosticRecord>& Records() const { return m_records; }
   // Whether any record carries `state`.
   bool HasSqlState(const std::string& state) const;
+  // Any record of the connection-exception class (SQLSTATE 08...).
+  bool ConnectionBroken() const override;
 
  private:
   std::string m_strError;

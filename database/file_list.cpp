@@ -51,27 +51,27 @@ constexpr const char* kCommonColumns =
 
 }  // namespace
 
-void CFileList::JoinRowGroup() {
-  if (m_group_wanted && !m_group) m_group.emplace(m_database);
-}
-
-void CFileList::CommitRowGroup() {
-  m_group_wanted = false;
-  if (!m_group) return;
-  // The transaction is over whatever the commit answers: refused, it was
-  // rolled back.
-  try {
-    m_group->Commit();
-  } catch (const CDBException&) {
-    m_group.reset();
-    throw;
+void CFileList::ApplyRows(const std::vector<RowChange>& changes) {
+  if (changes.empty()) return;
+  // Before the transaction: a failed look at the columns must not spoil it.
+  WarnOnceOfLossyColumns();
+  CTransaction transaction(m_database);
+  for (const RowChange& c : changes) {
+    switch (c.kind) {
+      case RowChange::Kind::kRegister:
+        RegisterNewFile(c.cpath, c.station, c.channel, c.tbegin, c.tqty, c.sps, c.calib, c.calper,
+                        c.gain, c.datatype);
+        break;
+      case RowChange::Kind::kUpdate:
+        UpdateFileRecord(c.cpath, c.station, c.channel, c.tbegin, c.tqty, c.sps, c.gain,
+                         c.datatype);
+        break;
+      case RowChange::Kind::kForget:
+        ForgetOwnFile(c.cpath);
+        break;
+    }
   }
-  m_group.reset();
-}
-
-void CFileList::RollBackRowGroup() {
-  m_group_wanted = false;
-  m_group.reset();
+  transaction.Commit();
 }
 
 void CFileList::RegisterNewFile(const std::string& cpath, const std::string& station,
@@ -79,7 +79,6 @@ void CFileList::RegisterNewFile(const std::string& cpath, const std::string& sta
                                 double calib, double calper, int gain, int datatype) {
   WarnOnceOfLossyColumns();
   const std::string path = Cp1251ToUtf8(cpath);
-  JoinRowGroup();
   // A file is catalogued once: every older row of the path goes, in one step
   // with the new row, so that a refused insert leaves the older rows.
   CTransaction transaction(m_database);
@@ -107,7 +106,6 @@ void CFileList::UpdateFileRecord(const std::string& cpath, const std::string& st
   // (and its creator, by which the space guard may reclaim its file).
   // CALIB and CALPER are not named, so a row keeps them. The update, and
   // the row made when there is none, are one step.
-  JoinRowGroup();
   CTransaction transaction(m_database);
   CStatement& update = m_database.Prepared(
       "UPDATE FILELIST SET STA = ?, CH = ?, CREATER = ?, LDDATE = ?, TBEGIN = ?, TQTY = ?, "
@@ -150,7 +148,6 @@ void CFileList::WarnOnceOfLossyColumns() {
 }
 
 void CFileList::ForgetOwnFile(const std::string& cpath) {
-  JoinRowGroup();
   DeleteOwnFileRow(m_database, Cp1251ToUtf8(cpath));
 }
 
@@ -238,8 +235,7 @@ bool CFileList::AmpleSpaceSeenLately(const std::string& output_root) const {
 }
 
 bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                               const std::string& station, const InUse& in_use,
-                               const std::function<void()>& commit_rows_first) {
+                               const std::string& station, const InUse& in_use) {
   const std::uint64_t need = extra_bytes + kSpaceReserve;
   if (extra_bytes < kAmpleSpace && AmpleSpaceSeenLately(output_root)) return true;
   // A disk that cannot be measured is no reason to delete anything.
@@ -253,9 +249,6 @@ bool CFileList::DiskSpaceGuard(const std::string& output_root, std::uint64_t ext
     return true;
   }
   m_ample_root.clear();
-  // A file deleted on disk cannot be rolled back with a group of rows.
-  if (commit_rows_first) commit_rows_first();
-  if (m_group) return false;
 
   // The whole result is read first, as a snapshot: the deletions below must
   // not disturb the walk.

@@ -25,21 +25,20 @@ class CFileList : public Catalogue {
   CFileList(CDatabase& database, Notifier& notifier) : m_database(database), m_notifier(notifier) {}
 
   bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                      const std::string& station, const InUse& in_use,
-                      const std::function<void()>& commit_rows_first) override;
-  bool GroupsRows() const override { return true; }
-  // The transaction opens with the group's first row, so that a group
-  // without rows costs the server nothing.
-  void BeginRowGroup() override { m_group_wanted = true; }
-  void CommitRowGroup() override;
-  void RollBackRowGroup() override;
+                      const std::string& station, const InUse& in_use) override;
+  // The statements of every change, prepared once and run again, inside
+  // one transaction opened for them alone.
+  void ApplyRows(const std::vector<RowChange>& changes) override;
+  // Each a step of its own, or part of the transaction open around it.
+  // Texts are code page 1251; cpath is relative to the output root with "/".
   void RegisterNewFile(const std::string& cpath, const std::string& station,
                        const std::string& channel, double tbegin, double tqty, double sps,
-                       double calib, double calper, int gain, int datatype) override;
+                       double calib, double calper, int gain, int datatype);
   void UpdateFileRecord(const std::string& cpath, const std::string& station,
                         const std::string& channel, double tbegin, double tqty, double sps,
-                        int gain, int datatype) override;
-  void ForgetOwnFile(const std::string& cpath) override;
+                        int gain, int datatype);
+  // Our own row of the path, deleted.
+  void ForgetOwnFile(const std::string& cpath);
   std::optional<CataloguedFile> LatestOwnFile(const std::string& station,
                                               const std::string& channel) override;
   std::vector<CataloguedFile> OwnFilesNear(const std::string& station, const std::string& channel,
@@ -66,12 +65,7 @@ class CFileList : public Catalogue {
   // A row whose file the guard may not take is left, and said once a run.
   void ReportKept(const std::string& cpath_utf8, const std::string& reason);
 
-  // Every statement that changes our rows joins the open group.
-  void JoinRowGroup();
-
   CDatabase& m_database;
-  bool m_group_wanted = false;
-  std::optional<CTransaction> m_group;
   std::string m_ample_root;
   std::chrono::steady_clock::time_point m_ample_until{};
   Notifier& m_notifier;

@@ -16,6 +16,9 @@ namespace korvel {
 class CatalogueError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  // The connection itself failed: what the server did with the statements
+  // sent (a commit included) is not known from here.
+  virtual bool ConnectionBroken() const { return false; }
 };
 
 inline constexpr const char* kOwnCreator = "korvel2TQF";
@@ -44,6 +47,26 @@ struct CataloguedFile {
   std::optional<double> calper;
 };
 
+// One change of our own rows, as a raw file's files owe them. Texts are code
+// page 1251; cpath is relative to the output root with "/".
+struct RowChange {
+  enum class Kind {
+    kRegister,  // the file's row, replacing every older row of the path
+    kUpdate,    // our own row of the path brought up to date (made when there is none)
+    kForget,    // our own row of the path deleted
+  } kind = Kind::kRegister;
+  std::string cpath;
+  std::string station;
+  std::string channel;
+  double tbegin = 0.0;
+  double tqty = 0.0;
+  double sps = 0.0;
+  double calib = 0.0;  // kRegister only: an update keeps the row's calibration
+  double calper = 0.0;
+  int gain = 1;
+  int datatype = 3;
+};
+
 class Catalogue {
  public:
   virtual ~Catalogue() = default;
@@ -57,33 +80,16 @@ class Catalogue {
   // free. Only a regular file with one link that lies below the output root
   // once links are resolved, on its file system, that none of our own rows
   // names, that is not `in_use` and is no station's lock file may go.
-  // Deletions are committed on their own, never with the writer's rows:
-  // `commit_rows_first` is called before the first one.
+  // Deletions are committed on their own: the writer's rows are never in
+  // the way, as they are sent only once their files are written.
   virtual bool DiskSpaceGuard(const std::string& output_root, std::uint64_t extra_bytes,
-                              const std::string& station, const InUse& in_use,
-                              const std::function<void()>& commit_rows_first) = 0;
+                              const std::string& station, const InUse& in_use) = 0;
 
-  // Rows sent between BeginRowGroup and CommitRowGroup are committed
-  // together (a raw file's rows: one commit instead of one per statement).
-  // A refused commit raises CatalogueError with everything rolled back;
-  // RollBackRowGroup undoes every row of the group and never raises. A
-  // catalogue that cannot group says so, and each row then stands on its own.
-  virtual bool GroupsRows() const { return false; }
-  virtual void BeginRowGroup() {}
-  virtual void CommitRowGroup() {}
-  virtual void RollBackRowGroup() {}
-
-  // Texts are code page 1251; cpath is relative to the output root with "/".
-  virtual void RegisterNewFile(const std::string& cpath, const std::string& station,
-                               const std::string& channel, double tbegin, double tqty, double sps,
-                               double calib, double calper, int gain, int datatype) = 0;
-  virtual void UpdateFileRecord(const std::string& cpath, const std::string& station,
-                                const std::string& channel, double tbegin, double tqty, double sps,
-                                int gain, int datatype) = 0;
-
-  // Our own row of the path, deleted: the file there is not the one it
-  // describes (the new file could not take the older one's place).
-  virtual void ForgetOwnFile(const std::string& cpath) = 0;
+  // The changes, in their order, in one transaction: all of them or none.
+  // A refusal raises CatalogueError with everything rolled back (or, when
+  // the connection broke, with the outcome unknown: ConnectionBroken). The
+  // same changes may be applied again as a whole.
+  virtual void ApplyRows(const std::vector<RowChange>& changes) = 0;
 
   // Our own row (CREATER "korvel2TQF") of the station and channel with the
   // greatest TBEGIN, when it has a TBEGIN, TQTY and SPS; texts in code page

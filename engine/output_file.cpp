@@ -56,7 +56,7 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       m_state(std::exchange(other.m_state, State::kLeft)),
       m_catalogued(other.m_catalogued),
       m_registered(other.m_registered),
-      m_in_group(std::exchange(other.m_in_group, false)),
+      m_awaiting(std::exchange(other.m_awaiting, false)),
       m_staged(std::exchange(other.m_staged, false)),
       m_finished(other.m_finished),
       m_duration(other.m_duration),
@@ -66,13 +66,16 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       m_fd(std::exchange(other.m_fd, -1)),
       m_gathered(std::move(other.m_gathered)),
       m_gathered_samples(std::exchange(other.m_gathered_samples, 0)),
-      m_last_use(other.m_last_use) {}
+      m_last_use(other.m_last_use) {
+  if (m_awaiting) m_context->rows.Moved(other, *this);
+}
 
 OutputFile::~OutputFile() {
-  // A group never committed is a group rolled back.
-  if (m_in_group)
+  // Rows never sent are rows refused.
+  if (m_awaiting) {
+    m_context->rows.Leave(*this);
     RowsRolledBack();
-  else if (RowOwed())
+  } else if (RowOwed())
     CutBackToConfirmed();
   else
     DropGathered();
@@ -80,15 +83,6 @@ OutputFile::~OutputFile() {
 
 std::string OutputFile::WrittenPath() const {
   return m_staged ? StagedTqfPath(m_relative_path) : m_relative_path;
-}
-
-void OutputFile::JoinGroup() {
-  if (!m_context->catalogue.GroupsRows()) return;
-  if (!m_context->group_open) {
-    m_context->catalogue.BeginRowGroup();
-    m_context->group_open = true;
-  }
-  m_in_group = true;
 }
 
 bool OutputFile::Failed(FileResult result) {
@@ -126,29 +120,27 @@ bool OutputFile::Create(std::span<const float> samples, double duration) {
   return Extendable();
 }
 
-void OutputFile::Register() {
+RowChange OutputFile::Row(RowChange::Kind kind) const {
   const FileDescription& d = m_description;
-  JoinGroup();
-  try {
-    m_context->catalogue.RegisterNewFile(m_relative_path, d.station, d.channel, m_start, m_duration,
-                                         d.sampling_rate, d.calibration_value, d.calibration_period,
-                                         1, kDataTypeFloat);
-  } catch (const CatalogueError&) {
-    // No row, no file; an older file of the name is still whole, since the
-    // new one never took its place. The group's rollback has nothing of it.
-    DropGathered();
-    Failed(RemoveTqfFile(m_output_root, WrittenPath()));
-    m_state = State::kLeft;
-    m_in_group = false;
-    m_staged = false;
-    throw;
-  }
+  return {kind,
+          m_relative_path,
+          d.station,
+          d.channel,
+          m_start,
+          m_duration,
+          d.sampling_rate,
+          d.calibration_value,
+          d.calibration_period,
+          1,
+          kDataTypeFloat};
+}
+
+void OutputFile::Register() {
+  m_context->rows.Add(*this, Row(RowChange::Kind::kRegister));
+  m_awaiting = true;
   m_registered = true;
   m_sent = m_samples;
   m_state = State::kConfirmed;
-  if (m_in_group) return;
-  RowsCommitted();
-  TakeStagedName();
 }
 
 bool OutputFile::Extend(std::vector<float>& samples, double duration, bool keep_open) {
@@ -212,18 +204,10 @@ void OutputFile::Confirm() {
     Register();
     return;
   }
-  const FileDescription& d = m_description;
-  JoinGroup();
-  try {
-    m_context->catalogue.UpdateFileRecord(m_relative_path, d.station, d.channel, m_start,
-                                          m_duration, d.sampling_rate, 1, kDataTypeFloat);
-  } catch (const CatalogueError&) {
-    CutBackToConfirmed();
-    throw;
-  }
+  m_context->rows.Add(*this, Row(RowChange::Kind::kUpdate));
+  m_awaiting = true;
   m_sent = m_samples;
   m_state = State::kConfirmed;
-  if (!m_in_group) RowsCommitted();
 }
 
 void OutputFile::CutBackToConfirmed() {
@@ -248,7 +232,7 @@ void OutputFile::CutBackTo(std::uint64_t samples, bool catalogued) {
 }
 
 void OutputFile::RowsCommitted() {
-  m_in_group = false;
+  m_awaiting = false;
   m_catalogued = m_registered;
   m_confirmed = m_sent;
 }
@@ -269,12 +253,12 @@ void OutputFile::TakeStagedName() {
   DropGathered();
   m_state = State::kLeft;
   m_catalogued = m_registered = false;
-  m_context->catalogue.ForgetOwnFile(m_relative_path);
+  m_context->catalogue.ApplyRows({Row(RowChange::Kind::kForget)});
 }
 
 void OutputFile::RowsRolledBack() {
-  if (!m_in_group) return;
-  m_in_group = false;
+  if (!m_awaiting) return;
+  m_awaiting = false;
   DropGathered();
   if (m_state == State::kNotMade) return;
   m_state = State::kLeft;
@@ -284,7 +268,7 @@ void OutputFile::RowsRolledBack() {
     CutBackTo(m_confirmed, true);
     return;
   }
-  // Made in the group: no row names it any more.
+  // Made in this raw file: no row names it any more.
   Failed(RemoveTqfFile(m_output_root, WrittenPath()));
   m_staged = false;
   m_samples = 0;

@@ -24,11 +24,11 @@
 // between the commit and the move leaves the new row at the older file, its
 // bytes whole beside it in NAME.part.
 //
-// Rows may be sent inside a group that the writer commits at once (one
-// transaction per raw file): the file remembers both what its latest row says
-// and what its committed row says. A failure before the commit cuts it back
-// to what the latest row says; a group rolled back cuts it back to the
-// committed row, or removes it when no committed row names it.
+// A file's rows wait in its raw file's rows (RawFileRows), sent together once
+// the raw file is written: the file remembers both what its latest row says
+// and what its committed row says. A failure before they are sent cuts it
+// back to what the latest row says; rows refused cut it back to the
+// committed row, or remove it when no committed row names it.
 
 #include <cstdint>
 #include <span>
@@ -37,6 +37,7 @@
 
 #include "engine/catalogue.h"
 #include "engine/file_error.h"
+#include "engine/raw_file_rows.h"
 #include "engine/time_arithmetic.h"
 
 namespace korvel {
@@ -68,7 +69,7 @@ struct OutputContext {
   BlockPool blocks;
   std::uint64_t use_clock = 0;  // orders kept files by their last write
   bool durable = false;         // each file's bytes on the disk before its row is sent
-  bool group_open = false;      // rows go into the catalogue's open group
+  RawFileRows rows;             // the rows owed by the raw file being written
 };
 
 // What a file's row says of it besides its length.
@@ -100,9 +101,9 @@ class OutputFile {
   // may claim more than the catalogue says.
   ~OutputFile();
 
-  // Writes the header and the first samples, then registers the file. False
-  // when it could not be made (reported); nothing is then on disk. A refused
-  // registration removes the file again, and its CatalogueError goes on.
+  // Writes the header and the first samples, then owes the file's row to the
+  // raw file's rows. False when it could not be made (reported); nothing is
+  // then on disk.
   bool Create(std::span<const float> samples, double duration);
   // Appends `samples`, the row owed until Confirm. `keep_open`: the file
   // stays open and the block joins the samples gathered for one write (the
@@ -114,9 +115,8 @@ class OutputFile {
   // Writes what is gathered and closes the file; a failure (reported) cuts
   // the file back to its row.
   bool Close();
-  // Sends the row the file is owed, its bytes written and closed first. A
-  // refused row cuts the file back to the one before, and the error goes on.
-  // A staged file's row waits until the file is finished.
+  // Hands the row the file is owed to the raw file's rows, its bytes written
+  // and closed first. A staged file's row waits until the file is finished.
   void Confirm();
   // The file is finished in this run: a staged one may now replace its
   // older file, with its next Confirm.
@@ -124,20 +124,20 @@ class OutputFile {
   // Back to what its latest row says: the file is closed, cut back (or
   // removed, when no row names it) and never extended again.
   void CutBackToConfirmed();
-  // The group that holds its latest row was committed: that row is the
-  // committed one. A staged file then takes its name (TakeStagedName).
+  // The raw file's rows that hold its latest row were committed: that row is
+  // the committed one. A staged file then takes its name (TakeStagedName).
   void RowsCommitted();
   // After RowsCommitted: a failed move leaves the file without its row.
   void TakeStagedName();
-  // The group was rolled back: back to the committed row, or removed when
-  // none names the file; never extended again.
+  // The raw file's rows were refused: back to the committed row, or removed
+  // when none names the file; never extended again.
   void RowsRolledBack();
 
   State CurrentState() const { return m_state; }
   bool Extendable() const { return m_state == State::kConfirmed || m_state == State::kAhead; }
   bool RowOwed() const { return m_state == State::kAhead; }
-  // A row of it was sent in the open group.
-  bool InGroup() const { return m_in_group; }
+  // A row of it waits in the raw file's rows.
+  bool AwaitsOutcome() const { return m_awaiting; }
   bool KeptOpen() const { return m_fd >= 0; }
   bool Staged() const { return m_staged; }
   std::uint64_t LastUse() const { return m_last_use; }
@@ -149,15 +149,14 @@ class OutputFile {
 
  private:
   bool Failed(FileResult result);
-  // Registers the file with what it holds now. A refused row removes the
-  // file, and the error goes on.
+  // The file's row, with what it holds now, owed.
   void Register();
+  // The row of `kind` with what the file holds now.
+  RowChange Row(RowChange::Kind kind) const;
   bool WriteOut();
   void RecycleGathered();
   // The gathered samples given up and the file closed unwritten.
   void DropGathered();
-  // The catalogue's group joined, when one is to be opened or is open.
-  void JoinGroup();
   // The file is cut back to `samples`, or removed when no row names it.
   void CutBackTo(std::uint64_t samples, bool catalogued);
   // Where the bytes are: beside the name while staged.
@@ -171,10 +170,10 @@ class OutputFile {
   FileDescription m_description;
   State m_state = State::kNotMade;
   bool m_catalogued = false;  // a committed row names the file
-  bool m_registered = false;  // a row names it, committed or in the open group
-  bool m_in_group = false;
-  bool m_staged = false;    // the bytes wait beside the name for the commit
-  bool m_finished = false;  // nothing more of this run goes into it
+  bool m_registered = false;  // a row names it, committed or waiting to be sent
+  bool m_awaiting = false;    // a row of it waits in the raw file's rows
+  bool m_staged = false;      // the bytes wait beside the name for the commit
+  bool m_finished = false;    // nothing more of this run goes into it
   double m_duration = 0.0;
   std::uint64_t m_samples = 0;    // handed to the file, gathered ones included
   std::uint64_t m_sent = 0;       // what its latest row says

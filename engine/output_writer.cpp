@@ -44,13 +44,13 @@ void ClearPending(ChannelBuffer& buffer) {
 OutputWriter::OutputWriter(Catalogue& catalogue, FileErrorSink& errors)
     : m_errors(errors),
       m_failures(errors),
-      m_context{catalogue, m_failures, {}, 0, false, false},
+      m_context{catalogue, m_failures, {}, 0, false, {}},
       // A quarter of what the process may open, so that raw files, the
       // catalogue's driver and new output files always find descriptors.
       m_kept_limit(std::clamp<std::size_t>(OpenFileLimit() / 4, 1, kMaxKeptFiles)) {}
 
 // The files' own destructors cut back whatever was never settled.
-OutputWriter::~OutputWriter() { AbandonGroup(); }
+OutputWriter::~OutputWriter() { m_context.rows.Abandon(); }
 
 template <typename Visit>
 void OutputWriter::ForEachFile(Visit visit) {
@@ -60,34 +60,12 @@ void OutputWriter::ForEachFile(Visit visit) {
   for (OutputFile& file : m_ended) visit(file);
 }
 
-void OutputWriter::CommitGroup() {
-  if (!m_context.group_open) return;
-  m_context.group_open = false;
-  try {
-    m_context.catalogue.CommitRowGroup();
-  } catch (const CatalogueError&) {
-    ForEachFile([](OutputFile& file) { file.RowsRolledBack(); });
-    throw;
-  }
-  // Every file learns of the commit before any staged name is taken: a
-  // failure there must not leave a committed row taken for an open one.
-  ForEachFile([](OutputFile& file) { file.RowsCommitted(); });
-  ForEachFile([](OutputFile& file) { file.TakeStagedName(); });
-}
-
-void OutputWriter::AbandonGroup() {
-  if (!m_context.group_open) return;
-  m_context.group_open = false;
-  m_context.catalogue.RollBackRowGroup();
-  ForEachFile([](OutputFile& file) { file.RowsRolledBack(); });
-}
-
 template <typename Step>
-void OutputWriter::Settled(Step step) {
+void OutputWriter::GivenUpOnError(Step step) {
   try {
     step();
   } catch (const CatalogueError&) {
-    Settle();
+    GiveUpRawFile();
     throw;
   }
 }
@@ -134,7 +112,7 @@ std::size_t OutputWriter::FindChannel(std::size_t station, const std::string& ch
 void OutputWriter::AppendBlock(const std::string& station_name, const std::string& channel_name,
                                double rate, double cal, double per, EpochSeconds block_start,
                                int count, const float* samples) {
-  Settled([&] {
+  GivenUpOnError([&] {
     if (!m_continue) {
       TakeBlock(station_name, channel_name, rate, cal, per, block_start, count, samples);
       return;
@@ -225,8 +203,7 @@ void OutputWriter::FlushChannel(std::size_t station_index, std::size_t channel_i
   StationBuffer& station = m_stations[station_index];
   m_context.catalogue.DiskSpaceGuard(
       m_output_root, station.extra_space, station.name,
-      [this](const std::string& relative_path) { return InUseHere(relative_path); },
-      [this] { CommitGroup(); });
+      [this](const std::string& relative_path) { return InUseHere(relative_path); });
   ChannelBuffer& buffer = station.channels[channel_index];
   if (buffer.pending.empty()) {
     ClearPending(buffer);
@@ -246,7 +223,7 @@ void OutputWriter::FlushAll() {
 }
 
 void OutputWriter::FinishRawFile() {
-  Settled([&] {
+  GivenUpOnError([&] {
     FlushAll();
     // Every byte down and every file closed before any row is sent.
     for (StationBuffer& station : m_stations)
@@ -254,7 +231,7 @@ void OutputWriter::FinishRawFile() {
         if (channel.file) channel.file->Close();
     for (OutputFile* file : FilesOwingRows()) file->Confirm();
     // The raw file's rows in one commit, its bytes all written before.
-    CommitGroup();
+    m_context.rows.Send(m_context.catalogue);
     for (const OutputFile& file : m_ended) NoteLatestRow(file);
     m_ended.clear();
     for (StationBuffer& station : m_stations)
@@ -275,7 +252,7 @@ std::vector<std::string> OutputWriter::StagedStations() const {
 }
 
 void OutputWriter::FinishStagedFiles(const std::string& station_name) {
-  Settled([&] {
+  GivenUpOnError([&] {
     for (StationBuffer& station : m_stations)
       if (station.name == station_name)
         for (ChannelBuffer& channel : station.channels)
@@ -283,7 +260,7 @@ void OutputWriter::FinishStagedFiles(const std::string& station_name) {
             channel.file->Finish();
             channel.file->Confirm();
           }
-    CommitGroup();
+    m_context.rows.Send(m_context.catalogue);
     for (StationBuffer& station : m_stations)
       for (ChannelBuffer& channel : station.channels) {
         if (channel.file) NoteLatestRow(*channel.file);
@@ -302,7 +279,7 @@ void OutputWriter::DropStagedFiles(const std::string& station_name) {
         }
 }
 
-void OutputWriter::Settle() {
+void OutputWriter::GiveUpRawFile() {
   m_held_times.clear();
   m_skipped.clear();
   for (StationBuffer& station : m_stations)
@@ -310,35 +287,16 @@ void OutputWriter::Settle() {
       ClearPending(channel);
       if (channel.file) channel.file->Close();
     }
-  // The refused statement took the whole group with it: every file of the
-  // group goes back to its committed row.
-  AbandonGroup();
+  // Nothing of a raw file given up is sent, now or later: every file goes
+  // back to its committed row, and the database that refused is not asked
+  // again.
+  m_context.rows.Abandon();
+  for (OutputFile* file : FilesOwingRows()) file->CutBackToConfirmed();
   // A refused run replaces nothing: every staged file goes, finished or not,
   // and the older files keep their rows.
   ForEachFile([](OutputFile& file) {
     if (file.Staged()) file.CutBackToConfirmed();
   });
-  // A second catalogue error is not passed on: the first one is what the
-  // operator sees. The database that refused once is not asked again for
-  // each file: the rest go back to their rows.
-  bool answering = true;
-  for (OutputFile* file : FilesOwingRows()) {
-    if (!answering) {
-      file->CutBackToConfirmed();
-      continue;
-    }
-    try {
-      file->Confirm();
-    } catch (const CatalogueError&) {
-      answering = false;
-      AbandonGroup();
-    }
-  }
-  try {
-    CommitGroup();
-  } catch (const CatalogueError&) {
-    // Rolled back, and its files cut back, by CommitGroup.
-  }
   m_ended.clear();
   for (StationBuffer& station : m_stations)
     for (ChannelBuffer& channel : station.channels)
@@ -457,8 +415,9 @@ void OutputWriter::EndCurrentFile(ChannelBuffer& buffer) {
   // The channel has moved on: a staged file replaces its older one with the
   // raw file's rows.
   buffer.file->Finish();
-  // A file of the open group stays until the group ends: a rollback cuts it back.
-  if (buffer.file->RowOwed() || buffer.file->InGroup()) m_ended.push_back(std::move(*buffer.file));
+  // A file whose row waits stays until the rows are sent: a refusal cuts it back.
+  if (buffer.file->RowOwed() || buffer.file->AwaitsOutcome())
+    m_ended.push_back(std::move(*buffer.file));
   buffer.file.reset();
 }
 
@@ -475,7 +434,7 @@ void OutputWriter::StartNewFile(const StationBuffer& station, ChannelBuffer& buf
       continue;
     }
     it->Confirm();
-    CommitGroup();  // rare (a raw file converted twice): its own commit
+    m_context.rows.Send(m_context.catalogue);  // rare (a raw file converted twice): its own commit
     it = m_ended.erase(it);
   }
   buffer.file.emplace(m_context, m_output_root, std::move(path), buffer.pending_start,

@@ -7,9 +7,9 @@
 // OutputFile, the one owner of the file and its row. A raw file ends with
 // FinishRawFile, which writes every pending sample, closes the kept files and
 // sends every row owed, all of them committed together once every byte is
-// written. A catalogue error that leaves the writer, from any
-// call, leaves it settled: nothing pending, no file open, and no file longer
-// than its row.
+// written (the raw file's rows, RawFileRows). A catalogue error that leaves
+// the writer, from any call, leaves it settled: nothing pending, no file
+// open, no file longer than its row, and nothing of the raw file sent.
 
 #include <cstdint>
 #include <functional>
@@ -96,8 +96,8 @@ class OutputWriter {
   // written, every kept file closed, every row brought up to date. A
   // catalogue error here (or from AppendBlock) leaves the writer settled:
   // the samples not yet written are dropped (none may reach a file later
-  // under another raw file's name), the rows still owed are sent if the
-  // database still answers, else their files cut back; the error goes on.
+  // under another raw file's name), no row of the raw file is sent, and its
+  // files go back to their committed rows; the error goes on.
   void FinishRawFile();
 
   // A new file whose name an older file holds stays staged beside it, with
@@ -113,11 +113,11 @@ class OutputWriter {
   void FinishStagedFiles(const std::string& station);
   void DropStagedFiles(const std::string& station);
 
-  // With coalescing on (the programs turn it on; off, every flush sends its
-  // update at once), an extended file's row is sent once, by FinishRawFile,
-  // and the file stays open between flushes (at most KeptFileLimit() of
-  // them). A new file is registered at once either way, and the guard runs
-  // at every flush.
+  // With coalescing on (the programs turn it on; off, every flush owes its
+  // update at once), an extended file owes one row, at FinishRawFile, and
+  // the file stays open between flushes (at most KeptFileLimit() of them).
+  // A new file owes its row at once either way; every row is sent at the
+  // raw file's end. The guard runs at every flush.
   void SetCoalesceUpdates(bool on) { m_coalesce = on; }
   // Each file's bytes reach the disk itself (fdatasync) before a row naming
   // them is sent: a power cut never leaves a row longer than its file.
@@ -138,7 +138,8 @@ class OutputWriter {
   bool ContinuesAcrossRuns() const { return m_continue; }
   // The samples left out so, per station and channel, since the last call.
   std::vector<SkippedSamples> TakeSkippedSamples();
-  // Rows owed by files whose raw file is not finished yet.
+  // Files extended past the row they owe, their row not yet handed to the
+  // raw file's rows (with coalescing, until FinishRawFile).
   std::size_t RowsOwed() const;
 
   // The lock of a station's output folder (a file ".korvel2tqf.lock" in it),
@@ -218,17 +219,12 @@ class OutputWriter {
   std::vector<OutputFile*> FilesOwingRows();
   template <typename Visit>
   void ForEachFile(Visit visit);
-  // The catalogue's open group of rows committed, every file of it told; a
-  // refused commit is a rollback and goes on as a CatalogueError.
-  void CommitGroup();
-  // The open group rolled back: its files back to their committed rows.
-  void AbandonGroup();
-  // After a catalogue error: nothing pending, no file open, every row owed
-  // sent while the database answers, the files of the rest cut back.
-  void Settle();
-  // Runs `step`; a catalogue error from it settles the writer and goes on.
+  // After a catalogue error: nothing pending, no file open, no row of the
+  // raw file sent, every file back to its committed row.
+  void GiveUpRawFile();
+  // Runs `step`; a catalogue error from it gives up the raw file and goes on.
   template <typename Step>
-  void Settled(Step step);
+  void GivenUpOnError(Step step);
 
   FileErrorSink& m_errors;
   CountingSink m_failures;

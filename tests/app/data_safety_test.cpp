@@ -214,15 +214,15 @@ TEST_P(ConversionTest, OutputThatCannotBeWrittenIsNotCountedAsConverted) {
   RawFile("KIR", {"Z"}, kMarch1, 100.0, 100).WriteTo(Raw("KIR/a.raw"));
   const auto r = Cli({"convert", "--station", "KIR", "--all-times"});
   EXPECT_EQ(r.exit_status, 5);
-  EXPECT_EQ(r.err,
-            "korvel2tqf-cli: error: the output root " + out +
-                "plain/ (tqf.ini [DATA] DIR=, read at " + (sandbox.path() / "tqf.ini").string() +
-                ") is no folder: make the folder or correct DIR=\n"
-                "Korvel->TQF: File create error '" +
-                out +
-                "plain/KIR/00/01032007-000000-Z.KIR'\n"
-                "  Not a directory\n"
-                "KORVEL->TQF: Ни один файл не конвертирован: ошибка записи файлов TQF\n");
+  EXPECT_EQ(r.err, "korvel2tqf-cli: error: the output root " + out +
+                       "plain/ (tqf.ini [DATA] DIR=, read at " +
+                       (sandbox.path() / "tqf.ini").string() +
+                       ") is no folder: make the folder or correct DIR=\n"
+                       "Korvel->TQF: File create error '" +
+                       out +
+                       "plain/KIR/00/01032007-000000-Z.KIR'\n"
+                       "  Not a directory\n"
+                       "KORVEL->TQF: Ни один файл не конвертирован: ошибка записи файлов TQF\n");
   EXPECT_TRUE(Rows().empty());
 }
 
@@ -257,6 +257,30 @@ TEST_P(ConversionTest, ARefusingCatalogueLeavesEveryFileAsItsRowSays) {
     EXPECT_EQ(r.exit_status, 4) << r.err;
     ExpectFilesAgreeWithRows();
   }
+}
+
+// A raw file whose one row is refused is taken back whole: every file of it
+// back to what the run before left, and none of its rows sent again after the
+// refusal, whichever channel's row comes first.
+TEST_P(ConversionTest, ARefusedRowTakesBackItsWholeRawFile) {
+  RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1, 100.0, 60000).WriteTo(Raw("KIR/a.raw"));
+  RawFile("KIR", {"Z", "N-S", "E-W"}, kMarch1 + 600.0, 100.0, 60000, 60000)
+      .WriteTo(Raw("KIR/b.raw"));
+  auto r = Cli({"files", "--continue", "--station", "KIR", Raw("KIR/a.raw")});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const auto first_run = ReadTree(out);
+  ASSERT_EQ(first_run.size(), 3u);
+
+  RefuseFileListUpdatesOf(db, "Z");  // the first of the raw file's rows
+  r = Cli({"files", "--continue", "--station", "KIR", Raw("KIR/b.raw")});
+  EXPECT_EQ(r.exit_status, 4) << r.err;
+  EXPECT_NE(r.err.find("refused"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Успешно"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadTree(out), first_run);
+  const std::vector<CatalogueRow> rows = Rows();
+  EXPECT_EQ(rows.size(), 3u);
+  for (const CatalogueRow& row : rows) EXPECT_EQ(row.tqty, 600.0) << row.ch;
+  ExpectFilesAgreeWithRows();
 }
 
 // A MariaDB session left lax by its server cuts a text too long for its

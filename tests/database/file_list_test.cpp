@@ -248,6 +248,35 @@ TEST_P(FileListTest, TheLatestOwnFileOfAChannelIsFoundExactly) {
   }
 }
 
+// A raw file's changes go in together or not at all: one refused change (here
+// the last) leaves every row as it was, the forgotten one included.
+TEST_P(FileListTest, AppliedRowsGoInTogetherOrNotAtAll) {
+  CFileList catalogue(m_db, m_notifier);
+  catalogue.RegisterNewFile("KIR/00/a", "KIR", "Z", 1000.0, 10.0, 100.0, 1.0, 1.0, 1, 3);
+  catalogue.RegisterNewFile("KIR/00/c", "KIR", "E-W", 1000.0, 10.0, 100.0, 1.0, 1.0, 1, 3);
+  const auto change = [](RowChange::Kind kind, const std::string& cpath, const std::string& ch,
+                         double tqty) {
+    return RowChange{kind, cpath, "KIR", ch, 1000.0, tqty, 100.0, 1.0, 1.0, 1, 3};
+  };
+  const std::vector<RowChange> changes = {
+      change(RowChange::Kind::kUpdate, "KIR/00/a", "Z", 20.0),
+      change(RowChange::Kind::kRegister, "KIR/00/b", "N-S", 20.0),
+      change(RowChange::Kind::kForget, "KIR/00/a", "Z", 0.0),
+      change(RowChange::Kind::kRegister, "KIR/00/a", "Z", 30.0),
+      change(RowChange::Kind::kUpdate, "KIR/00/c", "E-W", 20.0)};
+  test::RefuseFileListUpdatesOf(m_db, "E-W");
+  EXPECT_THROW(catalogue.ApplyRows(changes), CatalogueError);
+  ASSERT_EQ(Rows("KIR/00/a").size(), 1u);
+  EXPECT_EQ(Rows("KIR/00/a")[0].tqty, 10.0);
+  EXPECT_TRUE(Rows("KIR/00/b").empty());
+  EXPECT_EQ(Rows("KIR/00/c")[0].tqty, 10.0);
+  // The same changes again, less the refused one: all of them in.
+  catalogue.ApplyRows({changes.begin(), changes.end() - 1});
+  ASSERT_EQ(Rows("KIR/00/a").size(), 1u);
+  EXPECT_EQ(Rows("KIR/00/a")[0].tqty, 30.0);
+  EXPECT_EQ(Rows("KIR/00/b")[0].tqty, 20.0);
+}
+
 TEST_P(FileListTest, ErrorsCarryTheDriversText) {
   CFileList catalogue(m_db, m_notifier);
   m_db.ExecuteSQL("DROP TABLE FILELIST");
@@ -269,11 +298,10 @@ TEST_P(FileListTest, GuardSendsNothingWhileSpaceIsAmple) {
   CFileList catalogue(m_db, m_notifier);
   InsertForeign("KIR", "KIR/old", "DRANOVEX", "2001-01-01 00:00:00", 1.0);
   const auto before = m_db.StatementCount();
-  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR", kNoneInUse, {}));
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(dir.path().string() + "/", 0, "KIR", kNoneInUse));
   EXPECT_EQ(m_db.StatementCount(), before);
   // An output root that cannot be measured deletes nothing either.
-  EXPECT_FALSE(
-      catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR", kNoneInUse, {}));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(dir.path().string() + "/missing/", 0, "KIR", kNoneInUse));
   EXPECT_EQ(m_db.StatementCount(), before);
   EXPECT_EQ(CountRows(), 1);
 }
@@ -306,7 +334,7 @@ TEST_P(FileListTest, AGuardRefusedItsDeletionsLeavesFilesAndRowsAsTheyWere) {
         "'45000' SET MESSAGE_TEXT = 'refused'");
   }
   CFileList catalogue(m_db, m_notifier);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse, {}));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_TRUE(std::filesystem::exists(root + "KIR/b.dat"));
   EXPECT_EQ(CountRows(), 2);
@@ -391,7 +419,7 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   const std::uint64_t free = *FreeDiskSpace(root);
   // Room for 20 MiB more than now: two 12 MiB files must go, not three.
   const std::uint64_t extra = free + (20 << 20) - kSpaceReserve;
-  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR", busy, {}));
+  EXPECT_TRUE(catalogue.DiskSpaceGuard(root, extra, "KIR", busy));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_TRUE(std::filesystem::exists(root + "abs/c.dat"));
@@ -400,7 +428,7 @@ TEST_P(FileListTest, GuardDeletesTheOldestDranovexFilesUntilThereIsRoom) {
   EXPECT_EQ(Rows("KIR/gone.dat").size(), 1u);
 
   // More than can ever be freed: every remaining file the guard may take goes.
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", busy, {}));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", busy));
   EXPECT_FALSE(std::filesystem::exists(root + "abs/c.dat"));
   EXPECT_TRUE(Rows(root + "abs/c.dat").empty());
   EXPECT_TRUE(Rows("KIR/gone.dat").empty());  // a missing file still loses its row
@@ -456,7 +484,7 @@ TEST_P(FileListTest, GuardTakesOnlyFilesOfOneNameAndNeverALockFile) {
   }
 
   CFileList catalogue(m_db, m_notifier);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse, {}));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
   std::size_t kept = 0;
   for (const auto& c : cases) {
     EXPECT_EQ(std::filesystem::exists(root + c.cpath), c.kept_because != nullptr) << c.cpath;
@@ -499,7 +527,7 @@ TEST_P(FileListTest, GuardFindsBlankPaddedPathsAndDropsRowsThatNameNoFile) {
 
   CFileList catalogue(m_db, m_notifier);
   const std::uint64_t before = *FreeDiskSpace(root);
-  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse, {}));
+  EXPECT_FALSE(catalogue.DiskSpaceGuard(root, 1ULL << 40, "KIR", kNoneInUse));
   EXPECT_GE(*FreeDiskSpace(root), before + (24 << 20));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/a.dat"));
   EXPECT_FALSE(std::filesystem::exists(root + "KIR/b.dat"));

@@ -56,7 +56,9 @@ class RowKeepingCatalogue : public RecordingCatalogue {
     for (const auto& [path, row] : rows) own_files.push_back(row);
     return RecordingCatalogue::OwnFilesNear(station, channel, from, to);
   }
-  std::map<std::string, CataloguedFile> rows;
+  void Began() override { before_group = rows; }
+  void RolledBack() override { rows = before_group; }
+  std::map<std::string, CataloguedFile> rows, before_group;
   bool refuse_updates = false;
 };
 

@@ -70,8 +70,11 @@ TEST_F(OutputWriterTest, AnHourOfBlocksMakesOneFileThenANewOne) {
   // arriving block (the first finds nothing pending) and one at the end.
   EXPECT_EQ(catalogue.Count("guard KIR 0"), 37);
   EXPECT_EQ(catalogue.calls.front().what, "guard KIR 0");
-  EXPECT_EQ(catalogue.calls.back().what, "update");
-  EXPECT_EQ(catalogue.calls.back().tqty, 3600.0);
+  // Every row goes at the raw file's end, after every flush, in one commit.
+  EXPECT_EQ(catalogue.calls[37].what, "begin");
+  EXPECT_EQ(catalogue.calls.back().what, "commit");
+  EXPECT_EQ(catalogue.Rows().back().what, "update");
+  EXPECT_EQ(catalogue.Rows().back().tqty, 3600.0);
   const std::string bytes = ReadFileBytes(root + rel);
   const TqfHeader header = BuildHeader("KIR", "Z", 100.0, kT0);
   EXPECT_EQ(bytes.substr(0, 512), std::string(header.data(), 512));
@@ -89,11 +92,13 @@ TEST_F(OutputWriterTest, AnHourOfBlocksMakesOneFileThenANewOne) {
 TEST_F(OutputWriterTest, ShortBlocksMergeAndGapsSplit) {
   Append("Z", 100.0, kT0, 4000);
   Append("Z", 100.0, kT0 + 40.0, 4000);  // continues: merged, nothing written yet
-  EXPECT_EQ(catalogue.Count("register"), 0);
+  EXPECT_FALSE(std::filesystem::exists(root + "KIR/00/01032007-000000-Z.KIR"));
   Append("Z", 100.0, kT0 + 80.0 + 0.01,
          4000);  // one interval late still continues, but 12000 > 9900
-  EXPECT_EQ(catalogue.Count("register"), 1);
+  EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 8000u);
+  EXPECT_EQ(catalogue.Count("register"), 0);  // owed until the raw file ends
   writer.FinishRawFile();
+  EXPECT_EQ(catalogue.Count("register"), 1);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 12000u);
   EXPECT_EQ(catalogue.Count("update"), 1);
   Append("Z", 100.0, kT0 + 120.0 + 0.03, 100);  // 2 intervals late: a new file
@@ -104,7 +109,9 @@ TEST_F(OutputWriterTest, ShortBlocksMergeAndGapsSplit) {
 TEST_F(OutputWriterTest, SlowChannelsNeverMerge) {
   for (int b = 0; b < 3; ++b) Append("LHZ", 1.0, kT0 + b * 10.0, 10, b * 10);
   // Each block flushed the one before; the last waits for the final flush.
-  EXPECT_EQ(catalogue.Count("register") + catalogue.Count("update"), 2);
+  EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-LHZ.KIR"), 20u);
+  EXPECT_EQ(catalogue.Count("register") + catalogue.Count("update"), 0);
+  EXPECT_EQ(writer.RowsOwed(), 0u);  // each flush's row owed to the raw file's rows
   writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("register"), 1);
   EXPECT_EQ(catalogue.Count("update"), 2);
@@ -169,14 +176,16 @@ TEST_F(OutputWriterTest, AnEmptyFlushStillAsksTheGuard) {
 TEST_F(OutputWriterTest, CoalescedUpdatesSendOnlyEachFilesLatestRow) {
   writer.SetCoalesceUpdates(true);
   for (int b = 0; b < 40; ++b) Append("Z", 100.0, kT0 + b * 100.0, 10000, b * 10000);
-  EXPECT_EQ(catalogue.Count("register"), 2);  // at once, as each file is made
+  EXPECT_EQ(catalogue.Count("register"), 0);  // owed as each file is made, sent at the end
   EXPECT_EQ(catalogue.Count("update"), 0);
   EXPECT_EQ(writer.RowsOwed(), 2u);
   writer.FinishRawFile();
   EXPECT_EQ(catalogue.Count("guard"), 41);
+  EXPECT_EQ(catalogue.Count("register"), 2);
   ASSERT_EQ(catalogue.Count("update"), 2);
-  const Call& first = catalogue.calls[catalogue.calls.size() - 2];
-  const Call& second = catalogue.calls.back();
+  const std::vector<Call> rows = catalogue.Rows();
+  const Call& first = rows[rows.size() - 2];
+  const Call& second = rows.back();
   EXPECT_EQ(first.cpath, "KIR/00/01032007-000000-Z.KIR");
   EXPECT_DOUBLE_EQ(first.tqty, 3600.0);
   EXPECT_EQ(second.cpath, "KIR/01/01032007-010000-Z.KIR");
@@ -200,8 +209,8 @@ TEST_F(OutputWriterTest, AFileMadeAgainAtItsPathSettlesTheOldOneFirst) {
   const auto update = std::find_if(catalogue.calls.begin(), catalogue.calls.end(),
                                    [](const Call& c) { return c.what == "update"; });
   EXPECT_DOUBLE_EQ(update->tqty, 300.0);
-  EXPECT_EQ(catalogue.calls.back().what, "register");
-  EXPECT_DOUBLE_EQ(catalogue.calls.back().tqty, 50.0);
+  EXPECT_EQ(catalogue.Rows().back().what, "register");
+  EXPECT_DOUBLE_EQ(catalogue.Rows().back().tqty, 50.0);
   EXPECT_EQ(SamplesIn("KIR/00/01032007-000000-Z.KIR"), 5000u);
 }
 
@@ -227,10 +236,11 @@ TEST_F(OutputWriterTest, ANewFileThatCannotTakeItsPlaceLeavesNoRow) {
   ASSERT_EQ(notifier.messages.size(), 1u);
   EXPECT_EQ(notifier.messages[0].text,
             "File write error '" + root + NativeSeparators("KIR/00/01032007-000000-Z.KIR") + "'");
-  ASSERT_GE(meddling.calls.size(), 2u);
-  EXPECT_EQ(meddling.calls[meddling.calls.size() - 2].what, "register");
-  EXPECT_EQ(meddling.calls.back().what, "forget");
-  EXPECT_EQ(meddling.calls.back().cpath, "KIR/00/01032007-000000-Z.KIR");
+  const std::vector<Call> rows = meddling.Rows();
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[rows.size() - 2].what, "register");
+  EXPECT_EQ(rows.back().what, "forget");
+  EXPECT_EQ(rows.back().cpath, "KIR/00/01032007-000000-Z.KIR");
   EXPECT_FALSE(std::filesystem::exists(name + ".part"));
 }
 
@@ -312,9 +322,7 @@ class OutputWriterAgreement : public ::testing::TestWithParam<bool> {
   }
   // Every file on disk holds exactly the samples its latest row says.
   void ExpectFilesAgreeWithRows() {
-    std::map<std::string, double> tqty;
-    for (const Call& call : catalogue.calls)
-      if (call.what == "register" || call.what == "update") tqty[call.cpath] = call.tqty;
+    std::map<std::string, double> tqty = catalogue.CommittedRows();
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
       if (!entry.is_regular_file()) continue;
@@ -346,6 +354,10 @@ TEST_P(OutputWriterAgreement, ARefusedUpdateCutsTheFileBackToItsRow) {
   EXPECT_FALSE(RawFile({"Z", "N-S"}, 2, 4));
   ExpectFilesAgreeWithRows();
   EXPECT_EQ(writer.RowsOwed(), 0u);
+  // The refusal takes back the whole raw file, and nothing of it is sent again.
+  EXPECT_EQ(Samples("Z"), 20000u);
+  EXPECT_EQ(Samples("N-S"), 20000u);
+  EXPECT_EQ(catalogue.calls.back().what, "refused");
   // A file cut back is no longer extended: what follows begins a file of its own.
   catalogue.refuse_update_after = -1;
   const int registered = catalogue.Count("register");
@@ -440,14 +452,20 @@ TEST_P(OutputWriterAgreement, AWriterEndedMidRawFileLeavesEveryFileAsItsRowSays)
     unfinished.SetOutputRoot(root);
     unfinished.SetCoalesceUpdates(GetParam());
     std::vector<float> samples(10000, 1.0f);
-    for (int b = 0; b < 12; ++b)
-      for (const char* channel : {"Z", "N-S"})
-        unfinished.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000,
-                               samples.data());
+    const auto blocks = [&](int from, int to) {
+      for (int b = from; b < to; ++b)
+        for (const char* channel : {"Z", "N-S"})
+          unfinished.AppendBlock("KIR", channel, 100.0, 1000.0, 1.0, kT0 + b * 100.0, 10000,
+                                 samples.data());
+    };
+    ASSERT_TRUE(test::AsOneRawFile(unfinished, [&] { blocks(0, 2); }));
+    blocks(2, 12);
     EXPECT_EQ(unfinished.RowsOwed(), GetParam() ? 2u : 0u);
   }
+  // Nothing of the unfinished raw file was sent: its files are back to the
+  // rows of the one before.
   ExpectFilesAgreeWithRows();
-  EXPECT_EQ(Samples("Z"), GetParam() ? 10000u : 110000u);
+  EXPECT_EQ(Samples("Z"), 20000u);
 }
 
 INSTANTIATE_TEST_SUITE_P(CoalescedOrNot, OutputWriterAgreement, ::testing::Bool());
@@ -521,17 +539,7 @@ TEST_F(OutputWriterTest, KeptFilesAreBounded) {
 }
 
 // A catalogue that commits a raw file's rows together, and may refuse it.
-class GroupingCatalogue : public RecordingCatalogue {
- public:
-  bool GroupsRows() const override { return true; }
-  void BeginRowGroup() override { calls.push_back({"begin", ""}); }
-  void CommitRowGroup() override {
-    calls.push_back({"commit", ""});
-    if (refuse_commit) throw CatalogueError("commit refused");
-  }
-  void RollBackRowGroup() override { calls.push_back({"rollback", ""}); }
-  bool refuse_commit = false;
-};
+using GroupingCatalogue = RecordingCatalogue;
 
 // Each raw file's rows in one group, committed after its bytes; a refused
 // commit takes every file of the group back to its committed row: an
@@ -579,8 +587,9 @@ TEST(OutputWriterGroupTest, ARawFilesRowsAreCommittedTogetherOrNotAtAll) {
 
   catalogue.refuse_commit = true;
   EXPECT_FALSE(raw_file({"Z", "N-S"}, kT0 + 600.0, 60000));
-  EXPECT_EQ(tree(), committed);               // Z cut back to 600 s, N-S gone
-  EXPECT_EQ(catalogue.Count("rollback"), 0);  // the refused commit rolled back itself
+  EXPECT_EQ(tree(), committed);  // Z cut back to 600 s, N-S gone
+  EXPECT_EQ(catalogue.Count("refused"), 1);
+  EXPECT_EQ(catalogue.calls.back().what, "refused");  // nothing sent after it
 }
 
 // A file made again where an older one is stays staged beside it, with no

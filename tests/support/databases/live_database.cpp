@@ -115,4 +115,22 @@ void RefuseFileListStatements(CDatabase& db, FileListRefusal what, int inserts_a
   }
 }
 
+void RefuseFileListUpdatesOf(CDatabase& db, const std::string& channel) {
+  const std::string dbms = db.DbmsName();
+  const std::string is_it = "NEW.CH = '" + channel + "'";
+  if (dbms.find("SQLite") != std::string::npos) {
+    db.ExecuteSQL("CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST WHEN " + is_it +
+                  " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  } else if (dbms.find("PostgreSQL") != std::string::npos) {
+    db.ExecuteSQL(
+        "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF " +
+        is_it + " THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$");
+    db.ExecuteSQL(
+        "CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST FOR EACH ROW EXECUTE FUNCTION refuse()");
+  } else {  // MariaDB and MySQL
+    db.ExecuteSQL("CREATE TRIGGER refuse BEFORE UPDATE ON FILELIST FOR EACH ROW BEGIN IF " + is_it +
+                  " THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END");
+  }
+}
+
 }  // namespace korvel::test

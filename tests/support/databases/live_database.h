@@ -23,7 +23,8 @@ class LiveCatalogueTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     if (!TestDsnConfigured(GetParam()))
-      GTEST_SKIP() << GetParam() << " is not among KORVEL_TEST_DSNS (tools/test starts the servers)";
+      GTEST_SKIP() << GetParam()
+                   << " is not among KORVEL_TEST_DSNS (tools/test starts the servers)";
   }
 };
 
@@ -55,6 +56,8 @@ void InsertFileRow(CDatabase& database, const std::string& sta, const std::strin
 // table holds `inserts_allowed` rows, with a trigger of its own dialect.
 enum class FileListRefusal { kUpdates, kInsertsAfter };
 void RefuseFileListStatements(CDatabase& database, FileListRefusal what, int inserts_allowed = 0);
+// Makes the catalogue refuse every FILELIST update of the channel's rows alone.
+void RefuseFileListUpdatesOf(CDatabase& database, const std::string& channel);
 
 // PostgreSQL only: SITECHAN becomes a view of station KIR's channels Z, N-S
 // (rates 100 and 50), E-W and SH Z whose third row fails with a division by
