@@ -30,9 +30,9 @@ class TcpRelay {
   // later are forwarded (a driver sends its cancel request on a new one).
   void Stall();
   // Arms one fault for the `nth` occurrence (from 1, counted over all
-  // connections) of `pattern` in what clients send: the bytes up to the
-  // end of that occurrence reach the server, then its connection stalls or
-  // is dropped (both sockets closed).
+  // connections) of `pattern` in what clients send: the client's write that
+  // holds it (a driver sends a message whole) reaches the server, then its
+  // connection stalls or is dropped (both sockets closed).
   void FaultAt(const std::string& pattern, int nth, Fault fault);
   // The armed fault has struck (or Stall was called).
   bool Struck() const { return m_struck; }

@@ -126,7 +126,7 @@ void TcpRelay::Run() {
         c.Close();
         continue;
       }
-      std::size_t forward = static_cast<std::size_t>(got);
+      const auto forward = static_cast<std::size_t>(got);
       std::optional<Fault> strike;
       if (from_client) {
         const std::lock_guard lock(m_mutex);
@@ -137,7 +137,6 @@ void TcpRelay::Run() {
           for (std::size_t at = seen.find(m_pattern); at != std::string::npos;
                at = seen.find(m_pattern, at + 1)) {
             if (++m_seen < m_nth) continue;
-            forward = at + m_pattern.size() - c.tail.size();
             strike = m_fault;
             m_struck = true;
             break;
