@@ -32,7 +32,8 @@ class TcpRelay {
   // Arms one fault for the `nth` occurrence (from 1, counted over all
   // connections) of `pattern` in what clients send: the client's write that
   // holds it (a driver sends a message whole) reaches the server, then its
-  // connection stalls or is dropped (both sockets closed).
+  // connection stalls or is dropped (the client's socket closed; what the
+  // server answers is read and thrown away).
   void FaultAt(const std::string& pattern, int nth, Fault fault);
   // The armed fault has struck (or Stall was called).
   bool Struck() const { return m_struck; }

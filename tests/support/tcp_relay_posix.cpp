@@ -37,7 +37,8 @@ struct Connection {
   int client = -1;
   int server = -1;
   bool stalled = false;
-  std::string tail;  // the client's last bytes, for an occurrence split between reads
+  bool draining = false;  // dropped: the client is gone, the server's replies are read and lost
+  std::string tail;       // the client's last bytes, for an occurrence split between reads
   void Close() {
     if (client >= 0) close(client);
     if (server >= 0) close(server);
@@ -100,10 +101,11 @@ void TcpRelay::Run() {
     std::vector<Connection*> owners = {nullptr};
     for (Connection& c : connections)
       if (!c.stalled)
-        for (const int fd : {c.client, c.server}) {
-          watched.push_back({fd, POLLIN, 0});
-          owners.push_back(&c);
-        }
+        for (const int fd : {c.client, c.server})
+          if (fd >= 0) {
+            watched.push_back({fd, POLLIN, 0});
+            owners.push_back(&c);
+          }
     if (poll(watched.data(), watched.size(), 20) <= 0) continue;
     if (watched[0].revents & POLLIN) {
       Connection c;
@@ -118,14 +120,15 @@ void TcpRelay::Run() {
     }
     for (std::size_t i = 1; i < watched.size(); ++i) {
       Connection& c = *owners[i];
-      if (c.client < 0 || c.stalled || !(watched[i].revents & (POLLIN | POLLHUP | POLLERR)))
-        continue;
+      const bool open = watched[i].fd == c.client || watched[i].fd == c.server;
+      if (!open || c.stalled || !(watched[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       const bool from_client = watched[i].fd == c.client;
       const ssize_t got = recv(watched[i].fd, buffer.data(), buffer.size(), 0);
       if (got <= 0) {
         c.Close();
         continue;
       }
+      if (c.draining) continue;
       const auto forward = static_cast<std::size_t>(got);
       std::optional<Fault> strike;
       if (from_client) {
@@ -150,9 +153,14 @@ void TcpRelay::Run() {
         continue;
       }
       if (strike == Fault::kStall) c.stalled = true;
-      if (strike == Fault::kDrop) c.Close();
+      if (strike == Fault::kDrop) {
+        // The server still gets to act on what it was sent; its reply is lost.
+        close(c.client);
+        c.client = -1;
+        c.draining = true;
+      }
     }
-    connections.remove_if([](const Connection& c) { return c.client < 0; });
+    connections.remove_if([](const Connection& c) { return c.client < 0 && c.server < 0; });
   }
   for (Connection& c : connections) c.Close();
 }
