@@ -1,7 +1,9 @@
 #include "database/connection.h"
 
 #include "config/settings.h"
+#include "database/data_source_names.h"
 #include "database/db_exception.h"
+#include "database/server_timeouts.h"
 #include "platform/native_path.h"
 #include "platform/protected_files.h"
 #include "platform/text1251.h"
@@ -62,9 +64,15 @@ std::string MaskedConnectString(const ConnectionSettings& s) {
 bool OpenDatabase(CDatabase& database, const std::string& dsn, const std::string& user,
                   const std::string& password, Notifier& notifier, OpenFailure* failure) {
   const ConnectionSettings settings = ResolveConnection(dsn, user, password);
+  // The driver's socket time-outs, where the data source does not set its own.
+  const std::string source = Cp1251ToUtf8(settings.dsn);
+  const std::string timeout_keys = TimeoutConnectKeys(
+      DataSourceDriver(source),
+      [&](const std::string& key) { return DataSourceValue(source, key).has_value(); },
+      CurrentServerTimeouts());
   OpenFailure kind = OpenFailure::kOther;
   try {
-    if (database.OpenEx(ConnectString(settings)) == CDatabase::OpenResult::Opened)
+    if (database.OpenEx(ConnectString(settings) + timeout_keys) == CDatabase::OpenResult::Opened)
       kind = OpenFailure::kNone;
     else
       notifier.Message("Ошибка инициализации базы данных", kApplicationTitle, MessageIcon::None);

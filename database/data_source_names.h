@@ -25,6 +25,13 @@ bool UserDataSourceDefined(const std::string& dsn);
 // the driver manager takes); nothing when it is not.
 std::optional<DataSourceScope> DataSourceDefined(const std::string& dsn);
 
+// A key of a data source as its definition holds it (the user's first);
+// nothing when the data source or the key is not there.
+std::optional<std::string> DataSourceValue(const std::string& dsn, const std::string& key);
+// The data source's driver: its name and, where the name stands for an
+// installed driver, that driver's library; empty when unknown.
+std::string DataSourceDriver(const std::string& dsn);
+
 // The file (POSIX) or the registry part (Windows) that holds the data sources
 // of a scope, for the operator.
 std::string DataSourcePlace(DataSourceScope scope);

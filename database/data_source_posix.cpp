@@ -61,6 +61,39 @@ std::filesystem::path UserOdbcIni() {
   return AccountHomePath() / ".odbc.ini";
 }
 
+namespace {
+
+// A profile value, or nothing where the file has no such key.
+std::optional<std::string> ProfileValue(const std::string& section, const std::string& key,
+                                        const std::filesystem::path& file) {
+  constexpr const char* kMissing = "\x7f";
+  std::string value = GetProfileString(section, key, kMissing, 4096, file);
+  if (value == kMissing) return std::nullopt;
+  return value;
+}
+
+std::filesystem::path SystemFolder() {
+  const std::filesystem::path folder = EnvironmentPath("ODBCSYSINI");
+  return folder.empty() ? std::filesystem::path("/etc") : folder;
+}
+
+}  // namespace
+
+std::optional<std::string> DataSourceValue(const std::string& dsn, const std::string& key) {
+  const std::string section = Utf8ToCp1251(dsn);
+  // The driver manager takes the user's definition of a name first, whole.
+  const std::filesystem::path file =
+      UserDataSourceDefined(dsn) ? UserOdbcIni() : SystemFolder() / "odbc.ini";
+  return ProfileValue(section, key, file);
+}
+
+std::string DataSourceDriver(const std::string& dsn) {
+  const std::string driver = DataSourceValue(dsn, "Driver").value_or("");
+  if (driver.empty()) return {};
+  return driver + " " +
+         ProfileValue(driver, "Driver", SystemFolder() / "odbcinst.ini").value_or("");
+}
+
 std::string UserDataSourceDatabase(const std::string& dsn) {
   return Cp1251ToUtf8(GetProfileString(Utf8ToCp1251(dsn), "Database", "", 4096, UserOdbcIni()));
 }

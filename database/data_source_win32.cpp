@@ -54,6 +54,20 @@ std::string UserDataSourceDatabase(const std::string& dsn) {
   return Utf8FromWide(registered);
 }
 
+std::optional<std::string> DataSourceValue(const std::string& dsn, const std::string& key) {
+  constexpr const wchar_t* kMissing = L"\x7f";
+  wchar_t value[4096] = {};
+  SQLGetPrivateProfileStringW(WideFromUtf8(dsn).c_str(), WideFromUtf8(key).c_str(), kMissing, value,
+                              4096, L"ODBC.INI");
+  if (std::wstring(value) == kMissing) return std::nullopt;
+  return Utf8FromWide(value);
+}
+
+// The registry keeps the driver's library under the data source.
+std::string DataSourceDriver(const std::string& dsn) {
+  return DataSourceValue(dsn, "Driver").value_or("");
+}
+
 InitResult RegisterUserDataSource(const std::string& dsn, const std::filesystem::path& file) {
   const std::wstring name = WideFromUtf8(dsn);
   const std::string where = "the user data sources";

@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "database/db_exception.h"
+#include "database/server_timeouts.h"
 #include "database/statement.h"
+#include "platform/open_sockets.h"
 #include "platform/text1251.h"
 
 namespace korvel {
@@ -59,14 +61,26 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
     if (records.empty()) throw CDBException("cannot allocate an ODBC connection", "");
     throw CDBException(std::move(records));
   }
+  // Not every driver knows these; where one does, a server that does not
+  // answer cannot hold the program for good.
+  const ServerTimeouts timeouts = CurrentServerTimeouts();
   SQLSetConnectAttr(m_hdbc, SQL_ATTR_LOGIN_TIMEOUT,
-                    reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeouts.login_seconds)), 0);
+  SQLSetConnectAttr(
+      m_hdbc, SQL_ATTR_CONNECTION_TIMEOUT,
+      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeouts.CallLimit().count())), 0);
 
   SQLCHAR out[1024];
   SQLSMALLINT out_length = 0;
   std::string in = connect_string;
-  rc = SQLDriverConnect(m_hdbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out,
-                        sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  // The sockets that appear while connecting are the driver's for this
+  // connection: they are shut when a call on it hangs.
+  const std::vector<int> sockets_before = OpenSockets();
+  {
+    Call connecting(*this, SQL_NULL_HSTMT);
+    rc = SQLDriverConnect(m_hdbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out,
+                          sizeof out, &out_length, SQL_DRIVER_NOPROMPT);
+  }
   if (rc == SQL_NO_DATA) {
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
     m_hdbc = SQL_NULL_HDBC;
@@ -80,6 +94,14 @@ CDatabase::OpenResult CDatabase::OpenEx(const std::string& connect_string) {
     Close();
     if (records.empty()) throw CDBException("the connection failed", "");
     throw CDBException(std::move(records));
+  }
+  {
+    std::vector<int> sockets;
+    for (const int socket : OpenSockets())
+      if (std::find(sockets_before.begin(), sockets_before.end(), socket) == sockets_before.end())
+        sockets.push_back(socket);
+    const std::lock_guard lock(m_socket_mutex);
+    m_sockets = std::move(sockets);
   }
   m_kind = GetDbmsKind();
   m_sqlite = IsSqlite();
@@ -103,8 +125,12 @@ void CDatabase::BeginTransaction() {
   if (!IsOpen()) throw CDBException("the database is not open", "08003");
   if (m_transaction_depth++ > 0) return;
   m_rollback_only = false;
-  const SQLRETURN rc = SQLSetConnectAttr(m_hdbc, SQL_ATTR_AUTOCOMMIT,
-                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+  SQLRETURN rc;
+  {
+    Call beginning(*this, SQL_NULL_HSTMT);
+    rc = SQLSetConnectAttr(m_hdbc, SQL_ATTR_AUTOCOMMIT,
+                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+  }
   if (!Succeeded(rc)) {
     m_transaction_depth = 0;
     ThrowOnFailure(rc, SQL_HANDLE_DBC, m_hdbc, "SQLSetConnectAttr");
@@ -118,6 +144,7 @@ void CDatabase::EndTransaction(bool commit) {
     return;
   }
   const bool committing = commit && !m_rollback_only;
+  Call ending(*this, SQL_NULL_HSTMT);
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, m_hdbc, committing ? SQL_COMMIT : SQL_ROLLBACK);
   std::vector<DiagnosticRecord> refused;
   if (committing && !Succeeded(rc)) {
@@ -145,6 +172,10 @@ void CDatabase::Close() {
   m_prepared.clear();
   m_collations.clear();
   m_transaction_depth = 0;
+  {
+    const std::lock_guard lock(m_socket_mutex);
+    m_sockets.clear();
+  }
   if (m_hdbc != SQL_NULL_HDBC) {
     SQLDisconnect(m_hdbc);
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
@@ -176,6 +207,46 @@ CStatement& CDatabase::Prepared(const std::string& sql) {
 void CDatabase::ExecuteSQL(const std::string& sql) {
   CStatement statement(*this);
   statement.ExecDirect(sql);
+}
+
+CDatabase::Call::Call(CDatabase& database, SQLHSTMT statement) : m_database(database) {
+  const std::lock_guard lock(database.m_call_mutex);
+  database.m_running_statement = statement;
+  database.m_running_since = std::chrono::steady_clock::now().time_since_epoch().count();
+  database.m_running = ++database.m_calls;
+}
+
+CDatabase::Call::~Call() {
+  const std::lock_guard lock(m_database.m_call_mutex);
+  m_database.m_running = 0;
+  m_database.m_running_statement = SQL_NULL_HSTMT;
+}
+
+std::optional<CDatabase::RunningCall> CDatabase::Running() const {
+  // Without the lock, which a cancel in progress may hold for long: the
+  // start is written before the number, and read after it.
+  const std::uint64_t number = m_running;
+  if (number == 0) return std::nullopt;
+  const auto since = std::chrono::steady_clock::time_point(
+      std::chrono::steady_clock::duration(m_running_since.load()));
+  if (m_running != number) return std::nullopt;
+  return RunningCall{number, since};
+}
+
+void CDatabase::CancelCall(std::uint64_t number) {
+  const std::lock_guard lock(m_call_mutex);
+  if (m_running == number && m_running_statement != SQL_NULL_HSTMT) SQLCancel(m_running_statement);
+}
+
+void CDatabase::CutConnection(std::uint64_t number) {
+  const std::lock_guard lock(m_socket_mutex);
+  if (m_running != number) return;
+  for (const int socket : m_sockets) ShutDownSocket(socket);
+}
+
+bool CDatabase::OverNetwork() const {
+  const std::lock_guard lock(m_socket_mutex);
+  return !m_sockets.empty();
 }
 
 std::string CDatabase::DbmsName() {

@@ -1,10 +1,15 @@
 #pragma once
 // The one ODBC connection of the program, over the ODBC C API.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "database/odbc_api.h"
 
@@ -26,6 +31,7 @@ using TableCollations = std::map<std::string, ColumnCollation>;
 // The classification of an SQL_DBMS_NAME text; later tests win.
 DbmsKind ClassifyDbmsName(const std::string& name);
 
+// The defaults of ServerTimeouts.
 inline constexpr SQLULEN kLoginTimeoutSeconds = 15;
 inline constexpr SQLULEN kQueryTimeoutSeconds = 15;
 
@@ -77,6 +83,34 @@ class CDatabase {
   const TableCollations* KnownCollations(const std::string& table) const;
   void RememberCollations(const std::string& table, TableCollations collations);
 
+  // For another thread that watches the connection while this one waits on
+  // the server (StatementWatch). Calls are numbered from 1.
+  struct RunningCall {
+    std::uint64_t number = 0;
+    std::chrono::steady_clock::time_point since;
+  };
+  std::optional<RunningCall> Running() const;
+  // SQLCancel on the statement of call `number`, if that call still runs.
+  void CancelCall(std::uint64_t number);
+  // Shuts the connection's sockets if call `number` still runs: the call,
+  // and every later one of this connection, fails at once.
+  void CutConnection(std::uint64_t number);
+  // The connection talks to its server through sockets of the process.
+  bool OverNetwork() const;
+
+  // Marks one call to the driver, on `statement` (or on the connection
+  // alone), as running while it lives.
+  class Call {
+   public:
+    Call(CDatabase& database, SQLHSTMT statement);
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+    ~Call();
+
+   private:
+    CDatabase& m_database;
+  };
+
  private:
   friend class CTransaction;
   // Auto-commit off at the outermost begin; the outermost end commits (when
@@ -94,6 +128,17 @@ class CDatabase {
   bool m_rollback_only = false;  // an inner transaction ended without its commit
   std::map<std::string, std::unique_ptr<CStatement>> m_prepared;  // freed before the disconnect
   std::map<std::string, TableCollations> m_collations;
+
+  // The call in progress: its number (0: none) and start, and its statement,
+  // which m_call_mutex keeps from being freed while it is cancelled.
+  mutable std::mutex m_call_mutex;
+  std::uint64_t m_calls = 0;
+  std::atomic<std::uint64_t> m_running{0};
+  std::atomic<std::chrono::steady_clock::rep> m_running_since{0};
+  SQLHSTMT m_running_statement = SQL_NULL_HSTMT;
+  // The sockets the driver opened for this connection.
+  mutable std::mutex m_socket_mutex;
+  std::vector<int> m_sockets;
 };
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #include "database/statement.h"
 
 #include "database/db_exception.h"
+#include "database/server_timeouts.h"
 
 namespace korvel {
 
@@ -10,8 +11,9 @@ CStatement::CStatement(CDatabase& database) : m_database(database) {
   ThrowOnFailure(rc, SQL_HANDLE_DBC, database.RawHandle(), "SQLAllocHandle");
   // Not every driver knows a query time-out; where it does, a hung server
   // cannot stall the operator for good.
-  SQLSetStmtAttr(m_hstmt, SQL_ATTR_QUERY_TIMEOUT,
-                 reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+  SQLSetStmtAttr(
+      m_hstmt, SQL_ATTR_QUERY_TIMEOUT,
+      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(CurrentServerTimeouts().query_seconds)), 0);
 }
 
 CStatement::~CStatement() {
@@ -24,6 +26,7 @@ void CStatement::Check(SQLRETURN rc, const char* what) {
 
 void CStatement::Prepare(const std::string& sql) {
   std::string text = sql;
+  const CDatabase::Call call(m_database, m_hstmt);
   Check(SQLPrepare(m_hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), "SQLPrepare");
 }
 
@@ -60,18 +63,21 @@ void CStatement::Bind(int index, const std::string& utf8) {
 void CStatement::Execute() {
   SQLFreeStmt(m_hstmt, SQL_CLOSE);  // a kept statement may still hold the last cursor
   m_database.CountStatement();
+  const CDatabase::Call call(m_database, m_hstmt);
   Check(SQLExecute(m_hstmt), "SQLExecute");
 }
 
 void CStatement::ExecDirect(const std::string& sql) {
   std::string text = sql;
   m_database.CountStatement();
+  const CDatabase::Call call(m_database, m_hstmt);
   Check(SQLExecDirect(m_hstmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), "SQLExecDirect");
 }
 
 void CStatement::Columns(const std::string& table) {
   std::string name = table;
   m_database.CountStatement();
+  const CDatabase::Call call(m_database, m_hstmt);
   Check(SQLColumns(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()),
                    SQL_NTS, nullptr, 0),
         "SQLColumns");
@@ -80,6 +86,7 @@ void CStatement::Columns(const std::string& table) {
 void CStatement::Statistics(const std::string& table) {
   std::string name = table;
   m_database.CountStatement();
+  const CDatabase::Call call(m_database, m_hstmt);
   Check(SQLStatistics(m_hstmt, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()),
                       SQL_NTS, SQL_INDEX_ALL, SQL_QUICK),
         "SQLStatistics");
@@ -98,7 +105,10 @@ int CStatement::ColumnCount() {
 }
 
 bool CStatement::Fetch() {
-  const SQLRETURN rc = SQLFetch(m_hstmt);
+  const SQLRETURN rc = [&] {
+    const CDatabase::Call call(m_database, m_hstmt);
+    return SQLFetch(m_hstmt);
+  }();
   if (rc == SQL_NO_DATA) return false;
   Check(rc, "SQLFetch");
   return true;
@@ -114,6 +124,7 @@ std::int32_t CStatement::FetchCount() {
 
 bool CStatement::GetData(int column, SQLSMALLINT c_type, SQLPOINTER data, SQLLEN size) {
   SQLLEN indicator = 0;
+  const CDatabase::Call call(m_database, m_hstmt);
   Check(SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), c_type, data, size, &indicator),
         "SQLGetData");
   return indicator != SQL_NULL_DATA;
@@ -125,6 +136,7 @@ std::optional<std::string> CStatement::Get<std::string>(int column) {
   char buffer[512];
   for (;;) {
     SQLLEN indicator = 0;
+    const CDatabase::Call call(m_database, m_hstmt);
     const SQLRETURN rc = SQLGetData(m_hstmt, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, buffer,
                                     sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) break;

@@ -14,4 +14,11 @@ void CatchStopRequests();
 // 0 when none did.
 int StopRequestSignal();
 
+// For a thread that acts on a stop while the main one is blocked (in a
+// server's reply, say): waits until a stop is requested, WakeStopWaiters is
+// called or `milliseconds` pass, and says whether a stop was requested.
+// CatchStopRequests comes first.
+bool WaitForStopRequest(int milliseconds);
+void WakeStopWaiters();
+
 }  // namespace korvel

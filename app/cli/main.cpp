@@ -44,7 +44,11 @@ int main(int argc, char** argv) {
           "left (a raw folder or file that cannot be read whole, or a channel name\n"
           "twice in one raw file: what could be read is converted),\nstopped by " +
           kStopRequests +
-          "\n(the files and rows written so far agree; a second interrupt kills at once).",
+          "\n(the files and rows written so far agree; a second interrupt kills at once).\n\n"
+          "A catalogue server is waited for 15 s per login or statement (environment\n"
+          "KORVEL2TQF_DB_TIMEOUT=SECONDS changes it); a call still unanswered 5 s later is\n"
+          "cancelled and, if that does not end it, its connection closed (exit 4). A stop\n"
+          "request cancels the statement in progress the same way after 1 s.",
       "korvel2tqf-cli"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("korvel2tqf-cli ") + korvel::kBuildVersion);

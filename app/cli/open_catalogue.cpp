@@ -6,6 +6,7 @@
 #include "database/catalogue_schema.h"
 #include "database/connection.h"
 #include "database/db_exception.h"
+#include "database/statement_watch.h"
 #include "platform/text1251.h"
 
 namespace korvel::cli {
@@ -21,12 +22,16 @@ int WithCatalogue(const ConnectionOptions& connection, Notifier& notifier,
     return kDatabaseOpenFailed;
   }
   int status = kDatabaseError;
-  try {
-    RefuseQuotedCatalogueTables(theDatabase);
-    status = work();
-  } catch (const CDBException& e) {
-    std::fflush(stdout);  // what was printed before the error stays before it
-    notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
+  {
+    // A hung server or a stop request cannot leave the command waiting.
+    const StatementWatch watch(theDatabase);
+    try {
+      RefuseQuotedCatalogueTables(theDatabase);
+      status = work();
+    } catch (const CDBException& e) {
+      std::fflush(stdout);  // what was printed before the error stays before it
+      notifier.Message(e.ErrorText(), kApplicationTitle, MessageIcon::Error);
+    }
   }
   CloseDatabase();
   return status;

@@ -8,6 +8,7 @@
 #include "controls/russian_translation.h"
 #include "database/connection.h"
 #include "database/file_list.h"
+#include "database/statement_watch.h"
 #include "engine/conversion_commands.h"
 #include "engine/output_writer.h"
 #include "korvel_version.h"
@@ -80,6 +81,8 @@ int main(int argc, char** argv) {
   // Stopped at the conversion's next safe point, not killed: no file is
   // left without its row.
   korvel::CatchStopRequests();
+  // A hung server or a stop request cannot leave the window waiting.
+  const korvel::StatementWatch watch(korvel::theDatabase);
   // The catalogue's and the file errors' boxes come up during a command,
   // under the wait cursor: they too show the arrow.
   korvel::ArrowCursorNotifier during_commands(notifier);
